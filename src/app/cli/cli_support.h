@@ -1,0 +1,28 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+#include "platform/message_sink.h"
+
+namespace marlin::cli {
+
+// A failure that ends the command with a one-line message and exit code 1.
+class CommandError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Keeps the library's user messages so that they become part of the
+// command's one error line instead of lines of their own.
+class CapturedMessages final : public MessageSink {
+ public:
+  void showMessage(std::string_view text, std::string_view caption) override;
+  // "text: " for the last message, or nothing.
+  std::string prefix() const;
+
+ private:
+  std::string last_;
+};
+
+}  // namespace marlin::cli

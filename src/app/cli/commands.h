@@ -1,0 +1,14 @@
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+namespace marlin::cli {
+
+// Each adds one subcommand of the "marlin" tool; failures are thrown as
+// CommandError from the subcommand's callback.
+void addInfoCommand(CLI::App& app);
+void addFramesCommand(CLI::App& app);
+void addCutCommand(CLI::App& app);
+void addDisksCommand(CLI::App& app);
+
+}  // namespace marlin::cli

@@ -1,0 +1,117 @@
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <vector>
+
+#include "cli/commands.h"
+#include "cli/progress_line.h"
+#include "cli/recording_args.h"
+
+namespace marlin::cli {
+
+namespace {
+
+struct FramesOptions {
+  RecordingArgs recording;
+  bool backward = false;
+  std::optional<std::uint64_t> from;
+  std::optional<std::uint64_t> mark;
+  std::string dumpDir;
+};
+
+void dumpFrame(const std::string& dir, std::uint64_t index, const FrameHeader& header, const std::uint8_t* bytes) {
+  char name[64];
+  std::snprintf(name, sizeof name, "%06llu-%s-ch%u.bin", static_cast<unsigned long long>(index),
+                header.isAudio ? "audio" : "video", header.channel);
+  const std::filesystem::path path = std::filesystem::path(dir) / name;
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes), header.length);
+  out.close();
+  if (!out) {
+    throw CommandError("cannot write " + path.string());
+  }
+}
+
+void printFrameLine(std::uint64_t index, const StreamSource& source) {
+  const FrameHeader& header = source.header();
+  CalendarTime time;
+  const std::string timeText = source.getBlockTime(time) ? formatCalendarTime(time) : "-";
+  std::printf("%llu %s %u %u %llu %s\n", static_cast<unsigned long long>(index), header.isAudio ? "audio" : "video",
+              header.channel, header.length, static_cast<unsigned long long>(source.getPosition()), timeText.c_str());
+}
+
+void listFrames(const FramesOptions& options) {
+  CapturedMessages messages;
+  StreamSource source(messages);
+  openRecording(source, options.recording, messages);
+  const std::uint64_t size = source.getSize();
+  if (options.from) {
+    if (*options.from >= size) {
+      throw CommandError("--from " + std::to_string(*options.from) + " lies past the end of the recording (" +
+                         std::to_string(size) + " bytes)");
+    }
+    source.setPosition(*options.from);
+  } else if (options.backward) {
+    source.setPositionToEnd();
+  }
+  if (options.mark && !source.setMark(*options.mark)) {
+    throw CommandError("--mark " + std::to_string(*options.mark) + " lies past the end of the recording (" +
+                       std::to_string(size) + " bytes)");
+  }
+  if (!options.dumpDir.empty()) {
+    std::error_code error;
+    std::filesystem::create_directories(options.dumpDir, error);
+    if (error) {
+      throw CommandError("cannot create " + options.dumpDir + ": " + error.message());
+    }
+  }
+
+  std::vector<std::uint8_t> frame(container::kFrameBufferSize);
+  ProgressLine progress("reading");
+  std::uint64_t index = 0;
+  bool first = true;
+  for (;;) {
+    const std::uint64_t before = source.getPosition();
+    std::uint32_t length;
+    if (first && options.mark) {
+      length = source.readFromMark(frame.data());
+    } else {
+      length = options.backward ? source.readPrevious(frame.data()) : source.readNext(frame.data());
+    }
+    const bool markRead = first && options.mark;
+    first = false;
+    if (length == 0) {
+      // A read that delivers nothing and does not move has reached an end.
+      if (source.getPosition() == before && !markRead) {
+        break;
+      }
+      continue;
+    }
+    printFrameLine(index, source);
+    if (!options.dumpDir.empty()) {
+      dumpFrame(options.dumpDir, index, source.header(), frame.data());
+    }
+    ++index;
+    const std::uint64_t position = source.getPosition();
+    progress.update(options.backward ? size - std::min(position, size) : position, size);
+  }
+  progress.finish();
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+void addFramesCommand(CLI::App& app) {
+  auto options = std::make_shared<FramesOptions>();
+  CLI::App* command = app.add_subcommand("frames", "List (and dump) the frames a recording delivers");
+  addRecordingArgs(*command, options->recording);
+  command->add_flag("--backward", options->backward, "read backward, from the end unless --from is given");
+  CLI::Option* from = command->add_option("--from", options->from, "byte position to start reading from");
+  command->add_option("--mark", options->mark, "set the mark here and start with a read from the mark")
+      ->excludes(from);
+  command->add_option("--dump", options->dumpDir, "write each frame's bytes to DIR/NNNNNN-KIND-chC.bin");
+  command->callback([options] { listFrames(*options); });
+}
+
+}  // namespace marlin::cli

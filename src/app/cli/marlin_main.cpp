@@ -1,0 +1,28 @@
+// marlin: the headless tool for recordings and DVR disks.
+#include <CLI/CLI.hpp>
+#include <exception>
+#include <iostream>
+
+#include "cli/cli_support.h"
+#include "cli/commands.h"
+
+int main(int argc, char** argv) {
+  CLI::App app{"Marlin Viewer command-line tool"};
+  app.require_subcommand(1);
+  marlin::cli::addInfoCommand(app);
+  marlin::cli::addFramesCommand(app);
+  marlin::cli::addCutCommand(app);
+  marlin::cli::addDisksCommand(app);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    return app.exit(error);
+  } catch (const marlin::cli::CommandError& error) {
+    std::cerr << "marlin: " << error.what() << "\n";
+    return 1;
+  } catch (const std::exception& error) {
+    std::cerr << "marlin: " << error.what() << "\n";
+    return 1;
+  }
+  return 0;
+}

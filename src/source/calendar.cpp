@@ -1,0 +1,61 @@
+#include "source/calendar.h"
+
+#include <array>
+#include <cstdio>
+
+namespace marlin {
+
+namespace {
+
+constexpr std::uint32_t kSecondsPerDay = 86400;
+constexpr std::uint32_t kSecondsPerCycle = 126230400;
+constexpr std::array<std::uint32_t, 4> kYearSeconds = {31536000, 31536000, 31622400, 31536000};
+constexpr std::array<int, 13> kCommonYearDays = {-1, 30, 58, 89, 119, 150, 180, 211, 242, 272, 303, 333, 364};
+constexpr std::array<int, 13> kLeapYearDays = {-1, 30, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334, 365};
+constexpr unsigned kLeapYearOfCycle = 2;
+
+}  // namespace
+
+CalendarTime calendarFromTimestamp(std::uint32_t t, std::int32_t biasSeconds) {
+  const std::uint32_t u = t - static_cast<std::uint32_t>(biasSeconds);
+  CalendarTime out;
+  out.dayOfWeek = static_cast<std::uint16_t>((u / kSecondsPerDay + 4) % 7);
+
+  std::uint32_t r = u % kSecondsPerCycle;
+  unsigned k = 0;
+  while (k < 3 && r >= kYearSeconds[k]) {
+    r -= kYearSeconds[k];
+    ++k;
+  }
+  out.year = static_cast<std::uint16_t>(1970 + 4 * (u / kSecondsPerCycle) + k);
+
+  const int dayOfYear = static_cast<int>(r / kSecondsPerDay);
+  const auto& table = (k == kLeapYearOfCycle) ? kLeapYearDays : kCommonYearDays;
+  int month = 1;
+  while (month < 12 && table[month] < dayOfYear) {
+    ++month;
+  }
+  out.month = static_cast<std::uint16_t>(month);
+  out.day = static_cast<std::uint16_t>(dayOfYear - table[month - 1]);
+
+  const std::uint32_t secondOfDay = r % kSecondsPerDay;
+  out.hour = static_cast<std::uint16_t>(secondOfDay / 3600);
+  out.minute = static_cast<std::uint16_t>(secondOfDay / 60 % 60);
+  out.second = static_cast<std::uint16_t>(secondOfDay % 60);
+  out.milliseconds = 0;
+  return out;
+}
+
+bool isPlausible(const CalendarTime& time) {
+  return time.year >= 1900 && time.month >= 1 && time.month <= 12 && time.day >= 1 && time.day <= 31 &&
+         time.hour <= 23 && time.minute <= 59 && time.second <= 59;
+}
+
+std::string formatCalendarTime(const CalendarTime& time) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", time.year, time.month, time.day, time.hour,
+                time.minute, time.second);
+  return text;
+}
+
+}  // namespace marlin

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace marlin {
+
+// Calendar time with the field order and widths of a Windows SYSTEMTIME,
+// which the rest of the program passes around as the time of a block,
+// a live frame or a shown picture.
+struct CalendarTime {
+  std::uint16_t year = 0;
+  std::uint16_t month = 0;
+  std::uint16_t dayOfWeek = 0;  // 0 = Sunday
+  std::uint16_t day = 0;
+  std::uint16_t hour = 0;
+  std::uint16_t minute = 0;
+  std::uint16_t second = 0;
+  std::uint16_t milliseconds = 0;
+
+  friend bool operator==(const CalendarTime&, const CalendarTime&) = default;
+};
+static_assert(sizeof(CalendarTime) == 16);
+
+// Local standard time of a block time stamp: (t - biasSeconds) mod 2^32,
+// split in 4-year cycles of which the third year is the leap year.
+CalendarTime calendarFromTimestamp(std::uint32_t t, std::int32_t biasSeconds);
+
+// A record that could be a real time of day (year >= 1900, fields in range).
+bool isPlausible(const CalendarTime& time);
+
+// "YYYY-MM-DD HH:MM:SS".
+std::string formatCalendarTime(const CalendarTime& time);
+
+}  // namespace marlin

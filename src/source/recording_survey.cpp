@@ -1,0 +1,97 @@
+#include "source/recording_survey.h"
+
+#include <vector>
+
+#include "platform/block_file.h"
+#include "source/block_header.h"
+#include "source/byte_order.h"
+#include "source/container.h"
+#include "source/stream_source.h"
+
+namespace marlin {
+
+namespace {
+
+constexpr std::uint64_t kProgressStep = 64 * container::kBlockSize;
+
+void surveyBlocks(const BlockFile& file, const SurveyRequest& request, RecordingSurvey& survey,
+                  const SurveyProgress& progress) {
+  std::vector<std::uint8_t> block(container::kBlockSize);
+  const bool bigEndian = request.variant == kBigEndianVariant;
+  for (std::uint64_t offset = 0; offset < survey.size; offset += container::kBlockSize) {
+    const ssize_t got = file.readAt(offset, block.data(), container::kBlockSize);
+    if (got < static_cast<ssize_t>(container::kBlockSize)) {
+      ++survey.shortBlocks;
+      continue;
+    }
+    if (request.isDisk) {
+      swapBytePairs(block.data(), block.size());
+    }
+    const BlockHeader header = parseBlockHeader(block.data(), bigEndian);
+    if (!header.checkValid) {
+      ++survey.badBlocks;
+      continue;
+    }
+    ++survey.validBlocks;
+    if (!survey.firstBlockTime) {
+      survey.firstBlockTime = header.time;
+    }
+    survey.lastBlockTime = header.time;
+    survey.channelMasks.insert(header.channelMask);
+    survey.frameIntervals.insert(header.frameInterval);
+    if (progress && offset % kProgressStep == 0) {
+      progress(offset, 2 * survey.size);
+    }
+  }
+}
+
+void surveyFrames(StreamSource& source, RecordingSurvey& survey, const SurveyProgress& progress) {
+  std::vector<std::uint8_t> frame(container::kFrameBufferSize);
+  std::uint64_t lastReport = 0;
+  for (;;) {
+    const std::uint64_t before = source.getPosition();
+    const std::uint32_t length = source.readNext(frame.data());
+    if (length == 0) {
+      if (source.getPosition() == before) {
+        break;
+      }
+      continue;
+    }
+    const FrameHeader& header = source.header();
+    if (header.isAudio) {
+      ++survey.audioFrames[header.channel & 3];
+    } else {
+      ++survey.videoFrames[header.channel & 15];
+    }
+    survey.largestFrame = std::max(survey.largestFrame, length);
+    const std::uint64_t position = source.getPosition();
+    if (progress && position >= lastReport + kProgressStep) {
+      lastReport = position;
+      progress(survey.size + std::min(position, survey.size), 2 * survey.size);
+    }
+  }
+}
+
+}  // namespace
+
+std::optional<RecordingSurvey> surveyRecording(const SurveyRequest& request, const SurveyProgress& progress,
+                                               MessageSink& messages, std::string& error) {
+  StreamSource source(messages);
+  source.setCodecVariant(request.variant);
+  if (!source.open(request.path, request.isDisk)) {
+    error = describeOpenFailure(request.path, source.lastOpenError());
+    return std::nullopt;
+  }
+  BlockFile file;
+  if (const int openError = file.open(request.path); openError != 0) {
+    error = describeOpenFailure(request.path, openError);
+    return std::nullopt;
+  }
+  RecordingSurvey survey;
+  survey.size = source.getSize();
+  surveyBlocks(file, request, survey, progress);
+  surveyFrames(source, survey, progress);
+  return survey;
+}
+
+}  // namespace marlin

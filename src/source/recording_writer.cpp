@@ -1,0 +1,165 @@
+#include "source/recording_writer.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "source/container.h"
+
+namespace marlin {
+
+namespace {
+
+constexpr std::uint8_t kRefreshFlag = 0x80;
+constexpr std::size_t kLivePictureHeadSize = 7;  // start code, fields byte, sequence number
+constexpr std::uint8_t kAudioStartCode[4] = {0x00, 0x00, 0x01, container::kFirstAudioId};
+
+bool shiftsHeaderForFiles(CodecVariant variant) { return variant != 0 && variant != 2; }
+
+}  // namespace
+
+bool RecordingWriter::FileSink::write(const std::uint8_t* data, std::size_t n) {
+  while (n > 0) {
+    const ssize_t put = ::write(fd, data, n);
+    if (put < 0 && errno == EINTR) {
+      continue;
+    }
+    if (put <= 0) {
+      error = put < 0 ? errno : ENOSPC;
+      return false;
+    }
+    data += put;
+    n -= static_cast<std::size_t>(put);
+  }
+  return true;
+}
+
+RecordingWriter::RecordingWriter(Clock clock) : clock_(clock) {}
+
+RecordingWriter::~RecordingWriter() { close(); }
+
+void RecordingWriter::setFormat(int /*liveLayout*/, CodecVariant codecVariant, int paneCount) {
+  const std::lock_guard lock(mutex_);
+  codecVariant_ = codecVariant;
+  paneCount_ = paneCount;
+}
+
+void RecordingWriter::open(const std::string& path) {
+  const std::lock_guard lock(mutex_);
+  if (opened_) {
+    return;
+  }
+  appender_.restart();
+  started_ = false;
+  lastError_.clear();
+  path_ = path;
+  sink_.fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  opened_ = sink_.fd >= 0;
+  if (!opened_) {
+    lastError_ = "cannot create " + path + ": " + std::strerror(errno);
+  }
+}
+
+bool RecordingWriter::isOpen() const {
+  const std::lock_guard lock(mutex_);
+  return opened_;
+}
+
+std::string RecordingWriter::lastError() const {
+  const std::lock_guard lock(mutex_);
+  return lastError_;
+}
+
+std::uint64_t RecordingWriter::bytesWritten() const {
+  const std::lock_guard lock(mutex_);
+  return appender_.written();
+}
+
+void RecordingWriter::beginCall() {
+  appender_.setHeader(clock_(), 1, codecVariant_ == kBigEndianVariant);
+}
+
+bool RecordingWriter::append(const std::uint8_t* data, std::size_t n) {
+  if (appender_.append(data, n, static_cast<std::uint8_t>(frameInterval_))) {
+    return true;
+  }
+  stopOnError();
+  return false;
+}
+
+bool RecordingWriter::writeVideo(std::uint8_t* frame, std::size_t n) {
+  const std::lock_guard lock(mutex_);
+  if (!opened_ || n < kLivePictureHeadSize) {
+    return false;
+  }
+  const bool refresh = (frame[4] & kRefreshFlag) != 0;
+  if (refresh) {
+    started_ = true;
+  }
+  prevSequence_ = sequence_;
+  sequence_ = static_cast<std::uint16_t>(frame[5] << 8 | frame[6]);
+  const auto step = static_cast<std::uint16_t>(sequence_ - prevSequence_);
+  frameInterval_ = step > 1 ? step : 1;
+
+  if (shiftsHeaderForFiles(codecVariant_)) {
+    if (refresh) {
+      frame[3] = container::kRefreshVideoId;
+    }
+    frame[4] = static_cast<std::uint8_t>(frame[4] << 1);
+  }
+  if (paneCount_ == 16) {
+    frame[4] &= 0xF0;
+    frame[5] &= 0x07;
+  }
+  if (!started_) {
+    return false;
+  }
+  beginCall();
+  return append(frame, n);
+}
+
+bool RecordingWriter::writeAudio(const std::uint8_t* samples, std::size_t n) {
+  const std::lock_guard lock(mutex_);
+  if (!opened_ || !started_) {
+    return false;
+  }
+  beginCall();
+  return append(kAudioStartCode, sizeof kAudioStartCode) && append(samples, n);
+}
+
+void RecordingWriter::stopOnError() {
+  lastError_ = "recording stopped: cannot write " + path_ + ": " + std::strerror(sink_.error);
+  closeFile(true);
+}
+
+// Pads to a whole block and closes. After a failed write the file may end
+// anywhere and the disk may be full: it is extended to whole blocks instead,
+// which needs no free space. Either way every block in the file is whole and
+// what was written stays readable.
+void RecordingWriter::closeFile(bool afterWriteError) {
+  if (afterWriteError || !appender_.padToBlock()) {
+    struct stat info {};
+    if (::fstat(sink_.fd, &info) == 0) {
+      const auto blocks = (static_cast<std::uint64_t>(info.st_size) + container::kBlockSize - 1) / container::kBlockSize;
+      if (::ftruncate(sink_.fd, static_cast<off_t>(blocks * container::kBlockSize)) != 0 && lastError_.empty()) {
+        lastError_ = "cannot complete the last block of " + path_ + ": " + std::strerror(errno);
+      }
+    }
+  }
+  if (::close(sink_.fd) != 0 && lastError_.empty()) {
+    lastError_ = "cannot write " + path_ + ": " + std::strerror(errno);
+  }
+  sink_.fd = -1;
+  opened_ = false;
+}
+
+void RecordingWriter::close() {
+  const std::lock_guard lock(mutex_);
+  if (opened_) {
+    closeFile(false);
+  }
+}
+
+}  // namespace marlin

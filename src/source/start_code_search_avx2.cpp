@@ -1,0 +1,41 @@
+#include <immintrin.h>
+
+#include "source/start_code_search.h"
+#include "source/start_code_search_vector.inl"
+
+namespace marlin::startcode {
+
+namespace {
+
+struct Avx2Ops {
+  static constexpr std::size_t kWidth = 32;
+
+  static unsigned matchMask(const std::uint8_t* p) {
+    const __m256i one = _mm256_set1_epi8(1);
+    const __m256i third = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 2));
+    const __m256i isOne = _mm256_cmpeq_epi8(third, one);
+    if (_mm256_movemask_epi8(isOne) == 0) {
+      return 0;
+    }
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    const __m256i second = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 1));
+    const __m256i id = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 3));
+    const __m256i idAtLeastF8 =
+        _mm256_cmpeq_epi8(_mm256_max_epu8(id, _mm256_set1_epi8(static_cast<char>(0xF8))), id);
+    const __m256i idAtMostFD =
+        _mm256_cmpeq_epi8(_mm256_min_epu8(id, _mm256_set1_epi8(static_cast<char>(0xFD))), id);
+    const __m256i zeros = _mm256_and_si256(_mm256_cmpeq_epi8(first, zero), _mm256_cmpeq_epi8(second, zero));
+    const __m256i match =
+        _mm256_and_si256(_mm256_and_si256(zeros, isOne), _mm256_and_si256(idAtLeastF8, idAtMostFD));
+    return static_cast<unsigned>(_mm256_movemask_epi8(match));
+  }
+};
+
+const Kernels kAvx2{"avx2", findFirstVector<Avx2Ops>, findLastVector<Avx2Ops>};
+
+}  // namespace
+
+const Kernels& avx2Kernels() { return kAvx2; }
+
+}  // namespace marlin::startcode

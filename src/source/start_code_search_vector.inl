@@ -1,0 +1,51 @@
+// Vector search loops shared by the SSE2 and AVX2 translation units. Each
+// unit includes this with its own Ops (vector width and match mask) and its
+// own compiler flags, so everything here has internal linkage.
+
+namespace {
+
+// Ops::matchMask(p) has bit i set when a start code begins at p + i; it reads
+// p[0] .. p[Ops::kWidth + 2].
+template <class Ops>
+std::size_t findFirstVector(const std::uint8_t* data, std::size_t begin, std::size_t end) {
+  if (end < begin + 4) {
+    return marlin::startcode::kNotFound;
+  }
+  const std::size_t lastStart = end - 4;
+  std::size_t p = begin;
+  for (; p + Ops::kWidth - 1 <= lastStart; p += Ops::kWidth) {
+    if (const auto mask = Ops::matchMask(data + p)) {
+      return p + static_cast<std::size_t>(__builtin_ctz(mask));
+    }
+  }
+  for (; p <= lastStart; ++p) {
+    if (marlin::startcode::isStartCodeAt(data + p)) {
+      return p;
+    }
+  }
+  return marlin::startcode::kNotFound;
+}
+
+template <class Ops>
+std::size_t findLastVector(const std::uint8_t* data, std::size_t begin, std::size_t end) {
+  if (end < begin + 4) {
+    return marlin::startcode::kNotFound;
+  }
+  const std::size_t lastStart = end - 4;
+  std::size_t top = lastStart + 1;  // positions below top remain to be searched
+  while (top >= begin + Ops::kWidth) {
+    const std::size_t p = top - Ops::kWidth;
+    if (const auto mask = Ops::matchMask(data + p)) {
+      return p + 31 - static_cast<std::size_t>(__builtin_clz(mask));
+    }
+    top = p;
+  }
+  while (top-- > begin) {
+    if (marlin::startcode::isStartCodeAt(data + top)) {
+      return top;
+    }
+  }
+  return marlin::startcode::kNotFound;
+}
+
+}  // namespace

@@ -1,0 +1,541 @@
+#include "source/stream_source.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/time_zone.h"
+#include "source/block_header.h"
+#include "source/byte_order.h"
+#include "source/start_code_search.h"
+
+namespace marlin {
+
+using container::kBlockSize;
+using container::kFrameBufferSize;
+using container::kHeaderSize;
+
+namespace {
+
+constexpr std::uint64_t kMaxCopyBytes = 0x40000000;
+constexpr std::uint64_t kTimeValidFlag = std::uint64_t{1} << 32;
+
+constexpr std::uint32_t kForwardFirstCode = 0x000001F8;
+constexpr std::uint32_t kBackwardFirstCode = 0xF8010000;
+
+bool isForwardStartCode(std::uint32_t window) { return window - kForwardFirstCode <= 5; }
+
+bool isBackwardStartCode(std::uint32_t window) {
+  return (window & 0x00FFFFFF) == 0x00010000 && (window >> 24) >= 0xF8 && (window >> 24) <= 0xFD;
+}
+
+std::uint32_t loadForwardWindow(const std::uint8_t* p) {
+  return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
+         static_cast<std::uint32_t>(p[2]) << 8 | p[3];
+}
+
+std::uint32_t loadBackwardWindow(const std::uint8_t* p) {
+  return static_cast<std::uint32_t>(p[3]) << 24 | static_cast<std::uint32_t>(p[2]) << 16 |
+         static_cast<std::uint32_t>(p[1]) << 8 | p[0];
+}
+
+}  // namespace
+
+StreamSource::StreamSource(MessageSink& messages) : messages_(messages), timeZoneBias_(timeZoneBiasSeconds()) {
+  frameBuf_[0] = 0x00;
+  frameBuf_[1] = 0x00;
+  frameBuf_[2] = 0x01;
+  header_.blockTime = CalendarTime{2000, 1, 0, 0, 0, 0, 0, 0};
+}
+
+StreamSource::~StreamSource() { close(); }
+
+bool StreamSource::setCodecVariant(CodecVariant variant) {
+  codecVariant_ = variant;
+  bigEndian_ = variant == kBigEndianVariant;
+  return true;
+}
+
+bool StreamSource::open(const std::string& path, bool isDisk) {
+  if (isOpen()) {
+    close();
+  }
+  lastOpenError_ = file_.open(path);
+  if (lastOpenError_ != 0) {
+    return false;
+  }
+  header_.channelMask = 0;
+  header_.audioChannelMask = 0;
+  isDisk_ = isDisk;
+  std::uint64_t size = 0;
+  if (const int error = file_.querySize(size); error != 0) {
+    lastOpenError_ = error;
+    messages_.showMessage("Open Error", "");
+    file_.close();
+    return false;
+  }
+  size_.store(size, std::memory_order_relaxed);
+  name_ = path;
+  position_.store(0, std::memory_order_relaxed);
+  clearScanner();
+  blockCached_ = false;
+  return true;
+}
+
+bool StreamSource::close() {
+  file_.close();
+  size_.store(0, std::memory_order_relaxed);
+  position_.store(0, std::memory_order_relaxed);
+  mark_ = 0;
+  name_.clear();
+  header_.hasAudio = false;
+  header_.channelMask = 0;
+  clearScanner();
+  blockCached_ = false;
+  return true;
+}
+
+bool StreamSource::setPosition(std::uint64_t pos) {
+  if (pos < getSize()) {
+    position_.store(pos, std::memory_order_relaxed);
+  }
+  return true;
+}
+
+void StreamSource::setPositionToEnd() { position_.store(getSize(), std::memory_order_relaxed); }
+
+bool StreamSource::setMark(std::uint64_t pos) {
+  const std::uint64_t size = getSize();
+  if (size == 0 || pos >= size) {
+    return false;
+  }
+  mark_ = pos;
+  return true;
+}
+
+bool StreamSource::getBlockTime(CalendarTime& out) const {
+  const std::uint64_t stamp = lastBlockTime_.load(std::memory_order_relaxed);
+  if (!isOpen() || (stamp & kTimeValidFlag) == 0) {
+    return false;
+  }
+  const CalendarTime time = calendarFromTimestamp(static_cast<std::uint32_t>(stamp), timeZoneBias_);
+  if (!isPlausible(time)) {
+    return false;
+  }
+  out = time;
+  return true;
+}
+
+void StreamSource::clearScanner() {
+  collecting_ = false;
+  count_ = 0;
+}
+
+StreamSource::BlockStatus StreamSource::loadBlock(std::uint64_t blockStart) {
+  if (blockCached_ && cachedBlockStart_ == blockStart) {
+    return BlockStatus::Good;
+  }
+  blockCached_ = false;
+  const ssize_t got = file_.readAt(blockStart, block_.data(), kBlockSize);
+  if (got < 0) {
+    return BlockStatus::ReadError;
+  }
+  if (static_cast<std::size_t>(got) < kBlockSize) {
+    return BlockStatus::ShortAtEnd;
+  }
+  if (isDisk_) {
+    swapBytePairs(block_.data(), kBlockSize);
+  }
+  const BlockHeader parsed = parseBlockHeader(block_.data(), bigEndian_);
+  header_.channelMask = parsed.channelMask;
+  header_.frameInterval = parsed.frameInterval;
+  if (!parsed.checkValid) {
+    return BlockStatus::Bad;
+  }
+  header_.blockTime = calendarFromTimestamp(parsed.time, timeZoneBias_);
+  lastBlockTime_.store(kTimeValidFlag | parsed.time, std::memory_order_relaxed);
+  cachedBlockStart_ = blockStart;
+  blockCached_ = true;
+  return BlockStatus::Good;
+}
+
+// ---- Forward reading -------------------------------------------------------
+
+std::uint32_t StreamSource::readNext(std::uint8_t* buffer) {
+  const std::uint32_t length = readForward(buffer);
+  if (length == 0) {
+    header_.isAudio = false;
+  } else if (header_.isAudio) {
+    header_.hasAudio = true;
+  }
+  return length;
+}
+
+std::uint32_t StreamSource::readForward(std::uint8_t* buffer) {
+  if (!isOpen()) {
+    return 0;
+  }
+  if (backward_) {
+    backward_ = false;
+    clearScanner();
+  }
+  const std::uint64_t position = getPosition();
+  std::uint64_t blockStart = container::blockStartOf(position);
+  BlockStatus status = loadBlock(blockStart);
+  std::size_t from = std::max<std::size_t>(position - blockStart, kHeaderSize);
+  for (;;) {
+    if (status != BlockStatus::Good) {
+      // A block that cannot be read in full stops here for good; a bad one is
+      // stepped over, one block per read.
+      const bool bad = status == BlockStatus::Bad;
+      position_.store(bad ? blockStart + kBlockSize : std::max(blockStart, position), std::memory_order_relaxed);
+      clearScanner();
+      return 0;
+    }
+    std::size_t startCodeEnd = 0;
+    if (scanBlockForward(from, startCodeEnd)) {
+      return completeForward(blockStart + startCodeEnd, buffer);
+    }
+    blockStart += kBlockSize;
+    status = loadBlock(blockStart);
+    from = kHeaderSize;
+  }
+}
+
+bool StreamSource::stepForward(std::uint8_t byte) {
+  window_ = window_ << 8 | byte;
+  if (collecting_ && count_ < kFrameBufferSize) {
+    frameBuf_[count_++] = byte;
+  }
+  if (!isForwardStartCode(window_)) {
+    return false;
+  }
+  if (collecting_) {
+    return true;
+  }
+  collecting_ = true;
+  count_ = 4;
+  frameBuf_[3] = byte;
+  return false;
+}
+
+void StreamSource::appendForward(const std::uint8_t* bytes, std::size_t n) {
+  if (!collecting_) {
+    return;
+  }
+  const std::size_t room = kFrameBufferSize - count_;
+  const std::size_t kept = std::min(n, room);
+  std::memcpy(frameBuf_.data() + count_, bytes, kept);
+  count_ += static_cast<std::uint32_t>(kept);
+}
+
+// Consumes block_[from..4096). Returns true when a frame is complete, with
+// startCodeEnd the offset of the id byte of the start code that ended it.
+bool StreamSource::scanBlockForward(std::size_t from, std::size_t& startCodeEnd) {
+  const std::uint8_t* bytes = block_.data();
+  std::size_t i = from;
+  // The window may still hold bytes from before this run (another block, a
+  // jump, the other direction): the first three bytes go through it singly.
+  for (const std::size_t singleEnd = std::min(from + 3, kBlockSize); i < singleEnd; ++i) {
+    if (stepForward(bytes[i])) {
+      startCodeEnd = i;
+      return true;
+    }
+  }
+  const auto findFirst = startcode::activeKernels().findFirst;
+  while (i < kBlockSize) {
+    const std::size_t found = findFirst(bytes, i - 3, kBlockSize);
+    const std::size_t stop = found == startcode::kNotFound ? kBlockSize : found + 4;
+    appendForward(bytes + i, stop - i);
+    window_ = loadForwardWindow(bytes + stop - 4);
+    i = stop;
+    if (found == startcode::kNotFound) {
+      break;
+    }
+    if (collecting_) {
+      startCodeEnd = stop - 1;
+      return true;
+    }
+    collecting_ = true;
+    count_ = 4;
+    frameBuf_[3] = bytes[stop - 1];
+  }
+  return false;
+}
+
+std::uint32_t StreamSource::completeForward(std::uint64_t startCodeEnd, std::uint8_t* buffer) {
+  const std::uint8_t id = frameBuf_[3];
+  std::size_t first = 0;
+  std::uint32_t length = 0;
+  if (container::isAudioId(id)) {
+    const unsigned audioChannel = id - container::kFirstAudioId;
+    header_.isAudio = true;
+    header_.channel = audioChannel;
+    header_.audioChannelMask |= 1u << audioChannel;
+    first = container::kAudioHeadSize;
+    // A frame shorter than its head delivers nothing.
+    length = count_ >= container::kAudioHeadSize + 4 ? count_ - static_cast<std::uint32_t>(container::kAudioHeadSize + 4) : 0;
+  } else {
+    header_.isAudio = false;
+    header_.channel = frameBuf_[4] & 0x0F;
+    length = count_ - 4;
+  }
+  std::memcpy(buffer, frameBuf_.data() + first, length);
+  header_.length = length;
+  collecting_ = false;
+
+  // Leave the position on the first byte of the start code that ended the
+  // frame, so that the next forward read finds it again.
+  const std::uint64_t offset = startCodeEnd % kBlockSize;
+  const std::uint64_t back = offset < kHeaderSize + 3 ? 3 + kHeaderSize : 3;
+  position_.store(startCodeEnd >= back ? startCodeEnd - back : 0, std::memory_order_relaxed);
+  return length;
+}
+
+// ---- Backward reading ------------------------------------------------------
+
+std::uint32_t StreamSource::readPrevious(std::uint8_t* buffer) {
+  if (!isOpen()) {
+    return 0;
+  }
+  if (!backward_) {
+    backward_ = true;
+    clearScanner();
+  }
+  std::uint64_t position = getPosition();
+  if (position == 0) {
+    return 0;
+  }
+  position -= 1;
+  std::uint64_t blockStart = container::blockStartOf(position);
+  BlockStatus status = loadBlock(blockStart);
+  if (status == BlockStatus::ShortAtEnd) {
+    // The piece after the last whole block is never read: start at the end
+    // of that block instead.
+    if (blockStart == 0) {
+      position_.store(0, std::memory_order_relaxed);
+      clearScanner();
+      return 0;
+    }
+    blockStart -= kBlockSize;
+    position = blockStart + kBlockSize - 1;
+    status = loadBlock(blockStart);
+  }
+  for (;;) {
+    if (status != BlockStatus::Good) {
+      const bool bad = status == BlockStatus::Bad;
+      position_.store(bad ? blockStart : position, std::memory_order_relaxed);
+      clearScanner();
+      return 0;
+    }
+    const std::size_t offset = position - blockStart;
+    std::size_t startCodeBegin = 0;
+    if (offset >= kHeaderSize && scanBlockBackward(offset, startCodeBegin)) {
+      return completeBackward(blockStart + startCodeBegin, buffer);
+    }
+    if (blockStart == 0) {
+      position_.store(0, std::memory_order_relaxed);
+      clearScanner();
+      return 0;
+    }
+    blockStart -= kBlockSize;
+    position = blockStart + kBlockSize - 1;
+    status = loadBlock(blockStart);
+  }
+}
+
+bool StreamSource::stepBackward(std::uint8_t byte) {
+  window_ = window_ << 8 | byte;
+  if (collecting_ && count_ < kFrameBufferSize) {
+    frameBuf_[kFrameBufferSize - 1 - count_] = byte;
+    ++count_;
+  }
+  if (!isBackwardStartCode(window_)) {
+    return false;
+  }
+  if (collecting_) {
+    return true;
+  }
+  collecting_ = true;
+  count_ = 0;
+  return false;
+}
+
+void StreamSource::prependBackward(const std::uint8_t* bytes, std::size_t n) {
+  if (!collecting_) {
+    return;
+  }
+  // Bytes are taken from the top down, so under the limit the highest ones stay.
+  const std::size_t kept = std::min<std::size_t>(n, kFrameBufferSize - count_);
+  std::memcpy(frameBuf_.data() + kFrameBufferSize - count_ - kept, bytes + n - kept, kept);
+  count_ += static_cast<std::uint32_t>(kept);
+}
+
+// Consumes block_[from] down to block_[8]. Returns true when a frame is
+// complete, with startCodeBegin the offset of the first byte of its own start code.
+bool StreamSource::scanBlockBackward(std::size_t from, std::size_t& startCodeBegin) {
+  const std::uint8_t* bytes = block_.data();
+  std::size_t next = from + 1;  // bytes below next remain to be taken
+  for (const std::size_t singleEnd = std::max(from >= 2 ? from - 2 : 0, kHeaderSize); next > singleEnd;) {
+    --next;
+    if (stepBackward(bytes[next])) {
+      startCodeBegin = next;
+      return true;
+    }
+  }
+  const auto findLast = startcode::activeKernels().findLast;
+  while (next > kHeaderSize) {
+    const std::size_t found = findLast(bytes, kHeaderSize, next + 3);
+    const std::size_t stop = found == startcode::kNotFound ? kHeaderSize : found;
+    prependBackward(bytes + stop, next - stop);
+    window_ = loadBackwardWindow(bytes + stop);
+    next = stop;
+    if (found == startcode::kNotFound) {
+      break;
+    }
+    if (collecting_) {
+      startCodeBegin = stop;
+      return true;
+    }
+    collecting_ = true;
+    count_ = 0;
+  }
+  return false;
+}
+
+std::uint32_t StreamSource::completeBackward(std::uint64_t startCodeBegin, std::uint8_t* buffer) {
+  const std::uint8_t id = static_cast<std::uint8_t>(window_ >> 24);
+  const std::uint8_t* collected = frameBuf_.data() + kFrameBufferSize - count_;
+  std::uint32_t length = count_;
+  if (container::isAudioId(id)) {
+    header_.isAudio = true;
+    header_.channel = id - container::kFirstAudioId;
+    length = count_ >= container::kAudioHeadSize ? count_ - static_cast<std::uint32_t>(container::kAudioHeadSize) : 0;
+    collected += count_ - length;
+  } else {
+    header_.isAudio = false;
+    // A frame of just its start code is followed by the 00 of the next one.
+    header_.channel = count_ > 4 ? collected[4] & 0x0F : 0;
+  }
+  std::memcpy(buffer, collected, length);
+  header_.length = length;
+  collecting_ = false;
+
+  // Leave the position just past this frame's start code, so that the next
+  // backward read meets it first as the end of the frame before.
+  const bool divided = startCodeBegin % kBlockSize + 4 > kBlockSize;
+  position_.store(startCodeBegin + 4 + (divided ? kHeaderSize : 0), std::memory_order_relaxed);
+  return length;
+}
+
+// ---- Reading from the mark ---------------------------------------------------
+
+std::uint32_t StreamSource::readFromMark(std::uint8_t* buffer) {
+  backward_ = false;
+  clearScanner();
+  const std::uint64_t size = getSize();
+  if (size == 0 || mark_ >= size - 1) {
+    return 0;
+  }
+  position_.store(container::blockStartOf(mark_), std::memory_order_relaxed);
+  for (;;) {
+    const std::uint32_t length = readNext(buffer);
+    if (length == 0 || !header_.isAudio) {
+      return length;
+    }
+  }
+}
+
+// ---- Copying a range -------------------------------------------------------
+
+bool StreamSource::failCopy(std::string reason) {
+  lastCopyError_ = std::move(reason);
+  return false;
+}
+
+bool StreamSource::copyRange(std::uint64_t start, std::uint64_t end, const std::string& outputPath) {
+  lastCopyError_.clear();
+  const std::uint64_t size = getSize();
+  if (!isOpen()) {
+    return failCopy("no recording is open");
+  }
+  if (start >= end) {
+    return failCopy("the range is empty (start must be below end)");
+  }
+  if (start >= size || end >= size) {
+    return failCopy("the range reaches past the end of the recording (" + std::to_string(size) + " bytes)");
+  }
+  const std::uint64_t first = container::blockStartOf(start);
+  const std::uint64_t last = container::blockStartOf(end + kBlockSize - 1);
+  if (last - first > kMaxCopyBytes) {
+    return failCopy("the range is larger than 1 GiB");
+  }
+
+  struct stat sourceInfo {};
+  struct stat targetInfo {};
+  if (::stat(name_.c_str(), &sourceInfo) == 0 && ::stat(outputPath.c_str(), &targetInfo) == 0 &&
+      sourceInfo.st_dev == targetInfo.st_dev && sourceInfo.st_ino == targetInfo.st_ino) {
+    return failCopy("the output file is the recording itself");
+  }
+  const int out = ::open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (out < 0) {
+    return failCopy("cannot create " + outputPath + ": " + std::strerror(errno));
+  }
+
+  std::array<std::uint8_t, kBlockSize> copy{};
+  std::uint64_t copied = 0;
+  std::string failure;
+  for (std::uint64_t offset = first; offset < last && failure.empty(); offset += kBlockSize) {
+    const ssize_t got = file_.readAt(offset, copy.data(), kBlockSize);
+    if (got < 0) {
+      failure = "read error at byte " + std::to_string(offset) + ": " + std::strerror(errno);
+      break;
+    }
+    if (static_cast<std::size_t>(got) < kBlockSize) {
+      break;  // the piece after the last whole block is not part of the recording
+    }
+    if (isDisk_) {
+      swapBytePairs(copy.data(), kBlockSize);
+    }
+    std::size_t written = 0;
+    while (written < kBlockSize) {
+      const ssize_t put = ::write(out, copy.data() + written, kBlockSize - written);
+      if (put < 0 && errno == EINTR) {
+        continue;
+      }
+      if (put <= 0) {
+        failure = "cannot write " + outputPath + ": " + std::strerror(put < 0 ? errno : ENOSPC);
+        break;
+      }
+      written += static_cast<std::size_t>(put);
+    }
+    if (failure.empty()) {
+      copied += kBlockSize;
+    }
+  }
+  if (!failure.empty()) {
+    // Keep what was copied readable: whole blocks only.
+    [[maybe_unused]] const int ignored = ::ftruncate(out, static_cast<off_t>(copied));
+  }
+  if (::close(out) != 0 && failure.empty()) {
+    failure = "cannot write " + outputPath + ": " + std::strerror(errno);
+  }
+  return failure.empty() ? true : failCopy(std::move(failure));
+}
+
+std::string describeOpenFailure(const std::string& path, int error) {
+  if (error == ENOTSUP) {
+    return path + " is neither a recording file nor a disk";
+  }
+  std::string text = "cannot open " + path + ": " + std::strerror(error);
+  if ((error == EACCES || error == EPERM) && path.starts_with("/dev/")) {
+    text += " (reading a disk needs membership of the 'disk' group, e.g. 'sudo usermod -aG disk $USER' "
+            "and a new login, or root)";
+  }
+  return text;
+}
+
+}  // namespace marlin

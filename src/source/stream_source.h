@@ -1,0 +1,116 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "platform/block_file.h"
+#include "platform/message_sink.h"
+#include "source/codec_ids.h"
+#include "source/container.h"
+#include "source/frame_header.h"
+
+namespace marlin {
+
+// Reads a recording (a ".QKV" file, a DVR disk or a disk image) one frame at
+// a time, forward or backward, from a byte position that callers can move.
+//
+// One thread reads; the position, size and block time may be polled from
+// another thread, and copyRange may run there too (it uses positional reads
+// of its own and touches no reading state).
+class StreamSource {
+ public:
+  explicit StreamSource(MessageSink& messages = consoleMessageSink());
+  virtual ~StreamSource();
+  StreamSource(const StreamSource&) = delete;
+  StreamSource& operator=(const StreamSource&) = delete;
+
+  bool setCodecVariant(CodecVariant variant);
+
+  // isDisk: every 16-bit word of the recording is stored byte-swapped.
+  bool open(const std::string& path, bool isDisk);
+  bool close();
+  bool isOpen() const { return file_.isOpen(); }
+  // errno of the last open that failed, 0 after a successful one.
+  int lastOpenError() const { return lastOpenError_; }
+
+  std::string getName() const { return name_; }
+  std::uint64_t getSize() const { return size_.load(std::memory_order_relaxed); }
+  std::uint64_t getPosition() const { return position_.load(std::memory_order_relaxed); }
+  bool isDisk() const { return isDisk_; }
+
+  // Ignored (but still successful) unless pos < size.
+  bool setPosition(std::uint64_t pos);
+  // Puts the read point at the end, where forward reading stops and from
+  // where reading backward delivers every frame but the last.
+  void setPositionToEnd();
+  bool setMark(std::uint64_t pos);
+
+  // Each returns the bytes copied into buffer (which must hold
+  // kFrameBufferSize bytes), 0 when no frame was delivered.
+  std::uint32_t readNext(std::uint8_t* buffer);
+  std::uint32_t readPrevious(std::uint8_t* buffer);
+  std::uint32_t readFromMark(std::uint8_t* buffer);
+
+  const FrameHeader& header() const { return header_; }
+  bool getBlockTime(CalendarTime& out) const;
+
+  // Copies the whole blocks holding [start, end] into a new ".QKV" file in
+  // file byte order. Fails when the range is empty, outside the recording or
+  // larger than 1 GiB, or on an I/O error; lastCopyError() says why.
+  bool copyRange(std::uint64_t start, std::uint64_t end, const std::string& outputPath);
+  const std::string& lastCopyError() const { return lastCopyError_; }
+
+ private:
+  enum class BlockStatus { Good, Bad, ShortAtEnd, ReadError };
+
+  BlockStatus loadBlock(std::uint64_t blockStart);
+  void clearScanner();
+  std::uint32_t readForward(std::uint8_t* buffer);
+  bool scanBlockForward(std::size_t from, std::size_t& startCodeEnd);
+  bool stepForward(std::uint8_t byte);
+  void appendForward(const std::uint8_t* bytes, std::size_t n);
+  std::uint32_t completeForward(std::uint64_t startCodeEnd, std::uint8_t* buffer);
+  bool scanBlockBackward(std::size_t from, std::size_t& startCodeBegin);
+  bool stepBackward(std::uint8_t byte);
+  void prependBackward(const std::uint8_t* bytes, std::size_t n);
+  std::uint32_t completeBackward(std::uint64_t startCodeBegin, std::uint8_t* buffer);
+  bool failCopy(std::string reason);
+
+  MessageSink& messages_;
+  BlockFile file_;
+  std::string name_;
+  bool isDisk_ = false;
+  CodecVariant codecVariant_ = 0;
+  bool bigEndian_ = false;
+  std::int32_t timeZoneBias_ = 0;
+  int lastOpenError_ = 0;
+  std::string lastCopyError_;
+
+  std::atomic<std::uint64_t> size_{0};
+  std::atomic<std::uint64_t> position_{0};
+  std::uint64_t mark_ = 0;
+
+  // The last whole, valid block read; reused while reading stays inside it.
+  alignas(64) std::array<std::uint8_t, container::kBlockSize> block_{};
+  std::uint64_t cachedBlockStart_ = 0;
+  bool blockCached_ = false;
+
+  std::uint32_t window_ = 0xFFFFFFFF;
+  alignas(64) std::array<std::uint8_t, container::kFrameBufferSize> frameBuf_{};
+  std::uint32_t count_ = 0;
+  bool collecting_ = false;
+  bool backward_ = false;
+
+  FrameHeader header_;
+  // Raw time of the last valid block with bit 32 set, 0 before the first one;
+  // atomic because the display thread polls it during playback.
+  std::atomic<std::uint64_t> lastBlockTime_{0};
+};
+
+// A one-line explanation of why path could not be opened (errno error),
+// with the remedy for a device that needs more permissions.
+std::string describeOpenFailure(const std::string& path, int error);
+
+}  // namespace marlin
