@@ -1,5 +1,6 @@
 #include "source/start_code_search.h"
 
+#include <atomic>
 #include <vector>
 
 namespace marlin::startcode {
@@ -53,9 +54,17 @@ std::span<const Kernels* const> supportedKernels() {
   return kernels;
 }
 
-const Kernels& activeKernels() {
-  static const Kernels& chosen = *supportedKernels().back();
-  return chosen;
+namespace {
+
+std::atomic<const Kernels*>& selected() {
+  static std::atomic<const Kernels*> kernels{supportedKernels().back()};
+  return kernels;
 }
+
+}  // namespace
+
+const Kernels& activeKernels() { return *selected().load(std::memory_order_relaxed); }
+
+void selectKernels(const Kernels& kernels) { selected().store(&kernels, std::memory_order_relaxed); }
 
 }  // namespace marlin::startcode

@@ -27,8 +27,10 @@ const Kernels& portableKernels();
 // Every version this processor can run, the portable one first.
 std::span<const Kernels* const> supportedKernels();
 
-// The fastest supported version, chosen once per process.
+// The version the stream source uses: the fastest supported one unless
+// selectKernels chose another (to compare versions, or to rule SIMD out).
 const Kernels& activeKernels();
+void selectKernels(const Kernels& kernels);
 
 inline bool isStartCodeAt(const std::uint8_t* p) {
   return p[0] == 0 && p[1] == 0 && p[2] == 1 && p[3] >= 0xF8 && p[3] <= 0xFD;

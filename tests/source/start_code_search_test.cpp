@@ -1,0 +1,56 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "source/start_code_search.h"
+
+namespace marlin::startcode {
+namespace {
+
+// Buffers dense with near-misses (00 00 01 xx with every id, runs of zeros)
+// so that every lane and tail position of the vector versions is exercised.
+std::vector<std::uint8_t> denseBuffer(std::mt19937& random, std::size_t size) {
+  std::vector<std::uint8_t> bytes(size);
+  std::uniform_int_distribution<int> pick(0, 9);
+  std::uniform_int_distribution<int> any(0, 255);
+  for (auto& b : bytes) {
+    const int kind = pick(random);
+    b = static_cast<std::uint8_t>(kind < 4 ? 0 : kind < 6 ? 1 : kind < 8 ? 0xF7 + pick(random) : any(random));
+  }
+  return bytes;
+}
+
+TEST(StartCodeSearch, EveryVersionAgreesWithThePortableOne) {
+  std::mt19937 random(7);
+  const Kernels& portable = portableKernels();
+  ASSERT_GE(supportedKernels().size(), 1u);
+  for (int round = 0; round < 300; ++round) {
+    const auto bytes = denseBuffer(random, 1 + random() % 200);
+    for (const Kernels* kernels : supportedKernels()) {
+      for (std::size_t begin = 0; begin <= bytes.size(); begin += 1 + random() % 7) {
+        for (std::size_t end = begin; end <= bytes.size(); end += 1 + random() % 5) {
+          ASSERT_EQ(kernels->findFirst(bytes.data(), begin, end), portable.findFirst(bytes.data(), begin, end))
+              << kernels->name << " first [" << begin << "," << end << ")";
+          ASSERT_EQ(kernels->findLast(bytes.data(), begin, end), portable.findLast(bytes.data(), begin, end))
+              << kernels->name << " last [" << begin << "," << end << ")";
+        }
+      }
+    }
+  }
+}
+
+TEST(StartCodeSearch, FindsOnlyFrameIdsWhollyInsideTheRange) {
+  // 00 00 01 F7, 00 00 01 F8 at 4, 00 00 01 FE, 00 00 01 FD at 12
+  const std::vector<std::uint8_t> bytes = {0, 0, 1, 0xF7, 0, 0, 1, 0xF8, 0, 0, 1, 0xFE, 0, 0, 1, 0xFD};
+  for (const Kernels* kernels : supportedKernels()) {
+    EXPECT_EQ(kernels->findFirst(bytes.data(), 0, bytes.size()), 4u) << kernels->name;
+    EXPECT_EQ(kernels->findLast(bytes.data(), 0, bytes.size()), 12u) << kernels->name;
+    EXPECT_EQ(kernels->findFirst(bytes.data(), 5, 15), kNotFound) << kernels->name;
+    EXPECT_EQ(kernels->findLast(bytes.data(), 0, 7), kNotFound) << kernels->name;
+    EXPECT_EQ(kernels->findLast(bytes.data(), 0, 8), 4u) << kernels->name;
+  }
+}
+
+}  // namespace
+}  // namespace marlin::startcode

@@ -1,0 +1,177 @@
+// The stream source scans blocks in bulk; the reference reader steps one byte
+// at a time exactly as the container's reading rules say. Both must agree on
+// every delivered byte, position and header field, whatever the recording
+// and whatever sequence of reads, jumps and marks.
+#include "source/start_code_search.h"
+#include "stream_source_test_support.h"
+#include "support/reference_reader.h"
+
+namespace marlin::testing {
+namespace {
+
+struct Scenario {
+  bool isDisk = false;
+  bool bigEndian = false;
+};
+
+class StreamSourceMatchesReference : public RecordingFixture {
+ protected:
+  Bytes randomFrame() {
+    std::uniform_int_distribution<int> kind(0, 19);
+    std::uniform_int_distribution<std::size_t> small(4, 40);
+    std::uniform_int_distribution<std::size_t> medium(41, 9000);
+    std::uniform_int_distribution<std::size_t> huge(131060, 140000);
+    const int k = kind(random_);
+    if (k == 0) {
+      return Bytes{0, 0, 1, static_cast<std::uint8_t>(0xF8 + random_() % 6)};
+    }
+    if (k <= 5) {
+      Bytes audio = synth::makeAudioFrame(random_() % 4, small(random_) + (k > 2 ? 500 : 0));
+      audio.resize(std::max<std::size_t>(4, audio.size() - random_() % 4));
+      return audio;
+    }
+    const std::size_t length = k == 6 && random_() % 2 == 0 ? huge(random_) : k < 9 ? small(random_) + 1 : medium(random_);
+    return synth::makeVideoFrame(random_() % 16, length, random_, k % 2 == 0);
+  }
+
+  Bytes randomRecording(const Scenario& scenario) {
+    synth::RecordingBuilder builder(scenario.bigEndian, static_cast<std::uint16_t>(random_()), 0);
+    const std::size_t frames = 2 + random_() % 40;
+    std::uint32_t time = 1200000000 + random_() % 100000;
+    for (std::size_t i = 0; i < frames; ++i) {
+      if (random_() % 4 == 0) {
+        builder.setTime(time += random_() % 3);
+        builder.setFrameInterval(static_cast<std::uint8_t>(random_()));
+      }
+      Bytes frame = randomFrame();
+      // Now and then end the frame 1 to 3 bytes before a block boundary, so
+      // that the next start code is divided by a header.
+      const std::size_t used = builder.written() % container::kBlockSize;
+      const std::size_t toBoundary = used == 0 ? container::kPayloadSize : container::kBlockSize - used;
+      if (random_() % 3 == 0 && toBoundary > 8) {
+        frame.resize(toBoundary - 1 - random_() % 3, 0x42);
+      }
+      builder.append(frame);
+    }
+    Bytes recording = builder.finish();
+    const std::size_t blocks = recording.size() / container::kBlockSize;
+    for (std::size_t damaged = random_() % 4; damaged > 0; --damaged) {
+      synth::corruptBlock(recording, random_() % blocks);
+    }
+    // Stray start codes and noise, header bytes included.
+    for (std::size_t stray = random_() % 6; stray > 0; --stray) {
+      const std::size_t at = random_() % (recording.size() - 4);
+      const Bytes code = {0, 0, 1, static_cast<std::uint8_t>(0xF6 + random_() % 10)};
+      std::copy(code.begin(), code.end(), recording.begin() + static_cast<std::ptrdiff_t>(at));
+    }
+    if (random_() % 3 == 0) {
+      recording.resize(recording.size() + random_() % container::kBlockSize, 0);
+    }
+    if (scenario.isDisk) {
+      synth::toDiskByteOrder(recording);
+    }
+    return recording;
+  }
+
+  void compare(StreamSource& source, ReferenceReader& reference, const Scenario& scenario, int rounds) {
+    Bytes buffer(container::kFrameBufferSize);
+    const std::uint64_t size = source.getSize();
+    for (int op = 0; op < rounds; ++op) {
+      std::optional<ReferenceFrame> expected;
+      std::uint32_t length = 0;
+      const int choice = static_cast<int>(random_() % 20);
+      std::string what;
+      if (choice < 8) {
+        what = "readNext";
+        length = source.readNext(buffer.data());
+        expected = reference.readNext();
+      } else if (choice < 16) {
+        what = "readPrevious";
+        length = source.readPrevious(buffer.data());
+        expected = reference.readPrevious();
+      } else if (choice < 18) {
+        const std::uint64_t to = random_() % (size + 8);
+        what = "setPosition " + std::to_string(to);
+        source.setPosition(to);
+        reference.setPosition(to);
+      } else if (choice < 19) {
+        what = "setPositionToEnd";
+        source.setPositionToEnd();
+        reference.setPositionToEnd();
+      } else {
+        const std::uint64_t mark = random_() % (size + 8);
+        what = "readFromMark " + std::to_string(mark);
+        ASSERT_EQ(source.setMark(mark), reference.setMark(mark));
+        length = source.readFromMark(buffer.data());
+        expected = reference.readFromMark();
+      }
+      SCOPED_TRACE("op " + std::to_string(op) + " " + what + (scenario.isDisk ? " disk" : "") +
+                   (scenario.bigEndian ? " big-endian" : ""));
+      ASSERT_EQ(length, expected ? expected->bytes.size() : 0u);
+      ASSERT_EQ(source.getPosition(), reference.state().position);
+      const FrameHeader& header = source.header();
+      if (expected) {
+        ASSERT_TRUE(std::equal(expected->bytes.begin(), expected->bytes.end(), buffer.begin()));
+        ASSERT_EQ(header.isAudio, expected->isAudio);
+        ASSERT_EQ(header.channel, expected->channel);
+        ASSERT_EQ(header.length, length);
+      }
+      ASSERT_EQ(header.audioChannelMask, reference.state().audioChannelMask);
+      ASSERT_EQ(header.hasAudio, reference.state().hasAudio);
+      ASSERT_EQ(header.channelMask, reference.state().channelMask);
+      ASSERT_EQ(header.frameInterval, reference.state().frameInterval);
+      CalendarTime time;
+      ASSERT_EQ(source.getBlockTime(time), reference.state().blockTime.has_value());
+    }
+  }
+};
+
+TEST_F(StreamSourceMatchesReference, OnDamagedRecordingsWithEveryScanner) {
+  const auto restore = &startcode::activeKernels();
+  for (const startcode::Kernels* kernels : startcode::supportedKernels()) {
+    startcode::selectKernels(*kernels);
+    SCOPED_TRACE(kernels->name);
+    for (int recording = 0; recording < 60; ++recording) {
+      const Scenario scenario{random_() % 4 == 0, random_() % 4 == 0};
+      const Bytes bytes = randomRecording(scenario);
+      StreamSource& source = open(bytes, scenario.isDisk, scenario.bigEndian ? 6 : 4);
+      ReferenceReader reference(bytes, scenario.isDisk, scenario.bigEndian);
+      compare(source, reference, scenario, 120);
+      if (HasFatalFailure()) {
+        break;
+      }
+    }
+  }
+  startcode::selectKernels(*restore);
+}
+
+// Long runs in one direction cover the paths that a mix of operations rarely
+// reaches: whole recordings read to the end and back to the start.
+TEST_F(StreamSourceMatchesReference, ReadingWholeRecordingsBothWays) {
+  for (int recording = 0; recording < 25; ++recording) {
+    const Scenario scenario{recording % 3 == 0, recording % 5 == 0};
+    const Bytes bytes = randomRecording(scenario);
+    StreamSource& source = open(bytes, scenario.isDisk, scenario.bigEndian ? 6 : 4);
+    ReferenceReader reference(bytes, scenario.isDisk, scenario.bigEndian);
+    Bytes buffer(container::kFrameBufferSize);
+    for (int pass = 0; pass < 2; ++pass) {
+      const bool forward = pass == 0;
+      if (!forward) {
+        source.setPositionToEnd();
+        reference.setPositionToEnd();
+      }
+      for (int reads = 0; reads < 400; ++reads) {
+        const std::uint32_t length = forward ? source.readNext(buffer.data()) : source.readPrevious(buffer.data());
+        const auto expected = forward ? reference.readNext() : reference.readPrevious();
+        ASSERT_EQ(length, expected ? expected->bytes.size() : 0u) << "read " << reads << " pass " << pass;
+        ASSERT_EQ(source.getPosition(), reference.state().position) << "read " << reads << " pass " << pass;
+        if (expected) {
+          ASSERT_TRUE(std::equal(expected->bytes.begin(), expected->bytes.end(), buffer.begin()));
+        }
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace marlin::testing
