@@ -56,8 +56,8 @@ class StreamSource {
   const FrameHeader& header() const { return header_; }
   bool getBlockTime(CalendarTime& out) const;
 
-  // Copies the whole blocks holding [start, end] into a new ".QKV" file in
-  // file byte order. Fails when the range is empty, outside the recording or
+  // Copies whole blocks, from the one holding start up to end rounded up to a
+  // block boundary, into a new ".QKV" file in file byte order. Fails when the range is empty, outside the recording or
   // larger than 1 GiB, or on an I/O error; lastCopyError() says why.
   bool copyRange(std::uint64_t start, std::uint64_t end, const std::string& outputPath);
   const std::string& lastCopyError() const { return lastCopyError_; }

@@ -9,6 +9,7 @@
 int main(int argc, char** argv) {
   CLI::App app{"Marlin Viewer command-line tool"};
   app.require_subcommand(1);
+  app.failure_message([](const CLI::App*, const CLI::Error& e) { return "marlin: " + std::string(e.what()) + "\n"; });
   marlin::cli::addInfoCommand(app);
   marlin::cli::addFramesCommand(app);
   marlin::cli::addCutCommand(app);
