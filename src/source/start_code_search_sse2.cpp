@@ -12,14 +12,14 @@ struct Sse2Ops {
 
   static unsigned matchMask(const std::uint8_t* p) {
     const __m128i one = _mm_set1_epi8(1);
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
     const __m128i third = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2));
-    const __m128i isOne = _mm_cmpeq_epi8(third, one);
+    const __m128i isOne = _mm_and_si128(_mm_cmpeq_epi8(third, one), _mm_cmpeq_epi8(second, zero));
     if (_mm_movemask_epi8(isOne) == 0) {
       return 0;
     }
-    const __m128i zero = _mm_setzero_si128();
     const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
     const __m128i id = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 3));
     const __m128i idAtLeastF8 = _mm_cmpeq_epi8(_mm_max_epu8(id, _mm_set1_epi8(static_cast<char>(0xF8))), id);
     const __m128i idAtMostFD = _mm_cmpeq_epi8(_mm_min_epu8(id, _mm_set1_epi8(static_cast<char>(0xFD))), id);

@@ -45,9 +45,6 @@ std::uint32_t loadBackwardWindow(const std::uint8_t* p) {
 }  // namespace
 
 StreamSource::StreamSource(MessageSink& messages) : messages_(messages), timeZoneBias_(timeZoneBiasSeconds()) {
-  frameBuf_[0] = 0x00;
-  frameBuf_[1] = 0x00;
-  frameBuf_[2] = 0x01;
   header_.blockTime = CalendarTime{2000, 1, 0, 0, 0, 0, 0, 0};
 }
 
@@ -196,7 +193,7 @@ std::uint32_t StreamSource::readForward(std::uint8_t* buffer) {
       return 0;
     }
     std::size_t startCodeEnd = 0;
-    if (scanBlockForward(from, startCodeEnd)) {
+    if (scanBlockForward(from, buffer, startCodeEnd)) {
       return completeForward(blockStart + startCodeEnd, buffer);
     }
     blockStart += kBlockSize;
@@ -205,10 +202,22 @@ std::uint32_t StreamSource::readForward(std::uint8_t* buffer) {
   }
 }
 
-bool StreamSource::stepForward(std::uint8_t byte) {
+// A forward read begins and ends its frame within one call, so the frame is
+// collected straight into the caller's buffer: a second copy through frameBuf_
+// would cost about as much as the scan.
+void StreamSource::beginForwardFrame(std::uint8_t* frame, std::uint8_t id) {
+  collecting_ = true;
+  count_ = 4;
+  frame[0] = 0x00;
+  frame[1] = 0x00;
+  frame[2] = 0x01;
+  frame[3] = id;
+}
+
+bool StreamSource::stepForward(std::uint8_t byte, std::uint8_t* frame) {
   window_ = window_ << 8 | byte;
   if (collecting_ && count_ < kFrameBufferSize) {
-    frameBuf_[count_++] = byte;
+    frame[count_++] = byte;
   }
   if (!isForwardStartCode(window_)) {
     return false;
@@ -216,31 +225,29 @@ bool StreamSource::stepForward(std::uint8_t byte) {
   if (collecting_) {
     return true;
   }
-  collecting_ = true;
-  count_ = 4;
-  frameBuf_[3] = byte;
+  beginForwardFrame(frame, byte);
   return false;
 }
 
-void StreamSource::appendForward(const std::uint8_t* bytes, std::size_t n) {
+void StreamSource::appendForward(const std::uint8_t* bytes, std::size_t n, std::uint8_t* frame) {
   if (!collecting_) {
     return;
   }
   const std::size_t room = kFrameBufferSize - count_;
   const std::size_t kept = std::min(n, room);
-  std::memcpy(frameBuf_.data() + count_, bytes, kept);
+  std::memcpy(frame + count_, bytes, kept);
   count_ += static_cast<std::uint32_t>(kept);
 }
 
 // Consumes block_[from..4096). Returns true when a frame is complete, with
 // startCodeEnd the offset of the id byte of the start code that ended it.
-bool StreamSource::scanBlockForward(std::size_t from, std::size_t& startCodeEnd) {
+bool StreamSource::scanBlockForward(std::size_t from, std::uint8_t* frame, std::size_t& startCodeEnd) {
   const std::uint8_t* bytes = block_.data();
   std::size_t i = from;
   // The window may still hold bytes from before this run (another block, a
   // jump, the other direction): the first three bytes go through it singly.
   for (const std::size_t singleEnd = std::min(from + 3, kBlockSize); i < singleEnd; ++i) {
-    if (stepForward(bytes[i])) {
+    if (stepForward(bytes[i], frame)) {
       startCodeEnd = i;
       return true;
     }
@@ -249,7 +256,7 @@ bool StreamSource::scanBlockForward(std::size_t from, std::size_t& startCodeEnd)
   while (i < kBlockSize) {
     const std::size_t found = findFirst(bytes, i - 3, kBlockSize);
     const std::size_t stop = found == startcode::kNotFound ? kBlockSize : found + 4;
-    appendForward(bytes + i, stop - i);
+    appendForward(bytes + i, stop - i, frame);
     window_ = loadForwardWindow(bytes + stop - 4);
     i = stop;
     if (found == startcode::kNotFound) {
@@ -259,15 +266,13 @@ bool StreamSource::scanBlockForward(std::size_t from, std::size_t& startCodeEnd)
       startCodeEnd = stop - 1;
       return true;
     }
-    collecting_ = true;
-    count_ = 4;
-    frameBuf_[3] = bytes[stop - 1];
+    beginForwardFrame(frame, bytes[stop - 1]);
   }
   return false;
 }
 
 std::uint32_t StreamSource::completeForward(std::uint64_t startCodeEnd, std::uint8_t* buffer) {
-  const std::uint8_t id = frameBuf_[3];
+  const std::uint8_t id = buffer[3];
   std::size_t first = 0;
   std::uint32_t length = 0;
   if (container::isAudioId(id)) {
@@ -280,10 +285,12 @@ std::uint32_t StreamSource::completeForward(std::uint64_t startCodeEnd, std::uin
     length = count_ >= container::kAudioHeadSize + 4 ? count_ - static_cast<std::uint32_t>(container::kAudioHeadSize + 4) : 0;
   } else {
     header_.isAudio = false;
-    header_.channel = frameBuf_[4] & 0x0F;
+    header_.channel = buffer[4] & 0x0F;
     length = count_ - 4;
   }
-  std::memcpy(buffer, frameBuf_.data() + first, length);
+  if (first != 0) {
+    std::memmove(buffer, buffer + first, length);
+  }
   header_.length = length;
   collecting_ = false;
 

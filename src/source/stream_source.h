@@ -47,8 +47,9 @@ class StreamSource {
   void setPositionToEnd();
   bool setMark(std::uint64_t pos);
 
-  // Each returns the bytes copied into buffer (which must hold
-  // kFrameBufferSize bytes), 0 when no frame was delivered.
+  // Each returns the bytes delivered into buffer (which must hold
+  // kFrameBufferSize bytes), 0 when no frame was delivered; the buffer's
+  // bytes past the delivered ones are scratch.
   std::uint32_t readNext(std::uint8_t* buffer);
   std::uint32_t readPrevious(std::uint8_t* buffer);
   std::uint32_t readFromMark(std::uint8_t* buffer);
@@ -68,9 +69,10 @@ class StreamSource {
   BlockStatus loadBlock(std::uint64_t blockStart);
   void clearScanner();
   std::uint32_t readForward(std::uint8_t* buffer);
-  bool scanBlockForward(std::size_t from, std::size_t& startCodeEnd);
-  bool stepForward(std::uint8_t byte);
-  void appendForward(const std::uint8_t* bytes, std::size_t n);
+  bool scanBlockForward(std::size_t from, std::uint8_t* frame, std::size_t& startCodeEnd);
+  void beginForwardFrame(std::uint8_t* frame, std::uint8_t id);
+  bool stepForward(std::uint8_t byte, std::uint8_t* frame);
+  void appendForward(const std::uint8_t* bytes, std::size_t n, std::uint8_t* frame);
   std::uint32_t completeForward(std::uint64_t startCodeEnd, std::uint8_t* buffer);
   bool scanBlockBackward(std::size_t from, std::size_t& startCodeBegin);
   bool stepBackward(std::uint8_t byte);
@@ -98,6 +100,8 @@ class StreamSource {
   bool blockCached_ = false;
 
   std::uint32_t window_ = 0xFFFFFFFF;
+  // Backward reads collect a frame from its end, here; forward reads collect
+  // straight into the caller's buffer.
   alignas(64) std::array<std::uint8_t, container::kFrameBufferSize> frameBuf_{};
   std::uint32_t count_ = 0;
   bool collecting_ = false;

@@ -167,6 +167,19 @@ TEST_F(StreamSourceEdges, LongFramesKeepTheirHeadForwardAndTheirTailBackward) {
   }
 }
 
+// A backward read of a frame that fills the whole frame buffer must not leave
+// anything behind that a following forward read would deliver.
+TEST_F(StreamSourceEdges, AFullBufferReadBackwardDoesNotSpoilTheNextForwardFrame) {
+  const std::vector<Bytes> frames = {video(0, 1000), video(1, 140000), video(2, 1000), video(3, 1000)};
+  StreamSource& source = open(recordingOf(frames));
+  source.setPositionToEnd();
+  ASSERT_EQ(source.readPrevious(buffer_.data()), 1000u);
+  ASSERT_EQ(source.readPrevious(buffer_.data()), kFrameBufferSize);
+  ASSERT_EQ(source.readPrevious(buffer_.data()), 1000u);
+  ASSERT_EQ(source.readNext(buffer_.data()), 131068u);
+  EXPECT_TRUE(std::equal(buffer_.begin(), buffer_.begin() + 131068, frames[1].begin()));
+}
+
 TEST_F(StreamSourceEdges, AudioFramesDeliverTheirSamplesAndAreCountedForwardOnly) {
   const Bytes a = video(0, 80);
   const Bytes sound = synth::makeAudioFrame(2, 400);

@@ -106,6 +106,9 @@ std::optional<ReferenceFrame> ReferenceReader::forward() {
         if (!collecting_) {
           collecting_ = true;
           count_ = 4;
+          frameBuf_[0] = 0;
+          frameBuf_[1] = 0;
+          frameBuf_[2] = 1;
           frameBuf_[3] = b;
         } else {
           break;
