@@ -1,30 +1,33 @@
 #!/usr/bin/env bash
-# Fuzzes the stream source against the reference reader for a while.
+# Runs one fuzz target for a while.
 #
-#   fuzz/run.sh BUILD_DIR SECONDS
+#   fuzz/run.sh BUILD_DIR SECONDS [TARGET]
 #
-# BUILD_DIR is a build configured with -DMARLIN_BUILD_FUZZ=ON. The committed
-# corpus is copied to a temporary directory first, so a run never rewrites
-# fuzz/corpus; a crashing input is kept in that directory and its path is
-# printed. Exits non-zero when the target crashed, leaked or timed out.
+# TARGET is stream_source (the default) or decoder; its starting corpus is
+# fuzz/corpus/TARGET. BUILD_DIR is a build configured with
+# -DMARLIN_BUILD_FUZZ=ON. The corpus is copied to a temporary directory
+# first, so a run never rewrites fuzz/corpus; a crashing input is kept in that
+# directory and its path is printed. Exits non-zero when the target crashed,
+# leaked or timed out.
 set -euo pipefail
 
-if [[ $# -ne 2 ]]; then
-  echo "usage: $0 BUILD_DIR SECONDS" >&2
+if [[ $# -lt 2 || $# -gt 3 ]]; then
+  echo "usage: $0 BUILD_DIR SECONDS [stream_source|decoder]" >&2
   exit 2
 fi
 build_dir=$1
 seconds=$2
+name=${3:-stream_source}
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-target=$build_dir/bin/stream_source_fuzz
+target=$build_dir/bin/${name}_fuzz
 if [[ ! -x $target ]]; then
-  echo "$target not found: build it with 'ninja -C $build_dir stream_source_fuzz'" >&2
+  echo "$target not found: build it with 'ninja -C $build_dir ${name}_fuzz'" >&2
   exit 2
 fi
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/stream_source_fuzz.XXXXXX")
+work=$(mktemp -d "${TMPDIR:-/tmp}/${name}_fuzz.XXXXXX")
 mkdir -p "$work/corpus" "$work/artifacts"
-cp "$here"/corpus/* "$work/corpus/"
+cp "$here/corpus/$name"/* "$work/corpus/"
 echo "working in $work"
 
 status=0

@@ -5,15 +5,17 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 flavour=${1:-plain}
+targets=()
 
 case "$flavour" in
   plain)    dir=build;          args=() ;;
   sanitize) dir=build-sanitize; args=(-DMARLIN_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug) ;;
-  fuzz)     dir=build-fuzz;     args=(-DMARLIN_BUILD_FUZZ=ON -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14) ;;
+  fuzz)     dir=build-fuzz;     args=(-DMARLIN_BUILD_FUZZ=ON -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14)
+            targets=(--target stream_source_fuzz decoder_fuzz) ;;
   bench)    dir=build-bench;    args=(-DMARLIN_BUILD_BENCH=ON -DMARLIN_BUILD_TESTS=OFF -DCMAKE_BUILD_TYPE=Release) ;;
   *) echo "unknown build flavour: $flavour" >&2; exit 2 ;;
 esac
 
 cmake -S "$root" -B "$root/$dir" -G Ninja "${args[@]}" >/dev/null
-cmake --build "$root/$dir" -j2 >&2
+cmake --build "$root/$dir" -j2 "${targets[@]}" >&2
 echo "$root/$dir"

@@ -24,7 +24,6 @@ constexpr std::uint64_t kMaxCopyBytes = 0x40000000;
 constexpr std::uint64_t kTimeValidFlag = std::uint64_t{1} << 32;
 
 constexpr std::uint32_t kForwardFirstCode = 0x000001F8;
-constexpr std::uint32_t kBackwardFirstCode = 0xF8010000;
 
 bool isForwardStartCode(std::uint32_t window) { return window - kForwardFirstCode <= 5; }
 

@@ -10,5 +10,7 @@ void addInfoCommand(CLI::App& app);
 void addFramesCommand(CLI::App& app);
 void addCutCommand(CLI::App& app);
 void addDisksCommand(CLI::App& app);
+void addDecodeCommand(CLI::App& app);
+void addMakeSampleCommand(CLI::App& app);
 
 }  // namespace marlin::cli

@@ -14,6 +14,8 @@ int main(int argc, char** argv) {
   marlin::cli::addFramesCommand(app);
   marlin::cli::addCutCommand(app);
   marlin::cli::addDisksCommand(app);
+  marlin::cli::addDecodeCommand(app);
+  marlin::cli::addMakeSampleCommand(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {

@@ -1,0 +1,197 @@
+#include "codec/coefficient_codes.h"
+
+#include <bit>
+
+namespace marlin::codec {
+
+namespace {
+
+constexpr CoefficientCode kCodes[] = {
+    {"11", 0, 1},
+    {"011", 1, 1},
+    {"0100", 0, 2},
+    {"0101", 2, 1},
+    {"00101", 0, 3},
+    {"00111", 3, 1},
+    {"00110", 4, 1},
+    {"000110", 1, 2},
+    {"000111", 5, 1},
+    {"000101", 6, 1},
+    {"000100", 7, 1},
+    {"0000110", 0, 4},
+    {"0000100", 2, 2},
+    {"0000111", 8, 1},
+    {"0000101", 9, 1},
+    {"00100110", 0, 5},
+    {"00100001", 0, 6},
+    {"00100101", 1, 3},
+    {"00100100", 3, 2},
+    {"00100111", 10, 1},
+    {"00100011", 11, 1},
+    {"00100010", 12, 1},
+    {"00100000", 13, 1},
+    {"0000001010", 0, 7},
+    {"0000001100", 1, 4},
+    {"0000001011", 2, 3},
+    {"0000001111", 4, 2},
+    {"0000001001", 5, 2},
+    {"0000001110", 14, 1},
+    {"0000001101", 15, 1},
+    {"0000001000", 16, 1},
+    {"000000011101", 0, 8},
+    {"000000011000", 0, 9},
+    {"000000010011", 0, 10},
+    {"000000010000", 0, 11},
+    {"000000011011", 1, 5},
+    {"000000010100", 2, 4},
+    {"000000011100", 3, 3},
+    {"000000010010", 4, 3},
+    {"000000011110", 6, 2},
+    {"000000010101", 7, 2},
+    {"000000010001", 8, 2},
+    {"000000011111", 17, 1},
+    {"000000011010", 18, 1},
+    {"000000011001", 19, 1},
+    {"000000010111", 20, 1},
+    {"000000010110", 21, 1},
+    {"0000000011010", 0, 12},
+    {"0000000011001", 0, 13},
+    {"0000000011000", 0, 14},
+    {"0000000010111", 0, 15},
+    {"0000000010110", 1, 6},
+    {"0000000010101", 1, 7},
+    {"0000000010100", 2, 5},
+    {"0000000010011", 3, 4},
+    {"0000000010010", 5, 3},
+    {"0000000010001", 9, 2},
+    {"0000000010000", 10, 2},
+    {"0000000011111", 22, 1},
+    {"0000000011110", 23, 1},
+    {"0000000011101", 24, 1},
+    {"0000000011100", 25, 1},
+    {"0000000011011", 26, 1},
+    {"00000000011111", 0, 16},
+    {"00000000011110", 0, 17},
+    {"00000000011101", 0, 18},
+    {"00000000011100", 0, 19},
+    {"00000000011011", 0, 20},
+    {"00000000011010", 0, 21},
+    {"00000000011001", 0, 22},
+    {"00000000011000", 0, 23},
+    {"00000000010111", 0, 24},
+    {"00000000010110", 0, 25},
+    {"00000000010101", 0, 26},
+    {"00000000010100", 0, 27},
+    {"00000000010011", 0, 28},
+    {"00000000010010", 0, 29},
+    {"00000000010001", 0, 30},
+    {"00000000010000", 0, 31},
+    {"000000000011000", 0, 32},
+    {"000000000010111", 0, 33},
+    {"000000000010110", 0, 34},
+    {"000000000010101", 0, 35},
+    {"000000000010100", 0, 36},
+    {"000000000010011", 0, 37},
+    {"000000000010010", 0, 38},
+    {"000000000010001", 0, 39},
+    {"000000000010000", 0, 40},
+    {"000000000011111", 1, 8},
+    {"000000000011110", 1, 9},
+    {"000000000011101", 1, 10},
+    {"000000000011100", 1, 11},
+    {"000000000011011", 1, 12},
+    {"000000000011010", 1, 13},
+    {"000000000011001", 1, 14},
+    {"0000000000010011", 1, 15},
+    {"0000000000010010", 1, 16},
+    {"0000000000010001", 1, 17},
+    {"0000000000010000", 1, 18},
+    {"0000000000010100", 6, 3},
+    {"0000000000011010", 11, 2},
+    {"0000000000011001", 12, 2},
+    {"0000000000011000", 13, 2},
+    {"0000000000010111", 14, 2},
+    {"0000000000010110", 15, 2},
+    {"0000000000010101", 16, 2},
+    {"0000000000011111", 27, 1},
+    {"0000000000011110", 28, 1},
+    {"0000000000011101", 29, 1},
+    {"0000000000011100", 30, 1},
+    {"0000000000011011", 31, 1},
+};
+
+// The entry whose code is a prefix of the 16 bits of peek.
+CodeEntry entryFor(std::uint32_t peek) {
+  const auto prefixMatches = [peek](std::string_view bits) {
+    for (std::size_t i = 0; i < bits.size(); ++i) {
+      if (((peek >> (15 - i)) & 1u) != static_cast<unsigned>(bits[i] - '0')) {
+        return false;
+      }
+    }
+    return true;
+  };
+  if (prefixMatches(kEndOfBlockBits)) {
+    return {CodeEntry::EndOfBlock, 0, 0, static_cast<std::uint8_t>(kEndOfBlockBits.size())};
+  }
+  if (prefixMatches(kEscapeBits)) {
+    return {CodeEntry::Escape, 0, 0, static_cast<std::uint8_t>(kEscapeBits.size())};
+  }
+  for (const CoefficientCode& code : kCodes) {
+    if (prefixMatches(code.bits)) {
+      return {CodeEntry::Coefficient, code.run, code.level, static_cast<std::uint8_t>(code.bits.size())};
+    }
+  }
+  return {};
+}
+
+// One sub-table per position of the leading 1: peeks in [low, 2*low) (the
+// last one up to 65535) index table (peek >> shift) - bias.
+struct SubTable {
+  std::uint32_t low;
+  std::uint32_t high;
+  unsigned shift;
+  std::uint32_t bias;
+};
+
+constexpr SubTable kSubTables[] = {
+    {16, 31, 0, 16},     {32, 63, 1, 16},       {64, 127, 2, 16},       {128, 255, 3, 16},
+    {256, 511, 4, 16},   {512, 1023, 6, 8},     {1024, 16383, 8, 4},    {16384, 65535, 12, 4},
+};
+constexpr std::size_t kSubTableSizes[] = {16, 16, 16, 16, 16, 8, 60, 12};
+
+struct LookupTables {
+  std::array<std::array<CodeEntry, 60>, 8> entries{};
+
+  LookupTables() {
+    for (std::size_t t = 0; t < 8; ++t) {
+      const SubTable& sub = kSubTables[t];
+      for (std::size_t index = 0; index < kSubTableSizes[t]; ++index) {
+        const std::uint32_t peek = static_cast<std::uint32_t>((index + sub.bias) << sub.shift);
+        entries[t][index] = entryFor(peek);
+      }
+    }
+  }
+};
+
+const LookupTables& lookupTables() {
+  static const LookupTables tables;
+  return tables;
+}
+
+}  // namespace
+
+std::span<const CoefficientCode> coefficientCodes() { return kCodes; }
+
+CodeEntry lookupCoefficientCode(std::uint32_t peek16) {
+  if (peek16 < 16 || peek16 > 0xFFFF) {
+    return {};
+  }
+  // Leading-one position 4..15 selects the sub-table.
+  static constexpr std::uint8_t kTableByTopBit[16] = {0, 0, 0, 0, 0, 1, 2, 3, 4, 5, 6, 6, 6, 6, 7, 7};
+  const unsigned topBit = static_cast<unsigned>(std::bit_width(peek16)) - 1;
+  const std::size_t t = kTableByTopBit[topBit];
+  const SubTable& sub = kSubTables[t];
+  return lookupTables().entries[t][(peek16 >> sub.shift) - sub.bias];
+}
+
+}  // namespace marlin::codec

@@ -1,0 +1,243 @@
+#include "codec/colour_convert.h"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cstring>
+#include <vector>
+
+namespace marlin {
+
+namespace colour {
+
+const Kernel& sse2Kernel();
+
+namespace {
+
+struct ColourTables {
+  std::array<std::int32_t, 256> crToR{};
+  std::array<std::int32_t, 256> cbToG{};
+  std::array<std::int32_t, 256> crToG{};
+  std::array<std::int32_t, 256> cbToB{};
+  std::array<std::uint8_t, 896> clamp{};  // indices -320..575
+
+  ColourTables() {
+    for (int i = 0; i < 256; ++i) {
+      crToR[i] = 1436 * (i - 128);
+      cbToG[i] = 352 * (i - 128);
+      crToG[i] = 731 * (i - 128);
+      cbToB[i] = 1815 * (i - 128);
+    }
+    for (int i = -320; i < 576; ++i) {
+      clamp[i + 320] = static_cast<std::uint8_t>(std::clamp(i, 1, 255));
+    }
+  }
+
+  std::uint8_t clamped(std::int32_t value) const { return clamp[value + 320]; }
+};
+
+const ColourTables& tables() {
+  static const ColourTables built;
+  return built;
+}
+
+void rowToRgbPortable(const std::uint8_t* y, const std::uint8_t* cb, const std::uint8_t* cr, int width,
+                      std::uint8_t* r, std::uint8_t* g, std::uint8_t* b) {
+  const ColourTables& t = tables();
+  for (int x = 0; x < width; x += 2) {
+    const int chroma = x / 2;
+    const std::int32_t red = t.crToR[cr[chroma]];
+    const std::int32_t green = t.cbToG[cb[chroma]] + t.crToG[cr[chroma]];
+    const std::int32_t blue = t.cbToB[cb[chroma]];
+    for (int i = x; i < x + 2; ++i) {
+      const std::int32_t luma = y[i] * 1024;
+      r[i] = t.clamped((luma + red) >> 10);
+      g[i] = t.clamped((luma - green) >> 10);
+      b[i] = t.clamped((luma + blue) >> 10);
+    }
+  }
+}
+
+const Kernel kPortable{"portable", rowToRgbPortable};
+
+std::vector<const Kernel*> detectSupported() {
+  std::vector<const Kernel*> kernels{&kPortable};
+  __builtin_cpu_init();
+  if (__builtin_cpu_supports("sse2")) {
+    kernels.push_back(&sse2Kernel());
+  }
+  return kernels;
+}
+
+std::atomic<const Kernel*>& selected() {
+  static std::atomic<const Kernel*> kernel{supportedKernels().back()};
+  return kernel;
+}
+
+}  // namespace
+
+const Kernel& portableKernel() { return kPortable; }
+
+std::span<const Kernel* const> supportedKernels() {
+  static const std::vector<const Kernel*> kernels = detectSupported();
+  return kernels;
+}
+
+const Kernel& activeKernel() { return *selected().load(std::memory_order_relaxed); }
+
+void selectKernel(const Kernel& kernel) { selected().store(&kernel, std::memory_order_relaxed); }
+
+}  // namespace colour
+
+namespace {
+
+// Converts every picture row to planar RGB and hands it to pack together
+// with the row's destination (chosen by rowOf).
+template <class RowOf, class Pack>
+void convert(std::uint8_t* dest, const std::uint8_t* yuv, int width, int height, std::size_t rowBytes, RowOf rowOf,
+             Pack pack) {
+  std::vector<std::uint8_t> rgb(static_cast<std::size_t>(width) * 3);
+  std::uint8_t* r = rgb.data();
+  std::uint8_t* g = r + width;
+  std::uint8_t* b = g + width;
+  const std::size_t lumaSize = static_cast<std::size_t>(width) * height;
+  const std::uint8_t* cbPlane = yuv + lumaSize;
+  const std::uint8_t* crPlane = cbPlane + lumaSize / 4;
+  const auto rowToRgb = colour::activeKernel().rowToRgb;
+  for (int y = 0; y < height; ++y) {
+    const std::size_t chromaRow = static_cast<std::size_t>(y / 2) * (width / 2);
+    rowToRgb(yuv + static_cast<std::size_t>(y) * width, cbPlane + chromaRow, crPlane + chromaRow, width, r, g, b);
+    pack(dest + static_cast<std::size_t>(rowOf(y)) * rowBytes, r, g, b, width);
+  }
+}
+
+constexpr auto topDown = [](int y) { return y; };
+
+template <class Pack16>
+void convert16(std::uint8_t* dest, const std::uint8_t* yuv, int width, int height, Pack16 pack16) {
+  convert(dest, yuv, width, height, static_cast<std::size_t>(width) * 2, topDown,
+          [pack16](std::uint8_t* out, const std::uint8_t* r, const std::uint8_t* g, const std::uint8_t* b, int n) {
+            for (int i = 0; i < n; ++i) {
+              const std::uint16_t pixel = pack16(r[i], g[i], b[i]);
+              std::memcpy(out + 2 * i, &pixel, 2);
+            }
+          });
+}
+
+void packBgr24(std::uint8_t* out, const std::uint8_t* r, const std::uint8_t* g, const std::uint8_t* b, int n) {
+  for (int i = 0; i < n; ++i) {
+    out[3 * i] = b[i];
+    out[3 * i + 1] = g[i];
+    out[3 * i + 2] = r[i];
+  }
+}
+
+}  // namespace
+
+std::size_t bytesPerPixel(SurfaceFormat format) {
+  switch (format) {
+    case SurfaceFormat::Rgb24:
+      return 3;
+    case SurfaceFormat::Rgb32:
+      return 4;
+    default:
+      return 2;
+  }
+}
+
+void ToRgb555(std::uint8_t* dest, const std::uint8_t* yuv, int width, int height) {
+  convert16(dest, yuv, width, height, [](unsigned r, unsigned g, unsigned b) {
+    return static_cast<std::uint16_t>((r >> 3) << 10 | (g >> 3) << 5 | (b >> 3));
+  });
+}
+
+void ToRgb565(std::uint8_t* dest, const std::uint8_t* yuv, int width, int height) {
+  convert16(dest, yuv, width, height, [](unsigned r, unsigned g, unsigned b) {
+    return static_cast<std::uint16_t>((r >> 3) << 11 | (g >> 2) << 5 | (b >> 3));
+  });
+}
+
+void ToBgr565(std::uint8_t* dest, const std::uint8_t* yuv, int width, int height) {
+  convert16(dest, yuv, width, height, [](unsigned r, unsigned g, unsigned b) {
+    return static_cast<std::uint16_t>((b >> 3) << 11 | (g >> 2) << 5 | (r >> 3));
+  });
+}
+
+void ToRgb24Surface(std::uint8_t* dest, const std::uint8_t* yuv, int width, int height) {
+  convert(dest, yuv, width, height, static_cast<std::size_t>(width) * 3, topDown, packBgr24);
+}
+
+void ToRgb32(std::uint8_t* dest, const std::uint8_t* yuv, int width, int height) {
+  convert(dest, yuv, width, height, static_cast<std::size_t>(width) * 4, topDown,
+          [](std::uint8_t* out, const std::uint8_t* r, const std::uint8_t* g, const std::uint8_t* b, int n) {
+            for (int i = 0; i < n; ++i) {
+              out[4 * i] = b[i];
+              out[4 * i + 1] = g[i];
+              out[4 * i + 2] = r[i];
+              out[4 * i + 3] = 0;
+            }
+          });
+}
+
+void ToDib24(std::uint8_t* dest, const std::uint8_t* yuv, int width, int height) {
+  convert(dest, yuv, width, height, static_cast<std::size_t>(width) * 3, [height](int y) { return height - 1 - y; },
+          packBgr24);
+}
+
+void ToDib24Doubled(std::uint8_t* dest, const std::uint8_t* yuv, int width, int height) {
+  convert(dest, yuv, width, height, static_cast<std::size_t>(width) * 3,
+          [height](int y) { return 2 * height - 2 - 2 * y; }, packBgr24);
+}
+
+void interpolateDoubledRows(std::uint8_t* dest, int width, int height) {
+  const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
+  for (int row = 1; row <= 2 * height - 3; row += 2) {
+    const std::uint8_t* below = dest + (row - 1) * rowBytes;
+    const std::uint8_t* above = dest + (row + 1) * rowBytes;
+    std::uint8_t* out = dest + row * rowBytes;
+    for (std::size_t i = 0; i < rowBytes; ++i) {
+      out[i] = static_cast<std::uint8_t>((below[i] + above[i]) >> 1);
+    }
+  }
+}
+
+void surfaceToDib24(std::uint8_t* dest, const std::uint8_t* surface, int width, int height, SurfaceFormat format) {
+  const std::size_t sourceRow = static_cast<std::size_t>(width) * bytesPerPixel(format);
+  const std::size_t destRow = static_cast<std::size_t>(width) * 3;
+  for (int y = 0; y < height; ++y) {
+    const std::uint8_t* in = surface + y * sourceRow;
+    std::uint8_t* out = dest + (height - 1 - y) * destRow;
+    if (format == SurfaceFormat::Rgb24) {
+      std::memcpy(out, in, destRow);
+      continue;
+    }
+    for (int x = 0; x < width; ++x) {
+      std::uint8_t* px = out + 3 * x;
+      if (format == SurfaceFormat::Rgb32) {
+        std::memcpy(px, in + 4 * x, 3);
+        continue;
+      }
+      std::uint16_t p;
+      std::memcpy(&p, in + 2 * x, 2);
+      switch (format) {
+        case SurfaceFormat::Rgb555:
+          px[0] = static_cast<std::uint8_t>((p & 0x1F) << 3);
+          px[1] = static_cast<std::uint8_t>(((p >> 5) & 0x1F) << 3);
+          px[2] = static_cast<std::uint8_t>(((p >> 10) & 0x1F) << 3);
+          break;
+        case SurfaceFormat::Rgb565:
+          px[0] = static_cast<std::uint8_t>((p & 0x1F) << 3);
+          px[1] = static_cast<std::uint8_t>(((p >> 5) & 0x3F) << 2);
+          px[2] = static_cast<std::uint8_t>((p >> 11) << 3);
+          break;
+        default:  // Bgr565
+          px[0] = static_cast<std::uint8_t>((p >> 11) << 3);
+          px[1] = static_cast<std::uint8_t>(((p >> 5) & 0x3F) << 2);
+          px[2] = static_cast<std::uint8_t>((p & 0x1F) << 3);
+          break;
+      }
+    }
+  }
+}
+
+}  // namespace marlin

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+// YCbCr 4:2:0 pictures to RGB: full-range integer arithmetic in 1/1024 steps
+// with every component clamped to 1..255, packed into the display's pixel
+// formats or 24-bit bitmap rows.
+namespace marlin {
+
+enum class SurfaceFormat { Rgb555 = 1, Rgb565 = 2, Bgr565 = 3, Rgb24 = 4, Rgb32 = 5 };
+
+std::size_t bytesPerPixel(SurfaceFormat format);
+
+// All take a planar picture of even width and height and write rows of
+// exactly width pixels, back to back.
+void ToRgb555(std::uint8_t* dest, const std::uint8_t* yuv, int width, int height);
+void ToRgb565(std::uint8_t* dest, const std::uint8_t* yuv, int width, int height);
+void ToBgr565(std::uint8_t* dest, const std::uint8_t* yuv, int width, int height);
+void ToRgb24Surface(std::uint8_t* dest, const std::uint8_t* yuv, int width, int height);
+void ToRgb32(std::uint8_t* dest, const std::uint8_t* yuv, int width, int height);
+// B, G, R bytes, bottom-up: picture row y goes to row height - 1 - y.
+void ToDib24(std::uint8_t* dest, const std::uint8_t* yuv, int width, int height);
+// B, G, R bytes, bottom-up into every other row of a 2 x height buffer:
+// picture row y goes to row 2 x height - 2 - 2y.
+void ToDib24Doubled(std::uint8_t* dest, const std::uint8_t* yuv, int width, int height);
+// Fills the odd rows 1 .. 2H - 3 of a ToDib24Doubled buffer with the average
+// of their neighbours; the top row is left as it is.
+void interpolateDoubledRows(std::uint8_t* dest, int width, int height);
+
+// Reads a composed surface (top-down rows of width pixels) back into 24-bit
+// B, G, R rows, bottom-up.
+void surfaceToDib24(std::uint8_t* dest, const std::uint8_t* surface, int width, int height, SurfaceFormat format);
+
+// The arithmetic core, in a portable and vector versions that give identical
+// bytes: one picture row to planar R, G and B.
+namespace colour {
+
+using RowToRgbFn = void (*)(const std::uint8_t* y, const std::uint8_t* cb, const std::uint8_t* cr, int width,
+                            std::uint8_t* r, std::uint8_t* g, std::uint8_t* b);
+
+struct Kernel {
+  const char* name;
+  RowToRgbFn rowToRgb;
+};
+
+const Kernel& portableKernel();
+std::span<const Kernel* const> supportedKernels();
+const Kernel& activeKernel();
+void selectKernel(const Kernel& kernel);
+
+}  // namespace colour
+
+}  // namespace marlin

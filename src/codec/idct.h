@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+// The 8x8 inverse transform of decoded blocks: the integer Chen-Wang IDCT
+// with 32-bit two's-complement intermediates and 16-bit storage between the
+// row and the column pass, clamped to 0..255 and written as 8 rows of 8
+// bytes. The SSE2 and AVX2 versions compute the same arithmetic in vector
+// lanes and give bit-identical results.
+namespace marlin::codec {
+
+// block is used as scratch; dest receives 8 rows at stride bytes apart.
+using IdctFn = void (*)(std::int16_t* block, std::uint8_t* dest, std::ptrdiff_t stride);
+// The same transform with its results clipped to -256..255 instead of
+// 0..255, in natural order: what accuracy measurements look at.
+using IdctResidualFn = void (*)(std::int16_t* block, std::int16_t* out);
+
+struct IdctKernel {
+  const char* name;
+  IdctFn transform;
+  IdctResidualFn transformResidual;
+};
+
+const IdctKernel& portableIdct();
+std::span<const IdctKernel* const> supportedIdcts();
+
+// The version new decoders take: the fastest supported one unless
+// selectIdct chose another (the "--simd off" switch, the comparison tests).
+const IdctKernel& activeIdct();
+void selectIdct(const IdctKernel& kernel);
+
+}  // namespace marlin::codec

@@ -1,0 +1,102 @@
+#include "codec/picture_header.h"
+
+namespace marlin::codec {
+
+HeaderLayout headerLayoutOf(CodecVariant variant) {
+  switch (variant) {
+    case 0:
+      return HeaderLayout::A;
+    case 2:
+      return HeaderLayout::C;
+    case 5:
+      return HeaderLayout::D;
+    default:
+      return HeaderLayout::B;
+  }
+}
+
+namespace {
+
+void parseFields(const std::uint8_t* payload, std::size_t length, HeaderLayout layout, PictureHeader& out) {
+  const std::uint8_t h4 = payload[4];
+  const bool refreshId = payload[3] == 0xF9;
+  out.dual = false;
+  switch (layout) {
+    case HeaderLayout::A: {
+      out.quality = (h4 >> 3) & 0x0F;
+      const int channel = h4 & 0x07;
+      out.channel = channel >= 4 ? 0 : channel;
+      out.allCoded = (h4 & 0x80) != 0;
+      break;
+    }
+    case HeaderLayout::B:
+      out.quality = h4 >> 4;
+      out.channel = h4 & 0x0F;
+      out.allCoded = refreshId;
+      break;
+    case HeaderLayout::C:
+      out.quality = (h4 >> 3) & 0x0F;
+      out.channel = 0;
+      out.allCoded = (h4 & 0x80) != 0;
+      if (length >= 7) {
+        out.extraValue = static_cast<std::uint16_t>(payload[5] << 8 | payload[6]);
+      }
+      break;
+    case HeaderLayout::D: {
+      out.quality = h4 >> 4;
+      out.channel = h4 & 0x0F;
+      out.allCoded = refreshId;
+      const std::uint8_t h5 = payload[5];
+      out.dual = (h5 & 0x80) != 0;
+      out.firstChannel = out.channel;
+      out.secondChannel = (h5 >> 3) & 0x0F;
+      out.firstHidden = (h5 & 0x04) != 0;
+      out.secondHidden = (h5 & 0x02) != 0;
+      break;
+    }
+  }
+}
+
+}  // namespace
+
+std::size_t parsePictureHeader(const std::uint8_t* payload, std::size_t length, HeaderLayout layout,
+                               PictureHeader& out) {
+  if (payload == nullptr || length <= 5) {
+    return 0;
+  }
+  if (payload[0] != 0 || payload[1] != 0 || payload[2] != 1 || (payload[3] != 0xF8 && payload[3] != 0xF9)) {
+    return 0;
+  }
+  parseFields(payload, length, layout, out);
+  if (out.quality == 15) {
+    return 0;
+  }
+  out.sliceCount = 0;
+  std::uint32_t scan = 0xFFFFFFFF;
+  std::size_t i = 5;
+  for (; i < length; ++i) {
+    scan = scan << 8 | payload[i];
+    if ((scan & 0xFFFFFF00) != 0x00000100) {
+      continue;
+    }
+    if (scan >= 0x000001F8 && scan <= 0x000001FD) {
+      break;  // the next frame's start code
+    }
+    if (out.sliceCount == kMaxSlices) {
+      return 0;
+    }
+    out.slices[out.sliceCount++] = static_cast<std::uint32_t>(i - 3);
+  }
+  if (out.sliceCount == 14) {
+    out.width = 640;
+    out.height = 224;
+  } else if (out.sliceCount == 17) {
+    out.width = 640;
+    out.height = 272;
+  } else {
+    return 0;
+  }
+  return i;
+}
+
+}  // namespace marlin::codec

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "source/codec_ids.h"
+
+namespace marlin::codec {
+
+// How a codec variant packs channel, quality and the refresh flag into the
+// bytes after the picture start code.
+enum class HeaderLayout { A, B, C, D };
+
+HeaderLayout headerLayoutOf(CodecVariant variant);
+
+inline constexpr std::size_t kMaxSlices = 20;
+
+struct PictureHeader {
+  int channel = 0;
+  int quality = 0;
+  bool allCoded = false;        // every macroblock of every slice carries all six blocks
+  std::uint16_t extraValue = 0; // layout C: the live stream's picture sequence number
+  bool dual = false;            // layout D: two channels side by side
+  int firstChannel = 0;
+  int secondChannel = 0;
+  bool firstHidden = false;
+  bool secondHidden = false;
+  int width = 0;
+  int height = 0;
+  std::array<std::uint32_t, kMaxSlices> slices{};  // offset of each slice's first 00 byte
+  std::size_t sliceCount = 0;
+};
+
+// Parses the header and locates the slices, stopping at a following picture
+// or audio start code. Returns the index at which the scan stopped (nonzero)
+// or 0 when the payload is not a decodable picture: too short, no picture
+// start code, quality 15, or a slice count other than 14 (640x224) or 17
+// (640x272). On failure out keeps the fields parsed so far.
+std::size_t parsePictureHeader(const std::uint8_t* payload, std::size_t length, HeaderLayout layout,
+                               PictureHeader& out);
+
+}  // namespace marlin::codec
