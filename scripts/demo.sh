@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds, and shows what the built-in sample
-# recording holds and its first frames.
+# Installs what is needed, builds, and shows the built-in sample recording:
+# what it holds, its first frames, and its first pictures as bitmaps.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/bootstrap.sh"
 build=$("$root/scripts/build.sh" plain | tail -n 1)
-sample="$build/samples/synthetic.QKV"
-"$build/bin/marlin" info "$sample"
+sample="$build/samples/sample.QKV"
+marlin="$build/bin/marlin"
+"$marlin" info "$sample"
 echo "first frames (index kind channel length position block-time):"
-"$build/bin/marlin" frames "$sample" | head -n 12
+"$marlin" frames "$sample" | head -n 8
+"$marlin" decode "$sample" --limit 8 --format bmp --out "$build/samples/pictures"
+echo "pictures written to $build/samples/pictures"

@@ -102,7 +102,7 @@ void encodeBlock(BitWriter& bits, const std::uint8_t* samples, std::ptrdiff_t st
 }
 
 // A block has changed when any of its samples moved by more than threshold
-// since the picture the reference was coded from.
+// since the block was last coded.
 bool blockChanged(const std::uint8_t* a, const std::uint8_t* b, std::ptrdiff_t stride, int threshold) {
   for (int row = 0; row < 8; ++row) {
     for (int column = 0; column < 8; ++column) {
@@ -112,6 +112,12 @@ bool blockChanged(const std::uint8_t* a, const std::uint8_t* b, std::ptrdiff_t s
     }
   }
   return false;
+}
+
+void copyBlock(const std::uint8_t* from, std::uint8_t* to, std::ptrdiff_t stride) {
+  for (int row = 0; row < 8; ++row) {
+    std::copy_n(from + row * stride, 8, to + row * stride);
+  }
 }
 
 std::vector<std::uint8_t> pictureHeader(const EncodeParams& params, bool refresh) {
@@ -166,7 +172,7 @@ void forwardDct(const std::uint8_t* samples, std::ptrdiff_t stride, double out[6
 }
 
 std::vector<std::uint8_t> VideoEncoder::encodeSlices(const YuvPicture& picture, const EncodeParams& params,
-                                                     const Reference* reference) {
+                                                     Reference* reference) {
   std::vector<std::uint8_t> out;
   const int width = picture.width;
   const std::ptrdiff_t chromaWidth = width / 2;
@@ -201,11 +207,19 @@ std::vector<std::uint8_t> VideoEncoder::encodeSlices(const YuvPicture& picture, 
       lastCoded = column;
       for (unsigned j = 0; j < 4; ++j) {
         if ((pattern >> j) & 1u) {
-          encodeBlock(bits, picture.y() + lumaOffset + blockOffsets[j], width, params.quality);
+          const std::ptrdiff_t at = lumaOffset + blockOffsets[j];
+          encodeBlock(bits, picture.y() + at, width, params.quality);
+          if (reference != nullptr) {
+            copyBlock(picture.y() + at, reference->source.y() + at, width);
+          }
         }
       }
       encodeBlock(bits, picture.cb() + chromaOffset, chromaWidth, params.quality);
       encodeBlock(bits, picture.cr() + chromaOffset, chromaWidth, params.quality);
+      if (reference != nullptr) {
+        copyBlock(picture.cb() + chromaOffset, reference->source.cb() + chromaOffset, chromaWidth);
+        copyBlock(picture.cr() + chromaOffset, reference->source.cr() + chromaOffset, chromaWidth);
+      }
     }
     if (reference != nullptr && lastCoded != width / 16 - 1) {
       bits.write(0, 6);  // address increment 0: the slice ends here
@@ -225,7 +239,9 @@ std::vector<std::uint8_t> VideoEncoder::encode(const YuvPicture& picture, const 
   frame.insert(frame.end(), slices.begin(), slices.end());
 
   // Follow what a decoder makes of it, for the next conditional picture.
-  reference.source = picture;
+  if (refresh) {
+    reference.source = picture;
+  }
   reference.picture.resize(picture.width, picture.height);
   decoder_.Init(params.variant);
   reference.valid = decoder_.ParseHeader(frame.data(), frame.size()) != 0 &&

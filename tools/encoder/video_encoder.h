@@ -12,7 +12,7 @@ namespace marlin::encoder {
 struct EncodeParams {
   CodecVariant variant = 4;  // picks the header layout; 2 is the live stream's
   int quality = 2;           // 1..14, lower is finer
-  int channel = 0;
+  int channel = 0;             // layout A carries channels 0-3 only
   bool refresh = true;        // code every macroblock; otherwise only what changed
   std::uint16_t sequence = 0; // live layout: the picture sequence number
   // Two channels side by side (variant 5 only).
@@ -21,8 +21,8 @@ struct EncodeParams {
   bool firstHidden = false;
   bool secondHidden = false;
   // A conditional picture codes a block in which some sample changed by more
-  // than this since the previous picture of the channel, and a macroblock
-  // when any of its blocks did.
+  // than this since the block was last coded, and a macroblock when any of
+  // its blocks did.
   int changeThreshold = 2;
 };
 
@@ -36,12 +36,13 @@ class VideoEncoder {
  private:
   struct Reference {
     YuvPicture picture;  // what a decoder shows
-    YuvPicture source;   // the picture it was coded from
+    YuvPicture source;   // each block as it was when last coded
     bool valid = false;
   };
 
-  std::vector<std::uint8_t> encodeSlices(const YuvPicture& picture, const EncodeParams& params,
-                                         const Reference* reference);
+  // reference: null for a refresh picture; otherwise its source blocks are
+  // brought up to date as they are coded.
+  std::vector<std::uint8_t> encodeSlices(const YuvPicture& picture, const EncodeParams& params, Reference* reference);
 
   std::array<Reference, 32> references_;
   VideoDecoder decoder_;

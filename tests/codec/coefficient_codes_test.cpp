@@ -1,0 +1,157 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "codec/coefficient_codes.h"
+
+namespace marlin::codec {
+namespace {
+
+struct NamedCode {
+  std::string bits;
+  CodeEntry::Kind kind;
+  int run;
+  int level;
+};
+
+// The run/level codes plus end of block and escape.
+std::vector<NamedCode> allCodes() {
+  std::vector<NamedCode> codes;
+  for (const CoefficientCode& code : coefficientCodes()) {
+    codes.push_back({std::string(code.bits), CodeEntry::Coefficient, code.run, code.level});
+  }
+  codes.push_back({std::string(kEndOfBlockBits), CodeEntry::EndOfBlock, 0, 0});
+  codes.push_back({std::string(kEscapeBits), CodeEntry::Escape, 0, 0});
+  return codes;
+}
+
+bool isPrefixOf(const std::string& a, const std::string& b) { return a.size() <= b.size() && b.compare(0, a.size(), a) == 0; }
+
+TEST(CoefficientCodes, CoverExactlyTheRunLevelPairsOfTheMpegTable) {
+  // Run 0 up to level 40, run 1 up to 18, run 2 up to 5, run 3 up to 4,
+  // runs 4-6 up to 3, runs 7-16 up to 2, runs 17-31 level 1 only.
+  const auto maxLevel = [](int run) {
+    if (run == 0) return 40;
+    if (run == 1) return 18;
+    if (run == 2) return 5;
+    if (run == 3) return 4;
+    if (run <= 6) return 3;
+    if (run <= 16) return 2;
+    return 1;
+  };
+  std::set<std::pair<int, int>> expected;
+  for (int run = 0; run <= 31; ++run) {
+    for (int level = 1; level <= maxLevel(run); ++level) {
+      expected.insert({run, level});
+    }
+  }
+  std::set<std::pair<int, int>> present;
+  for (const CoefficientCode& code : coefficientCodes()) {
+    EXPECT_TRUE(present.insert({code.run, code.level}).second) << "duplicate run " << int(code.run) << " level "
+                                                               << int(code.level);
+    EXPECT_GE(code.bits.size(), 2u);
+    EXPECT_LE(code.bits.size(), 16u);
+    EXPECT_EQ(code.bits.find_first_not_of("01"), std::string_view::npos) << code.bits;
+  }
+  EXPECT_EQ(present, expected);
+  EXPECT_EQ(coefficientCodes().size(), 111u);
+}
+
+TEST(CoefficientCodes, SampleCodesAreTheStandardOnes) {
+  // A selection from every length class of the table, without sign bits.
+  const std::map<std::pair<int, int>, std::string> standard = {
+      {{0, 1}, "11"},
+      {{1, 1}, "011"},
+      {{0, 2}, "0100"},
+      {{2, 1}, "0101"},
+      {{0, 3}, "00101"},
+      {{4, 1}, "00110"},
+      {{1, 2}, "000110"},
+      {{7, 1}, "000100"},
+      {{0, 4}, "0000110"},
+      {{9, 1}, "0000101"},
+      {{0, 5}, "00100110"},
+      {{13, 1}, "00100000"},
+      {{0, 7}, "0000001010"},
+      {{16, 1}, "0000001000"},
+      {{0, 8}, "000000011101"},
+      {{21, 1}, "000000010110"},
+      {{0, 12}, "0000000011010"},
+      {{26, 1}, "0000000011011"},
+      {{0, 16}, "00000000011111"},
+      {{0, 31}, "00000000010000"},
+      {{0, 32}, "000000000011000"},
+      {{1, 8}, "000000000011111"},
+      {{1, 15}, "0000000000010011"},
+      {{6, 3}, "0000000000010100"},
+      {{27, 1}, "0000000000011111"},
+      {{31, 1}, "0000000000011011"},
+  };
+  std::map<std::pair<int, int>, std::string> table;
+  for (const CoefficientCode& code : coefficientCodes()) {
+    table[{code.run, code.level}] = std::string(code.bits);
+  }
+  for (const auto& [runLevel, bits] : standard) {
+    EXPECT_EQ(table[runLevel], bits) << "run " << runLevel.first << " level " << runLevel.second;
+  }
+  EXPECT_EQ(kEndOfBlockBits, "10");
+  EXPECT_EQ(kEscapeBits, "000001");
+}
+
+TEST(CoefficientCodes, FormAPrefixFreeCodeThatIsCompleteWithTheInvalidRegion) {
+  const std::vector<NamedCode> codes = allCodes();
+  for (std::size_t i = 0; i < codes.size(); ++i) {
+    for (std::size_t j = 0; j < codes.size(); ++j) {
+      if (i != j) {
+        ASSERT_FALSE(isPrefixOf(codes[i].bits, codes[j].bits)) << codes[i].bits << " is a prefix of " << codes[j].bits;
+      }
+    }
+    // No code may start with the twelve zeros that mark invalid input.
+    ASSERT_NE(codes[i].bits.rfind("000000000000", 0), 0u) << codes[i].bits;
+  }
+  // Kraft sum in units of 2^-16: the codes plus the invalid region
+  // "000000000000" fill the code space exactly.
+  std::uint64_t kraft = std::uint64_t{1} << (16 - 12);
+  for (const NamedCode& code : codes) {
+    kraft += std::uint64_t{1} << (16 - code.bits.size());
+  }
+  EXPECT_EQ(kraft, std::uint64_t{1} << 16);
+}
+
+TEST(CoefficientCodes, LookupAgreesWithAPrefixMatchForEverySixteenBitPeek) {
+  const std::vector<NamedCode> codes = allCodes();
+  for (std::uint32_t peek = 0; peek <= 0xFFFF; ++peek) {
+    std::string bits(16, '0');
+    for (int i = 0; i < 16; ++i) {
+      bits[i] = ((peek >> (15 - i)) & 1u) ? '1' : '0';
+    }
+    const NamedCode* match = nullptr;
+    int matches = 0;
+    for (const NamedCode& code : codes) {
+      if (isPrefixOf(code.bits, bits)) {
+        match = &code;
+        ++matches;
+      }
+    }
+    const CodeEntry entry = lookupCoefficientCode(peek);
+    if (peek < 16) {
+      ASSERT_EQ(matches, 0) << peek;
+      ASSERT_EQ(entry.kind, CodeEntry::Invalid) << peek;
+      continue;
+    }
+    ASSERT_EQ(matches, 1) << "peek " << bits;
+    ASSERT_EQ(entry.kind, match->kind) << "peek " << bits;
+    ASSERT_EQ(entry.length, match->bits.size()) << "peek " << bits;
+    if (match->kind == CodeEntry::Coefficient) {
+      ASSERT_EQ(entry.run, match->run) << "peek " << bits;
+      ASSERT_EQ(entry.level, match->level) << "peek " << bits;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace marlin::codec

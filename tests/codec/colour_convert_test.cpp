@@ -1,0 +1,475 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "codec/colour_convert.h"
+#include "codec/yuv_picture.h"
+#include "codec_test_support.h"
+
+namespace marlin {
+namespace {
+
+using codectest::Bytes;
+
+// ---------------------------------------------------------------------------
+// The conversion written out from its definition, one pixel at a time.
+
+struct Rgb {
+  int r, g, b;
+  bool operator==(const Rgb&) const = default;
+};
+
+int clampComponent(int v) { return std::clamp(v, 1, 255); }
+
+Rgb convertPixel(int y, int cb, int cr) {
+  const int luma = y * 1024;
+  return {clampComponent((luma + 1436 * (cr - 128)) >> 10),
+          clampComponent((luma - (352 * (cb - 128) + 731 * (cr - 128))) >> 10),
+          clampComponent((luma + 1815 * (cb - 128)) >> 10)};
+}
+
+Rgb pixelOf(const YuvPicture& p, int x, int y) {
+  const int chroma = (y / 2) * (p.width / 2) + x / 2;
+  return convertPixel(p.y()[y * p.width + x], p.cb()[chroma], p.cr()[chroma]);
+}
+
+std::uint16_t pack555(const Rgb& c) { return static_cast<std::uint16_t>((c.r >> 3) << 10 | (c.g >> 3) << 5 | c.b >> 3); }
+std::uint16_t pack565(const Rgb& c) { return static_cast<std::uint16_t>((c.r >> 3) << 11 | (c.g >> 2) << 5 | c.b >> 3); }
+std::uint16_t packBgr565(const Rgb& c) {
+  return static_cast<std::uint16_t>((c.b >> 3) << 11 | (c.g >> 2) << 5 | c.r >> 3);
+}
+
+void put16(std::uint8_t* at, std::uint16_t value) { std::memcpy(at, &value, 2); }
+
+std::uint16_t get16(const std::uint8_t* at) {
+  std::uint16_t value;
+  std::memcpy(&value, at, 2);
+  return value;
+}
+
+enum class Converter { Rgb555, Rgb565, Bgr565, Rgb24Surface, Rgb32, Dib24 };
+
+const char* nameOf(Converter c) {
+  switch (c) {
+    case Converter::Rgb555:
+      return "ToRgb555";
+    case Converter::Rgb565:
+      return "ToRgb565";
+    case Converter::Bgr565:
+      return "ToBgr565";
+    case Converter::Rgb24Surface:
+      return "ToRgb24Surface";
+    case Converter::Rgb32:
+      return "ToRgb32";
+    default:
+      return "ToDib24";
+  }
+}
+
+std::size_t pixelBytes(Converter c) {
+  switch (c) {
+    case Converter::Rgb24Surface:
+    case Converter::Dib24:
+      return 3;
+    case Converter::Rgb32:
+      return 4;
+    default:
+      return 2;
+  }
+}
+
+void run(Converter c, std::uint8_t* dest, const YuvPicture& p) {
+  switch (c) {
+    case Converter::Rgb555:
+      return ToRgb555(dest, p.data.data(), p.width, p.height);
+    case Converter::Rgb565:
+      return ToRgb565(dest, p.data.data(), p.width, p.height);
+    case Converter::Bgr565:
+      return ToBgr565(dest, p.data.data(), p.width, p.height);
+    case Converter::Rgb24Surface:
+      return ToRgb24Surface(dest, p.data.data(), p.width, p.height);
+    case Converter::Rgb32:
+      return ToRgb32(dest, p.data.data(), p.width, p.height);
+    default:
+      return ToDib24(dest, p.data.data(), p.width, p.height);
+  }
+}
+
+// The bytes a converter must produce, from the per-pixel definition and the packing table.
+Bytes expectedOutput(Converter c, const YuvPicture& p) {
+  const std::size_t bpp = pixelBytes(c);
+  const std::size_t rowBytes = bpp * p.width;
+  Bytes out(rowBytes * p.height);
+  for (int y = 0; y < p.height; ++y) {
+    const int destRow = c == Converter::Dib24 ? p.height - 1 - y : y;
+    for (int x = 0; x < p.width; ++x) {
+      const Rgb px = pixelOf(p, x, y);
+      std::uint8_t* at = out.data() + destRow * rowBytes + x * bpp;
+      switch (c) {
+        case Converter::Rgb555:
+          put16(at, pack555(px));
+          break;
+        case Converter::Rgb565:
+          put16(at, pack565(px));
+          break;
+        case Converter::Bgr565:
+          put16(at, packBgr565(px));
+          break;
+        case Converter::Rgb32:
+          at[3] = 0;
+          [[fallthrough]];
+        default:
+          at[0] = static_cast<std::uint8_t>(px.b);
+          at[1] = static_cast<std::uint8_t>(px.g);
+          at[2] = static_cast<std::uint8_t>(px.r);
+          break;
+      }
+    }
+  }
+  return out;
+}
+
+// Random samples with a good share of the extremes, where clamping happens.
+YuvPicture randomPicture(int width, int height, std::mt19937& random) {
+  YuvPicture p;
+  p.resize(width, height);
+  std::uniform_int_distribution<int> any(0, 255);
+  std::uniform_int_distribution<int> kind(0, 9);
+  for (auto& b : p.data) {
+    const int k = kind(random);
+    b = static_cast<std::uint8_t>(k == 0 ? 0 : k == 1 ? 255 : k == 2 ? 1 + any(random) % 3 : any(random));
+  }
+  return p;
+}
+
+class KernelGuard {
+ public:
+  KernelGuard() : saved_(colour::activeKernel()) {}
+  ~KernelGuard() { colour::selectKernel(saved_); }
+  KernelGuard(const KernelGuard&) = delete;
+  KernelGuard& operator=(const KernelGuard&) = delete;
+
+ private:
+  const colour::Kernel& saved_;
+};
+
+constexpr std::uint8_t kGuardByte = 0xC3;
+constexpr std::size_t kGuard = 64;
+
+// ---------------------------------------------------------------------------
+
+TEST(ColourConversion, KnownColours) {
+  struct Example {
+    int y, cb, cr;
+    Rgb rgb;
+  };
+  const Example examples[] = {
+      {0, 128, 128, {1, 1, 1}},        // black becomes 1, not 0
+      {255, 128, 128, {255, 255, 255}},
+      {128, 255, 128, {128, 84, 255}},
+      {128, 128, 0, {1, 219, 128}},
+      {77, 84, 255, {255, 1, 1}},  // a saturated red
+  };
+  for (const Example& e : examples) {
+    ASSERT_EQ(convertPixel(e.y, e.cb, e.cr), e.rgb) << e.y << "," << e.cb << "," << e.cr;
+  }
+  KernelGuard guard;
+  for (const colour::Kernel* kernel : colour::supportedKernels()) {
+    colour::selectKernel(*kernel);
+    for (const Example& e : examples) {
+      // 48 pixels wide: vector steps of 16 and a tail.
+      const YuvPicture p = codectest::uniformPicture(48, 4, static_cast<std::uint8_t>(e.y),
+                                                     static_cast<std::uint8_t>(e.cb), static_cast<std::uint8_t>(e.cr));
+      Bytes rgb32(48 * 4 * 4);
+      ToRgb32(rgb32.data(), p.data.data(), 48, 4);
+      for (std::size_t i = 0; i < rgb32.size(); i += 4) {
+        ASSERT_EQ(rgb32[i], e.rgb.b) << kernel->name << " pixel " << i / 4;
+        ASSERT_EQ(rgb32[i + 1], e.rgb.g) << kernel->name << " pixel " << i / 4;
+        ASSERT_EQ(rgb32[i + 2], e.rgb.r) << kernel->name << " pixel " << i / 4;
+        ASSERT_EQ(rgb32[i + 3], 0) << kernel->name << " pixel " << i / 4;
+      }
+    }
+  }
+}
+
+TEST(ColourConversion, PureRedPacksIntoEachSixteenBitLayout) {
+  KernelGuard guard;
+  for (const colour::Kernel* kernel : colour::supportedKernels()) {
+    colour::selectKernel(*kernel);
+    const YuvPicture red = codectest::uniformPicture(32, 2, 77, 84, 255);  // (255, 1, 1)
+    Bytes out(32 * 2 * 2);
+    ToBgr565(out.data(), red.data.data(), 32, 2);
+    for (std::size_t i = 0; i < out.size(); i += 2) {
+      ASSERT_EQ(get16(&out[i]), 0x001F) << kernel->name;
+    }
+    ToRgb565(out.data(), red.data.data(), 32, 2);
+    EXPECT_EQ(get16(&out[0]), 0xF800) << kernel->name;
+    ToRgb555(out.data(), red.data.data(), 32, 2);
+    EXPECT_EQ(get16(&out[0]), 0x7C00) << kernel->name;
+    // White: every bit set except bit 15 of 555.
+    const YuvPicture white = codectest::uniformPicture(32, 2, 255, 128, 128);
+    ToRgb555(out.data(), white.data.data(), 32, 2);
+    EXPECT_EQ(get16(&out[0]), 0x7FFF) << kernel->name;
+    ToRgb565(out.data(), white.data.data(), 32, 2);
+    EXPECT_EQ(get16(&out[0]), 0xFFFF) << kernel->name;
+  }
+}
+
+TEST(ColourConversion, EveryKernelMatchesTheDefinitionForEveryInput) {
+  // All 256 x 256 x 256 (Y, Cb, Cr) triples: rows of 512 pixels with Cr
+  // running over 0..255 and each chroma sample serving Y and 255 - Y.
+  constexpr int kWidth = 512;
+  std::vector<std::uint8_t> y(kWidth);
+  std::vector<std::uint8_t> cb(kWidth / 2);
+  std::vector<std::uint8_t> cr(kWidth / 2);
+  for (int i = 0; i < kWidth / 2; ++i) {
+    cr[i] = static_cast<std::uint8_t>(i);
+  }
+  std::vector<std::uint8_t> want(3 * kWidth);
+  std::vector<std::uint8_t> got(3 * kWidth);
+  const auto kernels = colour::supportedKernels();
+  for (int cbValue = 0; cbValue < 256; ++cbValue) {
+    std::fill(cb.begin(), cb.end(), static_cast<std::uint8_t>(cbValue));
+    for (int yValue = 0; yValue < 256; ++yValue) {
+      for (int i = 0; i < kWidth; i += 2) {
+        y[i] = static_cast<std::uint8_t>(yValue);
+        y[i + 1] = static_cast<std::uint8_t>(255 - yValue);
+      }
+      for (int i = 0; i < kWidth; ++i) {
+        const Rgb c = convertPixel(y[i], cbValue, cr[i / 2]);
+        want[i] = static_cast<std::uint8_t>(c.r);
+        want[kWidth + i] = static_cast<std::uint8_t>(c.g);
+        want[2 * kWidth + i] = static_cast<std::uint8_t>(c.b);
+      }
+      for (const colour::Kernel* kernel : kernels) {
+        kernel->rowToRgb(y.data(), cb.data(), cr.data(), kWidth, got.data(), got.data() + kWidth,
+                         got.data() + 2 * kWidth);
+        if (got != want) {
+          const auto at = std::mismatch(got.begin(), got.end(), want.begin()).first - got.begin();
+          const int i = static_cast<int>(at % kWidth);
+          FAIL() << kernel->name << ": Y " << int(y[i]) << " Cb " << cbValue << " Cr " << i / 2 << " component "
+                 << at / kWidth << " (R, G, B) is " << int(got[at]) << " instead of " << int(want[at]);
+        }
+      }
+    }
+  }
+}
+
+TEST(ColourConversion, EveryKernelAgreesWithThePortableOneAtAnyWidthAndAlignment) {
+  std::mt19937 random(31);
+  std::uniform_int_distribution<int> any(0, 255);
+  const colour::Kernel& portable = colour::portableKernel();
+  for (int width = 2; width <= 132; width += 2) {
+    for (int offset = 0; offset < 3; ++offset) {
+      std::vector<std::uint8_t> y(width + offset);
+      std::vector<std::uint8_t> cb(width / 2 + offset);
+      std::vector<std::uint8_t> cr(width / 2 + offset);
+      for (auto* v : {&y, &cb, &cr}) {
+        for (auto& s : *v) {
+          s = static_cast<std::uint8_t>(any(random));
+        }
+      }
+      std::vector<std::uint8_t> want(3 * (width + kGuard), kGuardByte);
+      portable.rowToRgb(y.data() + offset, cb.data() + offset, cr.data() + offset, width, want.data(),
+                        want.data() + width + kGuard, want.data() + 2 * (width + kGuard));
+      for (const colour::Kernel* kernel : colour::supportedKernels()) {
+        std::vector<std::uint8_t> got(3 * (width + kGuard), kGuardByte);
+        kernel->rowToRgb(y.data() + offset, cb.data() + offset, cr.data() + offset, width, got.data() + offset,
+                         got.data() + width + kGuard + offset, got.data() + 2 * (width + kGuard) + offset);
+        std::vector<std::uint8_t> aligned(3 * (width + kGuard), kGuardByte);
+        for (int plane = 0; plane < 3; ++plane) {
+          const std::size_t base = static_cast<std::size_t>(plane) * (width + kGuard);
+          std::copy_n(got.begin() + static_cast<std::ptrdiff_t>(base + offset), width,
+                      aligned.begin() + static_cast<std::ptrdiff_t>(base));
+          // Nothing written before or after the row.
+          for (int i = 0; i < offset; ++i) {
+            ASSERT_EQ(got[base + i], kGuardByte) << kernel->name << " width " << width;
+          }
+          for (std::size_t i = base + offset + width; i < base + width + kGuard; ++i) {
+            ASSERT_EQ(got[i], kGuardByte) << kernel->name << " width " << width;
+          }
+        }
+        ASSERT_EQ(aligned, want) << kernel->name << " width " << width << " offset " << offset;
+      }
+    }
+  }
+}
+
+TEST(ColourConversion, EveryConverterPacksEveryPixelAsDefined) {
+  KernelGuard guard;
+  std::mt19937 random(8);
+  const std::pair<int, int> sizes[] = {{640, 224}, {2, 2}, {18, 4}, {34, 6}, {320, 272}, {50, 10}};
+  for (const auto& [width, height] : sizes) {
+    const YuvPicture picture = randomPicture(width, height, random);
+    for (const Converter c : {Converter::Rgb555, Converter::Rgb565, Converter::Bgr565, Converter::Rgb24Surface,
+                              Converter::Rgb32, Converter::Dib24}) {
+      const Bytes expected = expectedOutput(c, picture);
+      for (const colour::Kernel* kernel : colour::supportedKernels()) {
+        colour::selectKernel(*kernel);
+        Bytes out(expected.size() + kGuard, kGuardByte);
+        run(c, out.data(), picture);
+        ASSERT_TRUE(std::equal(expected.begin(), expected.end(), out.begin()))
+            << nameOf(c) << " " << kernel->name << " " << width << "x" << height;
+        ASSERT_TRUE(std::all_of(out.begin() + static_cast<std::ptrdiff_t>(expected.size()), out.end(),
+                                [](std::uint8_t v) { return v == kGuardByte; }))
+            << nameOf(c) << " wrote past its " << expected.size() << " bytes";
+      }
+    }
+  }
+}
+
+TEST(ColourConversion, Dib24Of640x224FillsItsBufferBottomUp) {
+  std::mt19937 random(3);
+  const YuvPicture picture = randomPicture(640, 224, random);
+  Bytes out(430080 + kGuard, 0);
+  ToDib24(out.data(), picture.data.data(), 640, 224);
+  // Every component is at least 1, so a 0 would be a byte left unwritten.
+  EXPECT_EQ(std::count(out.begin(), out.begin() + 430080, 0), 0);
+  EXPECT_TRUE(std::all_of(out.begin() + 430080, out.end(), [](std::uint8_t v) { return v == 0; }));
+  // Picture row 0 is the last buffer row, row 223 the first.
+  const Rgb topLeft = pixelOf(picture, 0, 0);
+  EXPECT_EQ(out[223 * 1920 + 0], topLeft.b);
+  EXPECT_EQ(out[223 * 1920 + 1], topLeft.g);
+  EXPECT_EQ(out[223 * 1920 + 2], topLeft.r);
+  const Rgb bottomRight = pixelOf(picture, 639, 223);
+  EXPECT_EQ(out[1917], bottomRight.b);
+  EXPECT_EQ(out[1918], bottomRight.g);
+  EXPECT_EQ(out[1919], bottomRight.r);
+}
+
+TEST(ColourConversion, DoubledDibWritesEveryOtherRowAndInterpolationFillsTheRest) {
+  constexpr int kWidth = 640;
+  constexpr int kHeight = 224;
+  constexpr std::size_t kRow = kWidth * 3;
+  std::mt19937 random(4);
+  const YuvPicture picture = randomPicture(kWidth, kHeight, random);
+  Bytes plain(kRow * kHeight);
+  ToDib24(plain.data(), picture.data.data(), kWidth, kHeight);
+  Bytes doubled(860160 + kGuard, 0);
+  ASSERT_EQ(kRow * 2 * kHeight, 860160u);
+  ToDib24Doubled(doubled.data(), picture.data.data(), kWidth, kHeight);
+  for (int row = 0; row < 2 * kHeight; ++row) {
+    const auto begin = doubled.begin() + static_cast<std::ptrdiff_t>(row * kRow);
+    if (row % 2 == 0) {
+      // Buffer row 2H - 2 - 2y holds picture row y, which ToDib24 put at H - 1 - y.
+      const int y = (2 * kHeight - 2 - row) / 2;
+      const auto source = plain.begin() + static_cast<std::ptrdiff_t>((kHeight - 1 - y) * kRow);
+      ASSERT_TRUE(std::equal(begin, begin + kRow, source)) << "row " << row;
+    } else {
+      ASSERT_TRUE(std::all_of(begin, begin + kRow, [](std::uint8_t v) { return v == 0; })) << "row " << row;
+    }
+  }
+  ASSERT_TRUE(std::all_of(doubled.begin() + 860160, doubled.end(), [](std::uint8_t v) { return v == 0; }));
+
+  // Mark the top row to see that interpolation leaves it alone.
+  std::fill_n(doubled.begin() + static_cast<std::ptrdiff_t>((2 * kHeight - 1) * kRow), kRow, std::uint8_t{0x9D});
+  interpolateDoubledRows(doubled.data(), kWidth, kHeight);
+  for (int row = 1; row <= 2 * kHeight - 3; row += 2) {
+    for (std::size_t i = 0; i < kRow; ++i) {
+      const int below = doubled[(row - 1) * kRow + i];
+      const int above = doubled[(row + 1) * kRow + i];
+      ASSERT_EQ(doubled[row * kRow + i], (below + above) >> 1) << "row " << row << " byte " << i;
+    }
+  }
+  for (int row = 0; row < 2 * kHeight; row += 2) {
+    const int y = (2 * kHeight - 2 - row) / 2;
+    ASSERT_TRUE(std::equal(doubled.begin() + static_cast<std::ptrdiff_t>(row * kRow),
+                           doubled.begin() + static_cast<std::ptrdiff_t>((row + 1) * kRow),
+                           plain.begin() + static_cast<std::ptrdiff_t>((kHeight - 1 - y) * kRow)))
+        << "even row " << row << " changed";
+  }
+  EXPECT_TRUE(std::all_of(doubled.begin() + static_cast<std::ptrdiff_t>((2 * kHeight - 1) * kRow),
+                          doubled.begin() + 860160, [](std::uint8_t v) { return v == 0x9D; }));
+}
+
+TEST(SurfaceReadback, EachFormatUnpacksAsDefined) {
+  // Two rows of two pixels, read back bottom-up.
+  {
+    Bytes surface(8);
+    put16(&surface[0], 0x7C00);  // 555 red
+    put16(&surface[2], 0x03E0);  // 555 green
+    put16(&surface[4], 0x001F);  // 555 blue
+    put16(&surface[6], 0x8421);  // bit 15 ignored, 1 in each component
+    Bytes out(12, 0xEE);
+    surfaceToDib24(out.data(), surface.data(), 2, 2, SurfaceFormat::Rgb555);
+    EXPECT_EQ(out, (Bytes{0xF8, 0, 0, 8, 8, 8, 0, 0, 0xF8, 0, 0xF8, 0}));
+  }
+  {
+    Bytes surface(8);
+    put16(&surface[0], 0xF800);
+    put16(&surface[2], 0x07E0);
+    put16(&surface[4], 0x001F);
+    put16(&surface[6], 0x0821);
+    Bytes out(12, 0xEE);
+    surfaceToDib24(out.data(), surface.data(), 2, 2, SurfaceFormat::Rgb565);
+    EXPECT_EQ(out, (Bytes{0xF8, 0, 0, 8, 4, 8, 0, 0, 0xF8, 0, 0xFC, 0}));
+  }
+  {
+    Bytes surface(8);
+    put16(&surface[0], 0x001F);  // Bgr565 red
+    put16(&surface[2], 0x07E0);
+    put16(&surface[4], 0xF800);  // blue
+    put16(&surface[6], 0x0841);  // R 1, G 2, B 1
+    Bytes out(12, 0xEE);
+    surfaceToDib24(out.data(), surface.data(), 2, 2, SurfaceFormat::Bgr565);
+    EXPECT_EQ(out, (Bytes{0xF8, 0, 0, 8, 8, 8, 0, 0, 0xF8, 0, 0xFC, 0}));
+  }
+  {
+    const Bytes surface = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+    Bytes out(12, 0xEE);
+    surfaceToDib24(out.data(), surface.data(), 2, 2, SurfaceFormat::Rgb24);
+    EXPECT_EQ(out, (Bytes{7, 8, 9, 10, 11, 12, 1, 2, 3, 4, 5, 6}));
+  }
+  {
+    const Bytes surface = {1, 2, 3, 99, 4, 5, 6, 99, 7, 8, 9, 99, 10, 11, 12, 99};
+    Bytes out(12 + kGuard, 0xEE);
+    surfaceToDib24(out.data(), surface.data(), 2, 2, SurfaceFormat::Rgb32);
+    EXPECT_EQ(Bytes(out.begin(), out.begin() + 12), (Bytes{7, 8, 9, 10, 11, 12, 1, 2, 3, 4, 5, 6}));
+    EXPECT_TRUE(std::all_of(out.begin() + 12, out.end(), [](std::uint8_t v) { return v == 0xEE; }));
+  }
+  EXPECT_EQ(bytesPerPixel(SurfaceFormat::Rgb555), 2u);
+  EXPECT_EQ(bytesPerPixel(SurfaceFormat::Rgb565), 2u);
+  EXPECT_EQ(bytesPerPixel(SurfaceFormat::Bgr565), 2u);
+  EXPECT_EQ(bytesPerPixel(SurfaceFormat::Rgb24), 3u);
+  EXPECT_EQ(bytesPerPixel(SurfaceFormat::Rgb32), 4u);
+}
+
+TEST(SurfaceReadback, RoundTripKeepsTheTopBitsOfEachComponent) {
+  std::mt19937 random(12);
+  for (const auto& [width, height] : {std::pair{640, 272}, std::pair{34, 6}}) {
+    const YuvPicture picture = randomPicture(width, height, random);
+    const std::size_t dibBytes = static_cast<std::size_t>(width) * height * 3;
+    Bytes dib(dibBytes);
+    ToDib24(dib.data(), picture.data.data(), width, height);
+    struct Case {
+      SurfaceFormat format;
+      void (*convert)(std::uint8_t*, const std::uint8_t*, int, int);
+      std::uint8_t masks[3];  // B, G, R
+    };
+    const Case cases[] = {
+        {SurfaceFormat::Rgb555, ToRgb555, {0xF8, 0xF8, 0xF8}},  {SurfaceFormat::Rgb565, ToRgb565, {0xF8, 0xFC, 0xF8}},
+        {SurfaceFormat::Bgr565, ToBgr565, {0xF8, 0xFC, 0xF8}},  {SurfaceFormat::Rgb24, ToRgb24Surface, {0xFF, 0xFF, 0xFF}},
+        {SurfaceFormat::Rgb32, ToRgb32, {0xFF, 0xFF, 0xFF}},
+    };
+    for (const Case& c : cases) {
+      Bytes surface(static_cast<std::size_t>(width) * height * bytesPerPixel(c.format));
+      c.convert(surface.data(), picture.data.data(), width, height);
+      Bytes back(dibBytes + kGuard, kGuardByte);
+      surfaceToDib24(back.data(), surface.data(), width, height, c.format);
+      for (std::size_t i = 0; i < dibBytes; ++i) {
+        ASSERT_EQ(back[i], dib[i] & c.masks[i % 3]) << "format " << static_cast<int>(c.format) << " byte " << i;
+      }
+      ASSERT_TRUE(std::all_of(back.begin() + static_cast<std::ptrdiff_t>(dibBytes), back.end(),
+                              [](std::uint8_t v) { return v == kGuardByte; }));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace marlin
