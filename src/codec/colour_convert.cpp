@@ -2,9 +2,10 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cstring>
 #include <vector>
+
+#include "platform/kernel_choice.h"
 
 namespace marlin {
 
@@ -60,32 +61,17 @@ void rowToRgbPortable(const std::uint8_t* y, const std::uint8_t* cb, const std::
 
 const Kernel kPortable{"portable", rowToRgbPortable};
 
-std::vector<const Kernel*> detectSupported() {
-  std::vector<const Kernel*> kernels{&kPortable};
-  __builtin_cpu_init();
-  if (__builtin_cpu_supports("sse2")) {
-    kernels.push_back(&sse2Kernel());
-  }
+KernelChoice<Kernel>& choice() {
+  static KernelChoice<Kernel> kernels{&kPortable, cpuHasSse2() ? &sse2Kernel() : nullptr};
   return kernels;
-}
-
-std::atomic<const Kernel*>& selected() {
-  static std::atomic<const Kernel*> kernel{supportedKernels().back()};
-  return kernel;
 }
 
 }  // namespace
 
 const Kernel& portableKernel() { return kPortable; }
-
-std::span<const Kernel* const> supportedKernels() {
-  static const std::vector<const Kernel*> kernels = detectSupported();
-  return kernels;
-}
-
-const Kernel& activeKernel() { return *selected().load(std::memory_order_relaxed); }
-
-void selectKernel(const Kernel& kernel) { selected().store(&kernel, std::memory_order_relaxed); }
+std::span<const Kernel* const> supportedKernels() { return choice().supported(); }
+const Kernel& activeKernel() { return choice().active(); }
+void selectKernel(const Kernel& kernel) { choice().select(kernel); }
 
 }  // namespace colour
 

@@ -1,8 +1,6 @@
 #include <algorithm>
-#include <atomic>
-#include <vector>
-
 #include "codec/idct.h"
+#include "platform/kernel_choice.h"
 
 namespace marlin::codec {
 
@@ -82,13 +80,6 @@ void idctPortableResidual(std::int16_t* block, std::int16_t* out) {
 
 const IdctKernel kPortable{"portable", idctPortable, idctPortableResidual};
 
-std::vector<const IdctKernel*> detectSupported();
-
-std::atomic<const IdctKernel*>& selected() {
-  static std::atomic<const IdctKernel*> kernel{supportedIdcts().back()};
-  return kernel;
-}
-
 }  // namespace
 
 const IdctKernel& sse2Idct();
@@ -96,29 +87,17 @@ const IdctKernel& avx2Idct();
 
 namespace {
 
-std::vector<const IdctKernel*> detectSupported() {
-  std::vector<const IdctKernel*> kernels{&kPortable};
-  __builtin_cpu_init();
-  if (__builtin_cpu_supports("sse2")) {
-    kernels.push_back(&sse2Idct());
-  }
-  if (__builtin_cpu_supports("avx2")) {
-    kernels.push_back(&avx2Idct());
-  }
+KernelChoice<IdctKernel>& choice() {
+  static KernelChoice<IdctKernel> kernels{&kPortable, cpuHasSse2() ? &sse2Idct() : nullptr,
+                                          cpuHasAvx2() ? &avx2Idct() : nullptr};
   return kernels;
 }
 
 }  // namespace
 
 const IdctKernel& portableIdct() { return kPortable; }
-
-std::span<const IdctKernel* const> supportedIdcts() {
-  static const std::vector<const IdctKernel*> kernels = detectSupported();
-  return kernels;
-}
-
-const IdctKernel& activeIdct() { return *selected().load(std::memory_order_relaxed); }
-
-void selectIdct(const IdctKernel& kernel) { selected().store(&kernel, std::memory_order_relaxed); }
+std::span<const IdctKernel* const> supportedIdcts() { return choice().supported(); }
+const IdctKernel& activeIdct() { return choice().active(); }
+void selectIdct(const IdctKernel& kernel) { choice().select(kernel); }
 
 }  // namespace marlin::codec

@@ -48,15 +48,7 @@ void surveyBlocks(const BlockFile& file, const SurveyRequest& request, Recording
 void surveyFrames(StreamSource& source, RecordingSurvey& survey, const SurveyProgress& progress) {
   std::vector<std::uint8_t> frame(container::kFrameBufferSize);
   std::uint64_t lastReport = 0;
-  for (;;) {
-    const std::uint64_t before = source.getPosition();
-    const std::uint32_t length = source.readNext(frame.data());
-    if (length == 0) {
-      if (source.getPosition() == before) {
-        break;
-      }
-      continue;
-    }
+  while (const std::uint32_t length = readOnward(source, frame.data(), false)) {
     const FrameHeader& header = source.header();
     if (header.isAudio) {
       ++survey.audioFrames[header.channel & 3];

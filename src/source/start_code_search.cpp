@@ -1,7 +1,6 @@
 #include "source/start_code_search.h"
 
-#include <atomic>
-#include <vector>
+#include "platform/kernel_choice.h"
 
 namespace marlin::startcode {
 
@@ -33,38 +32,17 @@ std::size_t findLastPortable(const std::uint8_t* data, std::size_t begin, std::s
 
 const Kernels kPortable{"portable", findFirstPortable, findLastPortable};
 
-std::vector<const Kernels*> detectSupported() {
-  std::vector<const Kernels*> kernels{&kPortable};
-  __builtin_cpu_init();
-  if (__builtin_cpu_supports("sse2")) {
-    kernels.push_back(&sse2Kernels());
-  }
-  if (__builtin_cpu_supports("avx2")) {
-    kernels.push_back(&avx2Kernels());
-  }
+KernelChoice<Kernels>& choice() {
+  static KernelChoice<Kernels> kernels{&kPortable, cpuHasSse2() ? &sse2Kernels() : nullptr,
+                                       cpuHasAvx2() ? &avx2Kernels() : nullptr};
   return kernels;
 }
 
 }  // namespace
 
 const Kernels& portableKernels() { return kPortable; }
-
-std::span<const Kernels* const> supportedKernels() {
-  static const std::vector<const Kernels*> kernels = detectSupported();
-  return kernels;
-}
-
-namespace {
-
-std::atomic<const Kernels*>& selected() {
-  static std::atomic<const Kernels*> kernels{supportedKernels().back()};
-  return kernels;
-}
-
-}  // namespace
-
-const Kernels& activeKernels() { return *selected().load(std::memory_order_relaxed); }
-
-void selectKernels(const Kernels& kernels) { selected().store(&kernels, std::memory_order_relaxed); }
+std::span<const Kernels* const> supportedKernels() { return choice().supported(); }
+const Kernels& activeKernels() { return choice().active(); }
+void selectKernels(const Kernels& kernels) { choice().select(kernels); }
 
 }  // namespace marlin::startcode

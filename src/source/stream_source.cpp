@@ -532,6 +532,16 @@ bool StreamSource::copyRange(std::uint64_t start, std::uint64_t end, const std::
   return failure.empty() ? true : failCopy(std::move(failure));
 }
 
+std::uint32_t readOnward(StreamSource& source, std::uint8_t* buffer, bool backward) {
+  for (;;) {
+    const std::uint64_t before = source.getPosition();
+    const std::uint32_t length = backward ? source.readPrevious(buffer) : source.readNext(buffer);
+    if (length != 0 || source.getPosition() == before) {
+      return length;
+    }
+  }
+}
+
 std::string describeOpenFailure(const std::string& path, int error) {
   if (error == ENOTSUP) {
     return path + " is neither a recording file nor a disk";

@@ -113,6 +113,11 @@ class StreamSource {
   std::atomic<std::uint64_t> lastBlockTime_{0};
 };
 
+// Reads on in one direction past reads that deliver nothing but move the
+// position (damaged blocks, frames too short to deliver) until a frame is
+// delivered. Returns 0 only where reading can go no further.
+std::uint32_t readOnward(StreamSource& source, std::uint8_t* buffer, bool backward);
+
 // A one-line explanation of why path could not be opened (errno error),
 // with the remedy for a device that needs more permissions.
 std::string describeOpenFailure(const std::string& path, int error);

@@ -247,12 +247,12 @@ TEST_F(StreamSourceEdges, DiskByteOrderReadsLikeTheCopyItCutsOut) {
   EXPECT_EQ(readFile(copy), recording);
 
   const auto readEverything = [this](StreamSource& source) {
-    std::vector<Bytes> frames;
+    std::vector<Bytes> delivered;
     for (int i = 0; i < 200; ++i) {
       const std::uint32_t n = source.readNext(buffer_.data());
-      frames.emplace_back(buffer_.begin(), buffer_.begin() + n);
+      delivered.emplace_back(buffer_.begin(), buffer_.begin() + n);
     }
-    return frames;
+    return delivered;
   };
   const auto fromDisk = readEverything(diskSource);
   StreamSource fileSource;

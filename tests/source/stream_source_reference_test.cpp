@@ -37,10 +37,10 @@ class StreamSourceMatchesReference : public RecordingFixture {
   Bytes randomRecording(const Scenario& scenario) {
     synth::RecordingBuilder builder(scenario.bigEndian, static_cast<std::uint16_t>(random_()), 0);
     const std::size_t frames = 2 + random_() % 40;
-    std::uint32_t time = 1200000000 + random_() % 100000;
+    auto time = static_cast<std::uint32_t>(1200000000 + random_() % 100000);
     for (std::size_t i = 0; i < frames; ++i) {
       if (random_() % 4 == 0) {
-        builder.setTime(time += random_() % 3);
+        builder.setTime(time += static_cast<std::uint32_t>(random_() % 3));
         builder.setFrameInterval(static_cast<std::uint8_t>(random_()));
       }
       Bytes frame = randomFrame();

@@ -74,17 +74,10 @@ void decodeRecording(const DecodeOptions& options) {
   ProgressLine progress("decoding");
   std::uint64_t videoIndex = 0;
   std::uint64_t considered = 0;
-  for (;;) {
-    if (options.limit && considered >= *options.limit) {
-      break;
-    }
-    const std::uint64_t before = source.getPosition();
-    const std::uint32_t length = source.readNext(frame.data());
+  while (!options.limit || considered < *options.limit) {
+    const std::uint32_t length = readOnward(source, frame.data(), false);
     if (length == 0) {
-      if (source.getPosition() == before) {
-        break;
-      }
-      continue;
+      break;
     }
     if (source.header().isAudio) {
       continue;

@@ -70,23 +70,9 @@ void listFrames(const FramesOptions& options) {
   std::vector<std::uint8_t> frame(container::kFrameBufferSize);
   ProgressLine progress("reading");
   std::uint64_t index = 0;
-  bool first = true;
-  for (;;) {
-    const std::uint64_t before = source.getPosition();
-    std::uint32_t length;
-    if (first && options.mark) {
-      length = source.readFromMark(frame.data());
-    } else {
-      length = options.backward ? source.readPrevious(frame.data()) : source.readNext(frame.data());
-    }
-    const bool markRead = first && options.mark;
-    first = false;
+  const auto deliver = [&](std::uint32_t length) {
     if (length == 0) {
-      // A read that delivers nothing and does not move has reached an end.
-      if (source.getPosition() == before && !markRead) {
-        break;
-      }
-      continue;
+      return false;
     }
     printFrameLine(index, source);
     if (!options.dumpDir.empty()) {
@@ -95,6 +81,12 @@ void listFrames(const FramesOptions& options) {
     ++index;
     const std::uint64_t position = source.getPosition();
     progress.update(options.backward ? size - std::min(position, size) : position, size);
+    return true;
+  };
+  if (options.mark) {
+    deliver(source.readFromMark(frame.data()));
+  }
+  while (deliver(readOnward(source, frame.data(), options.backward))) {
   }
   progress.finish();
   std::fflush(stdout);
