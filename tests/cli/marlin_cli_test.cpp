@@ -70,25 +70,25 @@ struct Recording {
 
 std::uint64_t fileOffsetOfPayload(std::uint64_t p) { return p / kPayload * kBlock + container::kHeaderSize + p % kPayload; }
 
-struct FrameSpec {
+struct FramePlan {
   bool audio = false;
   unsigned channel = 0;
   std::size_t size = 0;  // video: frame bytes; audio: sample count
 };
 
 // The frames back to back, each appended one second after the one before.
-Recording buildRecording(const std::vector<FrameSpec>& specs, std::uint32_t seed) {
+Recording buildRecording(const std::vector<FramePlan>& plans, std::uint32_t seed) {
   synth::RecordingBuilder builder(false, 0x0007, 2);
   std::mt19937 random(seed);
   Recording recording;
   std::uint64_t payload = 0;
-  for (std::size_t i = 0; i < specs.size(); ++i) {
-    const FrameSpec& spec = specs[i];
+  for (std::size_t i = 0; i < plans.size(); ++i) {
+    const FramePlan& plan = plans[i];
     Placed placed;
-    placed.isAudio = spec.audio;
-    placed.channel = spec.audio ? 0 : spec.channel;
-    placed.bytes = spec.audio ? synth::makeAudioFrame(0, spec.size, 100u * static_cast<unsigned>(i))
-                              : synth::makeVideoFrame(spec.channel, spec.size, random, i % 6 == 0);
+    placed.isAudio = plan.audio;
+    placed.channel = plan.audio ? 0 : plan.channel;
+    placed.bytes = plan.audio ? synth::makeAudioFrame(0, plan.size, 100u * static_cast<unsigned>(i))
+                              : synth::makeVideoFrame(plan.channel, plan.size, random, i % 6 == 0);
     placed.payloadStart = payload;
     placed.time = kStartTime + static_cast<std::uint32_t>(i);
     builder.setTime(placed.time);
@@ -105,17 +105,17 @@ Recording buildRecording(const std::vector<FrameSpec>& specs, std::uint32_t seed
 Recording buildRecording(int count, std::uint32_t seed) {
   std::mt19937 random(seed);
   std::uniform_int_distribution<std::size_t> videoSize(600, 2600);
-  std::vector<FrameSpec> specs;
+  std::vector<FramePlan> plans;
   unsigned channel = 0;
   for (int i = 0; i < count; ++i) {
     if (i % 4 == 3) {
-      specs.push_back({true, 0, 200 + 13 * static_cast<std::size_t>(i)});
+      plans.push_back({true, 0, 200 + 13 * static_cast<std::size_t>(i)});
     } else {
-      specs.push_back({false, channel, videoSize(random)});
+      plans.push_back({false, channel, videoSize(random)});
       channel = (channel + 1) % 3;
     }
   }
-  return buildRecording(specs, seed);
+  return buildRecording(plans, seed);
 }
 
 struct Expected {
