@@ -8,6 +8,7 @@ packages=(
   clang-14 libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev
+  libavcodec-dev libavutil-dev libswscale-dev
 )
 
 missing=()

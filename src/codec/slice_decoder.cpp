@@ -96,7 +96,10 @@ bool decodeSlice(const std::uint8_t* payload, std::size_t length, std::size_t of
 
 bool readBlockCoefficients(BitReader& bits, const std::array<std::uint32_t, 64>& quantiser,
                            std::int16_t coefficients[64], bool& onlyDc) {
-  std::memset(coefficients, 0, 64 * sizeof(std::int16_t));
+  // A copy from a constant compiles to a few vector stores; a memset of this
+  // size becomes a string instruction with a costly start-up.
+  static constexpr std::int16_t kZeros[64] = {};
+  std::memcpy(coefficients, kZeros, sizeof kZeros);
   coefficients[0] = static_cast<std::int16_t>(bits.read(8) * 8);
   onlyDc = true;
   for (unsigned k = 0;;) {
