@@ -59,7 +59,24 @@ void rowToRgbPortable(const std::uint8_t* y, const std::uint8_t* cb, const std::
   }
 }
 
-const Kernel kPortable{"portable", rowToRgbPortable};
+void packBgraPortable(std::uint8_t* out, const std::uint8_t* r, const std::uint8_t* g, const std::uint8_t* b, int n) {
+  for (int i = 0; i < n; ++i) {
+    out[4 * i] = b[i];
+    out[4 * i + 1] = g[i];
+    out[4 * i + 2] = r[i];
+    out[4 * i + 3] = 0;
+  }
+}
+
+void packBgr24Portable(std::uint8_t* out, const std::uint8_t* r, const std::uint8_t* g, const std::uint8_t* b, int n) {
+  for (int i = 0; i < n; ++i) {
+    out[3 * i] = b[i];
+    out[3 * i + 1] = g[i];
+    out[3 * i + 2] = r[i];
+  }
+}
+
+const Kernel kPortable{"portable", rowToRgbPortable, packBgraPortable, packBgr24Portable};
 
 KernelChoice<Kernel>& choice() {
   static KernelChoice<Kernel> kernels{&kPortable, cpuHasSse2() ? &sse2Kernel() : nullptr};
@@ -110,13 +127,6 @@ void convert16(std::uint8_t* dest, const std::uint8_t* yuv, int width, int heigh
           });
 }
 
-void packBgr24(std::uint8_t* out, const std::uint8_t* r, const std::uint8_t* g, const std::uint8_t* b, int n) {
-  for (int i = 0; i < n; ++i) {
-    out[3 * i] = b[i];
-    out[3 * i + 1] = g[i];
-    out[3 * i + 2] = r[i];
-  }
-}
 
 }  // namespace
 
@@ -150,29 +160,21 @@ void ToBgr565(std::uint8_t* dest, const std::uint8_t* yuv, int width, int height
 }
 
 void ToRgb24Surface(std::uint8_t* dest, const std::uint8_t* yuv, int width, int height) {
-  convert(dest, yuv, width, height, static_cast<std::size_t>(width) * 3, topDown, packBgr24);
+  convert(dest, yuv, width, height, static_cast<std::size_t>(width) * 3, topDown, colour::activeKernel().packBgr24);
 }
 
 void ToRgb32(std::uint8_t* dest, const std::uint8_t* yuv, int width, int height) {
-  convert(dest, yuv, width, height, static_cast<std::size_t>(width) * 4, topDown,
-          [](std::uint8_t* out, const std::uint8_t* r, const std::uint8_t* g, const std::uint8_t* b, int n) {
-            for (int i = 0; i < n; ++i) {
-              out[4 * i] = b[i];
-              out[4 * i + 1] = g[i];
-              out[4 * i + 2] = r[i];
-              out[4 * i + 3] = 0;
-            }
-          });
+  convert(dest, yuv, width, height, static_cast<std::size_t>(width) * 4, topDown, colour::activeKernel().packBgra);
 }
 
 void ToDib24(std::uint8_t* dest, const std::uint8_t* yuv, int width, int height) {
   convert(dest, yuv, width, height, static_cast<std::size_t>(width) * 3, [height](int y) { return height - 1 - y; },
-          packBgr24);
+          colour::activeKernel().packBgr24);
 }
 
 void ToDib24Doubled(std::uint8_t* dest, const std::uint8_t* yuv, int width, int height) {
   convert(dest, yuv, width, height, static_cast<std::size_t>(width) * 3,
-          [height](int y) { return 2 * height - 2 - 2 * y; }, packBgr24);
+          [height](int y) { return 2 * height - 2 - 2 * y; }, colour::activeKernel().packBgr24);
 }
 
 void interpolateDoubledRows(std::uint8_t* dest, int width, int height) {

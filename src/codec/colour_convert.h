@@ -33,16 +33,20 @@ void interpolateDoubledRows(std::uint8_t* dest, int width, int height);
 // B, G, R rows, bottom-up.
 void surfaceToDib24(std::uint8_t* dest, const std::uint8_t* surface, int width, int height, SurfaceFormat format);
 
-// The arithmetic core, in a portable and vector versions that give identical
-// bytes: one picture row to planar R, G and B.
+// The arithmetic core and the pixel packing, in a portable and vector
+// versions that give identical bytes.
 namespace colour {
 
 using RowToRgbFn = void (*)(const std::uint8_t* y, const std::uint8_t* cb, const std::uint8_t* cr, int width,
                             std::uint8_t* r, std::uint8_t* g, std::uint8_t* b);
+// Interleaves n pixels of planar R, G, B into B, G, R, 0 or B, G, R bytes.
+using PackFn = void (*)(std::uint8_t* out, const std::uint8_t* r, const std::uint8_t* g, const std::uint8_t* b, int n);
 
 struct Kernel {
   const char* name;
   RowToRgbFn rowToRgb;
+  PackFn packBgra;
+  PackFn packBgr24;
 };
 
 const Kernel& portableKernel();

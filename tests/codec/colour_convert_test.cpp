@@ -304,7 +304,7 @@ TEST(ColourConversion, EveryKernelAgreesWithThePortableOneAtAnyWidthAndAlignment
 TEST(ColourConversion, EveryConverterPacksEveryPixelAsDefined) {
   KernelGuard guard;
   std::mt19937 random(8);
-  const std::pair<int, int> sizes[] = {{640, 224}, {2, 2}, {18, 4}, {34, 6}, {320, 272}, {50, 10}};
+  const std::pair<int, int> sizes[] = {{640, 224}, {2, 2}, {16, 2}, {18, 4}, {32, 4}, {34, 6}, {48, 2}, {320, 272}, {50, 10}};
   for (const auto& [width, height] : sizes) {
     const YuvPicture picture = randomPicture(width, height, random);
     for (const Converter c : {Converter::Rgb555, Converter::Rgb565, Converter::Bgr565, Converter::Rgb24Surface,
