@@ -5,6 +5,9 @@
 #include <cstdint>
 #include <numeric>
 #include <random>
+#include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "codec/bit_reader.h"
@@ -20,11 +23,8 @@ namespace {
 
 constexpr std::size_t kBuffer = VideoDecoder::kMaxPictureBytes;
 
-// ---------------------------------------------------------------------------
-// Picture header and slice scan.
-
 // Header bytes followed by `count` minimal slices (start code, row byte, one
-// data byte); ParseHeader does not look inside slices.
+// data byte): enough for the header parser, which does not look inside slices.
 Bytes withSlices(Bytes payload, int count) {
   for (int s = 0; s < count; ++s) {
     payload.insert(payload.end(), {0x00, 0x00, 0x01, static_cast<std::uint8_t>((s % 17) << 3), 0x5A});
@@ -32,241 +32,167 @@ Bytes withSlices(Bytes payload, int count) {
   return payload;
 }
 
-Bytes refreshB(int quality = 4, int channel = 0) { return pictureStart(true, {layoutBByte(quality, channel)}); }
+Bytes refreshB(int quality = 4) { return pictureStart(true, {layoutBByte(quality, 0)}); }
 
-TEST(PictureHeader, SliceCountDecidesThePictureSize) {
+std::size_t parse(VideoDecoder& decoder, const Bytes& payload) {
+  return decoder.ParseHeader(payload.data(), payload.size());
+}
+
+// -1 when the header is refused, otherwise what Decode returns.
+int decodeInto(VideoDecoder& decoder, const Bytes& payload, std::vector<std::uint8_t>& out) {
+  return parse(decoder, payload) == 0 ? -1 : decoder.Decode(payload.data(), payload.size(), out.data());
+}
+
+// Picture header and slice scan.
+
+TEST(PictureHeader, SliceScanSizesThePictureAndStopsAtTheNextFrame) {
   VideoDecoder decoder;
   decoder.Init(4);
-  const Bytes p14 = withSlices(refreshB(), 14);
-  EXPECT_EQ(decoder.ParseHeader(p14.data(), p14.size()), p14.size());
-  EXPECT_EQ(decoder.GetWidth(), 640);
-  EXPECT_EQ(decoder.GetHeight(), 224);
-
-  const Bytes p17 = withSlices(refreshB(), 17);
-  EXPECT_EQ(decoder.ParseHeader(p17.data(), p17.size()), p17.size());
-  EXPECT_EQ(decoder.GetWidth(), 640);
-  EXPECT_EQ(decoder.GetHeight(), 272);
-
-  for (const int count : {0, 1, 13, 15, 16, 18, 20, 21, 40}) {
+  for (const int count : {1, 13, 14, 15, 16, 17, 18, 20, 21, 40}) {
     const Bytes p = withSlices(refreshB(), count);
-    EXPECT_EQ(decoder.ParseHeader(p.data(), p.size()), 0u) << count << " slices";
+    const bool valid = count == 14 || count == 17;
+    EXPECT_EQ(parse(decoder, p), valid ? p.size() : 0u) << count << " slices";
+    if (valid) {
+      EXPECT_EQ(decoder.GetWidth(), 640);
+      EXPECT_EQ(decoder.GetHeight(), 16 * count);
+    }
   }
-}
+  EXPECT_EQ(parse(decoder, Bytes{0x00, 0x00, 0x01, 0xF9, 0x40, 0x00}), 0u) << "no slice at all";
 
-TEST(PictureHeader, SliceOffsetsPointAtTheFirstZeroOfEachStartCode) {
-  // Slices of different lengths so that the offsets are irregular.
-  Bytes payload = refreshB();
-  std::vector<std::uint32_t> expected;
-  for (int s = 0; s < 14; ++s) {
-    expected.push_back(static_cast<std::uint32_t>(payload.size()));
-    payload.insert(payload.end(), {0x00, 0x00, 0x01, static_cast<std::uint8_t>(s << 3)});
-    payload.insert(payload.end(), static_cast<std::size_t>(s % 5), 0x77);
+  Bytes slices14 = refreshB();
+  std::vector<std::uint32_t> offsets;  // of the first 00 of each slice start code
+  for (int s = 0; s < 14; ++s) {       // slices of different lengths
+    offsets.push_back(static_cast<std::uint32_t>(slices14.size()));
+    slices14.insert(slices14.end(), {0x00, 0x00, 0x01, static_cast<std::uint8_t>(s << 3)});
+    slices14.insert(slices14.end(), static_cast<std::size_t>(s % 5), 0x77);
   }
-  VideoDecoder decoder;
-  decoder.Init(4);
-  ASSERT_NE(decoder.ParseHeader(payload.data(), payload.size()), 0u);
-  ASSERT_EQ(decoder.header().sliceCount, 14u);
-  for (std::size_t s = 0; s < 14; ++s) {
-    EXPECT_EQ(decoder.header().slices[s], expected[s]) << s;
-  }
-}
-
-TEST(PictureHeader, NextPictureStartCodeEndsTheSliceScan) {
-  VideoDecoder decoder;
-  decoder.Init(4);
-  for (const int id : {0xF8, 0xF9, 0xFA, 0xFB, 0xFC, 0xFD}) {
-    // 14 slices, the next picture's start code, 3 more slices: still 640x224,
-    // and the scan stops at the start code's last byte.
-    Bytes payload = withSlices(refreshB(), 14);
-    const std::size_t stop = payload.size() + 3;
+  const Bytes slices13(slices14.begin(), slices14.begin() + offsets[13]);
+  // 00 00 01 F8..FD is the next frame: the scan stops on its last byte and
+  // ignores the slices after it. F7 and FE, just outside, are a 14th slice.
+  for (int id = 0xF7; id <= 0xFE; ++id) {
+    const bool nextFrame = id != 0xF7 && id != 0xFE;
+    Bytes payload = nextFrame ? slices14 : slices13;
     payload.insert(payload.end(), {0x00, 0x00, 0x01, static_cast<std::uint8_t>(id)});
-    payload = withSlices(payload, 3);
-    EXPECT_EQ(decoder.ParseHeader(payload.data(), payload.size()), stop) << std::hex << id;
-    EXPECT_EQ(decoder.GetHeight(), 224) << std::hex << id;
-    EXPECT_EQ(decoder.header().sliceCount, 14u);
-  }
-  // 17 slices with a picture start code after the 14th: only 14 count.
-  Bytes split = withSlices(refreshB(), 14);
-  split.insert(split.end(), {0x00, 0x00, 0x01, 0xF8});
-  split = withSlices(split, 3);
-  ASSERT_NE(decoder.ParseHeader(split.data(), split.size()), 0u);
-  EXPECT_EQ(decoder.GetHeight(), 224);
-  // Just outside the stop range, 00 00 01 F7 and 00 00 01 FE count as slices.
-  for (const int id : {0xF7, 0xFE}) {
-    Bytes payload = withSlices(refreshB(), 13);
-    payload.insert(payload.end(), {0x00, 0x00, 0x01, static_cast<std::uint8_t>(id)});
-    EXPECT_EQ(decoder.ParseHeader(payload.data(), payload.size()), payload.size()) << std::hex << id;
-    EXPECT_EQ(decoder.header().sliceCount, 14u);
+    const std::size_t stop = nextFrame ? payload.size() - 1 : payload.size();
+    EXPECT_EQ(parse(decoder, nextFrame ? withSlices(payload, 3) : payload), stop) << std::hex << id;
+    ASSERT_EQ(decoder.header().sliceCount, 14u) << std::hex << id;
+    EXPECT_TRUE(std::equal(offsets.begin(), offsets.end(), decoder.header().slices.begin())) << std::hex << id;
+    EXPECT_EQ(decoder.GetHeight(), 224);
   }
 }
 
-TEST(PictureHeader, LayoutAPacksAllCodedQualityAndChannelIntoOneByte) {
-  VideoDecoder decoder;
-  decoder.Init(0);
-  // 0x85: all-coded 1, quality 0, channel value 5 (out of range, so 0).
-  const Bytes p = withSlices(pictureStart(true, {0x85}), 14);
-  ASSERT_NE(decoder.ParseHeader(p.data(), p.size()), 0u);
-  EXPECT_EQ(decoder.GetChannel(), 0);
-  EXPECT_EQ(decoder.header().quality, 0);
-  EXPECT_TRUE(decoder.header().allCoded);
-  std::vector<std::uint8_t> out(kBuffer);
-  EXPECT_EQ(decoder.Decode(p.data(), p.size(), out.data()), 0);  // quality 0 cannot be decoded
+codec::PictureHeader fields(int quality, int channel, bool allCoded, std::uint16_t extraValue = 0) {
+  return {.channel = channel, .quality = quality, .allCoded = allCoded, .extraValue = extraValue,
+          .firstChannel = channel};
+}
 
+TEST(PictureHeader, EachLayoutReadsItsOwnFields) {
   struct Case {
-    std::uint8_t id, h4;
-    int quality, channel;
-    bool allCoded;
+    CodecVariant variant;
+    Bytes afterStartCode;  // start code id, then the header bytes
+    int slices;
+    codec::PictureHeader want;
   };
-  const Case cases[] = {
-      {0xF9, 0x0B, 1, 3, false},  // all-coded comes from bit 7, not from the start code
-      {0xF8, 0xF2, 14, 2, true},  {0xF9, 0x4C, 9, 0, false},  // channel 4 counts as 0
-      {0xF8, 0x57, 10, 0, false},                             // channel 7 counts as 0
-      {0xF9, 0x81, 0, 1, true},
+  std::vector<Case> cases = {
+      // A (variant 0): all-coded in bit 7, quality in bits 6-3, channel in bits 2-0 where 4-7 count as 0.
+      {0, {0xF9, 0x85}, 14, fields(0, 0, true)},
+      {0, {0xF9, 0x0B}, 14, fields(1, 3, false)},  // all-coded comes from bit 7, not from the start code
+      {0, {0xF8, 0xF2}, 14, fields(14, 2, true)},
+      {0, {0xF9, 0x4C}, 14, fields(9, 0, false)},
+      {0, {0xF8, 0x57}, 14, fields(10, 0, false)},
+      {0, {0xF9, 0x81}, 14, fields(0, 1, true)},
+      // C (variant 2): like A but no channel (the low bits are not one), then a 16-bit value.
+      {2, {0xF8, 0x9A, 0xBE, 0xEF}, 14, fields(3, 0, true, 0xBEEF)},
+      {2, {0xF9, 0x28, 0x00, 0x01}, 14, fields(5, 0, false, 0x0001)},
+      // D (variant 5): like B, then H5 = dual, second channel (4 bits), first hidden, second hidden, 0.
+      {5, {0xF9, 0x3A, 0xAC}, 14,  // 1 0101 1 0 0
+       {.channel = 10, .quality = 3, .allCoded = true, .dual = true, .firstChannel = 10, .secondChannel = 5,
+        .firstHidden = true}},
+      {5, {0xF8, 0x21, 0x7A}, 17,  // 0 1111 0 1 0
+       {.channel = 1, .quality = 2, .firstChannel = 1, .secondChannel = 15, .secondHidden = true}},
   };
-  for (const Case& c : cases) {
-    const Bytes q = withSlices(Bytes{0x00, 0x00, 0x01, c.id, c.h4}, 14);
-    ASSERT_NE(decoder.ParseHeader(q.data(), q.size()), 0u) << std::hex << int(c.h4);
-    EXPECT_EQ(decoder.header().quality, c.quality) << std::hex << int(c.h4);
-    EXPECT_EQ(decoder.GetChannel(), c.channel) << std::hex << int(c.h4);
-    EXPECT_EQ(decoder.header().allCoded, c.allCoded) << std::hex << int(c.h4);
-  }
-}
-
-TEST(PictureHeader, LayoutBTakesAllCodedFromTheStartCode) {
+  // B (variants 1, 3, 4, 6): quality in bits 7-4, channel in bits 3-0, all-coded from the start code.
   for (const CodecVariant variant : {1, 3, 4, 6}) {
-    VideoDecoder decoder;
-    decoder.Init(variant);
-    const Bytes conditional = withSlices(pictureStart(false, {0x3A}), 14);
-    ASSERT_NE(decoder.ParseHeader(conditional.data(), conditional.size()), 0u) << variant;
-    EXPECT_EQ(decoder.header().quality, 3);
-    EXPECT_EQ(decoder.GetChannel(), 10);
-    EXPECT_FALSE(decoder.header().allCoded);
-    const Bytes refresh = withSlices(pictureStart(true, {0xEF}), 17);
-    ASSERT_NE(decoder.ParseHeader(refresh.data(), refresh.size()), 0u) << variant;
-    EXPECT_EQ(decoder.header().quality, 14);
-    EXPECT_EQ(decoder.GetChannel(), 15);
-    EXPECT_TRUE(decoder.header().allCoded);
+    cases.push_back({variant, {0xF8, 0x3A}, 14, fields(3, 10, false)});
+    cases.push_back({variant, {0xF9, 0xEF}, 17, fields(14, 15, true)});
   }
-}
-
-TEST(PictureHeader, LayoutCKeepsTheSixteenBitValueAndHasOnlyChannelZero) {
-  VideoDecoder decoder;
-  decoder.Init(2);
-  // H4 0x9A: all-coded 1, quality 3; its low bits (2) are not a channel.
-  const Bytes p = withSlices(pictureStart(false, {0x9A, 0xBE, 0xEF}), 14);
-  ASSERT_NE(decoder.ParseHeader(p.data(), p.size()), 0u);
-  EXPECT_EQ(decoder.header().quality, 3);
-  EXPECT_EQ(decoder.GetChannel(), 0);
-  EXPECT_TRUE(decoder.header().allCoded);
-  EXPECT_EQ(decoder.header().extraValue, 0xBEEF);
-  const Bytes q = withSlices(pictureStart(true, {0x28, 0x00, 0x01}), 14);
-  ASSERT_NE(decoder.ParseHeader(q.data(), q.size()), 0u);
-  EXPECT_EQ(decoder.header().quality, 5);
-  EXPECT_FALSE(decoder.header().allCoded);
-  EXPECT_EQ(decoder.header().extraValue, 0x0001);
-}
-
-TEST(PictureHeader, LayoutDCarriesTheDualPictureFields) {
-  VideoDecoder decoder;
-  decoder.Init(5);
-  // H5 0xAC = 1 0101 1 0 0: dual, second channel 5, first half hidden.
-  const Bytes p = withSlices(pictureStart(true, {0x3A, 0xAC}), 14);
-  ASSERT_NE(decoder.ParseHeader(p.data(), p.size()), 0u);
-  const codec::PictureHeader& h = decoder.header();
-  EXPECT_EQ(h.quality, 3);
-  EXPECT_EQ(h.channel, 10);
-  EXPECT_EQ(h.firstChannel, 10);
-  EXPECT_TRUE(h.allCoded);
-  EXPECT_TRUE(h.dual);
-  EXPECT_EQ(h.secondChannel, 5);
-  EXPECT_TRUE(h.firstHidden);
-  EXPECT_FALSE(h.secondHidden);
-  // H5 0x7A = 0 1111 0 1 0: single picture, second channel 15, second half hidden.
-  const Bytes q = withSlices(pictureStart(false, {0x21, 0x7A}), 17);
-  ASSERT_NE(decoder.ParseHeader(q.data(), q.size()), 0u);
-  EXPECT_EQ(h.quality, 2);
-  EXPECT_EQ(h.channel, 1);
-  EXPECT_FALSE(h.allCoded);
-  EXPECT_FALSE(h.dual);
-  EXPECT_EQ(h.secondChannel, 15);
-  EXPECT_FALSE(h.firstHidden);
-  EXPECT_TRUE(h.secondHidden);
-}
-
-TEST(PictureHeader, EachVariantReadsItsOwnLayout) {
-  // The same bytes read per layout: H4 0xB5, H5 0x00.
-  //   A: all-coded 1, quality 6, channel 5 -> 0.  B and D: quality 11, channel 5.  C: quality 6, channel 0.
-  struct Expect {
-    int quality, channel;
-  };
-  const Expect expected[7] = {{6, 0}, {11, 5}, {6, 0}, {11, 5}, {11, 5}, {11, 5}, {11, 5}};
+  // The same bytes in every variant: A and C read all-coded quality 6, B and D quality 11 channel 5.
   for (CodecVariant variant = 0; variant < 7; ++variant) {
-    VideoDecoder decoder;
-    EXPECT_EQ(decoder.Init(variant), 1);
-    const Bytes p = withSlices(pictureStart(false, {0xB5, 0x00, 0x00}), 14);
-    ASSERT_NE(decoder.ParseHeader(p.data(), p.size()), 0u) << variant;
-    EXPECT_EQ(decoder.header().quality, expected[variant].quality) << variant;
-    EXPECT_EQ(decoder.GetChannel(), expected[variant].channel) << variant;
-    EXPECT_EQ(decoder.header().allCoded, variant == 0 || variant == 2) << variant;
+    const bool a = variant == 0 || variant == 2;
+    cases.push_back({variant, {0xF8, 0xB5, 0x00, 0x00}, 14, a ? fields(6, 0, true) : fields(11, 5, false)});
+  }
+
+  VideoDecoder decoder;  // reused: nothing may stick from the previous picture
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "variant " << c.variant << ' ' << ::testing::PrintToString(c.afterStartCode));
+    ASSERT_EQ(decoder.Init(c.variant), 1);
+    Bytes start = {0x00, 0x00, 0x01};
+    start.insert(start.end(), c.afterStartCode.begin(), c.afterStartCode.end());
+    ASSERT_NE(parse(decoder, withSlices(start, c.slices)), 0u);
+    const codec::PictureHeader& h = decoder.header();
+    EXPECT_EQ(h.quality, c.want.quality);
+    EXPECT_EQ(decoder.GetChannel(), c.want.channel);
+    EXPECT_EQ(h.allCoded, c.want.allCoded);
+    EXPECT_EQ(decoder.GetHeight(), 16 * c.slices);
+    if (c.variant == 2) {
+      EXPECT_EQ(h.extraValue, c.want.extraValue);
+    }
+    if (c.variant == 5) {  // dual, first channel, second channel, first hidden, second hidden
+      EXPECT_EQ(std::tuple(h.dual, h.firstChannel, h.secondChannel, h.firstHidden, h.secondHidden),
+                std::tuple(c.want.dual, c.want.firstChannel, c.want.secondChannel, c.want.firstHidden,
+                           c.want.secondHidden));
+    }
   }
 }
 
-TEST(PictureHeader, RejectsShortPayloadsForeignStartCodesAndQualityFifteen) {
+TEST(PictureHeader, RefusesShortPayloadsForeignStartCodesAndQualityFifteen) {
   VideoDecoder decoder;
   decoder.Init(4);
   const Bytes valid = withSlices(refreshB(), 14);
-  EXPECT_EQ(decoder.ParseHeader(valid.data(), 5), 0u);  // exactly 5 bytes
+  EXPECT_EQ(decoder.ParseHeader(valid.data(), 5), 0u);
   EXPECT_EQ(decoder.ParseHeader(valid.data(), 0), 0u);
   EXPECT_EQ(decoder.ParseHeader(nullptr, 0), 0u);
-  const Bytes six = {0x00, 0x00, 0x01, 0xF9, 0x40, 0x00};
-  EXPECT_EQ(decoder.ParseHeader(six.data(), six.size()), 0u);
-
   for (const Bytes& start : {Bytes{0x00, 0x00, 0x01, 0xF7}, Bytes{0x00, 0x00, 0x01, 0xFA}, Bytes{0x00, 0x00, 0x00, 0xF9},
                             Bytes{0x01, 0x00, 0x01, 0xF9}, Bytes{0x00, 0x01, 0x01, 0xF8}}) {
     Bytes p = start;
     p.push_back(0x40);
-    p = withSlices(p, 14);
-    EXPECT_EQ(decoder.ParseHeader(p.data(), p.size()), 0u);
+    EXPECT_EQ(parse(decoder, withSlices(p, 14)), 0u) << ::testing::PrintToString(start);
   }
-
-  struct Case {
-    CodecVariant variant;
-    Bytes header;
-  };
-  const Case quality15[] = {
-      {0, {0x00, 0x00, 0x01, 0xF9, 0xF8}},
-      {4, {0x00, 0x00, 0x01, 0xF9, 0xF0}},
-      {2, {0x00, 0x00, 0x01, 0xF9, 0x78, 0x00, 0x00}},
-      {5, {0x00, 0x00, 0x01, 0xF8, 0xF3, 0x00}},
-  };
-  for (const Case& c : quality15) {
-    decoder.Init(c.variant);
-    const Bytes p = withSlices(c.header, 14);
-    EXPECT_EQ(decoder.ParseHeader(p.data(), p.size()), 0u) << "variant " << c.variant;
+  const std::pair<CodecVariant, Bytes> quality15[] = {{0, {0x00, 0x00, 0x01, 0xF9, 0xF8}},
+                                                      {4, {0x00, 0x00, 0x01, 0xF9, 0xF0}},
+                                                      {2, {0x00, 0x00, 0x01, 0xF9, 0x78, 0x00, 0x00}},
+                                                      {5, {0x00, 0x00, 0x01, 0xF8, 0xF3, 0x00}}};
+  for (const auto& [variant, header] : quality15) {
+    decoder.Init(variant);
+    EXPECT_EQ(parse(decoder, withSlices(header, 14)), 0u) << "variant " << variant;
   }
 }
 
-TEST(PictureHeader, DecodeRefusesUntilAPictureHasBeenParsed) {
+TEST(PictureHeader, DecodeNeedsAParsedPictureOfNonzeroQuality) {
   const Bytes picture = flatPicture(14, 90);
   std::vector<std::uint8_t> out(kBuffer, 0x11);
-  VideoDecoder fresh;
-  fresh.Init(4);
-  EXPECT_EQ(fresh.GetWidth(), 0);
-  EXPECT_EQ(fresh.GetHeight(), 0);
-  EXPECT_EQ(fresh.Decode(picture.data(), picture.size(), out.data()), 0);
-  EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](std::uint8_t b) { return b == 0x11; }));
+  VideoDecoder decoder;
+  decoder.Init(4);
+  EXPECT_EQ(decoder.GetWidth(), 0);
+  EXPECT_EQ(decoder.GetHeight(), 0);
+  EXPECT_EQ(decoder.Decode(picture.data(), picture.size(), out.data()), 0);
+  EXPECT_EQ(out, std::vector<std::uint8_t>(kBuffer, 0x11));
 
-  ASSERT_NE(fresh.ParseHeader(picture.data(), picture.size()), 0u);
-  EXPECT_EQ(fresh.Decode(nullptr, picture.size(), out.data()), 0);
-  EXPECT_EQ(fresh.Decode(picture.data(), 4, out.data()), 0);
-  EXPECT_EQ(fresh.Decode(picture.data(), picture.size(), out.data()), 1);
-  // Init forgets the size: decoding needs a new parse.
-  fresh.Init(4);
-  EXPECT_EQ(fresh.GetWidth(), 0);
-  EXPECT_EQ(fresh.Decode(picture.data(), picture.size(), out.data()), 0);
+  ASSERT_NE(parse(decoder, picture), 0u);
+  EXPECT_EQ(decoder.Decode(nullptr, picture.size(), out.data()), 0);
+  EXPECT_EQ(decoder.Decode(picture.data(), 4, out.data()), 0);
+  EXPECT_EQ(decoder.Decode(picture.data(), picture.size(), out.data()), 1);
+  decoder.Init(4);  // forgets the size
+  EXPECT_EQ(decoder.GetWidth(), 0);
+  EXPECT_EQ(decoder.Decode(picture.data(), picture.size(), out.data()), 0);
+
+  // Quality 0 parses but is never decoded, even when its slices are fine.
+  const Bytes quality0 = flatPicture(14, 90, 0);
+  ASSERT_NE(parse(decoder, quality0), 0u);
+  EXPECT_EQ(decoder.header().quality, 0);
+  EXPECT_EQ(decoder.Decode(quality0.data(), quality0.size(), out.data()), 0);
 }
 
-// ---------------------------------------------------------------------------
 // Block coefficients.
 
 struct BlockRead {
@@ -276,16 +202,15 @@ struct BlockRead {
   std::uint32_t marker = 0;  // the 8 bits after the block
 };
 
-// Decodes one block from the bits written by body, at quality; a marker
-// byte 0xA5 follows so that the number of bits consumed can be checked.
-BlockRead readBlock(int quality, const SliceBody& body) {
+// Decodes a block of the DC byte dc then `bits` at quality. A marker byte
+// 0xA5 follows, to check how many bits were consumed.
+BlockRead readBlock(int quality, int dc, const std::string& bits) {
   Bytes bytes;
-  {
-    encoder::BitWriter bits(bytes);
-    body(bits);
-    bits.write(0xA5, 8);
-    bits.align();
-  }
+  encoder::BitWriter writer(bytes);
+  writer.write(static_cast<std::uint32_t>(dc), 8);
+  writeBits(writer, bits);
+  writer.write(0xA5, 8);
+  writer.align();
   codec::BitReader reader(bytes.data(), bytes.size(), 0);
   codec::ScaledQuantiser quantiser;
   BlockRead result;
@@ -298,7 +223,7 @@ BlockRead readBlock(int quality, const SliceBody& body) {
   return result;
 }
 
-std::array<std::int16_t, 64> coefficientsWith(std::initializer_list<std::pair<int, int>> entries) {
+std::array<std::int16_t, 64> coefficientsWith(const std::vector<std::pair<int, int>>& entries) {
   std::array<std::int16_t, 64> c{};
   for (const auto& [index, value] : entries) {
     c[static_cast<std::size_t>(index)] = static_cast<std::int16_t>(value);
@@ -306,198 +231,86 @@ std::array<std::int16_t, 64> coefficientsWith(std::initializer_list<std::pair<in
   return c;
 }
 
-TEST(BlockCoefficients, DcWithEndOfBlockIsAFlatBlock) {
-  const BlockRead r = readBlock(4, [](encoder::BitWriter& bits) { writeFlatBlock(bits, 200); });
-  ASSERT_TRUE(r.ok);
-  EXPECT_TRUE(r.onlyDc);
-  EXPECT_EQ(r.coefficients, coefficientsWith({{0, 1600}}));
-  EXPECT_EQ(r.marker, 0xA5u);
-  for (const codec::IdctKernel* kernel : codec::supportedIdcts()) {
-    auto block = r.coefficients;
-    std::uint8_t pixels[64];
-    kernel->transform(block.data(), pixels, 8);
-    EXPECT_TRUE(std::all_of(std::begin(pixels), std::end(pixels), [](std::uint8_t p) { return p == 200; }))
-        << kernel->name;
-  }
-}
-
-TEST(BlockCoefficients, FirstAcCodeElevenIsRunZeroLevelOne) {
-  // W[1] = 16: with quality 4 the coefficient is (1 x 16 x 4) >> 2 = 16.
-  const BlockRead negative = readBlock(4, [](encoder::BitWriter& bits) {
-    bits.write(100, 8);
-    writeBits(bits, "11 1 10");
-  });
-  ASSERT_TRUE(negative.ok);
-  EXPECT_FALSE(negative.onlyDc);
-  EXPECT_EQ(negative.coefficients, coefficientsWith({{0, 800}, {1, -16}}));
-  EXPECT_EQ(negative.marker, 0xA5u);
-  const BlockRead positive = readBlock(4, [](encoder::BitWriter& bits) {
-    bits.write(100, 8);
-    writeBits(bits, "11 0 10");
-  });
-  ASSERT_TRUE(positive.ok);
-  EXPECT_EQ(positive.coefficients, coefficientsWith({{0, 800}, {1, 16}}));
-}
-
-TEST(BlockCoefficients, RunsAdvanceAlongTheZigzagScan) {
-  // Zig-zag positions 1..9 are natural indices 1, 8, 16, 9, 2, 3, 10, 17, 24;
-  // the default intra matrix has W[1]=16 W[8]=16 W[16]=19 W[2]=19 W[3]=22 W[24]=22.
-  const BlockRead r = readBlock(4, [](encoder::BitWriter& bits) {
-    bits.write(10, 8);
-    writeBits(bits, "0101 0");      // run 2 level 1: position 3 -> index 16, +19
-    writeBits(bits, "011 1");       // run 1 level 1: position 5 -> index 2, -19
-    writeBits(bits, "0100 0");      // run 0 level 2: position 6 -> index 3, 2 x 22 = +44
-    writeBits(bits, "000110 1");    // run 1 level 2: position 8 -> index 17, W 22: -44
-    writeBits(bits, "11 0");        // position 9 -> index 24, +22
-    writeBits(bits, "10");
-  });
-  ASSERT_TRUE(r.ok);
-  EXPECT_EQ(r.coefficients, coefficientsWith({{0, 80}, {16, 19}, {2, -19}, {3, 44}, {17, -44}, {24, 22}}));
-  EXPECT_EQ(r.marker, 0xA5u);
-}
-
-TEST(BlockCoefficients, EscapeLevelBytes) {
-  // Escape, run 0 (position 1, W 16) at quality 1: coefficient = magnitude x 16 >> 2 = 4 x magnitude.
+TEST(BlockCoefficients, CodesEscapesScanAndSaturation) {
+  // A coefficient is (magnitude x W[index] x quality) >> 2, with the default
+  // intra matrix W. Zig-zag positions 1..9 are the indices 1, 8, 16, 9, 2, 3,
+  // 10, 17, 24; W[1] = W[8] = 16, W[2] = W[16] = 19, W[3] = W[10] = W[17] =
+  // W[24] = 22, W[63] = 83. The DC coefficient is 8 x the DC byte. An empty
+  // `want` means the block is refused.
   struct Case {
-    const char* levelBits;
-    int expected;
+    const char* what;
+    int quality, dc;
+    std::string bits;
+    std::vector<std::pair<int, int>> want;
   };
   const Case cases[] = {
-      {"00000000 11001000", 800},   // 0x00 then 0xC8: +200
-      {"10000000 00111000", -800},  // 0x80 then 0x38: -(256 - 56) = -200
-      {"11111111", -4},             // 0xFF: -1
-      {"10000001", -508},           // 0x81: -127
-      {"01111111", 508},            // 0x7F: +127
-      {"00000001", 4},              // 0x01: +1
-      {"00000000 00000001", 4},     // 0x00 then 0x01: +1
-      {"10000000 00000000", 0},     // 0x80 then 0x00: magnitude (256 - 0) mod 256 = 0
+      {"DC then end of block", 4, 200, "10", {{0, 1600}}},
+      {"11 is run 0 level 1, negative", 4, 100, "11 1 10", {{0, 800}, {1, -16}}},
+      {"11 is run 0 level 1, positive", 4, 100, "11 0 10", {{0, 800}, {1, 16}}},
+      // Run 2 level 1 (position 3), run 1 level 1 (5), run 0 level 2 (6), run 1 level 2 (8), run 0 level 1 (9).
+      {"runs advance along the zig-zag scan", 4, 10, "0101 0  011 1  0100 0  000110 1  11 0  10",
+       {{0, 80}, {16, 19}, {2, -19}, {3, 44}, {17, -44}, {24, 22}}},
+      // Escape 000001, 6-bit run, level byte(s); at quality 1, index 1 gives 4 x magnitude.
+      {"escape 00 C8 is +200", 1, 16, "000001 000000 00000000 11001000 10", {{0, 128}, {1, 800}}},
+      {"escape 80 38 is -(256 - 56)", 1, 16, "000001 000000 10000000 00111000 10", {{0, 128}, {1, -800}}},
+      {"escape FF is -1", 1, 16, "000001 000000 11111111 10", {{0, 128}, {1, -4}}},
+      {"escape 81 is -127", 1, 16, "000001 000000 10000001 10", {{0, 128}, {1, -508}}},
+      {"escape 7F is +127", 1, 16, "000001 000000 01111111 10", {{0, 128}, {1, 508}}},
+      {"escape 01 is +1", 1, 16, "000001 000000 00000001 10", {{0, 128}, {1, 4}}},
+      {"escape 00 01 is +1", 1, 16, "000001 000000 00000000 00000001 10", {{0, 128}, {1, 4}}},
+      {"escape 80 00 is magnitude (256 - 0) mod 256", 1, 16, "000001 000000 10000000 00000000 10", {{0, 128}, {1, 0}}},
+      {"an escape's run counts like a table run", 1, 16,
+       "000001 000101 00000000 11001000"   // run 5: position 6, index 3
+       "000001 000000 10000000 00111000"   // position 7, index 10
+       "10",
+       {{0, 128}, {3, 1100}, {10, -1100}}},
+      {"255 x 83 x 14 >> 2 caps at +2047", 14, 1, "000001 111110 00000000 11111111 10", {{0, 8}, {63, 2047}}},
+      {"and at -2048", 14, 1, "000001 111110 10000000 00000001 10", {{0, 8}, {63, -2048}}},
+      {"exactly 2048: positive caps, negative stays", 8, 1,
+       "000001 000000 01000000  000001 000000 11000000  10", {{0, 8}, {1, 2047}, {8, -2048}}},
+      {"run 62 ends on position 63", 2, 50, "000001 111110 00000001 10", {{0, 400}, {63, 41}}},
+      {"run 63 reaches position 64", 2, 50, "000001 111111 00000001 10", {}},
+      {"a coefficient after position 63", 2, 50, "000001 111110 00000001 11 0 10", {}},
+      {"a table run past position 63", 2, 50, "000001 111101 00000001 011 0 10", {}},  // 62, then run 1
+      {"twelve leading zeros are not a code", 2, 50, "000000000000 1111 10", {}},
+      {"sixteen zeros after a code", 2, 50, "11 0 0000000000000000 1", {}},
+      {"eleven zeros start run 1 level 15", 1, 50, "0000000000010011 0 10", {{0, 400}, {8, 15 * 16 / 4}}},
   };
   for (const Case& c : cases) {
-    const BlockRead r = readBlock(1, [&](encoder::BitWriter& bits) {
-      bits.write(16, 8);
-      writeBits(bits, "000001 000000");
-      writeBits(bits, c.levelBits);
-      writeBits(bits, "10");
-    });
-    ASSERT_TRUE(r.ok) << c.levelBits;
-    EXPECT_EQ(r.coefficients, coefficientsWith({{0, 128}, {1, c.expected}})) << c.levelBits;
-    EXPECT_EQ(r.marker, 0xA5u) << c.levelBits;
+    SCOPED_TRACE(c.what);
+    const BlockRead r = readBlock(c.quality, c.dc, c.bits);
+    ASSERT_EQ(r.ok, !c.want.empty());
+    if (r.ok) {
+      EXPECT_EQ(r.coefficients, coefficientsWith(c.want));
+      EXPECT_EQ(r.onlyDc, c.want.size() == 1);
+      EXPECT_EQ(r.marker, 0xA5u);
+    }
   }
-  // The escape's run counts like a table run: run 5 lands on position 6, index 3 (W 22).
-  const BlockRead r = readBlock(1, [](encoder::BitWriter& bits) {
-    bits.write(16, 8);
-    writeBits(bits, "000001 000101 00000000 11001000");  // +200: 200 x 22 >> 2 = 1100
-    writeBits(bits, "000001 000000 10000000 00111000");  // next position 7, index 10 (W 22): -1100
-    writeBits(bits, "10");
-  });
-  ASSERT_TRUE(r.ok);
-  EXPECT_EQ(r.coefficients, coefficientsWith({{0, 128}, {3, 1100}, {10, -1100}}));
 }
 
-TEST(BlockCoefficients, LargeMagnitudesSaturateAtTwelveBits) {
-  // Escape run 62 reaches position 63, index 63 (W 83): 255 x 83 x 14 >> 2 = 74077.
-  const BlockRead positive = readBlock(14, [](encoder::BitWriter& bits) {
-    bits.write(1, 8);
-    writeBits(bits, "000001 111110 00000000 11111111 10");
-  });
-  ASSERT_TRUE(positive.ok);
-  EXPECT_EQ(positive.coefficients, coefficientsWith({{0, 8}, {63, 2047}}));
-  const BlockRead negative = readBlock(14, [](encoder::BitWriter& bits) {
-    bits.write(1, 8);
-    writeBits(bits, "000001 111110 10000000 00000001 10");
-  });
-  ASSERT_TRUE(negative.ok);
-  EXPECT_EQ(negative.coefficients, coefficientsWith({{0, 8}, {63, -2048}}));
-  // Exactly 2048 (64 x 16 x 8 >> 2 at index 1): positive caps at 2047, negative keeps -2048.
-  const BlockRead edge = readBlock(8, [](encoder::BitWriter& bits) {
-    bits.write(1, 8);
-    writeBits(bits, "000001 000000 01000000");  // +64 at position 1
-    writeBits(bits, "000001 000000 11000000");  // -64 at position 2, index 8 (W 16)
-    writeBits(bits, "10");
-  });
-  ASSERT_TRUE(edge.ok);
-  EXPECT_EQ(edge.coefficients, coefficientsWith({{0, 8}, {1, 2047}, {8, -2048}}));
-}
-
-TEST(BlockCoefficients, ScanPositionPastSixtyThreeFails) {
-  // Run 62 ends on position 63: valid.
-  EXPECT_TRUE(readBlock(2, [](encoder::BitWriter& bits) {
-                bits.write(50, 8);
-                writeBits(bits, "000001 111110 00000001 10");
-              }).ok);
-  // Run 63 from position 1 reaches 64.
-  EXPECT_FALSE(readBlock(2, [](encoder::BitWriter& bits) {
-                 bits.write(50, 8);
-                 writeBits(bits, "000001 111111 00000001 10");
-               }).ok);
-  // Position 63 followed by any further coefficient.
-  EXPECT_FALSE(readBlock(2, [](encoder::BitWriter& bits) {
-                 bits.write(50, 8);
-                 writeBits(bits, "000001 111110 00000001 11 0 10");
-               }).ok);
-  // A table run that overshoots: 62 single coefficients then run 1.
-  EXPECT_FALSE(readBlock(2, [](encoder::BitWriter& bits) {
-                 bits.write(50, 8);
-                 for (int i = 0; i < 62; ++i) {
-                   writeBits(bits, "11 0");
-                 }
-                 writeBits(bits, "011 0 10");
-               }).ok);
-}
-
-TEST(BlockCoefficients, TwelveLeadingZerosAreNotACode) {
-  EXPECT_FALSE(readBlock(2, [](encoder::BitWriter& bits) {
-                 bits.write(50, 8);
-                 writeBits(bits, "000000000000 1111 10");
-               }).ok);
-  EXPECT_FALSE(readBlock(2, [](encoder::BitWriter& bits) {
-                 bits.write(50, 8);
-                 writeBits(bits, "11 0 0000000000000000 1");
-               }).ok);
-  // Eleven zeros still start a valid code (run 1, level 15).
-  const BlockRead r = readBlock(1, [](encoder::BitWriter& bits) {
-    bits.write(50, 8);
-    writeBits(bits, "0000000000010011 0 10");
-  });
-  ASSERT_TRUE(r.ok);
-  EXPECT_EQ(r.coefficients, coefficientsWith({{0, 400}, {8, 15 * 16 / 4}}));  // position 2, index 8
-}
-
-// ---------------------------------------------------------------------------
 // Whole pictures.
 
-struct Planes {
-  std::uint8_t* y;
-  std::uint8_t* cb;
-  std::uint8_t* cr;
-};
-
-Planes planesOf(std::vector<std::uint8_t>& buffer, int height) {
-  std::uint8_t* y = buffer.data();
-  return {y, y + 640 * height, y + 640 * height + 640 * height / 4};
-}
-
-void fillBlock(std::uint8_t* plane, int stride, int x, int y, std::uint8_t value) {
-  for (int row = 0; row < 8; ++row) {
-    std::fill_n(plane + (y + row) * stride + x, 8, value);
+// Writes block j (0-3 luma, 4 Cb, 5 Cr) of macroblock (column, row) of a
+// 640-wide picture of the given height as the placement table says.
+void fillMacroblockBlock(std::vector<std::uint8_t>& buffer, int height, int column, int row, int j, int value) {
+  const int luma = 640 * height;
+  const int stride = j < 4 ? 640 : 320;
+  std::uint8_t* origin = j < 4 ? buffer.data() + (16 * row + 8 * (j / 2)) * 640 + 16 * column + 8 * (j % 2)
+                               : buffer.data() + luma + (j - 4) * luma / 4 + 8 * row * 320 + 8 * column;
+  for (int r = 0; r < 8; ++r) {
+    std::fill_n(origin + r * stride, 8, static_cast<std::uint8_t>(value));
   }
 }
 
-// Writes block j of macroblock (column, row) as the placement table says.
-void fillMacroblockBlock(const Planes& p, int column, int row, int j, std::uint8_t value) {
-  switch (j) {
-    case 0:
-      return fillBlock(p.y, 640, 16 * column, 16 * row, value);
-    case 1:
-      return fillBlock(p.y, 640, 16 * column + 8, 16 * row, value);
-    case 2:
-      return fillBlock(p.y, 640, 16 * column, 16 * row + 8, value);
-    case 3:
-      return fillBlock(p.y, 640, 16 * column + 8, 16 * row + 8, value);
-    case 4:
-      return fillBlock(p.cb, 320, 8 * column, 8 * row, value);
-    default:
-      return fillBlock(p.cr, 320, 8 * column, 8 * row, value);
+// Fills every block of rows [0, rows) with dcOf(row, column, j).
+template <typename DcOf>
+void fillRows(std::vector<std::uint8_t>& buffer, int height, int rows, DcOf dcOf) {
+  for (int row = 0; row < rows; ++row) {
+    for (int column = 0; column < 40; ++column) {
+      for (int j = 0; j < 6; ++j) {
+        fillMacroblockBlock(buffer, height, column, row, j, dcOf(row, column, j));
+      }
+    }
   }
 }
 
@@ -509,66 +322,37 @@ std::vector<std::uint8_t> sentinelBuffer() {
   return buffer;
 }
 
-int decodeInto(VideoDecoder& decoder, const Bytes& payload, std::vector<std::uint8_t>& out) {
-  if (decoder.ParseHeader(payload.data(), payload.size()) == 0) {
-    return -1;
-  }
-  return decoder.Decode(payload.data(), payload.size(), out.data());
-}
-
-TEST(PictureDecoding, FlatDcPictureFillsEveryPlane) {
+TEST(PictureDecoding, EveryBlockLandsWhereItsRowColumnAndIndexSay) {
+  const auto dcOf = [](int row, int column, int j) { return 1 + (row * 37 + column * 11 + j * 41) % 254; };
   for (const int rows : {14, 17}) {
+    // Slices in scrambled order: each one's row comes from its own header.
+    std::vector<int> order(static_cast<std::size_t>(rows));
+    std::iota(order.begin(), order.end(), 0);
+    std::shuffle(order.begin(), order.end(), std::mt19937(5));
+    Bytes payload = refreshB(3);
+    for (const int row : order) {
+      appendFlatSlice(payload, row, [&](int column, int j) { return dcOf(row, column, j); });
+    }
+    std::vector<std::uint8_t> expected(kBuffer, 0xEE);  // beyond the picture nothing changes
+    fillRows(expected, 16 * rows, rows, dcOf);
     VideoDecoder decoder;
     decoder.Init(4);
-    const Bytes payload = flatPicture(rows, 200);
-    std::vector<std::uint8_t> out(kBuffer, 0);
+    std::vector<std::uint8_t> out(kBuffer, 0xEE);
     ASSERT_EQ(decodeInto(decoder, payload, out), 1) << rows;
-    const std::size_t size = 640u * 16 * rows * 3 / 2;
-    EXPECT_TRUE(std::all_of(out.begin(), out.begin() + size, [](std::uint8_t b) { return b == 200; })) << rows;
-    EXPECT_TRUE(std::all_of(out.begin() + size, out.end(), [](std::uint8_t b) { return b == 0; })) << rows;
+    EXPECT_EQ(out, expected) << rows;
   }
-}
-
-TEST(PictureDecoding, BlocksLandWhereTheirRowColumnAndIndexSay) {
-  // Slices in scrambled order: each one's row comes from its own header.
-  const auto dcOf = [](int row, int column, int j) { return 1 + (row * 37 + column * 11 + j * 41) % 254; };
-  std::vector<int> order(17);
-  std::iota(order.begin(), order.end(), 0);
-  std::shuffle(order.begin(), order.end(), std::mt19937(5));
-  Bytes payload = refreshB(3);
-  for (const int row : order) {
-    appendFlatSlice(payload, row, [&](int column, int j) { return dcOf(row, column, j); });
-  }
-  std::vector<std::uint8_t> expected(kBuffer, 0xEE);
-  const Planes e = planesOf(expected, 272);
-  for (int row = 0; row < 17; ++row) {
-    for (int column = 0; column < 40; ++column) {
-      for (int j = 0; j < 6; ++j) {
-        fillMacroblockBlock(e, column, row, j, static_cast<std::uint8_t>(dcOf(row, column, j)));
-      }
-    }
-  }
-  VideoDecoder decoder;
-  decoder.Init(4);
-  std::vector<std::uint8_t> out(kBuffer, 0xEE);
-  ASSERT_EQ(decodeInto(decoder, payload, out), 1);
-  EXPECT_EQ(out, expected);
 }
 
 TEST(PictureDecoding, BlocksWithAcCoefficientsAreInverseTransformed) {
-  // Macroblock 0 of row 0 carries AC codes in luma block 1; all other blocks flat 60.
+  // Luma block 1 of macroblock 0 carries AC codes; every other block is flat 60.
   Bytes payload = refreshB(4);
   appendSlice(payload, 0, [](encoder::BitWriter& bits) {
-    for (int column = 0; column < 40; ++column) {
-      for (int j = 0; j < 6; ++j) {
-        bits.write(60, 8);
-        if (column == 0 && j == 1) {
-          writeBits(bits, "11 0");       // index 1: +16
-          writeBits(bits, "0100 1");     // index 8: -(2 x 16 x 4 >> 2) = -32
-          writeBits(bits, "00101 0");    // run 0 level 3 at index 16: 3 x 19 = +57
-        }
-        writeBits(bits, "10");
+    for (int block = 0; block < 240; ++block) {
+      bits.write(60, 8);
+      if (block == 1) {
+        writeBits(bits, "11 0 0100 1 00101 0");  // index 1: +16; index 8: -32; run 0 level 3 at index 16: +57
       }
+      writeBits(bits, "10");
     }
   });
   for (int row = 1; row < 14; ++row) {
@@ -579,19 +363,16 @@ TEST(PictureDecoding, BlocksWithAcCoefficientsAreInverseTransformed) {
     codec::selectIdct(*kernel);
     VideoDecoder decoder;
     decoder.Init(4);
-    EXPECT_STREQ(decoder.transformName(), kernel->name);
     std::vector<std::uint8_t> out(kBuffer, 0);
     ASSERT_EQ(decodeInto(decoder, payload, out), 1);
     auto coefficients = coefficientsWith({{0, 480}, {1, 16}, {8, -32}, {16, 57}});
     std::uint8_t expected[64];
     kernel->transform(coefficients.data(), expected, 8);
+    ASSERT_NE(expected[0], expected[63]) << "the block is not flat";
     for (int r = 0; r < 8; ++r) {
-      for (int c = 0; c < 8; ++c) {
-        ASSERT_EQ(out[r * 640 + 8 + c], expected[r * 8 + c]) << kernel->name << " " << r << "," << c;
-      }
+      ASSERT_TRUE(std::equal(expected + 8 * r, expected + 8 * r + 8, out.begin() + r * 640 + 8)) << kernel->name << r;
     }
-    // The block is not flat, and its neighbours are untouched by it.
-    EXPECT_NE(expected[0], expected[63]);
+    // Its neighbours are untouched by it.
     EXPECT_EQ(out[7], 60);
     EXPECT_EQ(out[16], 60);
     EXPECT_EQ(out[8 * 640 + 8], 60);
@@ -599,8 +380,8 @@ TEST(PictureDecoding, BlocksWithAcCoefficientsAreInverseTransformed) {
 }
 
 TEST(PictureDecoding, SliceRowOutsideThePictureFailsAndKeepsEarlierSlices) {
-  // Row 16 is valid in a 17-slice picture and invalid in a 14-slice one.
-  for (const int badRow : {14, 16, 30}) {
+  const auto flat33 = [](int, int, int) { return 33; };
+  for (const int badRow : {14, 16, 30}) {  // 16 is valid in 17-slice pictures (see above)
     Bytes payload = refreshB(4);
     for (int s = 0; s < 14; ++s) {
       appendFlatSlice(payload, s == 5 ? badRow : s, [](int, int) { return 33; });
@@ -609,25 +390,10 @@ TEST(PictureDecoding, SliceRowOutsideThePictureFailsAndKeepsEarlierSlices) {
     decoder.Init(4);
     std::vector<std::uint8_t> out = sentinelBuffer();
     std::vector<std::uint8_t> expected = out;
-    const Planes e = planesOf(expected, 224);
-    for (int row = 0; row < 5; ++row) {
-      for (int column = 0; column < 40; ++column) {
-        for (int j = 0; j < 6; ++j) {
-          fillMacroblockBlock(e, column, row, j, 33);
-        }
-      }
-    }
+    fillRows(expected, 224, 5, flat33);
     EXPECT_EQ(decodeInto(decoder, payload, out), 0) << badRow;
     EXPECT_EQ(out, expected) << badRow;
   }
-  Bytes tall = refreshB(4);
-  for (int s = 0; s < 17; ++s) {
-    appendFlatSlice(tall, 16 - s, [](int, int) { return 33; });
-  }
-  VideoDecoder decoder;
-  decoder.Init(4);
-  std::vector<std::uint8_t> out(kBuffer);
-  EXPECT_EQ(decodeInto(decoder, tall, out), 1);
 }
 
 TEST(PictureDecoding, SliceThatDoesNotStartWithAStartCodeFails) {
@@ -636,157 +402,92 @@ TEST(PictureDecoding, SliceThatDoesNotStartWithAStartCodeFails) {
   ASSERT_NE(codec::parsePictureHeader(payload.data(), payload.size(), codec::HeaderLayout::B, header), 0u);
   codec::ScaledQuantiser quantiser;
   std::vector<std::uint8_t> out(kBuffer);
-  ASSERT_TRUE(codec::decodeSlices(payload.data(), payload.size(), header, quantiser.forQuality(4),
-                                  codec::portableIdct().transform, out.data()));
+  const auto decode = [&](const codec::PictureHeader& h) {
+    return codec::decodeSlices(payload.data(), payload.size(), h, quantiser.forQuality(4),
+                               codec::portableIdct().transform, out.data());
+  };
+  ASSERT_TRUE(decode(header));
   for (const std::int64_t shift : {-1, 1, 2, 3}) {
     codec::PictureHeader bogus = header;
     bogus.slices[7] = static_cast<std::uint32_t>(bogus.slices[7] + shift);
-    EXPECT_FALSE(codec::decodeSlices(payload.data(), payload.size(), bogus, quantiser.forQuality(4),
-                                     codec::portableIdct().transform, out.data()))
-        << shift;
+    EXPECT_FALSE(decode(bogus)) << shift;
   }
 }
 
-// Conditional pictures (layout B, start code F8).
-Bytes conditionalPicture(const std::function<void(int row, encoder::BitWriter&)>& body) {
+// Conditional pictures (layout B, start code F8): each macroblock is a 6-bit
+// address increment, a 4-bit luma pattern (bit j = block j), the patterned
+// luma blocks and both chroma blocks; increment 0 ends a slice early.
+struct Coded {
+  int row;
+  int increment;
+  unsigned pattern;
+  int column;  // where it must land
+};
+
+int conditionalDc(int column, int j) { return 1 + (column * 7 + j * 13) % 250; }
+bool codes(const Coded& m, int j) { return j >= 4 || ((m.pattern >> j) & 1u); }
+
+Bytes conditionalPicture(const std::vector<Coded>& macroblocks) {
   Bytes payload = pictureStart(false, {layoutBByte(4, 0)});
   for (int row = 0; row < 14; ++row) {
-    appendSlice(payload, row, [&](encoder::BitWriter& bits) { body(row, bits); });
+    appendSlice(payload, row, [&](encoder::BitWriter& bits) {
+      bool reachedLastColumn = false;
+      for (const Coded& m : macroblocks) {
+        if (m.row == row) {
+          bits.write(static_cast<std::uint32_t>(m.increment), 6);
+          bits.write(m.pattern, 4);
+          for (int j = 0; j < 6; ++j) {
+            if (codes(m, j)) {
+              writeFlatBlock(bits, conditionalDc(m.column, j));
+            }
+          }
+          reachedLastColumn = m.column == 39;
+        }
+      }
+      if (!reachedLastColumn) {
+        bits.write(0, 6);  // a slice that reached column 39 has ended without it
+      }
+    });
   }
   return payload;
 }
 
-void endSlice(encoder::BitWriter& bits) { bits.write(0, 6); }
-
-TEST(ConditionalPicture, AddressIncrementZeroFirstWritesNothing) {
-  const Bytes payload = conditionalPicture([](int, encoder::BitWriter& bits) { endSlice(bits); });
+TEST(ConditionalPicture, AddressIncrementsAndLumaPatternsPlaceMacroblocks) {
+  // Rows other than 2, 3 and 9 start with increment 0 and must write nothing.
+  const std::vector<Coded> macroblocks = {
+      {2, 3, 0b0101, 2},    // blocks 0 and 2
+      {2, 5, 0b1010, 7},    // blocks 1 and 3
+      {2, 32, 0b1111, 39},  // the last column
+      {3, 1, 0b0000, 0},    // pattern 0 still codes both chroma blocks
+      {9, 40, 0b1000, 39},  // block 3 only
+  };
+  std::vector<std::uint8_t> out = sentinelBuffer();
+  std::vector<std::uint8_t> expected = out;
+  for (const Coded& m : macroblocks) {
+    for (int j = 0; j < 6; ++j) {
+      if (codes(m, j)) {
+        fillMacroblockBlock(expected, 224, m.column, m.row, j, conditionalDc(m.column, j));
+      }
+    }
+  }
   VideoDecoder decoder;
   decoder.Init(4);
-  std::vector<std::uint8_t> out = sentinelBuffer();
-  const std::vector<std::uint8_t> before = out;
-  ASSERT_EQ(decodeInto(decoder, payload, out), 1);
+  ASSERT_EQ(decodeInto(decoder, conditionalPicture(macroblocks), out), 1);
   EXPECT_FALSE(decoder.header().allCoded);
-  EXPECT_EQ(out, before);
-}
-
-TEST(ConditionalPicture, PatternZeroStillCodesBothChromaBlocks) {
-  // Row 3: increment 1 (column 0), pattern 0000, Cb 50, Cr 60, end.
-  const Bytes payload = conditionalPicture([](int row, encoder::BitWriter& bits) {
-    if (row == 3) {
-      bits.write(1, 6);
-      bits.write(0, 4);
-      writeFlatBlock(bits, 50);
-      writeFlatBlock(bits, 60);
-    }
-    endSlice(bits);
-  });
-  VideoDecoder decoder;
-  decoder.Init(4);
-  std::vector<std::uint8_t> out = sentinelBuffer();
-  std::vector<std::uint8_t> expected = out;
-  fillMacroblockBlock(planesOf(expected, 224), 0, 3, 4, 50);
-  fillMacroblockBlock(planesOf(expected, 224), 0, 3, 5, 60);
-  ASSERT_EQ(decodeInto(decoder, payload, out), 1);
   EXPECT_EQ(out, expected);
-}
-
-TEST(ConditionalPicture, IncrementsSkipColumnsAndThePatternSelectsLumaBlocks) {
-  // Row 2: increment 3 -> column 2, pattern 0101 (blocks 0 and 2);
-  //        increment 5 -> column 7, pattern 1010 (blocks 1 and 3);
-  //        increment 32 -> column 39 (the last), pattern 1111; the slice then ends without an increment 0.
-  // Row 9: increment 40 -> column 39, pattern 1000 (block 3 only).
-  const Bytes payload = conditionalPicture([](int row, encoder::BitWriter& bits) {
-    if (row == 2) {
-      bits.write(3, 6);
-      bits.write(0b0101, 4);
-      writeFlatBlock(bits, 10);  // block 0
-      writeFlatBlock(bits, 12);  // block 2
-      writeFlatBlock(bits, 14);  // Cb
-      writeFlatBlock(bits, 16);  // Cr
-      bits.write(5, 6);
-      bits.write(0b1010, 4);
-      writeFlatBlock(bits, 21);  // block 1
-      writeFlatBlock(bits, 23);  // block 3
-      writeFlatBlock(bits, 24);
-      writeFlatBlock(bits, 25);
-      bits.write(32, 6);
-      bits.write(0b1111, 4);
-      for (int j = 0; j < 6; ++j) {
-        writeFlatBlock(bits, 30 + j);
-      }
-      return;  // column 39 was the last one: no end marker
-    }
-    if (row == 9) {
-      bits.write(40, 6);
-      bits.write(0b1000, 4);
-      writeFlatBlock(bits, 90);
-      writeFlatBlock(bits, 91);
-      writeFlatBlock(bits, 92);
-      return;
-    }
-    endSlice(bits);
-  });
-  std::vector<std::uint8_t> out = sentinelBuffer();
-  std::vector<std::uint8_t> expected = out;
-  const Planes e = planesOf(expected, 224);
-  fillMacroblockBlock(e, 2, 2, 0, 10);
-  fillMacroblockBlock(e, 2, 2, 2, 12);
-  fillMacroblockBlock(e, 2, 2, 4, 14);
-  fillMacroblockBlock(e, 2, 2, 5, 16);
-  fillMacroblockBlock(e, 7, 2, 1, 21);
-  fillMacroblockBlock(e, 7, 2, 3, 23);
-  fillMacroblockBlock(e, 7, 2, 4, 24);
-  fillMacroblockBlock(e, 7, 2, 5, 25);
-  for (int j = 0; j < 6; ++j) {
-    fillMacroblockBlock(e, 39, 2, j, static_cast<std::uint8_t>(30 + j));
-  }
-  fillMacroblockBlock(e, 39, 9, 3, 90);
-  fillMacroblockBlock(e, 39, 9, 4, 91);
-  fillMacroblockBlock(e, 39, 9, 5, 92);
-  VideoDecoder decoder;
-  decoder.Init(4);
-  ASSERT_EQ(decodeInto(decoder, payload, out), 1);
-  EXPECT_EQ(out, expected);
-}
-
-TEST(ConditionalPicture, IncrementsPastTheLastColumnFail) {
-  // 41 as the first increment (column 40); 39 then 2 (columns 38, then 40); 63; 20 then 21 (19, then 40).
-  const std::vector<std::vector<int>> cases = {{41}, {39, 2}, {63}, {20, 21}};
-  for (const auto& increments : cases) {
-    const Bytes payload = conditionalPicture([&](int row, encoder::BitWriter& bits) {
-      if (row == 4) {
-        for (const int increment : increments) {
-          bits.write(static_cast<std::uint32_t>(increment), 6);
-          bits.write(0, 4);
-          writeFlatBlock(bits, 77);
-          writeFlatBlock(bits, 78);
-        }
-      }
-      endSlice(bits);
-    });
-    VideoDecoder decoder;
+  // Increments that reach past column 39 fail.
+  for (const auto& bad : std::vector<std::vector<Coded>>{
+           {{4, 41, 0, 40}}, {{4, 39, 0, 38}, {4, 2, 0, 40}}, {{4, 63, 0, 62}}, {{4, 20, 0, 19}, {4, 21, 0, 40}}}) {
     decoder.Init(4);
-    std::vector<std::uint8_t> out = sentinelBuffer();
-    EXPECT_EQ(decodeInto(decoder, payload, out), 0) << increments.size() << " " << increments[0];
+    EXPECT_EQ(decodeInto(decoder, conditionalPicture(bad), out), 0) << bad.back().increment;
   }
 }
 
-// ---------------------------------------------------------------------------
 // Damaged payloads.
-
-// Copies payload[0..length) into a buffer of exactly that size so that the
-// address sanitizer sees any read past its end.
-int decodePrefix(VideoDecoder& decoder, const Bytes& payload, std::size_t length, std::vector<std::uint8_t>& out,
-                 bool& parsed) {
-  const Bytes prefix(payload.begin(), payload.begin() + static_cast<std::ptrdiff_t>(length));
-  parsed = decoder.ParseHeader(prefix.data(), prefix.size()) != 0;
-  return parsed ? decoder.Decode(prefix.data(), prefix.size(), out.data()) : 0;
-}
 
 TEST(DamagedPayload, EveryPrefixOfAPictureFailsCleanlyUntilItIsComplete) {
   encoder::VideoEncoder encoder;
-  encoder::EncodeParams params;
-  params.quality = 14;
+  encoder::EncodeParams params{.quality = 14};
   const YuvPicture first = naturalPicture(640, 224, 1);
   YuvPicture second = first;
   for (int y = 100; y < 224; ++y) {  // down to the last slice
@@ -799,27 +500,25 @@ TEST(DamagedPayload, EveryPrefixOfAPictureFailsCleanlyUntilItIsComplete) {
   for (const Bytes* payload : {&refresh, &conditional}) {
     VideoDecoder decoder;
     decoder.Init(4);
-    ASSERT_NE(decoder.ParseHeader(payload->data(), payload->size()), 0u);
+    ASSERT_NE(parse(decoder, *payload), 0u);
     const std::size_t lastSlice = decoder.header().slices[13];
+    ASSERT_GT(payload->size(), lastSlice + 10) << "too few cuts inside the last slice";
     std::vector<std::uint8_t> out(kBuffer);
-    int parsedPrefixes = 0;
     for (std::size_t length = 0; length <= payload->size(); ++length) {
-      bool parsed = false;
-      const int result = decodePrefix(decoder, *payload, length, out, parsed);
+      // A buffer of exactly this length, so that the address sanitizer sees any read past its end.
+      const Bytes prefix(payload->begin(), payload->begin() + static_cast<std::ptrdiff_t>(length));
       // The last slice is found once its row byte is present.
-      ASSERT_EQ(parsed, length >= lastSlice + 4) << length;
-      ASSERT_EQ(result, length == payload->size() ? 1 : 0) << "prefix of " << length << " of " << payload->size();
-      parsedPrefixes += parsed ? 1 : 0;
+      ASSERT_EQ(parse(decoder, prefix) != 0, length >= lastSlice + 4) << length;
+      if (length >= lastSlice + 4) {
+        ASSERT_EQ(decoder.Decode(prefix.data(), prefix.size(), out.data()), length == payload->size() ? 1 : 0)
+            << "prefix of " << length << " of " << payload->size();
+      }
     }
-    EXPECT_GT(parsedPrefixes, 10);
   }
 }
 
 TEST(DamagedPayload, CorruptedPicturesNeverReadOutsideThePayload) {
-  encoder::VideoEncoder encoder;
-  encoder::EncodeParams params;
-  params.quality = 6;
-  const Bytes original = encoder.encode(harshPicture(640, 224, 3), params);
+  const Bytes original = encoder::VideoEncoder().encode(harshPicture(640, 224, 3), {.quality = 6});
   std::mt19937 random(77);
   int decoded = 0;
   int failed = 0;
@@ -828,28 +527,21 @@ TEST(DamagedPayload, CorruptedPicturesNeverReadOutsideThePayload) {
   std::vector<std::uint8_t> out(kBuffer);
   for (int trial = 0; trial < 300; ++trial) {
     Bytes damaged = original;
-    const int edits = 1 + trial % 8;
-    for (int e = 0; e < edits; ++e) {
+    for (int e = 0; e <= trial % 8; ++e) {  // overwrite a byte, flip a bit or cut, possibly inside a slice
       const std::size_t at = 5 + random() % (damaged.size() - 5);
-      switch (random() % 3) {
-        case 0:
-          damaged[at] = static_cast<std::uint8_t>(random());
-          break;
-        case 1:
-          damaged[at] ^= static_cast<std::uint8_t>(1u << (random() % 8));
-          break;
-        default:
-          damaged.resize(at + 1);  // cut, possibly inside a slice
-          break;
+      const auto kind = random() % 3;
+      if (kind == 2) {
+        damaged.resize(at + 1);
+      } else {
+        damaged[at] = static_cast<std::uint8_t>(kind == 0 ? random() : damaged[at] ^ 1u << random() % 8);
       }
     }
     damaged.shrink_to_fit();
-    if (decoder.ParseHeader(damaged.data(), damaged.size()) == 0) {
-      continue;
+    if (parse(decoder, damaged) != 0) {
+      (decoder.Decode(damaged.data(), damaged.size(), out.data()) == 1 ? decoded : failed)++;
     }
-    (decoder.Decode(damaged.data(), damaged.size(), out.data()) == 1 ? decoded : failed)++;
   }
-  // Both outcomes occur: the damage is not all caught by the header alone.
+  // Both outcomes occur: not all damage is caught by the header alone.
   EXPECT_GT(failed, 0);
   EXPECT_GT(decoded + failed, 50);
 }
