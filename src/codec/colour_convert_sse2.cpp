@@ -45,23 +45,31 @@ void rowToRgbSse2(const std::uint8_t* y, const std::uint8_t* cb, const std::uint
   }
 }
 
-// 16 pixels per step: B, G pairs and R, 0 pairs, then both interleaved.
-void packBgraSse2(std::uint8_t* out, const std::uint8_t* r, const std::uint8_t* g, const std::uint8_t* b, int n) {
+// 16 pixels as four vectors of B, G, R, 0 quads: B, G pairs and R, 0 pairs,
+// then both interleaved.
+void loadQuads(const std::uint8_t* r, const std::uint8_t* g, const std::uint8_t* b, __m128i quads[4]) {
   const __m128i zero = _mm_setzero_si128();
+  const __m128i blue = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b));
+  const __m128i green = _mm_loadu_si128(reinterpret_cast<const __m128i*>(g));
+  const __m128i red = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r));
+  const __m128i blueGreenLow = _mm_unpacklo_epi8(blue, green);
+  const __m128i blueGreenHigh = _mm_unpackhi_epi8(blue, green);
+  const __m128i redZeroLow = _mm_unpacklo_epi8(red, zero);
+  const __m128i redZeroHigh = _mm_unpackhi_epi8(red, zero);
+  quads[0] = _mm_unpacklo_epi16(blueGreenLow, redZeroLow);
+  quads[1] = _mm_unpackhi_epi16(blueGreenLow, redZeroLow);
+  quads[2] = _mm_unpacklo_epi16(blueGreenHigh, redZeroHigh);
+  quads[3] = _mm_unpackhi_epi16(blueGreenHigh, redZeroHigh);
+}
+
+void packBgraSse2(std::uint8_t* out, const std::uint8_t* r, const std::uint8_t* g, const std::uint8_t* b, int n) {
   int i = 0;
   for (; i + 16 <= n; i += 16) {
-    const __m128i blue = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
-    const __m128i green = _mm_loadu_si128(reinterpret_cast<const __m128i*>(g + i));
-    const __m128i red = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r + i));
-    const __m128i blueGreenLow = _mm_unpacklo_epi8(blue, green);
-    const __m128i blueGreenHigh = _mm_unpackhi_epi8(blue, green);
-    const __m128i redZeroLow = _mm_unpacklo_epi8(red, zero);
-    const __m128i redZeroHigh = _mm_unpackhi_epi8(red, zero);
-    auto* pixels = reinterpret_cast<__m128i*>(out + 4 * i);
-    _mm_storeu_si128(pixels, _mm_unpacklo_epi16(blueGreenLow, redZeroLow));
-    _mm_storeu_si128(pixels + 1, _mm_unpackhi_epi16(blueGreenLow, redZeroLow));
-    _mm_storeu_si128(pixels + 2, _mm_unpacklo_epi16(blueGreenHigh, redZeroHigh));
-    _mm_storeu_si128(pixels + 3, _mm_unpackhi_epi16(blueGreenHigh, redZeroHigh));
+    __m128i quads[4];
+    loadQuads(r + i, g + i, b + i, quads);
+    for (int q = 0; q < 4; ++q) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * i + 16 * q), quads[q]);
+    }
   }
   portableKernel().packBgra(out + 4 * i, r + i, g + i, b + i, n - i);
 }
@@ -71,22 +79,13 @@ void packBgraSse2(std::uint8_t* out, const std::uint8_t* r, const std::uint8_t* 
 // 16-byte store holds 12 valid bytes and is overlapped by the next, so the
 // loop stops while at least two pixels remain for the last store to spill over.
 void packBgr24Sse2(std::uint8_t* out, const std::uint8_t* r, const std::uint8_t* g, const std::uint8_t* b, int n) {
-  const __m128i zero = _mm_setzero_si128();
   const __m128i firstPixel = _mm_set1_epi64x(0x0000000000FFFFFF);
   const __m128i secondPixel = _mm_set1_epi64x(0x0000FFFFFF000000);
   const __m128i lowSixBytes = _mm_set_epi64x(0, 0x0000FFFFFFFFFFFF);
   int i = 0;
   for (; i + 18 <= n; i += 16) {
-    const __m128i blue = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
-    const __m128i green = _mm_loadu_si128(reinterpret_cast<const __m128i*>(g + i));
-    const __m128i red = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r + i));
-    const __m128i blueGreenLow = _mm_unpacklo_epi8(blue, green);
-    const __m128i blueGreenHigh = _mm_unpackhi_epi8(blue, green);
-    const __m128i redZeroLow = _mm_unpacklo_epi8(red, zero);
-    const __m128i redZeroHigh = _mm_unpackhi_epi8(red, zero);
-    const __m128i quads[4] = {_mm_unpacklo_epi16(blueGreenLow, redZeroLow), _mm_unpackhi_epi16(blueGreenLow, redZeroLow),
-                              _mm_unpacklo_epi16(blueGreenHigh, redZeroHigh),
-                              _mm_unpackhi_epi16(blueGreenHigh, redZeroHigh)};
+    __m128i quads[4];
+    loadQuads(r + i, g + i, b + i, quads);
     for (int q = 0; q < 4; ++q) {
       const __m128i pairs = _mm_or_si128(_mm_and_si128(quads[q], firstPixel),
                                          _mm_and_si128(_mm_srli_epi64(quads[q], 8), secondPixel));
