@@ -9,6 +9,6 @@ sample="$build/samples/sample.QKV"
 marlin="$build/bin/marlin"
 "$marlin" info "$sample"
 echo "first frames (index kind channel length position block-time):"
-"$marlin" frames "$sample" | head -n 8
+"$marlin" frames "$sample" | sed -n '1,8p'
 "$marlin" decode "$sample" --limit 8 --format bmp --out "$build/samples/pictures"
 echo "pictures written to $build/samples/pictures"
