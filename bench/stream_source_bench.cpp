@@ -284,7 +284,9 @@ struct OpenSource {
   }
 };
 
-void BM_ReadNext(benchmark::State& state, const marlin::startcode::Kernels* kernels) {
+// One whole pass per iteration: forward from the start, or backward from
+// the end. The recording has no bad block, so the first empty read is its end.
+void BM_Read(benchmark::State& state, const marlin::startcode::Kernels* kernels, bool backward) {
   marlin::startcode::selectKernels(*kernels);
   OpenSource reader;
   PairedRaw raw;
@@ -296,45 +298,20 @@ void BM_ReadNext(benchmark::State& state, const marlin::startcode::Kernels* kern
   for (auto _ : state) {
     raw.pass(state);
     const auto begin = Clock::now();
-    reader.source->setPosition(0);
+    if (backward) {
+      reader.source->setPositionToEnd();
+    } else {
+      reader.source->setPosition(0);
+    }
     std::uint64_t passFrames = 0;
-    while (reader.source->readNext(reader.buffer.get()) != 0) {
+    while ((backward ? reader.source->readPrevious(reader.buffer.get())
+                     : reader.source->readNext(reader.buffer.get())) != 0) {
       ++passFrames;
     }
     benchmark::DoNotOptimize(reader.buffer.get());
     raw.own(secondsSince(begin));
-    // The recording has no bad block, so the first empty read is its end.
-    if (reader.source->getPosition() != g_recording.size) {
-      state.SkipWithError("reading forward stopped before the end");
-      break;
-    }
-    frames = passFrames;
-  }
-  raw.report(state);
-  state.counters["frames"] = static_cast<double>(frames);
-}
-
-void BM_ReadPrevious(benchmark::State& state, const marlin::startcode::Kernels* kernels) {
-  marlin::startcode::selectKernels(*kernels);
-  OpenSource reader;
-  PairedRaw raw;
-  if (!reader.open() || !raw.ok()) {
-    state.SkipWithError("cannot open the recording");
-    return;
-  }
-  std::uint64_t frames = 0;
-  for (auto _ : state) {
-    raw.pass(state);
-    const auto begin = Clock::now();
-    reader.source->setPositionToEnd();
-    std::uint64_t passFrames = 0;
-    while (reader.source->readPrevious(reader.buffer.get()) != 0) {
-      ++passFrames;
-    }
-    benchmark::DoNotOptimize(reader.buffer.get());
-    raw.own(secondsSince(begin));
-    if (reader.source->getPosition() != 0) {
-      state.SkipWithError("reading backward stopped before the start");
+    if (reader.source->getPosition() != (backward ? 0 : g_recording.size)) {
+      state.SkipWithError("reading stopped before the end");
       break;
     }
     frames = passFrames;
@@ -358,15 +335,13 @@ int main(int argc, char** argv) {
   benchmark::AddCustomContext("raw_pread_MiB_per_s", std::to_string(g_rawBytesPerSecond / (1 << 20)));
 
   benchmark::RegisterBenchmark("raw_pread", BM_RawPread)->Unit(benchmark::kMillisecond)->UseRealTime();
-  for (const marlin::startcode::Kernels* kernels : marlin::startcode::supportedKernels()) {
-    benchmark::RegisterBenchmark((std::string("readNext/") + kernels->name).c_str(), BM_ReadNext, kernels)
-        ->Unit(benchmark::kMillisecond)
-        ->UseRealTime();
-  }
-  for (const marlin::startcode::Kernels* kernels : marlin::startcode::supportedKernels()) {
-    benchmark::RegisterBenchmark((std::string("readPrevious/") + kernels->name).c_str(), BM_ReadPrevious, kernels)
-        ->Unit(benchmark::kMillisecond)
-        ->UseRealTime();
+  for (const bool backward : {false, true}) {
+    for (const marlin::startcode::Kernels* kernels : marlin::startcode::supportedKernels()) {
+      const std::string name = std::string(backward ? "readPrevious/" : "readNext/") + kernels->name;
+      benchmark::RegisterBenchmark(name.c_str(), BM_Read, kernels, backward)
+          ->Unit(benchmark::kMillisecond)
+          ->UseRealTime();
+    }
   }
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
