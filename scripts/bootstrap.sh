@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev
   libavcodec-dev libavutil-dev libswscale-dev
+  libsdl2-dev
 )
 
 missing=()

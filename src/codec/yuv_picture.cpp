@@ -27,6 +27,10 @@ const YuvPicture* PictureStore::decode(VideoDecoder& decoder, const std::uint8_t
   if (decoder.ParseHeader(payload, length) == 0) {
     return nullptr;
   }
+  return decodeParsed(decoder, payload, length);
+}
+
+const YuvPicture* PictureStore::decodeParsed(VideoDecoder& decoder, const std::uint8_t* payload, std::size_t length) {
   const codec::PictureHeader& header = decoder.header();
   const std::size_t slot = static_cast<std::size_t>(header.channel & 0x0F) + (header.dual ? 16 : 0);
   YuvPicture& picture = pictures_[slot];

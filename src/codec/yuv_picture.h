@@ -43,6 +43,8 @@ class PictureStore {
   // not decode (the reference may then hold a partly updated picture, as the
   // decoder leaves it).
   const YuvPicture* decode(VideoDecoder& decoder, const std::uint8_t* payload, std::size_t length);
+  // The same for a payload whose header decoder has just parsed.
+  const YuvPicture* decodeParsed(VideoDecoder& decoder, const std::uint8_t* payload, std::size_t length);
 
   void clear();
 

@@ -1,14 +1,20 @@
 #include "export/bitmap_file.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
-#include <vector>
 
 namespace marlin {
 
 namespace {
+
+constexpr std::size_t kFileHeaderBytes = 14;
+constexpr std::uint32_t kCompressionRgb = 0;
+constexpr std::uint32_t kCompressionRle8 = 1;
+constexpr std::uint32_t kCompressionRle4 = 2;
+constexpr std::uint32_t kCompressionBitFields = 3;
 
 void put16(std::uint8_t* at, std::uint32_t value) {
   at[0] = static_cast<std::uint8_t>(value);
@@ -20,37 +26,76 @@ void put32(std::uint8_t* at, std::uint32_t value) {
   put16(at + 2, value >> 16);
 }
 
+std::uint32_t get16(const std::uint8_t* at) { return static_cast<std::uint32_t>(at[0] | at[1] << 8); }
+
+std::uint32_t get32(const std::uint8_t* at) { return get16(at) | get16(at + 2) << 16; }
+
 }  // namespace
+
+std::size_t dib24RowStride(int width) { return (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3}; }
+
+std::vector<std::uint8_t> makeDib24(int width, int height) {
+  const std::size_t imageBytes = dib24RowStride(width) * static_cast<std::size_t>(height);
+  std::vector<std::uint8_t> dib(kDibInfoHeaderBytes + imageBytes, 0);
+  put32(&dib[0], kDibInfoHeaderBytes);
+  put32(&dib[4], static_cast<std::uint32_t>(width));
+  put32(&dib[8], static_cast<std::uint32_t>(height));
+  put16(&dib[12], 1);
+  put16(&dib[14], 24);
+  put32(&dib[16], kCompressionRgb);
+  put32(&dib[20], static_cast<std::uint32_t>(imageBytes));
+  return dib;
+}
+
+std::uint32_t dibBitsOffset(const std::uint8_t* infoHeader) {
+  const std::uint32_t bitCount = get16(infoHeader + 14);
+  const std::uint32_t compression = get32(infoHeader + 16);
+  const std::uint32_t coloursUsed = get32(infoHeader + 32);
+  const std::uint64_t tableColours = coloursUsed != 0 ? coloursUsed : std::uint64_t{1} << std::min(bitCount, 32u);
+  const std::uint64_t withTable = kDibInfoHeaderBytes + 4 * tableColours;
+  switch (compression) {
+    case kCompressionRgb:
+      return static_cast<std::uint32_t>(bitCount <= 8 || coloursUsed != 0 ? withTable : kDibInfoHeaderBytes);
+    case kCompressionRle8:
+    case kCompressionRle4:
+      return static_cast<std::uint32_t>(withTable);
+    case kCompressionBitFields:
+      return static_cast<std::uint32_t>(kDibInfoHeaderBytes + 12 + 4 * std::uint64_t{coloursUsed});
+    default:
+      return kDibInfoHeaderBytes;
+  }
+}
+
+bool writeDibFile(const std::string& path, std::span<const std::uint8_t> dib) {
+  if (dib.size() < kDibInfoHeaderBytes) {
+    return false;
+  }
+  std::array<std::uint8_t, kFileHeaderBytes> header{};
+  header[0] = 'B';
+  header[1] = 'M';
+  put32(&header[2], static_cast<std::uint32_t>(dib.size() + kFileHeaderBytes));
+  put32(&header[10], static_cast<std::uint32_t>(kFileHeaderBytes + dibBitsOffset(dib.data())));
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out) {
+    return false;
+  }
+  out.write(reinterpret_cast<const char*>(header.data()), header.size());
+  out.write(reinterpret_cast<const char*>(dib.data()), static_cast<std::streamsize>(dib.size()));
+  out.close();
+  return static_cast<bool>(out);
+}
 
 bool writeBitmap24(const std::string& path, const std::uint8_t* bottomUpRows, int width, int height,
                    std::string& error) {
+  std::vector<std::uint8_t> dib = makeDib24(width, height);
   const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
-  const std::size_t paddedRow = (rowBytes + 3) & ~std::size_t{3};
-  const std::size_t imageBytes = paddedRow * static_cast<std::size_t>(height);
-  std::array<std::uint8_t, 54> header{};
-  header[0] = 'B';
-  header[1] = 'M';
-  put32(&header[2], static_cast<std::uint32_t>(header.size() + imageBytes));
-  put32(&header[10], static_cast<std::uint32_t>(header.size()));
-  put32(&header[14], 40);
-  put32(&header[18], static_cast<std::uint32_t>(width));
-  put32(&header[22], static_cast<std::uint32_t>(height));
-  put16(&header[26], 1);
-  put16(&header[28], 24);
-  put32(&header[34], static_cast<std::uint32_t>(imageBytes));
-  put32(&header[38], 2835);  // 72 dpi
-  put32(&header[42], 2835);
-
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(header.data()), header.size());
-  const std::vector<char> padding(paddedRow - rowBytes, 0);
+  const std::size_t stride = dib24RowStride(width);
   for (int row = 0; row < height; ++row) {
-    out.write(reinterpret_cast<const char*>(bottomUpRows + row * rowBytes), static_cast<std::streamsize>(rowBytes));
-    out.write(padding.data(), static_cast<std::streamsize>(padding.size()));
+    std::memcpy(dib.data() + kDibInfoHeaderBytes + row * stride, bottomUpRows + row * rowBytes, rowBytes);
   }
-  out.close();
-  if (!out) {
-    error = "cannot write " + path + ": " + std::strerror(errno);
+  errno = 0;
+  if (!writeDibFile(path, dib)) {
+    error = "cannot write " + path + ": " + std::strerror(errno != 0 ? errno : EIO);
     return false;
   }
   return true;

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "encoder/video_encoder.h"
+#include "engine/frame_period.h"
 #include "synth/synthetic_recording.h"
 
 namespace marlin::sample {
@@ -95,14 +96,6 @@ void drawSamplePicture(YuvPicture& picture, unsigned channel, double seconds) {
       putPixel(picture, x, y, colour, x % 2 == 0 && y % 2 == 0);
     }
   }
-}
-
-int framePeriodMicroseconds(int height, CodecVariant variant) {
-  const bool fieldRate = variant != 0 && variant != 2;
-  if (height == 224) {
-    return fieldRate ? 16666 : 33333;
-  }
-  return fieldRate ? 12500 : 25000;
 }
 
 std::vector<std::uint8_t> makeSampleRecording(const SampleOptions& options,

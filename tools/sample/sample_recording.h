@@ -32,7 +32,4 @@ void drawSamplePicture(YuvPicture& picture, unsigned channel, double seconds);
 std::vector<std::uint8_t> makeSampleRecording(const SampleOptions& options,
                                               const std::function<void(std::uint64_t, std::uint64_t)>& progress = {});
 
-// Base frame period in microseconds for pictures of this height.
-int framePeriodMicroseconds(int height, CodecVariant variant);
-
 }  // namespace marlin::sample

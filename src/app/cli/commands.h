@@ -12,5 +12,6 @@ void addCutCommand(CLI::App& app);
 void addDisksCommand(CLI::App& app);
 void addDecodeCommand(CLI::App& app);
 void addMakeSampleCommand(CLI::App& app);
+void addPlayCommand(CLI::App& app);
 
 }  // namespace marlin::cli

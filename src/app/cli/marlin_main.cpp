@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
   marlin::cli::addDisksCommand(app);
   marlin::cli::addDecodeCommand(app);
   marlin::cli::addMakeSampleCommand(app);
+  marlin::cli::addPlayCommand(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {

@@ -1,0 +1,200 @@
+// The player engine end to end: how many pictures a second it reads,
+// decodes, converts and composes when nothing holds it back (as a ratio of
+// decoding alone, measured in the same process just before), and how much
+// processor time real-time playback and a paused engine cost.
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+#include <vector>
+
+#include "codec/yuv_picture.h"
+#include "engine/player_engine.h"
+#include "platform/silent_audio_device.h"
+#include "render/bitmap_font_painter.h"
+#include "render/offscreen_presenter.h"
+#include "sample/sample_recording.h"
+#include "source/stream_source.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using marlin::PlaybackState;
+
+double secondsSince(Clock::time_point begin) { return std::chrono::duration<double>(Clock::now() - begin).count(); }
+
+double processCpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// A clock whose waits only poll: the engine runs as fast as it can.
+class UnpacedClock final : public marlin::PlaybackClock {
+ public:
+  std::uint32_t now() const override { return marlin::processPlaybackClock().now(); }
+  int waitAny(std::initializer_list<const marlin::ManualResetEvent*> events, std::uint32_t) override {
+    return marlin::waitAny(events, std::chrono::milliseconds(0));
+  }
+};
+
+class PictureCounter final : public marlin::PlaybackObserver {
+ public:
+  void pictureShown(int, const marlin::CalendarTime&, int, int, std::uint64_t) override { ++pictures; }
+  void stateChanged(PlaybackState, double) override {}
+  std::atomic<std::uint64_t> pictures{0};
+};
+
+// Sample recordings, made on the first run and kept in /tmp.
+std::string samplePath(unsigned channels, unsigned seconds, bool conditional) {
+  const std::string path = "/tmp/marlin-engine-bench-" + std::to_string(channels) + "ch-" + std::to_string(seconds) +
+                           (conditional ? "s-cond.QKV" : "s.QKV");
+  if (!std::filesystem::exists(path)) {
+    marlin::sample::SampleOptions options;
+    options.channels = channels;
+    options.seconds = seconds;
+    options.audio = true;
+    options.conditional = conditional;
+    const std::vector<std::uint8_t> bytes = marlin::sample::makeSampleRecording(options);
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                static_cast<std::streamsize>(bytes.size()));
+  }
+  return path;
+}
+
+struct Rig {
+  Rig(marlin::PlaybackClock& clock, int channels, int split)
+      : engine({clock, audio, presenter, painter, marlin::consoleMessageSink()}) {
+    engine.configure(4, 1, channels, 8000, 0);
+    engine.setMode(1, -1);
+    engine.selectView(split, 0);
+    engine.setObserver(&counter);
+  }
+  ~Rig() { engine.closeSource(); }
+
+  bool waitFor(const std::function<bool()>& condition, double limitSeconds = 60) {
+    const auto begin = Clock::now();
+    while (!condition()) {
+      if (secondsSince(begin) > limitSeconds) {
+        return false;
+      }
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    return true;
+  }
+
+  marlin::SilentAudioDevice audio;
+  marlin::OffscreenPresenter presenter{marlin::Size{1280, 896}};
+  marlin::BitmapFontPainter painter;
+  PictureCounter counter;
+  marlin::PlayerEngine engine;
+};
+
+// Decoding alone: every picture of the recording through the decoder and the
+// per-channel store, nothing shown.
+std::uint64_t decodeOnly(const std::string& path) {
+  marlin::StreamSource source;
+  source.setCodecVariant(4);
+  source.open(path, false);
+  marlin::VideoDecoder decoder;
+  decoder.Init(4);
+  marlin::PictureStore store;
+  std::vector<std::uint8_t> frame(0x20010);
+  std::uint64_t pictures = 0;
+  while (const std::uint32_t length = marlin::readOnward(source, frame.data(), false)) {
+    if (!source.header().isAudio && store.decode(decoder, frame.data(), length) != nullptr) {
+      ++pictures;
+    }
+  }
+  return pictures;
+}
+
+void BM_EngineFlatOut(benchmark::State& state) {
+  const auto channels = static_cast<unsigned>(state.range(0));
+  const std::string path = samplePath(channels, channels == 16 ? 8 : 4, false);
+  const std::uint64_t total = decodeOnly(path);
+  UnpacedClock clock;
+  Rig rig(clock, static_cast<int>(channels), static_cast<int>(channels));
+  // Above normal speed the sound, which would hold the pictures to real
+  // time, is not played.
+  rig.engine.adjustSpeed(8.0);
+  std::vector<double> ratios;
+  double ownSeconds = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    const auto referenceBegin = Clock::now();
+    benchmark::DoNotOptimize(decodeOnly(path));
+    const double referenceSeconds = secondsSince(referenceBegin);
+    rig.counter.pictures = 0;
+    state.ResumeTiming();
+
+    const auto begin = Clock::now();
+    rig.engine.openSource(path, false);
+    if (!rig.waitFor([&] { return rig.counter.pictures >= total; })) {
+      state.SkipWithError("the engine did not show every picture");
+      break;
+    }
+    const double seconds = secondsSince(begin);
+    state.PauseTiming();
+    rig.engine.closeSource();
+    state.ResumeTiming();
+    ownSeconds += seconds;
+    ratios.push_back(referenceSeconds / seconds);
+  }
+  if (!ratios.empty()) {
+    std::sort(ratios.begin(), ratios.end());
+    state.counters["pictures_per_s"] =
+        static_cast<double>(total) * static_cast<double>(ratios.size()) / ownSeconds;
+    state.counters["vs_decode_only"] = ratios[ratios.size() / 2];
+  }
+}
+BENCHMARK(BM_EngineFlatOut)->Arg(4)->Arg(16)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Processor seconds per second of real time, for a few seconds of real-time
+// playback of the 4-channel sample with sound, then paused, then resting at
+// the end of the recording.
+void BM_EngineCpuLoad(benchmark::State& state) {
+  const std::string path = samplePath(4, 30, true);
+  marlin::SteadyPlaybackClock& clock = marlin::processPlaybackClock();
+  constexpr double kSeconds = 4;
+  for (auto _ : state) {
+    Rig rig(clock, 4, 4);
+    rig.engine.openSource(path, false);
+    rig.waitFor([&] { return rig.counter.pictures > 0; });
+    const auto measure = [&] {
+      const double cpuBegin = processCpuSeconds();
+      const std::uint64_t picturesBegin = rig.counter.pictures;
+      const auto begin = Clock::now();
+      std::this_thread::sleep_for(std::chrono::duration<double>(kSeconds));
+      const double seconds = secondsSince(begin);
+      state.counters["pictures_per_s"] = static_cast<double>(rig.counter.pictures - picturesBegin) / seconds;
+      return (processCpuSeconds() - cpuBegin) / seconds;
+    };
+    state.counters["cpu_per_s_playing"] = measure();
+    state.counters["pictures_per_s_playing"] = state.counters["pictures_per_s"];
+    rig.engine.pause();
+    rig.waitFor([&] { return rig.engine.getState() == PlaybackState::Paused; });
+    state.counters["cpu_per_s_paused"] = measure();
+    // The jump shows one picture; until then a new command would replace it.
+    const std::uint64_t shown = rig.counter.pictures;
+    rig.engine.jumpTo(rig.engine.getSourceSize() - 40000);
+    rig.waitFor([&] { return rig.counter.pictures > shown && rig.engine.getState() == PlaybackState::Paused; });
+    rig.engine.play(1);
+    rig.waitFor([&] { return rig.engine.getState() == PlaybackState::Forward; });
+    rig.waitFor([&] { return rig.engine.getState() == PlaybackState::Paused; }, 10);
+    state.counters["cpu_per_s_at_end"] = measure();
+    state.counters.erase("pictures_per_s");
+  }
+}
+BENCHMARK(BM_EngineCpuLoad)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();

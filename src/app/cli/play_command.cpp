@@ -1,0 +1,52 @@
+#include <cmath>
+#include <memory>
+
+#include "cli/commands.h"
+#include "cli/play_session.h"
+
+namespace marlin::cli {
+
+namespace {
+
+void checkSpeed(double speed) {
+  if (!(speed > 0.0)) {
+    throw CommandError("--speed must be above 0");
+  }
+  if (speed <= 8.0) {
+    return;
+  }
+  const double doublings = std::log2(speed / 8.0);
+  if (doublings != std::floor(doublings)) {
+    throw CommandError("--speed above 8 must be 16, 32, 64, ... (fast play doubles the speed)");
+  }
+}
+
+}  // namespace
+
+void addPlayCommand(CLI::App& app) {
+  auto options = std::make_shared<PlayOptions>();
+  CLI::App* command = app.add_subcommand("play", "Play a recording headless through the player engine");
+  addRecordingArgs(*command, options->recording);
+  command->add_option("--speed", options->speed, "speed: up to 8, or 16, 32, ... reached by fast play presses");
+  command->add_flag("--reverse", options->reverse, "play backward from the end of the recording");
+  command->add_option("--split", options->split, "cells on screen")->check(CLI::IsMember({1, 4, 9, 16}));
+  command->add_option("--page", options->page, "page of the split layout")->check(CLI::Range(0, 15));
+  command->add_option("--seconds", options->seconds, "how long to play, in seconds")->check(CLI::PositiveNumber);
+  command->add_option("--snapshot-every", options->snapshotEvery, "save what is shown after every N pictures")
+      ->check(CLI::PositiveNumber);
+  command->add_option("--out", options->outDir, "folder for the snapshots");
+  command->add_option("--size", options->size, "drawing area WIDTHxHEIGHT")->check([](const std::string& text) {
+    return parseSize(text) ? std::string() : std::string("expected WIDTHxHEIGHT, e.g. 1280x896");
+  });
+  command->add_flag("--no-audio", options->noAudio, "keep the sound path's timing but play nothing");
+  command->add_flag("--events", options->events, "print one JSON line per shown picture and state change");
+  command->callback([options] {
+    checkSpeed(options->speed);
+    if (options->snapshotEvery && options->outDir.empty()) {
+      throw CommandError("--snapshot-every needs --out");
+    }
+    runPlaySession(*options);
+  });
+}
+
+}  // namespace marlin::cli

@@ -1,0 +1,217 @@
+#include "cli/play_session.h"
+
+#include <atomic>
+#include <chrono>
+#include <cinttypes>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <iostream>
+#include <thread>
+
+#include "engine/player_engine.h"
+#include "platform/sdl_audio_device.h"
+#include "platform/silent_audio_device.h"
+#include "render/bitmap_font_painter.h"
+#include "render/offscreen_presenter.h"
+#include "render/split_layout.h"
+
+namespace marlin::cli {
+
+namespace {
+
+const char* stateWord(PlaybackState state) {
+  switch (state) {
+    case PlaybackState::Idle:
+      return "idle";
+    case PlaybackState::Forward:
+      return "forward";
+    case PlaybackState::Reverse:
+      return "reverse";
+    case PlaybackState::StepForward:
+      return "step-forward";
+    case PlaybackState::StepBackward:
+      return "step-backward";
+    case PlaybackState::Paused:
+      return "paused";
+    case PlaybackState::Jump:
+      return "jump";
+  }
+  return "unknown";
+}
+
+// Prints events and takes the snapshots; runs on the engine's worker thread.
+class SessionObserver final : public PlaybackObserver {
+ public:
+  SessionObserver(const PlayOptions& options, PlayerEngine& engine) : options_(options), engine_(engine) {}
+
+  void pictureShown(int channel, const CalendarTime& blockTime, int width, int height,
+                    std::uint64_t position) override {
+    const std::uint64_t shown = ++pictures_;
+    if (options_.events) {
+      std::printf("{\"event\":\"picture\",\"channel\":%d,\"time\":\"%s\",\"width\":%d,\"height\":%d,"
+                  "\"position\":%" PRIu64 "}\n",
+                  channel, formatCalendarTime(blockTime).c_str(), width, height, position);
+      std::fflush(stdout);
+    }
+    if (options_.snapshotEvery && shown % static_cast<std::uint64_t>(*options_.snapshotEvery) == 0) {
+      saveSnapshot(shown);
+    }
+  }
+
+  void stateChanged(PlaybackState state, double speed) override {
+    lastState_ = state;
+    lastSpeed_ = speed;
+    if (options_.events) {
+      std::printf("{\"event\":\"state\",\"state\":\"%s\",\"speed\":%g}\n", stateWord(state), speed);
+      std::fflush(stdout);
+    }
+  }
+
+  // Whether the worker has taken a command that left it in state at speed.
+  bool reported(PlaybackState state, double speed) const { return lastState_ == state && lastSpeed_ == speed; }
+  std::uint64_t pictures() const { return pictures_; }
+  std::uint64_t snapshots() const { return snapshots_; }
+  std::uint64_t failedSnapshots() const { return failedSnapshots_; }
+
+ private:
+  void saveSnapshot(std::uint64_t shown) {
+    char name[40];
+    std::snprintf(name, sizeof name, "snapshot-%06" PRIu64 ".bmp", shown);
+    const std::string path = (std::filesystem::path(options_.outDir) / name).string();
+    engine_.saveSnapshot(path);
+    if (engine_.renderer().lastSnapshotWritten()) {
+      ++snapshots_;
+    } else if (failedSnapshots_++ == 0) {
+      std::cerr << "marlin: cannot write " << path << "\n";
+    }
+  }
+
+  const PlayOptions& options_;
+  PlayerEngine& engine_;
+  std::atomic<std::uint64_t> pictures_{0};
+  std::atomic<std::uint64_t> snapshots_{0};
+  std::atomic<std::uint64_t> failedSnapshots_{0};
+  std::atomic<PlaybackState> lastState_{PlaybackState::Idle};
+  std::atomic<double> lastSpeed_{0.0};
+};
+
+// Polls like the window's timers do, until the worker shows the condition.
+bool waitUntil(const std::function<bool()>& condition) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return true;
+}
+
+// The presses that bring a freshly opened engine (playing forward at 1) to
+// the requested direction and speed.
+void reachSpeed(PlayerEngine& engine, const SessionObserver& observer, const PlayOptions& options) {
+  const PlaybackState direction = options.reverse ? PlaybackState::Reverse : PlaybackState::Forward;
+  if (options.reverse) {
+    // As a user drags the position slider to its end before playing back:
+    // the jump shows the last picture that starts in the last block, or reads
+    // to the end when none does. Two bytes before the end is the last target
+    // a jump reads from.
+    engine.jumpTo(engine.getSourceSize() - 2);
+    if (!waitUntil([&] { return engine.getState() == PlaybackState::Paused; })) {
+      throw CommandError("the engine did not take the jump to the end");
+    }
+  }
+  if (options.speed <= 8.0) {
+    if (options.reverse) {
+      engine.playReverse(options.speed);
+    } else {
+      engine.play(options.speed);
+    }
+    return;
+  }
+  while (engine.getSpeed() < options.speed || engine.getState() != direction) {
+    if (options.reverse) {
+      engine.fastReverse();
+    } else {
+      engine.fastForward();
+    }
+    // Each press waits for the worker, as a user waits to see the speed.
+    if (!waitUntil([&] { return observer.reported(direction, engine.getSpeed()); })) {
+      throw CommandError("the engine did not take the fast play command");
+    }
+  }
+}
+
+}  // namespace
+
+std::optional<Size> parseSize(const std::string& text) {
+  int width = 0;
+  int height = 0;
+  char tail = 0;
+  if (std::sscanf(text.c_str(), "%dx%d%c", &width, &height, &tail) != 2 || width < 2 || height < 2 ||
+      width > 8192 || height > 8192) {
+    return std::nullopt;
+  }
+  return Size{width, height};
+}
+
+void runPlaySession(const PlayOptions& options) {
+  if (!options.outDir.empty()) {
+    std::error_code error;
+    std::filesystem::create_directories(options.outDir, error);
+    if (error) {
+      throw CommandError("cannot create " + options.outDir + ": " + error.message());
+    }
+  }
+  const int split = options.split.value_or(splitLimitFor(kBuildChannelCount));
+  if (split > splitLimitFor(kBuildChannelCount)) {
+    throw CommandError("split " + std::to_string(split) + " needs more than the " +
+                       std::to_string(kBuildChannelCount) + " channels of this recorder");
+  }
+  const int pages = splitPages(split, kBuildChannelCount);
+  if (options.page >= pages) {
+    throw CommandError("page " + std::to_string(options.page) + " does not exist: split " + std::to_string(split) +
+                       " has " + std::to_string(pages) + " page(s)");
+  }
+  {
+    // Refuse a recording that cannot be read before the sound device opens.
+    CapturedMessages messages;
+    StreamSource probe(messages);
+    openRecording(probe, options.recording, messages);
+  }
+  OffscreenPresenter presenter(*parseSize(options.size));
+  BitmapFontPainter painter;
+  SdlAudioDevice sdlDevice(true);
+  SilentAudioDevice silentDevice;
+  AudioDevice& audioDevice = options.noAudio ? static_cast<AudioDevice&>(silentDevice) : sdlDevice;
+  PlayerEngine engine({processPlaybackClock(), audioDevice, presenter, painter, consoleMessageSink()});
+
+  engine.configure(options.recording.variant, resolveAudioCodecId(kBuildAudioCodecName, consoleMessageSink()),
+                   kBuildChannelCount, kBuildSampleRate, 0);
+  engine.setMode(static_cast<int>(EngineMode::Player), -1);
+  engine.selectView(split, options.page);
+  SessionObserver observer(options, engine);
+  engine.setObserver(&observer);
+  if (engine.openSource(options.recording.path, options.recording.isDisk) != 1) {
+    throw CommandError(describeOpenFailure(options.recording.path, engine.lastOpenError()));
+  }
+  // Commands given before the worker took its own first Play would be lost
+  // in the one-slot mailbox.
+  if (!waitUntil([&] { return engine.getState() != PlaybackState::Idle; })) {
+    throw CommandError("the player engine did not start");
+  }
+  reachSpeed(engine, observer, options);
+  std::this_thread::sleep_for(std::chrono::duration<double>(options.seconds));
+  engine.closeSource();
+  std::cerr << "played " << observer.pictures() << " pictures";
+  if (options.snapshotEvery) {
+    std::cerr << ", saved " << observer.snapshots() << " snapshots";
+  }
+  std::cerr << "\n";
+  if (observer.failedSnapshots() != 0) {
+    throw CommandError(std::to_string(observer.failedSnapshots()) + " snapshots could not be written");
+  }
+}
+
+}  // namespace marlin::cli

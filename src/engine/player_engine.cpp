@@ -1,0 +1,224 @@
+#include "engine/player_engine.h"
+
+#include <algorithm>
+#include <cmath>
+#include <csignal>
+
+#include "engine/playback_loop.h"
+
+namespace marlin {
+
+namespace {
+
+std::atomic<int> liveEngines{0};
+
+// What the first engine sets up for the whole process and the last one
+// takes down: the clock, and (standing in for the socket library's start-up)
+// a broken connection reported as an error instead of a signal.
+void startProcessServices() {
+  std::signal(SIGPIPE, SIG_IGN);
+  processPlaybackClock().startClock();
+}
+
+void stopProcessServices() { processPlaybackClock().stopClock(); }
+
+// play and playReverse: the magnitude, at most 8, and 0 meaning normal speed.
+double playSpeed(double requested) {
+  const double magnitude = std::min(std::fabs(requested), 8.0);
+  return magnitude == 0.0 ? 1.0 : magnitude;
+}
+
+constexpr std::uint32_t kDefaultLabelColour = 0x050505;
+
+}  // namespace
+
+int splitLimitFor(int channelCount) {
+  if (channelCount >= 10) {
+    return 16;
+  }
+  if (channelCount >= 5) {
+    return 9;
+  }
+  if (channelCount < 2) {
+    return 1;
+  }
+  return 4;
+}
+
+PlayerEngine::PlayerEngine(const EngineServices& services)
+    : clock_(services.clock),
+      messages_(services.messages),
+      source_(services.messages),
+      renderer_(services.presenter, services.textPainter, services.messages),
+      audioOut_(services.audioDevice, services.messages) {
+  for (std::atomic<int>& shown : channelShown_) {
+    shown = 1;
+  }
+  if (liveEngines.fetch_add(1) == 0) {
+    startProcessServices();
+  }
+}
+
+PlayerEngine::~PlayerEngine() {
+  requestStopAndWait();
+  stop();
+  if (liveEngines.fetch_sub(1) == 1) {
+    stopProcessServices();
+  }
+}
+
+int PlayerEngine::instanceCount() { return liveEngines.load(); }
+
+int PlayerEngine::configure(int videoFormat, int audioCodec, int channelCount, int sampleRate, int aviParameter) {
+  maxSplit_ = splitLimitFor(channelCount);
+  config_ = DvrConfig{videoFormat, audioCodec, channelCount, sampleRate, aviParameter};
+  renderer_.SetChannelCount(maxSplit_);
+  renderer_.SetUseDirectDraw(false);
+  return attach();
+}
+
+int PlayerEngine::attach() {
+  source_.setCodecVariant(config_.videoFormat);
+  decoder_.Init(config_.videoFormat);
+  WaveFormat format{};
+  audioDecoder_.setFormat(config_.audioCodec, config_.sampleRate, &format);
+  audioOut_.open(format);
+  renderer_.SetChannelCount(1);
+  renderer_.SetLabelsOn(false);
+  return 1;
+}
+
+int PlayerEngine::setMode(int mode, int splitLimit) {
+  if (mode != static_cast<int>(EngineMode::Player) && mode != static_cast<int>(EngineMode::Client)) {
+    return 0;
+  }
+  WaveFormat format{};
+  audioDecoder_.setFormat(config_.audioCodec, config_.sampleRate, &format);
+  audioOut_.open(format);
+  if (mode == static_cast<int>(EngineMode::Player)) {
+    stopWorker();
+    if (static_cast<unsigned>(splitLimit) <= 16) {
+      maxSplit_ = splitLimit;
+    }
+    decoder_.Init(config_.videoFormat);
+    renderer_.SetChannelCount(maxSplit_);
+    renderer_.SetLabelsOn(true);
+  } else {
+    if (source_.isOpen()) {
+      stopWorker();
+      state_ = static_cast<int>(PlaybackState::Idle);
+    }
+    // The live stream always carries the network layout.
+    decoder_.Init(2);
+    renderer_.SetChannelCount(1);
+    renderer_.SetLabelsOn(false);
+  }
+  renderer_.ClearAll();
+  mode_ = mode;
+  renderer_.SetEngineMode(mode);
+  return 1;
+}
+
+int PlayerEngine::openSource(const std::string& path, bool isDisk) {
+  // The worker reads the source, so it must not run while the source reopens.
+  stopWorker();
+  if (!source_.open(path, isDisk)) {
+    return 0;
+  }
+  renderer_.ClearAll();
+  return start(1);
+}
+
+int PlayerEngine::closeSource() {
+  if (source_.isOpen()) {
+    stopWorker();
+    state_ = static_cast<int>(PlaybackState::Idle);
+  }
+  return 1;
+}
+
+void PlayerEngine::stopWorker() {
+  if (hasThread()) {
+    stop();
+  }
+}
+
+int PlayerEngine::saveRange(std::uint64_t start, std::uint64_t end, const std::string& outputPath) {
+  return source_.copyRange(start, end, outputPath) ? 1 : 0;
+}
+
+int PlayerEngine::getFrameTime(CalendarTime& out) const {
+  if (getState() == PlaybackState::Idle) {
+    return 0;
+  }
+  return source_.getBlockTime(out) ? 1 : 0;
+}
+
+CalendarTime PlayerEngine::getCurrentFrameTime() const {
+  std::lock_guard guard(frameTimeLock_);
+  return currentFrameTime_;
+}
+
+int PlayerEngine::post(EngineCommand command) {
+  command_ = static_cast<int>(command);
+  commandEvent_.set();
+  return 1;
+}
+
+int PlayerEngine::pause() { return post(EngineCommand::Pause); }
+
+int PlayerEngine::play(double speed) {
+  speed_ = playSpeed(speed);
+  return post(EngineCommand::Play);
+}
+
+int PlayerEngine::playReverse(double speed) {
+  speed_ = playSpeed(speed);
+  return post(EngineCommand::PlayReverse);
+}
+
+int PlayerEngine::fastForward() {
+  const double speed = speed_;
+  speed_ = getState() == PlaybackState::Forward && speed >= 8.0 ? speed * 2 : 8.0;
+  return post(EngineCommand::Play);
+}
+
+int PlayerEngine::fastReverse() {
+  const double speed = speed_;
+  speed_ = getState() == PlaybackState::Reverse && speed >= 8.0 ? speed * 2 : 8.0;
+  return post(EngineCommand::PlayReverse);
+}
+
+int PlayerEngine::stepForward() { return post(EngineCommand::StepForward); }
+
+int PlayerEngine::stepBackward() { return post(EngineCommand::StepBackward); }
+
+int PlayerEngine::jumpTo(std::uint64_t position) {
+  jumpTarget_ = position;
+  return post(EngineCommand::JumpTo);
+}
+
+int PlayerEngine::adjustSpeed(double speed) {
+  speed_ = std::clamp(speed, 0.1, 8.0);
+  return 1;
+}
+
+void PlayerEngine::setTextColour(std::uint32_t colour) {
+  renderer_.SetTextColour(colour == 0 ? kDefaultLabelColour : colour);
+}
+
+void PlayerEngine::setOutlineColour(std::uint32_t colour) {
+  renderer_.SetOutlineColour(colour == 0 ? kDefaultLabelColour : colour);
+}
+
+int PlayerEngine::run() {
+  if (mode_ == static_cast<int>(EngineMode::Player)) {
+    PlaybackLoop loop(*this);
+    return loop.run();
+  }
+  // The live loop comes with the network client; until then Client mode has
+  // nothing for the worker to do.
+  return 1;
+}
+
+}  // namespace marlin

@@ -1,0 +1,146 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "codec/video_decoder.h"
+#include "engine/audio/audio_decoder.h"
+#include "engine/audio/audio_device.h"
+#include "engine/audio/audio_output.h"
+#include "engine/engine_types.h"
+#include "engine/playback_clock.h"
+#include "engine/playback_observer.h"
+#include "platform/message_sink.h"
+#include "platform/worker_thread.h"
+#include "render/text_painter.h"
+#include "render/video_presenter.h"
+#include "render/video_renderer.h"
+#include "source/stream_source.h"
+
+namespace marlin {
+
+// What an engine is built on: the display, the sound device, the clock it
+// paces with and where user messages go. The desktop app passes its window's
+// presenter and SDL sound; tests pass off-screen and scripted ones.
+struct EngineServices {
+  PlaybackClock& clock;
+  AudioDevice& audioDevice;
+  VideoPresenter& presenter;
+  TextPainter& textPainter;
+  MessageSink& messages;
+};
+
+// The largest split layout (1, 4, 9 or 16 cells) for a recorder's channels.
+int splitLimitFor(int channelCount);
+
+// The one object through which the user interface plays recordings. It owns
+// the source, decoder, renderer and sound, and runs one worker thread (the
+// playback loop in Player mode). Every operation is called on the UI thread;
+// commands reach the worker through a one-slot mailbox and an event, the
+// speed through a shared value read every iteration, and the UI learns the
+// rest by polling the getters.
+class PlayerEngine : public WorkerThread {
+ public:
+  explicit PlayerEngine(const EngineServices& services);
+  ~PlayerEngine() override;
+
+  // Set-up and mode.
+  int configure(int videoFormat, int audioCodec, int channelCount, int sampleRate, int aviParameter);
+  int attach();
+  // mode 1 Player, 2 Client; splitLimit above 16 (or -1) keeps the old limit.
+  int setMode(int mode, int splitLimit);
+  int getMode() const { return mode_; }
+  int maxSplit() const { return maxSplit_; }
+  const DvrConfig& config() const { return config_; }
+
+  // Player mode.
+  int openSource(const std::string& path, bool isDisk);
+  // errno of the last openSource that failed.
+  int lastOpenError() const { return source_.lastOpenError(); }
+  int closeSource();
+  bool isSourceOpen() const { return source_.isOpen(); }
+  std::string getSourceName() const { return source_.getName(); }
+  std::uint64_t getSourceSize() const { return source_.getSize(); }
+  std::uint64_t getPosition() const { return source_.getPosition(); }
+  int saveRange(std::uint64_t start, std::uint64_t end, const std::string& outputPath);
+  const std::string& lastSaveRangeError() const { return source_.lastCopyError(); }
+  int getFrameTime(CalendarTime& out) const;
+  PlaybackState getState() const { return static_cast<PlaybackState>(state_.load()); }
+  double getSpeed() const { return speed_.load(); }
+  // The block time of the last frame the worker handled; zero once it stopped.
+  CalendarTime getCurrentFrameTime() const;
+  int framePeriodUs() const { return framePeriodUs_.load(); }
+
+  int pause();
+  int play(double speed);
+  int playReverse(double speed);
+  int fastForward();
+  int fastReverse();
+  int stepForward();
+  int stepBackward();
+  int jumpTo(std::uint64_t position);
+  int adjustSpeed(double speed);
+
+  // Sound.
+  void setVolume(std::uint32_t volume) { audioOut_.setVolume(volume); }
+  std::uint32_t getVolume() const { return audioOut_.getVolume(); }
+  void setMute(bool on) { audioOut_.setMute(on); }
+  bool getMute() const { return audioOut_.getMute(); }
+
+  // View settings, kept by the renderer.
+  int selectView(int cells, int page) { return renderer_.SetSplit(cells, page) ? 1 : 0; }
+  void getView(int& split, int& page) const { renderer_.GetSplit(split, page); }
+  void setTimeFormat(const std::string& format) { renderer_.SetTimeFormat(format); }
+  std::string getTimeFormat() const { return renderer_.GetTimeFormat(); }
+  void setShowTime(bool on) { renderer_.SetShowTime(on); }
+  bool getShowTime() const { return renderer_.GetShowTime(); }
+  void setTextColour(std::uint32_t colour);
+  void setOutlineColour(std::uint32_t colour);
+  void setFont(const FontSpec& font) { renderer_.SetFont(font); }
+  void setUseDirectDraw(bool on) { renderer_.SetUseDirectDraw(on); }
+  bool getUseDirectDraw() const { return renderer_.GetUseDirectDraw(); }
+  int saveSnapshot(const std::string& path) { return renderer_.SaveSnapshot(path) ? 1 : 0; }
+  VideoRenderer& renderer() { return renderer_; }
+  const AudioOutput& audioOutput() const { return audioOut_; }
+
+  // Only while no worker runs.
+  void setObserver(PlaybackObserver* observer) { observer_ = observer; }
+
+  static int instanceCount();
+
+ protected:
+  int run() override;
+
+ private:
+  friend class PlaybackLoop;
+
+  int post(EngineCommand command);
+  void stopWorker();
+
+  PlaybackClock& clock_;
+  MessageSink& messages_;
+  StreamSource source_;
+  VideoDecoder decoder_;
+  VideoRenderer renderer_;
+  AudioDecoder audioDecoder_;
+  AudioOutput audioOut_;
+  ManualResetEvent commandEvent_;
+  PlaybackObserver* observer_ = nullptr;
+
+  std::atomic<int> mode_{static_cast<int>(EngineMode::Client)};
+  std::atomic<double> speed_{1.0};
+  std::atomic<int> framePeriodUs_{33333};
+  int maxSplit_ = 4;
+  std::atomic<int> command_{0};
+  std::atomic<std::uint64_t> jumpTarget_{0};
+  std::atomic<int> state_{static_cast<int>(PlaybackState::Idle)};
+  std::array<std::atomic<int>, 16> channelShown_;
+  DvrConfig config_;
+
+  mutable std::mutex frameTimeLock_;
+  CalendarTime currentFrameTime_;
+};
+
+}  // namespace marlin

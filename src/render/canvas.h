@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "codec/colour_convert.h"
+#include "render/geometry.h"
+
+namespace marlin {
+
+// Colours are given as 0x00BBGGRR, the way the window system's colour
+// values are written.
+constexpr std::uint32_t rgbColour(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+  return static_cast<std::uint32_t>(r) | static_cast<std::uint32_t>(g) << 8 | static_cast<std::uint32_t>(b) << 16;
+}
+
+// A raster in a display pixel format, rows top-down and back to back. All
+// drawing is clipped to the raster; stretching picks the nearest source
+// pixel, so no colours are made up that the picture did not have.
+class Canvas {
+ public:
+  Canvas() = default;
+
+  // Makes the raster width x height pixels of format, all bytes zero.
+  // False, leaving the canvas empty, for an empty size or when the memory
+  // cannot be had.
+  bool reset(int width, int height, SurfaceFormat format);
+  void release();
+
+  bool empty() const { return width_ == 0; }
+  int width() const { return width_; }
+  int height() const { return height_; }
+  Size size() const { return {width_, height_}; }
+  SurfaceFormat format() const { return format_; }
+  std::size_t pitch() const { return static_cast<std::size_t>(width_) * bytesPerPixel(format_); }
+  std::uint8_t* data() { return pixels_.data(); }
+  const std::uint8_t* data() const { return pixels_.data(); }
+  const std::uint8_t* row(int y) const { return pixels_.data() + y * pitch(); }
+
+  void fill(const Rect& rect, std::uint32_t colour);
+  void fillAll(std::uint32_t colour) { fill({0, 0, width_, height_}, colour); }
+  // Scales source into dest; a source in another format draws nothing.
+  void stretch(const Rect& dest, const Canvas& source);
+  // Scales a bottom-up B, G, R picture of rows of exactly width x 3 bytes
+  // into dest.
+  void stretchDib24(const Rect& dest, const std::uint8_t* bottomUpBgr, int width, int height);
+
+ private:
+  std::uint8_t* rowAt(int y) { return pixels_.data() + y * pitch(); }
+  Rect clipped(const Rect& rect) const;
+  // For each column of the clipped dest, the source column it shows.
+  void mapColumns(const Rect& dest, const Rect& visible, int sourceWidth);
+
+  int width_ = 0;
+  int height_ = 0;
+  SurfaceFormat format_ = SurfaceFormat::Rgb32;
+  std::vector<std::uint8_t> pixels_;
+  std::vector<int> columnMap_;
+};
+
+}  // namespace marlin

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+
+#include "source/calendar.h"
+
+namespace marlin {
+
+// "CH<n> " with n = channel + 1, followed by time formatted with strftime
+// conversions when time is given and has a year (a year of 0 marks a
+// picture that carried no time). The time is already local time.
+std::string channelLabel(int channel, const CalendarTime* time, const std::string& timeFormat);
+
+}  // namespace marlin

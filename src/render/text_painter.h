@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "render/canvas.h"
+
+namespace marlin {
+
+// A font as the user picks it; a painter renders it as closely as it can.
+struct FontSpec {
+  int height = 16;  // pixels; negative values count the character height alone
+  int width = 0;    // average character width, 0 for the face's own
+  int weight = 500;
+  bool italic = false;
+  std::string faceName = "Verdana";
+};
+
+// Draws text with a transparent background: only the glyphs' pixels change.
+class TextPainter {
+ public:
+  virtual ~TextPainter() = default;
+  // (x, y) is the top-left corner of the text; colour is 0x00BBGGRR.
+  virtual void drawText(Canvas& canvas, int x, int y, std::string_view text, std::uint32_t colour,
+                        const FontSpec& font) = 0;
+};
+
+}  // namespace marlin

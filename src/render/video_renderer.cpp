@@ -1,0 +1,544 @@
+#include "render/video_renderer.h"
+
+#include <cstring>
+#include <new>
+
+#include "codec/colour_convert.h"
+#include "render/channel_label.h"
+#include "render/dib_snapshot.h"
+
+namespace marlin {
+
+namespace {
+
+constexpr int kMaxPictureWidth = 640;
+constexpr int kMaxPictureHeight = 272;
+constexpr std::size_t kYuvBytes = std::size_t{kMaxPictureWidth} * kMaxPictureHeight * 3 / 2;
+constexpr std::size_t kRgbBytes = std::size_t{kMaxPictureWidth} * kMaxPictureHeight * 3;
+// Large enough for a full PAL frame, the largest the capture writes.
+constexpr std::size_t kAviBufferBytes = std::size_t{720} * 576 * 3;
+
+constexpr std::uint32_t kBlack = 0;
+// New surfaces start a shade above black, so an area no picture reached
+// yet can be told from a black picture.
+constexpr std::uint32_t kSurfaceFill = rgbColour(10, 10, 10);
+// Black is the display surfaces' transparent colour, so label colours
+// asked to be black are kept just above it.
+constexpr std::uint32_t kNearBlack = rgbColour(5, 5, 5);
+
+constexpr int kStateReleased = 0;
+constexpr int kStateLeftDown = 1;
+constexpr int kStateRightDown = 2;
+constexpr int kStateLeftDoubleClick = 3;
+constexpr int kStateRightDoubleClick = 4;
+
+bool isPictureSize(int width, int height) {
+  return (width == 320 || width == 640) && (height == 112 || height == 136 || height == 224 || height == 272);
+}
+
+using SurfaceConverter = void (*)(std::uint8_t*, const std::uint8_t*, int, int);
+
+SurfaceConverter converterFor(SurfaceFormat format) {
+  switch (format) {
+    case SurfaceFormat::Rgb555:
+      return ToRgb555;
+    case SurfaceFormat::Rgb565:
+      return ToRgb565;
+    case SurfaceFormat::Bgr565:
+      return ToBgr565;
+    case SurfaceFormat::Rgb24:
+      return ToRgb24Surface;
+    case SurfaceFormat::Rgb32:
+      break;
+  }
+  return ToRgb32;
+}
+
+bool createSurface(Canvas& surface, Size size, SurfaceFormat format) {
+  if (!surface.reset(size.width, size.height, format)) {
+    return false;
+  }
+  surface.fillAll(kSurfaceFill);
+  return true;
+}
+
+std::uint32_t labelColour(std::uint32_t colour) { return colour == 0 ? kNearBlack : colour; }
+
+}  // namespace
+
+VideoRenderer::VideoRenderer(VideoPresenter& presenter, TextPainter& painter, MessageSink& messages)
+    : presenter_(presenter), painter_(painter), messages_(messages), rgbBuffer_(kRgbBytes) {
+  for (auto& buffer : yuv_) {
+    try {
+      buffer.assign(kYuvBytes, 0);
+    } catch (const std::bad_alloc&) {
+      buffer.clear();
+      messages_.showMessage("Yuv Buf Allocation Failed!", "");
+      break;
+    }
+  }
+  pictureSize_.fill({kMaxPictureWidth, 224});
+  // A window reports its first size as it is created.
+  resize();
+}
+
+bool VideoRenderer::composingAvi() const { return aviCapture_ && engineMode_ == 1; }
+
+Size VideoRenderer::drawingArea() const { return directDrawActive_ ? back_.size() : client_; }
+
+void VideoRenderer::releaseSurfaces() {
+  video_.release();
+  back_.release();
+}
+
+void VideoRenderer::setUpDirectDraw() {
+  if (!useDirectDraw_) {
+    directDrawActive_ = false;
+    return;
+  }
+  if (!rebuildRequested_ && !directDrawActive_) {
+    return;
+  }
+  releaseSurfaces();
+  if (client_.empty()) {
+    return;
+  }
+  rebuildRequested_ = false;
+  directDrawActive_ = false;
+  const SurfaceFormat format = presenter_.surfaceFormat();
+  if (!createSurface(video_, {kMaxPictureWidth, kMaxPictureHeight}, format)) {
+    lastError_ = "Failed to create video surface.";
+    return;
+  }
+  if (!createSurface(back_, client_, format)) {
+    lastError_ = "Failed to create back surface.";
+    return;
+  }
+  directDrawActive_ = true;
+}
+
+// The 24-bit path draws straight into what the window shows, which keeps
+// its content until the window's size or format changes.
+bool VideoRenderer::prepareDib24Back() {
+  if (client_.empty()) {
+    return false;
+  }
+  const SurfaceFormat format = presenter_.surfaceFormat();
+  if (back_.size() == client_ && back_.format() == format) {
+    return true;
+  }
+  if (!back_.reset(client_.width, client_.height, format)) {
+    lastError_ = "Failed to create back surface.";
+    return false;
+  }
+  return true;
+}
+
+bool VideoRenderer::convertForFastPath(int channel) {
+  const Size size = pictureSize_[channel];
+  if (video_.size() != size && !createSurface(video_, size, back_.format())) {
+    return false;
+  }
+  converterFor(video_.format())(video_.data(), yuv_[channel].data(), size.width, size.height);
+  return true;
+}
+
+void VideoRenderer::stretchPicture(Canvas& target, const Rect& cell, Path path, int channel) {
+  if (path == Path::Fast) {
+    target.stretch(cell, video_);
+  } else {
+    target.stretchDib24(cell, rgbBuffer_.data(), pictureSize_[channel].width, pictureSize_[channel].height);
+  }
+}
+
+void VideoRenderer::drawLabel(Canvas& target, const Rect& cell, int channel) {
+  const CalendarTime* time = showTime_ && hasPicture_[channel] ? &pictureTime_[channel] : nullptr;
+  const std::string text = channelLabel(channel, time, timeFormat_);
+  const int x = cell.left + 4;
+  const int y = cell.top + 2;
+  for (int dy = -1; dy <= 1; ++dy) {
+    for (int dx = -1; dx <= 1; ++dx) {
+      if (dx != 0 || dy != 0) {
+        painter_.drawText(target, x + dx, y + dy, text, outlineColour_, font_);
+      }
+    }
+  }
+  painter_.drawText(target, x, y, text, textColour_, font_);
+}
+
+// A frame goes out when a channel comes round again, so each frame holds
+// the latest picture of every channel on the page.
+void VideoRenderer::composeAvi(int channel, Path path) {
+  if (!composingAvi() || aviSink_ == nullptr) {
+    return;
+  }
+  const Size frame{aviSink_->frameWidth(), aviSink_->frameHeight()};
+  if (frame.empty() || static_cast<std::size_t>(frame.width) * frame.height * 3 > aviBuffer_.size()) {
+    return;
+  }
+  if (avi_.size() != frame || avi_.format() != back_.format()) {
+    if (!createSurface(avi_, frame, back_.format())) {
+      lastError_ = "Failed to create AVI surface.";
+      return;
+    }
+  }
+  const std::uint32_t bit = 1u << channel;
+  if (aviMask_ & bit) {
+    surfaceToDib24(aviBuffer_.data(), avi_.data(), frame.width, frame.height, avi_.format());
+    aviSink_->writeFrame(aviBuffer_.data());
+    aviMask_ = 0;
+  }
+  const Rect cell = layoutSplit(frame, split_, page_, channelCount_).cells[channel];
+  stretchPicture(avi_, cell, path, channel);
+  drawLabel(avi_, cell, channel);
+  aviMask_ |= bit;
+}
+
+void VideoRenderer::present() { presenter_.present(back_); }
+
+bool VideoRenderer::PutPicture(int channel, const CalendarTime& time, const std::uint8_t* yuv420, int width,
+                               int height) {
+  std::lock_guard guard(lock_);
+  if (composingAvi() && !useDirectDraw_) {
+    useDirectDraw_ = true;
+    rebuildRequested_ = true;
+    setUpDirectDraw();
+  }
+  if (channel < 0 || channel >= channelCount_ || !isPictureSize(width, height) || yuv_[channel].empty()) {
+    return false;
+  }
+  pictureSize_[channel] = {width, height};
+  std::memcpy(yuv_[channel].data(), yuv420, static_cast<std::size_t>(width) * height * 3 / 2);
+  hasPicture_[channel] = true;
+  pictureTime_[channel] = time;
+
+  const Path path = directDrawActive_ ? Path::Fast : Path::Dib24;
+  if (path == Path::Fast) {
+    if (back_.empty() || video_.empty()) {
+      releaseSurfaces();
+      setUpDirectDraw();
+      return false;
+    }
+    if (!convertForFastPath(channel)) {
+      lastError_ = "Failed to create channel surface.";
+      return false;
+    }
+  } else {
+    ToDib24(rgbBuffer_.data(), yuv_[channel].data(), width, height);
+    if (!prepareDib24Back()) {
+      return true;
+    }
+  }
+  const SplitLayout layout = layoutSplit(drawingArea(), split_, page_, channelCount_);
+  if (!layout.visible[channel]) {
+    return true;
+  }
+  const Rect& cell = layout.cells[channel];
+  stretchPicture(back_, cell, path, channel);
+  if (labelsOn_) {
+    drawLabel(back_, cell, channel);
+  }
+  present();
+  composeAvi(channel, path);
+  return true;
+}
+
+void VideoRenderer::Repaint() {
+  std::lock_guard guard(lock_);
+  repaintLocked();
+}
+
+void VideoRenderer::repaintLocked() {
+  if (client_.empty()) {
+    return;
+  }
+  if ((directDrawActive_ || (rebuildRequested_ && useDirectDraw_)) && (video_.empty() || back_.empty())) {
+    setUpDirectDraw();
+  }
+  if (!directDrawActive_ && !prepareDib24Back()) {
+    return;
+  }
+  const SplitLayout layout = layoutSplit(drawingArea(), split_, page_, channelCount_);
+  const bool composing = composingAvi() && !avi_.empty();
+  SplitLayout aviLayout;
+  if (composing) {
+    aviLayout = layoutSplit(avi_.size(), split_, page_, channelCount_);
+    avi_.fillAll(kBlack);
+  }
+  for (int i = 0; i < channelCount_; ++i) {
+    if (!layout.visible[i]) {
+      continue;
+    }
+    const Rect& cell = layout.cells[i];
+    if (hasPicture_[i]) {
+      // Once the fast path fails, this and the remaining cells go the 24-bit way.
+      if (directDrawActive_ && !convertForFastPath(i)) {
+        lastError_ = "Failed to create video surface.";
+        directDrawActive_ = false;
+      }
+      const Path path = directDrawActive_ ? Path::Fast : Path::Dib24;
+      if (path == Path::Dib24) {
+        ToDib24(rgbBuffer_.data(), yuv_[i].data(), pictureSize_[i].width, pictureSize_[i].height);
+      }
+      stretchPicture(back_, cell, path, i);
+      if (composing) {
+        stretchPicture(avi_, aviLayout.cells[i], path, i);
+      }
+    } else if (!directDrawActive_ || blankCells_) {
+      back_.fill(cell, kBlack);
+    }
+    if (labelsOn_) {
+      drawLabel(back_, cell, i);
+    }
+    if (composing) {
+      drawLabel(avi_, aviLayout.cells[i], i);
+    }
+  }
+  present();
+}
+
+bool VideoRenderer::setSplitLocked(int cells, int page) {
+  if (cells < 1 || cells > channelCount_) {
+    return false;
+  }
+  if (page >= 0) {
+    page_ = page;
+  } else if (cells == split_) {
+    page_ = page_ + 1 < splitPages(cells, channelCount_) ? page_ + 1 : 0;
+  } else {
+    page_ = 0;
+  }
+  split_ = cells;
+  if (cells != 1) {
+    lastSplit_ = cells;
+    lastPage_ = page_;
+  }
+  setUpDirectDraw();
+  repaintLocked();
+  return true;
+}
+
+bool VideoRenderer::SetSplit(int cells, int page) {
+  std::lock_guard guard(lock_);
+  return setSplitLocked(cells, page);
+}
+
+void VideoRenderer::GetSplit(int& split, int& page) const {
+  std::lock_guard guard(lock_);
+  split = split_;
+  page = page_;
+}
+
+bool VideoRenderer::SetChannelCount(int count) {
+  if (count < 1 || count > kMaxChannels) {
+    return false;
+  }
+  std::lock_guard guard(lock_);
+  channelCount_ = count;
+  return true;
+}
+
+void VideoRenderer::ClearAll() {
+  std::lock_guard guard(lock_);
+  blankCells_ = true;
+  hasPicture_.fill(false);
+  aviMask_ = 0;
+  repaintLocked();
+  blankCells_ = false;
+}
+
+void VideoRenderer::SetUseDirectDraw(bool on) {
+  std::lock_guard guard(lock_);
+  useDirectDraw_ = on;
+  if (on) {
+    rebuildRequested_ = true;
+    setUpDirectDraw();
+  } else {
+    // What is shown stays; the 24-bit path goes on drawing over it.
+    directDrawActive_ = false;
+    video_.release();
+  }
+}
+
+bool VideoRenderer::GetUseDirectDraw() const {
+  std::lock_guard guard(lock_);
+  return useDirectDraw_;
+}
+
+void VideoRenderer::SetShowTime(bool on) {
+  std::lock_guard guard(lock_);
+  showTime_ = on;
+}
+
+bool VideoRenderer::GetShowTime() const {
+  std::lock_guard guard(lock_);
+  return showTime_;
+}
+
+void VideoRenderer::SetLabelsOn(bool on) {
+  std::lock_guard guard(lock_);
+  labelsOn_ = on;
+}
+
+void VideoRenderer::SetTimeFormat(std::string format) {
+  std::lock_guard guard(lock_);
+  timeFormat_ = std::move(format);
+}
+
+std::string VideoRenderer::GetTimeFormat() const {
+  std::lock_guard guard(lock_);
+  return timeFormat_;
+}
+
+void VideoRenderer::SetTextColour(std::uint32_t colour) {
+  std::lock_guard guard(lock_);
+  textColour_ = labelColour(colour);
+}
+
+void VideoRenderer::SetOutlineColour(std::uint32_t colour) {
+  std::lock_guard guard(lock_);
+  outlineColour_ = labelColour(colour);
+}
+
+void VideoRenderer::SetFont(FontSpec font) {
+  std::lock_guard guard(lock_);
+  font_ = std::move(font);
+}
+
+void VideoRenderer::SetAviCapture(bool on) {
+  std::lock_guard guard(lock_);
+  aviCapture_ = on;
+  if (on) {
+    aviBuffer_.assign(kAviBufferBytes, 0);
+  }
+}
+
+void VideoRenderer::SetAviWriter(AviFrameSink* sink) {
+  std::lock_guard guard(lock_);
+  aviSink_ = sink;
+}
+
+void VideoRenderer::SetEngineMode(int mode) {
+  std::lock_guard guard(lock_);
+  engineMode_ = mode;
+}
+
+bool VideoRenderer::SaveSnapshot(const std::string& path) {
+  std::vector<std::uint8_t> dib;
+  {
+    std::lock_guard guard(lock_);
+    snapshotWritten_ = false;
+    if (back_.empty()) {
+      return true;
+    }
+    dib = canvasToDib24(back_);
+  }
+  presenter_.copyToClipboard(dib);
+  const bool written = writeDibFile(path, dib);
+  std::lock_guard guard(lock_);
+  snapshotWritten_ = written;
+  return true;
+}
+
+bool VideoRenderer::lastSnapshotWritten() const {
+  std::lock_guard guard(lock_);
+  return snapshotWritten_;
+}
+
+std::string VideoRenderer::lastError() const {
+  std::lock_guard guard(lock_);
+  return lastError_;
+}
+
+bool VideoRenderer::directDrawActive() const {
+  std::lock_guard guard(lock_);
+  return directDrawActive_;
+}
+
+void VideoRenderer::resize() {
+  std::lock_guard guard(lock_);
+  client_ = presenter_.clientSize();
+  if (client_.empty()) {
+    return;
+  }
+  setUpDirectDraw();
+  repaintLocked();
+}
+
+bool VideoRenderer::recordMouse(Point point) {
+  if (!Rect{0, 0, client_.width, client_.height}.contains(point)) {
+    return false;
+  }
+  mouse_.point = point;
+  mouse_.clientSize = client_;
+  mouse_.fresh = true;
+  return true;
+}
+
+void VideoRenderer::mouseMove(Point point, unsigned heldButtons) {
+  std::lock_guard guard(lock_);
+  if (recordMouse(point) && (heldButtons == 0 || heldButtons == kLeftButtonHeld || heldButtons == kRightButtonHeld)) {
+    mouse_.state = static_cast<int>(heldButtons);
+  }
+}
+
+void VideoRenderer::buttonDown(MouseButton button, Point point) {
+  std::lock_guard guard(lock_);
+  if (recordMouse(point)) {
+    mouse_.state = button == MouseButton::Left ? kStateLeftDown : kStateRightDown;
+  }
+}
+
+void VideoRenderer::buttonUp(MouseButton, Point point) {
+  std::lock_guard guard(lock_);
+  if (recordMouse(point) && (mouse_.state == kStateLeftDown || mouse_.state == kStateRightDown)) {
+    mouse_.state = kStateReleased;
+  }
+}
+
+void VideoRenderer::doubleClick(MouseButton button, Point point) {
+  std::function<void()> notify;
+  {
+    std::lock_guard guard(lock_);
+    if (!recordMouse(point)) {
+      return;
+    }
+    if (button == MouseButton::Right) {
+      mouse_.state = kStateRightDoubleClick;
+      return;
+    }
+    mouse_.state = kStateLeftDoubleClick;
+    if (split_ == 4 || split_ == 9 || split_ == 16) {
+      const SplitLayout layout = layoutSplit(drawingArea(), split_, page_, channelCount_);
+      for (int i = 0; i < channelCount_; ++i) {
+        if (layout.visible[i] && layout.cells[i].contains(point)) {
+          setSplitLocked(1, i);
+          break;
+        }
+      }
+    } else {
+      setSplitLocked(lastSplit_, lastPage_);
+    }
+    notify = splitChanged_;
+  }
+  if (notify) {
+    notify();
+  }
+}
+
+void VideoRenderer::setSplitChangedNotifier(std::function<void()> notify) {
+  std::lock_guard guard(lock_);
+  splitChanged_ = std::move(notify);
+}
+
+MouseReport VideoRenderer::mouseReport() const {
+  std::lock_guard guard(lock_);
+  return mouse_;
+}
+
+void VideoRenderer::clearMouseFresh() {
+  std::lock_guard guard(lock_);
+  mouse_.fresh = false;
+}
+
+}  // namespace marlin

@@ -1,0 +1,174 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/message_sink.h"
+#include "render/avi_frame_sink.h"
+#include "render/canvas.h"
+#include "render/geometry.h"
+#include "render/split_layout.h"
+#include "render/text_painter.h"
+#include "render/video_presenter.h"
+#include "source/calendar.h"
+
+namespace marlin {
+
+enum class MouseButton { Left, Right };
+
+// Buttons held during a mouse move, as the flags of the move event.
+inline constexpr unsigned kLeftButtonHeld = 1;
+inline constexpr unsigned kRightButtonHeld = 2;
+
+// The last mouse event in the video area, as the DVR's remote control
+// wants it: state 0 none or released, 1 left down, 2 right down, 3 left
+// double-click, 4 right double-click.
+struct MouseReport {
+  int state = 0;
+  Point point;
+  Size clientSize;
+  bool fresh = false;
+};
+
+// Shows up to 16 channels' latest pictures in a split layout with paging,
+// labels each cell with its channel and picture time, and while AVI
+// capture runs composes the same layout into frames for the capture.
+//
+// PutPicture runs on the player's worker thread, everything else on the
+// window's thread; one lock guards all of it, held through conversion and
+// drawing so a cell never shows half of a picture.
+//
+// Pictures reach the display along one of two paths. The fast path
+// ("direct draw") converts a picture once into the display's own pixel
+// format and scales that; the 24-bit path converts to a bottom-up 24-bit
+// picture and scales while packing. The fast path is wanted by default
+// and set up when the window gets its size; it is forced on while AVI
+// frames are composed.
+class VideoRenderer {
+ public:
+  VideoRenderer(VideoPresenter& presenter, TextPainter& painter, MessageSink& messages);
+  VideoRenderer(const VideoRenderer&) = delete;
+  VideoRenderer& operator=(const VideoRenderer&) = delete;
+
+  // Stores and shows one channel's picture (planar 4:2:0). False, storing
+  // nothing, for channels from channelCount on and for sizes other than
+  // 320 or 640 x 112, 136, 224 or 272; false also, with the picture kept,
+  // when the fast path's surfaces had to be made again.
+  bool PutPicture(int channel, const CalendarTime& time, const std::uint8_t* yuv420, int width, int height);
+  void Repaint();
+  // page -1 pages on through the layout when cells is the current split and
+  // starts at page 0 for a new one. False for cells outside 1 .. channelCount.
+  bool SetSplit(int cells, int page);
+  void GetSplit(int& split, int& page) const;
+  // False for counts outside 1 .. 16.
+  bool SetChannelCount(int count);
+  // Forgets every picture and shows the empty cells.
+  void ClearAll();
+  void SetUseDirectDraw(bool on);
+  bool GetUseDirectDraw() const;
+  void SetShowTime(bool on);
+  bool GetShowTime() const;
+  void SetLabelsOn(bool on);
+  void SetTimeFormat(std::string format);
+  std::string GetTimeFormat() const;
+  // Colours are 0x00BBGGRR; 0 is stored as RGB(5, 5, 5).
+  void SetTextColour(std::uint32_t colour);
+  void SetOutlineColour(std::uint32_t colour);
+  void SetFont(FontSpec font);
+  void SetAviCapture(bool on);
+  // sink receives the composed frames; nullptr for none. It must outlive
+  // its use here.
+  void SetAviWriter(AviFrameSink* sink);
+  // Frames are composed only in mode 1, the player's.
+  void SetEngineMode(int mode);
+  // Puts what is shown on the clipboard and writes it as a bitmap file at
+  // path. Reports success whatever happens, as the user is not told of a
+  // failed still; lastSnapshotWritten says whether the file was written.
+  bool SaveSnapshot(const std::string& path);
+  bool lastSnapshotWritten() const;
+  // The last display error, for logs; never shown to the user.
+  std::string lastError() const;
+  bool directDrawActive() const;
+
+  // Window events. Points are in client coordinates.
+  void resize();
+  void mouseMove(Point point, unsigned heldButtons);
+  void buttonDown(MouseButton button, Point point);
+  void buttonUp(MouseButton button, Point point);
+  // A left double-click toggles between one channel alone and the split it
+  // was picked from, then tells the notifier.
+  void doubleClick(MouseButton button, Point point);
+  // Called on the window's thread after a double-click changed the split,
+  // with the lock released, so the split controls can be refreshed.
+  void setSplitChangedNotifier(std::function<void()> notify);
+
+  // For the DVR remote control: the last event, read in one go.
+  MouseReport mouseReport() const;
+  void clearMouseFresh();
+
+ private:
+  enum class Path { Fast, Dib24 };
+
+  bool composingAvi() const;
+  Size drawingArea() const;
+  bool recordMouse(Point point);
+  bool setSplitLocked(int cells, int page);
+  void repaintLocked();
+  void setUpDirectDraw();
+  void releaseSurfaces();
+  bool prepareDib24Back();
+  bool convertForFastPath(int channel);
+  void stretchPicture(Canvas& target, const Rect& cell, Path path, int channel);
+  void drawLabel(Canvas& target, const Rect& cell, int channel);
+  void composeAvi(int channel, Path path);
+  void present();
+
+  VideoPresenter& presenter_;
+  TextPainter& painter_;
+  MessageSink& messages_;
+  mutable std::mutex lock_;
+
+  int channelCount_ = 1;
+  int page_ = 0;
+  int split_ = 1;
+  int lastSplit_ = 1;
+  int lastPage_ = 0;
+  bool showTime_ = true;
+  bool labelsOn_ = false;
+  MouseReport mouse_;
+  Size client_;
+  std::function<void()> splitChanged_;
+
+  bool useDirectDraw_ = true;
+  bool directDrawActive_ = false;
+  bool rebuildRequested_ = true;
+  bool blankCells_ = false;
+  Canvas back_;
+  Canvas video_;
+  Canvas avi_;
+  std::array<bool, kMaxChannels> hasPicture_{};
+
+  bool aviCapture_ = false;
+  int engineMode_ = 0;
+  AviFrameSink* aviSink_ = nullptr;
+  std::uint32_t aviMask_ = 0;
+  std::vector<std::uint8_t> aviBuffer_;
+
+  std::uint32_t outlineColour_ = rgbColour(20, 20, 20);
+  std::uint32_t textColour_ = rgbColour(255, 255, 128);
+  FontSpec font_;
+  std::string timeFormat_ = "%Y/%m/%d %H:%M:%S";
+  std::string lastError_;
+  bool snapshotWritten_ = false;
+
+  std::vector<std::uint8_t> rgbBuffer_;
+  std::array<std::vector<std::uint8_t>, kMaxChannels> yuv_;
+  std::array<CalendarTime, kMaxChannels> pictureTime_{};
+  std::array<Size, kMaxChannels> pictureSize_{};
+};
+
+}  // namespace marlin

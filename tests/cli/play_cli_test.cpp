@@ -1,0 +1,171 @@
+// marlin play as scripts use it: the events it prints follow the recording,
+// fast and reverse play move through it as a user's presses would, snapshots
+// land as bitmap files and the sound reaches the sound driver intact.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <regex>
+#include <sstream>
+
+#include "run_marlin.h"
+#include "source/stream_source.h"
+
+namespace marlin::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Picture {
+  int channel;
+  std::string time;
+  std::uint64_t position;
+};
+
+struct Events {
+  std::vector<Picture> pictures;
+  std::vector<std::string> states;  // "forward 1", "paused 16", ...
+};
+
+Events parseEvents(const std::string& out) {
+  static const std::regex picture(
+      R"re(\{"event":"picture","channel":(\d+),"time":"([^"]+)","width":640,"height":224,"position":(\d+)\})re");
+  static const std::regex state(R"re(\{"event":"state","state":"([a-z-]+)","speed":([0-9.]+)\})re");
+  Events events;
+  std::istringstream lines(out);
+  std::string line;
+  std::smatch match;
+  while (std::getline(lines, line)) {
+    if (std::regex_match(line, match, picture)) {
+      events.pictures.push_back({std::stoi(match[1]), match[2], std::stoull(match[3])});
+    } else if (std::regex_match(line, match, state)) {
+      events.states.push_back(match[1].str() + " " + match[2].str());
+    } else {
+      ADD_FAILURE() << "not an event line: " << line;
+    }
+  }
+  return events;
+}
+
+class PlayCli : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(fs::exists(sample)) << sample; }
+
+  Events play(const std::vector<std::string>& extra) {
+    std::vector<std::string> args = {"play", sample, "--events", "--no-audio", "--seconds", "1.5"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    const Result r = runMarlin(dir, args);
+    EXPECT_TRUE(r.exited && r.status == 0) << r;
+    return parseEvents(r.out);
+  }
+
+  TempDir dir;
+  // The build's sample recording: 10 seconds of four channels with sound.
+  std::string sample = MARLIN_SAMPLE_RECORDING;
+};
+
+TEST_F(PlayCli, ForwardPlayShowsEveryChannelInReadingOrder) {
+  const Events events = play({});
+  ASSERT_GE(events.pictures.size(), 8u);
+  for (std::size_t i = 0; i < events.pictures.size(); ++i) {
+    EXPECT_EQ(events.pictures[i].channel, static_cast<int>(i % 4));
+    if (i > 0) {
+      EXPECT_GT(events.pictures[i].position, events.pictures[i - 1].position);
+      EXPECT_GE(events.pictures[i].time, events.pictures[i - 1].time);
+    }
+  }
+  EXPECT_EQ(events.pictures.front().time, "2010-01-01 12:00:00");
+  ASSERT_FALSE(events.states.empty());
+  EXPECT_EQ(events.states.front(), "forward 1");
+  EXPECT_EQ(events.states.back(), "idle 1");
+}
+
+TEST_F(PlayCli, SixteenTimesIsReachedByTwoFastPressesAndSkips) {
+  const Events events = play({"--speed", "16"});
+  const std::vector<std::string> expected = {"forward 1", "forward 8", "forward 16"};
+  ASSERT_GE(events.states.size(), 3u);
+  EXPECT_EQ(std::vector<std::string>(events.states.begin(), events.states.begin() + 3), expected);
+  bool skipped = false;
+  for (std::size_t i = 1; i < events.pictures.size(); ++i) {
+    skipped = skipped || events.pictures[i].position - events.pictures[i - 1].position >= 327680;
+  }
+  EXPECT_TRUE(skipped);
+}
+
+TEST_F(PlayCli, ReversePlayGoesBackFromTheEnd) {
+  const Events events = play({"--reverse"});
+  const auto reverse = std::find(events.states.begin(), events.states.end(), "reverse 1");
+  ASSERT_NE(reverse, events.states.end());
+  // After the first picture (shown before the jump to the end), positions fall.
+  ASSERT_GE(events.pictures.size(), 6u);
+  EXPECT_GT(events.pictures[1].position, fs::file_size(sample) - 20000);
+  for (std::size_t i = 2; i < events.pictures.size(); ++i) {
+    EXPECT_LT(events.pictures[i].position, events.pictures[i - 1].position);
+  }
+}
+
+TEST_F(PlayCli, SnapshotsAreBitmapsOfTheDrawingArea) {
+  const Result r = runMarlin(dir, {"play", sample, "--no-audio", "--seconds", "1", "--snapshot-every", "5",
+                                   "--out", dir.file("shots"), "--size", "320x224"});
+  ASSERT_TRUE(r.exited && r.status == 0) << r;
+  std::vector<fs::path> shots;
+  for (const auto& entry : fs::directory_iterator(dir.file("shots"))) {
+    shots.push_back(entry.path());
+  }
+  ASSERT_FALSE(shots.empty());
+  std::sort(shots.begin(), shots.end());
+  EXPECT_EQ(shots.front().filename(), "snapshot-000005.bmp");
+  const std::vector<std::uint8_t> bmp = readFile(shots.front().string());
+  ASSERT_EQ(bmp.size(), 54u + 224 * 320 * 3);
+  EXPECT_EQ(bmp[0], 'B');
+  EXPECT_EQ(bmp[1], 'M');
+  EXPECT_EQ(bmp[18] | bmp[19] << 8, 320);
+  EXPECT_EQ(bmp[22] | bmp[23] << 8, 224);
+  // Not a blank area: pictures were drawn into it.
+  EXPECT_GT(std::count_if(bmp.begin() + 54, bmp.end(), [](std::uint8_t b) { return b > 40; }), 10000);
+}
+
+TEST_F(PlayCli, SoundReachesTheSoundDriverAsRecorded) {
+  // The tone the recording carries, frame after frame.
+  std::vector<std::uint8_t> recorded;
+  {
+    StreamSource source;
+    ASSERT_TRUE(source.open(sample, false));
+    std::vector<std::uint8_t> buffer(container::kFrameBufferSize);
+    while (const std::uint32_t n = source.readNext(buffer.data())) {
+      if (source.header().isAudio) {
+        recorded.insert(recorded.end(), buffer.begin(), buffer.begin() + n);
+      }
+    }
+  }
+  const std::string played = dir.file("played.raw");
+  ::setenv("SDL_AUDIODRIVER", "disk", 1);
+  ::setenv("SDL_DISKAUDIOFILE", played.c_str(), 1);
+  const Result r = runMarlin(dir, {"play", sample, "--seconds", "2"});
+  ::unsetenv("SDL_AUDIODRIVER");
+  ::unsetenv("SDL_DISKAUDIOFILE");
+  ASSERT_TRUE(r.exited && r.status == 0) << r;
+
+  // Until the first samples arrive the driver writes silence (0x80); so
+  // does the tone as it starts. Past that, what was heard is the tone.
+  const auto withoutLeadingSilence = [](std::vector<std::uint8_t> bytes) {
+    bytes.erase(bytes.begin(), std::find_if(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b != 0x80; }));
+    return bytes;
+  };
+  const std::vector<std::uint8_t> heard = withoutLeadingSilence(readFile(played));
+  recorded = withoutLeadingSilence(recorded);
+  ASSERT_GE(heard.size(), 8000u) << "a second of sound at least";
+  ASSERT_LE(heard.size(), recorded.size());
+  EXPECT_TRUE(std::equal(heard.begin(), heard.end(), recorded.begin()));
+}
+
+TEST_F(PlayCli, RefusesWhatItCannotDoWithOneLine) {
+  expectOneLineFailure(runMarlin(dir, {"play", sample, "--split", "16"}), "split 16");
+  expectOneLineFailure(runMarlin(dir, {"play", sample, "--split", "4", "--page", "1"}), "page 1");
+  expectOneLineFailure(runMarlin(dir, {"play", sample, "--speed", "12"}), "--speed");
+  expectOneLineFailure(runMarlin(dir, {"play", dir.file("missing.QKV")}), "missing.QKV");
+  expectOneLineFailure(runMarlin(dir, {"play", sample, "--snapshot-every", "3"}), "--out");
+}
+
+}  // namespace
+}  // namespace marlin::testing

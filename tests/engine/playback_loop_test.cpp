@@ -1,0 +1,210 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <numeric>
+
+#include "engine/engine_rig.h"
+#include "engine/playback_loop.h"
+
+namespace marlin::testing {
+namespace {
+
+bool pausedAfterPictures(const EventLog& log, std::size_t pictures, const PlayerEngine& engine) {
+  return log.pictureCount() >= pictures && engine.getState() == PlaybackState::Paused;
+}
+
+TEST(PlaybackLoop, PlaysEveryChannelInReadingOrderAndPausesAtTheEnd) {
+  EngineRig rig;
+  RecordingPlan plan;
+  plan.rounds = 12;
+  rig.open(makePlaybackRecording(plan));
+  ASSERT_TRUE(rig.log.waitFor([&](const EventLog& l) { return pausedAfterPictures(l, 48, rig.engine); }));
+
+  const std::vector<ShownPicture> pictures = rig.log.pictures();
+  ASSERT_EQ(pictures.size(), 48u);
+  for (std::size_t i = 0; i < pictures.size(); ++i) {
+    EXPECT_EQ(pictures[i].channel, static_cast<int>(i % 4));
+    EXPECT_EQ(pictures[i].time.second, i / 4) << "block time of picture " << i;
+    EXPECT_EQ(pictures[i].width, 640);
+    if (i > 0) {
+      EXPECT_GT(pictures[i].position, pictures[i - 1].position);
+    }
+  }
+  // Opening played forward by itself; the end of the recording paused it.
+  EXPECT_EQ(rig.log.states().front(), PlaybackState::Forward);
+  EXPECT_EQ(rig.log.states().back(), PlaybackState::Paused);
+
+  // A later play tries again from the same place and pauses again.
+  const std::uint64_t end = rig.engine.getPosition();
+  rig.engine.play(1);
+  ASSERT_TRUE(rig.log.waitFor([](const EventLog& l) {
+    const auto states = l.states();
+    return states.size() >= 2 && states[states.size() - 2] == PlaybackState::Forward &&
+           states.back() == PlaybackState::Paused;
+  }));
+  EXPECT_EQ(rig.engine.getPosition(), end);
+  EXPECT_EQ(rig.log.pictureCount(), 48u);
+}
+
+TEST(PlaybackLoop, PacesEachPictureByItsFramePeriodAndTheSpeed) {
+  struct Case {
+    int format;
+    std::uint8_t interval;
+    double speed;
+    std::uint32_t expectedMs;
+  };
+  // 224-line pictures: 16666 us per period for format 4, 33333 for format 2.
+  for (const Case& c : {Case{4, 1, 1.0, 33}, Case{4, 0, 1.0, 16}, Case{4, 1, 0.5, 66}, Case{4, 1, 3.0, 11},
+                        Case{2, 1, 1.0, 66}}) {
+    EngineRig rig(c.format);
+    rig.engine.adjustSpeed(c.speed);
+    RecordingPlan plan;
+    plan.rounds = 3;
+    plan.variant = c.format;
+    plan.frameInterval = c.interval;
+    rig.open(makePlaybackRecording(plan));
+    ASSERT_TRUE(rig.log.waitFor([&](const EventLog& l) { return pausedAfterPictures(l, 12, rig.engine); }));
+    const std::vector<std::uint32_t> waits = rig.clock.waits();
+    const auto paced = std::count(waits.begin(), waits.end(), c.expectedMs);
+    // One wait per picture and per failed read at the end; the rest are the
+    // waits of a paused loop.
+    EXPECT_GE(paced, 12) << "format " << c.format << " speed " << c.speed;
+    EXPECT_TRUE(std::all_of(waits.begin(), waits.end(), [&](std::uint32_t ms) {
+      return ms == c.expectedMs || ms == PlaybackLoop::kIdleWaitMs;
+    })) << "format " << c.format << " speed " << c.speed;
+  }
+}
+
+// Differences between the positions of consecutive pictures.
+std::vector<std::uint64_t> steps(const std::vector<ShownPicture>& pictures, bool backward) {
+  std::vector<std::uint64_t> result;
+  for (std::size_t i = 1; i < pictures.size(); ++i) {
+    result.push_back(backward ? pictures[i - 1].position - pictures[i].position
+                              : pictures[i].position - pictures[i - 1].position);
+  }
+  return result;
+}
+
+TEST(PlaybackLoop, FastForwardFromSixteenSkipsAfterEveryNinePictures) {
+  EngineRig rig;
+  RecordingPlan plan;
+  plan.rounds = 700;
+  rig.open(makePlaybackRecording(plan));
+  ASSERT_TRUE(rig.waitForState(PlaybackState::Forward));
+  rig.engine.pause();
+  ASSERT_TRUE(rig.waitForState(PlaybackState::Paused));
+  rig.engine.jumpTo(0);
+  ASSERT_TRUE(rig.waitForState(PlaybackState::Paused));
+  rig.engine.fastForward();
+  ASSERT_TRUE(rig.waitForState(PlaybackState::Forward));
+  const std::size_t before = rig.log.pictureCount();
+  rig.engine.fastForward();
+  EXPECT_EQ(rig.engine.getSpeed(), 16.0);
+  ASSERT_TRUE(rig.log.waitFor([&](const EventLog& l) { return pausedAfterPictures(l, before + 1, rig.engine); }));
+
+  std::vector<ShownPicture> pictures = rig.log.pictures();
+  pictures.erase(pictures.begin(), pictures.begin() + static_cast<std::ptrdiff_t>(before));
+  const std::vector<std::uint64_t> gaps = steps(pictures, false);
+  std::vector<std::size_t> skips;
+  for (std::size_t i = 0; i < gaps.size(); ++i) {
+    if (gaps[i] >= 327680) {
+      EXPECT_LT(gaps[i], 327680u + 3 * 4096) << "skip " << i;
+      skips.push_back(i);
+    }
+  }
+  ASSERT_GE(skips.size(), 3u);
+  for (std::size_t i = 1; i < skips.size(); ++i) {
+    EXPECT_EQ(skips[i] - skips[i - 1], 9u) << "pictures between skips";
+  }
+}
+
+TEST(PlaybackLoop, FastReverseSkipsBackButNeverPastTheStart) {
+  EngineRig rig;
+  RecordingPlan plan;
+  plan.rounds = 300;
+  rig.open(makePlaybackRecording(plan));
+  ASSERT_TRUE(rig.log.waitFor([&](const EventLog& l) { return pausedAfterPictures(l, 1200, rig.engine); }));
+  const std::uint64_t firstPictureEnd = rig.log.pictures().front().position;
+  const std::size_t before = rig.log.pictureCount();
+
+  rig.engine.fastReverse();
+  ASSERT_TRUE(rig.waitForState(PlaybackState::Reverse));
+  rig.engine.fastReverse();
+  EXPECT_EQ(rig.engine.getSpeed(), 16.0);
+  ASSERT_TRUE(rig.log.waitFor([&](const EventLog& l) { return pausedAfterPictures(l, before + 20, rig.engine); }));
+
+  std::vector<ShownPicture> pictures = rig.log.pictures();
+  pictures.erase(pictures.begin(), pictures.begin() + static_cast<std::ptrdiff_t>(before));
+  const std::vector<std::uint64_t> gaps = steps(pictures, true);
+  EXPECT_TRUE(std::any_of(gaps.begin(), gaps.end(), [](std::uint64_t gap) { return gap >= 327680; }));
+  // Reading went on to the first picture (reading backward leaves the
+  // position at its start) instead of skipping past the start.
+  EXPECT_LT(pictures.back().position, firstPictureEnd);
+  EXPECT_LT(pictures.back().position, 4096u);
+  EXPECT_EQ(pictures.back().channel, 0);
+}
+
+TEST(PlaybackLoop, StepsStopOnTheNextShownPicturePassingAudioFrames) {
+  EngineRig rig;
+  RecordingPlan plan;
+  plan.rounds = 5;
+  plan.audioSamplesPerRound = 300;
+  rig.engine.adjustSpeed(2.0);
+  rig.open(makePlaybackRecording(plan));
+  ASSERT_TRUE(rig.log.waitFor([&](const EventLog& l) { return pausedAfterPictures(l, 20, rig.engine); }));
+  rig.engine.jumpTo(0);
+  ASSERT_TRUE(rig.log.waitFor([&](const EventLog& l) { return pausedAfterPictures(l, 21, rig.engine); }));
+  EXPECT_EQ(rig.log.pictures().back().channel, 0);
+
+  for (int expected : {1, 2, 3, 0, 1}) {
+    const std::size_t count = rig.log.pictureCount();
+    rig.engine.stepForward();
+    ASSERT_TRUE(rig.log.waitFor([&](const EventLog& l) { return pausedAfterPictures(l, count + 1, rig.engine); }));
+    EXPECT_EQ(rig.log.pictureCount(), count + 1);
+    EXPECT_EQ(rig.log.pictures().back().channel, expected);
+  }
+  const std::uint64_t forwardPosition = rig.engine.getPosition();
+  const std::size_t count = rig.log.pictureCount();
+  rig.engine.stepBackward();
+  ASSERT_TRUE(rig.log.waitFor([&](const EventLog& l) { return pausedAfterPictures(l, count + 1, rig.engine); }));
+  EXPECT_LT(rig.engine.getPosition(), forwardPosition);
+}
+
+TEST(PlaybackLoop, JumpShowsThePictureAtTheTargetAndKeepsTheOldMarkBeyondTheEnd) {
+  EngineRig rig;
+  RecordingPlan plan;
+  plan.rounds = 60;
+  const std::vector<std::uint8_t> recording = makePlaybackRecording(plan);
+  rig.open(recording);
+  ASSERT_TRUE(rig.log.waitFor([&](const EventLog& l) { return pausedAfterPictures(l, 240, rig.engine); }));
+
+  rig.engine.jumpTo(20 * 4096 + 100);
+  ASSERT_TRUE(rig.log.waitFor([&](const EventLog& l) { return pausedAfterPictures(l, 241, rig.engine); }));
+  const ShownPicture atTarget = rig.log.pictures().back();
+  EXPECT_GT(atTarget.position, 20u * 4096);
+
+  rig.engine.jumpTo(recording.size() + 4096);
+  ASSERT_TRUE(rig.log.waitFor([&](const EventLog& l) { return pausedAfterPictures(l, 242, rig.engine); }));
+  EXPECT_EQ(rig.log.pictures().back().position, atTarget.position);
+  EXPECT_EQ(rig.log.pictures().back().channel, atTarget.channel);
+}
+
+TEST(PlaybackLoop, ShowsOnlyTheHalvesOfADualPictureThatAreNotHidden) {
+  EngineRig rig(5);
+  RecordingPlan plan;
+  plan.rounds = 3;
+  plan.channels = 1;
+  plan.variant = 5;
+  plan.dual = true;
+  plan.firstHidden = true;
+  rig.open(makePlaybackRecording(plan));
+  ASSERT_TRUE(rig.log.waitFor([&](const EventLog& l) { return pausedAfterPictures(l, 3, rig.engine); }));
+  for (const ShownPicture& picture : rig.log.pictures()) {
+    EXPECT_EQ(picture.channel, 1);
+    EXPECT_EQ(picture.width, 320);
+    EXPECT_EQ(picture.height, 224);
+  }
+}
+
+}  // namespace
+}  // namespace marlin::testing

@@ -1,0 +1,185 @@
+#include <gtest/gtest.h>
+
+#include "engine/engine_rig.h"
+
+namespace marlin::testing {
+namespace {
+
+TEST(PlayerEngine, SpeedRulesOfPlayAndAdjust) {
+  EngineRig rig;
+  PlayerEngine& engine = rig.engine;
+  const std::pair<double, double> plays[] = {{0, 1}, {-3, 3}, {20, 8}, {0.25, 0.25}};
+  for (const auto& [asked, speed] : plays) {
+    engine.play(asked);
+    EXPECT_EQ(engine.getSpeed(), speed) << "play " << asked;
+    engine.playReverse(asked);
+    EXPECT_EQ(engine.getSpeed(), speed) << "playReverse " << asked;
+  }
+  engine.adjustSpeed(0.05);
+  EXPECT_EQ(engine.getSpeed(), 0.1);
+  engine.adjustSpeed(9);
+  EXPECT_EQ(engine.getSpeed(), 8.0);
+}
+
+TEST(PlayerEngine, FastPlayDoublesOnlyInItsOwnDirection) {
+  EngineRig rig;
+  RecordingPlan plan;
+  plan.rounds = 400;
+  rig.open(makePlaybackRecording(plan));
+  PlayerEngine& engine = rig.engine;
+  engine.pause();
+  ASSERT_TRUE(rig.waitForState(PlaybackState::Paused));
+
+  engine.fastForward();  // paused: 8 and forward
+  EXPECT_EQ(engine.getSpeed(), 8.0);
+  ASSERT_TRUE(rig.waitForState(PlaybackState::Forward));
+  engine.fastForward();
+  EXPECT_EQ(engine.getSpeed(), 16.0);
+  engine.fastForward();
+  EXPECT_EQ(engine.getSpeed(), 32.0);
+  engine.fastReverse();  // playing forward: 8 and reverse
+  EXPECT_EQ(engine.getSpeed(), 8.0);
+  ASSERT_TRUE(rig.waitForState(PlaybackState::Reverse));
+  engine.fastReverse();
+  EXPECT_EQ(engine.getSpeed(), 16.0);
+}
+
+TEST(PlayerEngine, SetUpRules) {
+  EngineRig rig;
+  const std::pair<int, int> limits[] = {{1, 1}, {4, 4}, {8, 9}, {16, 16}, {2, 4}, {5, 9}, {10, 16}};
+  for (const auto& [channels, split] : limits) {
+    rig.engine.configure(4, 1, channels, 8000, 0);
+    EXPECT_EQ(rig.engine.maxSplit(), split) << channels << " channels";
+  }
+  EXPECT_EQ(rig.engine.setMode(3, 4), 0);
+  EXPECT_EQ(rig.engine.getMode(), 1);
+  EXPECT_EQ(rig.engine.setMode(1, -1), 1);
+  EXPECT_EQ(rig.engine.maxSplit(), 16);
+  EXPECT_EQ(rig.engine.setMode(1, 9), 1);
+  EXPECT_EQ(rig.engine.maxSplit(), 9);
+
+  CalendarTime time;
+  EXPECT_EQ(rig.engine.getFrameTime(time), 0);
+  EXPECT_EQ(rig.engine.openSource(rig.dir.file("missing.QKV"), false), 0);
+  EXPECT_FALSE(rig.engine.hasThread());
+}
+
+TEST(PlayerEngine, CountsInstancesAndKeepsTheClockWhileOneLives) {
+  const int before = PlayerEngine::instanceCount();
+  {
+    EngineRig first;
+    auto second = std::make_unique<EngineRig>();
+    EXPECT_EQ(PlayerEngine::instanceCount(), before + 2);
+    second.reset();
+    EXPECT_TRUE(processPlaybackClock().isStarted());
+  }
+  EXPECT_EQ(PlayerEngine::instanceCount(), before);
+  EXPECT_EQ(processPlaybackClock().isStarted(), before != 0);
+}
+
+TEST(PlayerEngine, FrameTimeFollowsPlayAndIsClearedWhenTheWorkerStops) {
+  EngineRig rig;
+  RecordingPlan plan;
+  plan.rounds = 3;
+  rig.open(makePlaybackRecording(plan));
+  ASSERT_TRUE(rig.log.waitFor([&](const EventLog& l) { return l.pictureCount() == 12; }));
+  CalendarTime time;
+  ASSERT_EQ(rig.engine.getFrameTime(time), 1);
+  EXPECT_EQ(time, rig.log.pictures().back().time);
+  EXPECT_EQ(rig.engine.getCurrentFrameTime(), time);
+  rig.engine.closeSource();
+  EXPECT_EQ(rig.engine.getState(), PlaybackState::Idle);
+  EXPECT_EQ(rig.engine.getFrameTime(time), 0);
+  EXPECT_EQ(rig.engine.getCurrentFrameTime(), CalendarTime{});
+}
+
+// Plays plan at speed (reverse from the end when asked) and returns the
+// bytes the sound ring took.
+std::uint32_t soundBytesPlayed(EngineRig& rig, const RecordingPlan& plan, double speed, bool reverse = false) {
+  rig.engine.adjustSpeed(speed);
+  rig.open(makePlaybackRecording(plan));
+  const std::size_t pictures = static_cast<std::size_t>(plan.rounds * plan.channels);
+  EXPECT_TRUE(rig.log.waitFor([&](const EventLog& l) {
+    return l.pictureCount() >= pictures && rig.engine.getState() == PlaybackState::Paused;
+  }));
+  if (reverse) {
+    rig.engine.playReverse(speed);
+    EXPECT_TRUE(rig.log.waitFor([&](const EventLog& l) {
+      return l.pictureCount() >= 2 * pictures && rig.engine.getState() == PlaybackState::Paused;
+    }));
+  }
+  return rig.engine.audioOutput().written();
+}
+
+TEST(PlayerEngine, SoundIsPlayedOnlyAtNormalSpeedForward) {
+  RecordingPlan plan;
+  plan.rounds = 10;
+  plan.audioSamplesPerRound = 200;
+  {
+    EngineRig rig;
+    EXPECT_EQ(soundBytesPlayed(rig, plan, 1.0), 2000u);
+  }
+  {
+    EngineRig rig;
+    EXPECT_EQ(soundBytesPlayed(rig, plan, 2.0), 0u);
+  }
+  {
+    EngineRig rig;
+    EXPECT_EQ(soundBytesPlayed(rig, plan, 1.0, true), 2000u) << "nothing more while playing back";
+  }
+}
+
+TEST(PlayerEngine, FormatsWithSoundPerCameraPlayTheChannelShownAlone) {
+  RecordingPlan plan;
+  plan.rounds = 12;
+  plan.audioChannelOf = [](int round) { return round % 4; };
+  plan.audioSamplesOf = [](int round) { return 100 + 10 * (round % 4); };
+  for (int format : {5, 6}) {
+    plan.variant = format;
+    {
+      EngineRig rig(format);
+      ASSERT_TRUE(rig.engine.selectView(4, 0));
+      EXPECT_EQ(soundBytesPlayed(rig, plan, 1.0), 3u * 100) << "format " << format << ", four channels shown";
+    }
+    {
+      EngineRig rig(format);
+      ASSERT_TRUE(rig.engine.selectView(1, 2));
+      EXPECT_EQ(soundBytesPlayed(rig, plan, 1.0), 3u * 120) << "format " << format << ", channel 2 alone";
+    }
+  }
+  // Other formats play every audio frame, through the A-law expansion.
+  plan.variant = 3;
+  EngineRig rig(3);
+  EXPECT_EQ(soundBytesPlayed(rig, plan, 1.0), 2u * (3 * (100 + 110 + 120 + 130)));
+}
+
+TEST(PlayerEngine, AFullSoundRingHoldsPlayBackButNotCommandsOrStop) {
+  EngineRig rig;
+  RecordingPlan plan;
+  plan.rounds = 50;
+  plan.audioSamplesPerRound = 4000;
+  rig.open(makePlaybackRecording(plan));
+  // The device never plays, so the second block waits for room for ever.
+  ASSERT_TRUE(rig.log.waitFor([&](const EventLog& l) { return l.pictureCount() >= 8; }));
+  const std::size_t shown = rig.log.pictureCount();
+  EXPECT_LT(shown, 50u * 4);
+  rig.engine.pause();
+  ASSERT_TRUE(rig.waitForState(PlaybackState::Paused));
+  rig.engine.closeSource();
+  EXPECT_FALSE(rig.engine.hasThread());
+}
+
+TEST(PlayerEngine, ASoundDeviceThatFailsDoesNotStopThePictures) {
+  EngineRig rig;
+  rig.audio.positionFails = true;
+  RecordingPlan plan;
+  plan.rounds = 20;
+  plan.audioSamplesPerRound = 4000;
+  rig.open(makePlaybackRecording(plan));
+  EXPECT_TRUE(rig.log.waitFor([&](const EventLog& l) {
+    return l.pictureCount() == 80 && rig.engine.getState() == PlaybackState::Paused;
+  }));
+}
+
+}  // namespace
+}  // namespace marlin::testing
