@@ -3,7 +3,7 @@
 #
 #   fuzz/run.sh BUILD_DIR SECONDS [TARGET]
 #
-# TARGET is stream_source (the default) or decoder; its starting corpus is
+# TARGET is stream_source (the default), decoder or playback; its starting corpus is
 # fuzz/corpus/TARGET. BUILD_DIR is a build configured with
 # -DMARLIN_BUILD_FUZZ=ON. The corpus is copied to a temporary directory
 # first, so a run never rewrites fuzz/corpus; a crashing input is kept in that
@@ -12,7 +12,7 @@
 set -euo pipefail
 
 if [[ $# -lt 2 || $# -gt 3 ]]; then
-  echo "usage: $0 BUILD_DIR SECONDS [stream_source|decoder]" >&2
+  echo "usage: $0 BUILD_DIR SECONDS [stream_source|decoder|playback]" >&2
   exit 2
 fi
 build_dir=$1

@@ -64,7 +64,7 @@ std::size_t EventLog::pictureCount() const {
 }
 
 bool EventLog::waitFor(const std::function<bool(const EventLog&)>& condition) const {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
   while (!condition(*this)) {
     if (std::chrono::steady_clock::now() >= deadline) {
       return false;

@@ -50,7 +50,7 @@ class EventLog final : public PlaybackObserver {
 
   std::vector<ShownPicture> pictures() const;
   std::vector<PlaybackState> states() const;
-  // Waits (up to 10 s of real time) until condition holds over the log.
+  // Waits (up to 30 s of real time) until condition holds over the log.
   bool waitFor(const std::function<bool(const EventLog&)>& condition) const;
   std::size_t pictureCount() const;
 

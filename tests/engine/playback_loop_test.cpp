@@ -121,10 +121,18 @@ TEST(PlaybackLoop, FastForwardFromSixteenSkipsAfterEveryNinePictures) {
 TEST(PlaybackLoop, FastReverseSkipsBackButNeverPastTheStart) {
   EngineRig rig;
   RecordingPlan plan;
-  plan.rounds = 300;
-  rig.open(makePlaybackRecording(plan));
-  ASSERT_TRUE(rig.log.waitFor([&](const EventLog& l) { return pausedAfterPictures(l, 1200, rig.engine); }));
+  plan.rounds = 150;
+  const std::vector<std::uint8_t> recording = makePlaybackRecording(plan);
+  rig.open(recording);
+  ASSERT_TRUE(rig.log.waitFor([](const EventLog& l) { return l.pictureCount() >= 1; }));
   const std::uint64_t firstPictureEnd = rig.log.pictures().front().position;
+  // To the last picture, as a user drags the position slider to the end.
+  rig.engine.jumpTo(recording.size() - 4096);
+  ASSERT_TRUE(rig.log.waitFor([&](const EventLog& l) {
+    const auto states = l.states();
+    return states.size() >= 2 && states[states.size() - 2] == PlaybackState::Jump &&
+           states.back() == PlaybackState::Paused;
+  }));
   const std::size_t before = rig.log.pictureCount();
 
   rig.engine.fastReverse();
