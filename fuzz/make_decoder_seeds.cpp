@@ -4,12 +4,12 @@
 //
 //   decoder_fuzz_seeds OUTPUT_DIR
 
-#include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "encoder/video_encoder.h"
+#include "seed_file.h"
 #include "sample/sample_recording.h"
 
 int main(int argc, char** argv) {
@@ -36,12 +36,9 @@ int main(int argc, char** argv) {
         std::vector<std::uint8_t> seed = {static_cast<std::uint8_t>(variant), 0x80};
         const auto frame = encoder.encode(picture, params);
         seed.insert(seed.end(), frame.begin(), frame.end());
-        const std::string name = dir + "/v" + std::to_string(variant) + "-h" + std::to_string(height) +
+        const std::string name = "v" + std::to_string(variant) + "-h" + std::to_string(height) +
                                  (step == 0 ? "-refresh" : "-conditional");
-        std::ofstream out(name, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(seed.data()), static_cast<std::streamsize>(seed.size()));
-        if (!out) {
-          std::cerr << "cannot write " << name << "\n";
+        if (!writeSeed(dir, name, seed)) {
           return 1;
         }
         ++written;

@@ -5,12 +5,12 @@
 //   playback_fuzz_seeds OUTPUT_DIR
 
 #include <algorithm>
-#include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "sample/sample_recording.h"
+#include "seed_file.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {
@@ -33,11 +33,7 @@ int main(int argc, char** argv) {
     std::vector<std::uint8_t> seed = {static_cast<std::uint8_t>(variant), static_cast<std::uint8_t>(written)};
     seed.insert(seed.end(), recording.begin(),
                 recording.begin() + static_cast<std::ptrdiff_t>(std::min(recording.size(), kMaxRecording)));
-    const std::string name = dir + "/variant" + std::to_string(variant);
-    std::ofstream out(name, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(seed.data()), static_cast<std::streamsize>(seed.size()));
-    if (!out) {
-      std::cerr << "cannot write " << name << "\n";
+    if (!writeSeed(dir, "variant" + std::to_string(variant), seed)) {
       return 1;
     }
     ++written;

@@ -5,12 +5,12 @@
 //   stream_source_fuzz_seeds OUTPUT_DIR
 
 #include <cstdio>
-#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "fuzz_input.h"
+#include "seed_file.h"
 #include "source/container.h"
 #include "synth/synthetic_recording.h"
 
@@ -120,18 +120,6 @@ synth::Bytes tinyFrames() {
   builder.append(synth::makeVideoFrame(2, 4200, random));
   builder.append(synth::makeAudioFrame(3, 1));
   return builder.finish();
-}
-
-bool writeSeed(const std::string& dir, const std::string& name, const std::vector<std::uint8_t>& bytes) {
-  const std::string path = dir + "/" + name;
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  if (!out) {
-    std::fprintf(stderr, "cannot write %s\n", path.c_str());
-    return false;
-  }
-  std::printf("%s: %zu bytes\n", path.c_str(), bytes.size());
-  return true;
 }
 
 }  // namespace
