@@ -53,6 +53,11 @@ std::vector<ShownPicture> EventLog::pictures() const {
   return pictures_;
 }
 
+std::vector<ShownPicture> EventLog::picturesFrom(std::size_t first) const {
+  std::lock_guard guard(lock_);
+  return {pictures_.begin() + static_cast<std::ptrdiff_t>(std::min(first, pictures_.size())), pictures_.end()};
+}
+
 std::vector<PlaybackState> EventLog::states() const {
   std::lock_guard guard(lock_);
   return states_;
@@ -124,6 +129,16 @@ void EngineRig::open(const std::vector<std::uint8_t>& recording) {
   writeFile(path, recording);
   ASSERT_EQ(engine.openSource(path, false), 1);
   ASSERT_TRUE(log.waitFor([](const EventLog& l) { return !l.states().empty(); }));
+}
+
+bool EngineRig::jumpAndWait(std::uint64_t position) {
+  const std::size_t before = log.states().size();
+  engine.jumpTo(position);
+  return log.waitFor([&](const EventLog& l) {
+    const auto states = l.states();
+    return states.size() >= before + 2 && states[states.size() - 2] == PlaybackState::Jump &&
+           states.back() == PlaybackState::Paused;
+  });
 }
 
 bool EngineRig::waitForState(PlaybackState state) const {

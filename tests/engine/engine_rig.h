@@ -49,6 +49,7 @@ class EventLog final : public PlaybackObserver {
   void stateChanged(PlaybackState state, double speed) override;
 
   std::vector<ShownPicture> pictures() const;
+  std::vector<ShownPicture> picturesFrom(std::size_t first) const;
   std::vector<PlaybackState> states() const;
   // Waits (up to 30 s of real time) until condition holds over the log.
   bool waitFor(const std::function<bool(const EventLog&)>& condition) const;
@@ -87,6 +88,9 @@ struct EngineRig {
   // Writes the recording, opens it and waits until the worker plays.
   void open(const std::vector<std::uint8_t>& recording);
   bool waitForState(PlaybackState state) const;
+  // Jumps and waits until the worker has taken the jump and paused, so that
+  // the next command cannot replace it in the mailbox.
+  bool jumpAndWait(std::uint64_t position);
 
   TempDir dir;
   ManualClock clock;

@@ -93,8 +93,7 @@ TEST(PlaybackLoop, FastForwardFromSixteenSkipsAfterEveryNinePictures) {
   ASSERT_TRUE(rig.waitForState(PlaybackState::Forward));
   rig.engine.pause();
   ASSERT_TRUE(rig.waitForState(PlaybackState::Paused));
-  rig.engine.jumpTo(0);
-  ASSERT_TRUE(rig.waitForState(PlaybackState::Paused));
+  ASSERT_TRUE(rig.jumpAndWait(0));
   rig.engine.fastForward();
   ASSERT_TRUE(rig.waitForState(PlaybackState::Forward));
   const std::size_t before = rig.log.pictureCount();
@@ -102,9 +101,7 @@ TEST(PlaybackLoop, FastForwardFromSixteenSkipsAfterEveryNinePictures) {
   EXPECT_EQ(rig.engine.getSpeed(), 16.0);
   ASSERT_TRUE(rig.log.waitFor([&](const EventLog& l) { return pausedAfterPictures(l, before + 1, rig.engine); }));
 
-  std::vector<ShownPicture> pictures = rig.log.pictures();
-  pictures.erase(pictures.begin(), pictures.begin() + static_cast<std::ptrdiff_t>(before));
-  const std::vector<std::uint64_t> gaps = steps(pictures, false);
+  const std::vector<std::uint64_t> gaps = steps(rig.log.picturesFrom(before), false);
   std::vector<std::size_t> skips;
   for (std::size_t i = 0; i < gaps.size(); ++i) {
     if (gaps[i] >= 327680) {
@@ -127,12 +124,7 @@ TEST(PlaybackLoop, FastReverseSkipsBackButNeverPastTheStart) {
   ASSERT_TRUE(rig.log.waitFor([](const EventLog& l) { return l.pictureCount() >= 1; }));
   const std::uint64_t firstPictureEnd = rig.log.pictures().front().position;
   // To the last picture, as a user drags the position slider to the end.
-  rig.engine.jumpTo(recording.size() - 4096);
-  ASSERT_TRUE(rig.log.waitFor([&](const EventLog& l) {
-    const auto states = l.states();
-    return states.size() >= 2 && states[states.size() - 2] == PlaybackState::Jump &&
-           states.back() == PlaybackState::Paused;
-  }));
+  ASSERT_TRUE(rig.jumpAndWait(recording.size() - 4096));
   const std::size_t before = rig.log.pictureCount();
 
   rig.engine.fastReverse();
@@ -141,8 +133,7 @@ TEST(PlaybackLoop, FastReverseSkipsBackButNeverPastTheStart) {
   EXPECT_EQ(rig.engine.getSpeed(), 16.0);
   ASSERT_TRUE(rig.log.waitFor([&](const EventLog& l) { return pausedAfterPictures(l, before + 20, rig.engine); }));
 
-  std::vector<ShownPicture> pictures = rig.log.pictures();
-  pictures.erase(pictures.begin(), pictures.begin() + static_cast<std::ptrdiff_t>(before));
+  const std::vector<ShownPicture> pictures = rig.log.picturesFrom(before);
   const std::vector<std::uint64_t> gaps = steps(pictures, true);
   EXPECT_TRUE(std::any_of(gaps.begin(), gaps.end(), [](std::uint64_t gap) { return gap >= 327680; }));
   // Reading went on to the first picture (reading backward leaves the
