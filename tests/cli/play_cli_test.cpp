@@ -92,6 +92,15 @@ TEST_F(PlayCli, SixteenTimesIsReachedByTwoFastPressesAndSkips) {
   EXPECT_TRUE(skipped);
 }
 
+TEST_F(PlayCli, FastPlayPressesEndWhenTheRecordingEndsUnderThem) {
+  // Every press finds the engine paused at the end again and restarts at 8.
+  const std::string empty = dir.file("empty.QKV");
+  writeFile(empty, std::vector<std::uint8_t>(8192, 0));
+  const Result r = runMarlin(dir, {"play", empty, "--speed", "64", "--seconds", "0.2", "--no-audio"});
+  EXPECT_TRUE(r.exited && r.status == 0) << r;
+  EXPECT_NE(r.err.find("played 0 pictures"), std::string::npos) << r;
+}
+
 TEST_F(PlayCli, ReversePlayGoesBackFromTheEnd) {
   const Events events = play({"--reverse"});
   const auto reverse = std::find(events.states.begin(), events.states.end(), "reverse 1");

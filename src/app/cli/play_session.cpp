@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <cinttypes>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -60,16 +61,15 @@ class SessionObserver final : public PlaybackObserver {
   }
 
   void stateChanged(PlaybackState state, double speed) override {
-    lastState_ = state;
-    lastSpeed_ = speed;
+    ++stateReports_;
     if (options_.events) {
       std::printf("{\"event\":\"state\",\"state\":\"%s\",\"speed\":%g}\n", stateWord(state), speed);
       std::fflush(stdout);
     }
   }
 
-  // Whether the worker has taken a command that left it in state at speed.
-  bool reported(PlaybackState state, double speed) const { return lastState_ == state && lastSpeed_ == speed; }
+  // Each command that changes the state or the speed is reported once taken.
+  std::uint64_t stateReports() const { return stateReports_; }
   std::uint64_t pictures() const { return pictures_; }
   std::uint64_t snapshots() const { return snapshots_; }
   std::uint64_t failedSnapshots() const { return failedSnapshots_; }
@@ -92,8 +92,7 @@ class SessionObserver final : public PlaybackObserver {
   std::atomic<std::uint64_t> pictures_{0};
   std::atomic<std::uint64_t> snapshots_{0};
   std::atomic<std::uint64_t> failedSnapshots_{0};
-  std::atomic<PlaybackState> lastState_{PlaybackState::Idle};
-  std::atomic<double> lastSpeed_{0.0};
+  std::atomic<std::uint64_t> stateReports_{0};
 };
 
 // Polls like the window's timers do, until the worker shows the condition.
@@ -130,14 +129,20 @@ void reachSpeed(PlayerEngine& engine, const SessionObserver& observer, const Pla
     }
     return;
   }
-  while (engine.getSpeed() < options.speed || engine.getState() != direction) {
+  // 8, then doubling per press; a recording that ends (or begins) within the
+  // presses pauses the engine, which the next press starts again at 8, so
+  // the presses are bounded.
+  const int presses = 1 + static_cast<int>(std::lround(std::log2(options.speed / 8.0)));
+  for (int press = 0; press < 2 * presses && (engine.getSpeed() < options.speed || engine.getState() != direction);
+       ++press) {
+    const std::uint64_t reports = observer.stateReports();
     if (options.reverse) {
       engine.fastReverse();
     } else {
       engine.fastForward();
     }
     // Each press waits for the worker, as a user waits to see the speed.
-    if (!waitUntil([&] { return observer.reported(direction, engine.getSpeed()); })) {
+    if (!waitUntil([&] { return observer.stateReports() > reports; })) {
       throw CommandError("the engine did not take the fast play command");
     }
   }
