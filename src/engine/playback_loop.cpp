@@ -42,8 +42,9 @@ void PlaybackLoop::setState(PlaybackState state) {
   }
 }
 
+// The stop event was reset when the thread started; resetting it here again
+// would lose a stop given in between, and the loop would never end.
 int PlaybackLoop::run() {
-  engine_.stopEvent_.reset();
   engine_.post(EngineCommand::Play);
   engine_.audioOut_.startLoop();
   frameStartMs_ = 0;

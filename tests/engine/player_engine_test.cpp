@@ -64,6 +64,21 @@ TEST(PlayerEngine, SetUpRules) {
   EXPECT_FALSE(rig.engine.hasThread());
 }
 
+TEST(PlayerEngine, ClosingRightAfterOpeningAlwaysStopsTheWorker) {
+  EngineRig rig;
+  const std::string path = rig.dir.file("recording.QKV");
+  RecordingPlan plan;
+  plan.rounds = 2;
+  writeFile(path, makePlaybackRecording(plan));
+  // A stop given before the worker's loop begins must still end it; a lost
+  // stop would leave closeSource waiting for ever.
+  for (int i = 0; i < 200; ++i) {
+    ASSERT_EQ(rig.engine.openSource(path, false), 1);
+    rig.engine.closeSource();
+    ASSERT_FALSE(rig.engine.hasThread());
+  }
+}
+
 TEST(PlayerEngine, CountsInstancesAndKeepsTheClockWhileOneLives) {
   const int before = PlayerEngine::instanceCount();
   {
