@@ -155,15 +155,17 @@ TEST_F(PlayCli, SoundReachesTheSoundDriverAsRecorded) {
   ::unsetenv("SDL_DISKAUDIOFILE");
   ASSERT_TRUE(r.exited && r.status == 0) << r;
 
-  // Until the first samples arrive the driver writes silence (0x80); so
-  // does the tone as it starts. Past that, what was heard is the tone.
-  const auto withoutLeadingSilence = [](std::vector<std::uint8_t> bytes) {
-    bytes.erase(bytes.begin(), std::find_if(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b != 0x80; }));
+  // While the device waits for samples (before the first, and whenever a busy
+  // machine lets the ring run low) the driver writes silence, 0x80. Leaving
+  // that byte out of both, what was heard is the tone, in order, with
+  // nothing lost or repeated.
+  const auto withoutSilence = [](std::vector<std::uint8_t> bytes) {
+    bytes.erase(std::remove(bytes.begin(), bytes.end(), 0x80), bytes.end());
     return bytes;
   };
-  const std::vector<std::uint8_t> heard = withoutLeadingSilence(readFile(played));
-  recorded = withoutLeadingSilence(recorded);
-  ASSERT_GE(heard.size(), 8000u) << "a second of sound at least";
+  const std::vector<std::uint8_t> heard = withoutSilence(readFile(played));
+  recorded = withoutSilence(recorded);
+  ASSERT_GE(heard.size(), 7000u) << "about a second of sound at least";
   ASSERT_LE(heard.size(), recorded.size());
   EXPECT_TRUE(std::equal(heard.begin(), heard.end(), recorded.begin()));
 }
