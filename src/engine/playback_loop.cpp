@@ -93,10 +93,7 @@ int PlaybackLoop::run() {
       pace();
     }
   }
-  {
-    std::lock_guard guard(engine_.frameTimeLock_);
-    engine_.currentFrameTime_ = CalendarTime{};
-  }
+  engine_.setCurrentFrameTime(CalendarTime{});
   setState(PlaybackState::Idle);
   engine_.commandEvent_.reset();
   clock.waitAny({}, kEndOfRunWaitMs);
@@ -237,10 +234,7 @@ bool PlaybackLoop::parseAndCheckChannel(std::uint32_t length) {
 }
 
 PlaybackLoop::Next PlaybackLoop::handleVideo(std::uint32_t length) {
-  {
-    std::lock_guard guard(engine_.frameTimeLock_);
-    engine_.currentFrameTime_ = engine_.source_.header().blockTime;
-  }
+  engine_.setCurrentFrameTime(engine_.source_.header().blockTime);
   ++skipCounter_;
   VideoDecoder& decoder = engine_.decoder_;
   const YuvPicture* picture = pictures_.decodeParsed(decoder, frame_.data(), length);
@@ -285,10 +279,7 @@ bool PlaybackLoop::audioRouteAccepts(std::uint32_t channel) const {
 }
 
 void PlaybackLoop::handleAudio(std::uint32_t length) {
-  {
-    std::lock_guard guard(engine_.frameTimeLock_);
-    engine_.currentFrameTime_ = engine_.source_.header().blockTime;
-  }
+  engine_.setCurrentFrameTime(engine_.source_.header().blockTime);
   if (engine_.speed_ != 1.0 || state() != PlaybackState::Forward || !engine_.audioOut_.isOpen()) {
     return;
   }

@@ -159,6 +159,11 @@ CalendarTime PlayerEngine::getCurrentFrameTime() const {
   return currentFrameTime_;
 }
 
+void PlayerEngine::setCurrentFrameTime(const CalendarTime& time) {
+  std::lock_guard guard(frameTimeLock_);
+  currentFrameTime_ = time;
+}
+
 int PlayerEngine::post(EngineCommand command) {
   command_ = static_cast<int>(command);
   commandEvent_.set();

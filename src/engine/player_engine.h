@@ -117,6 +117,7 @@ class PlayerEngine : public WorkerThread {
   friend class PlaybackLoop;
 
   int post(EngineCommand command);
+  void setCurrentFrameTime(const CalendarTime& time);
   void stopWorker();
 
   PlaybackClock& clock_;
