@@ -48,11 +48,11 @@ extern "C" {
 #include <vector>
 
 #include "codec/colour_convert.h"
+#include "codec/encoder/video_encoder.h"
 #include "codec/idct.h"
 #include "codec/video_decoder.h"
 #include "codec/yuv_picture.h"
-#include "encoder/video_encoder.h"
-#include "sample/sample_recording.h"
+#include "engine/sample/sample_recording.h"
 
 namespace {
 

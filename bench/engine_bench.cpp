@@ -16,10 +16,10 @@
 
 #include "codec/yuv_picture.h"
 #include "engine/player_engine.h"
+#include "engine/sample/sample_recording.h"
 #include "platform/silent_audio_device.h"
 #include "render/bitmap_font_painter.h"
 #include "render/offscreen_presenter.h"
-#include "sample/sample_recording.h"
 #include "source/stream_source.h"
 
 namespace {

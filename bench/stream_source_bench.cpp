@@ -28,12 +28,12 @@
 #include <sys/stat.h>
 #include <vector>
 
+#include "base/codec_ids.h"
 #include "platform/message_sink.h"
-#include "source/codec_ids.h"
 #include "source/container.h"
 #include "source/start_code_search.h"
 #include "source/stream_source.h"
-#include "synth/synthetic_recording.h"
+#include "support/synthetic_recording.h"
 
 namespace {
 

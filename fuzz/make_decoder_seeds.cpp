@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "encoder/video_encoder.h"
+#include "codec/encoder/video_encoder.h"
+#include "engine/sample/sample_recording.h"
 #include "seed_file.h"
-#include "sample/sample_recording.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "sample/sample_recording.h"
+#include "engine/sample/sample_recording.h"
 #include "seed_file.h"
 
 int main(int argc, char** argv) {

@@ -12,7 +12,7 @@
 #include "fuzz_input.h"
 #include "seed_file.h"
 #include "source/container.h"
-#include "synth/synthetic_recording.h"
+#include "support/synthetic_recording.h"
 
 namespace {
 

@@ -27,12 +27,12 @@
 #include <string>
 #include <vector>
 
+#include "base/calendar.h"
+#include "base/codec_ids.h"
 #include "fuzz_input.h"
 #include "platform/message_sink.h"
 #include "platform/time_zone.h"
-#include "source/calendar.h"
 #include "source/checksum8.h"
-#include "source/codec_ids.h"
 #include "source/container.h"
 #include "source/start_code_search.h"
 #include "source/stream_source.h"

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "source/codec_ids.h"
+#include "base/codec_ids.h"
 
 namespace marlin::codec {
 

@@ -3,10 +3,10 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/codec_ids.h"
 #include "codec/idct.h"
 #include "codec/picture_header.h"
 #include "codec/quantiser.h"
-#include "source/codec_ids.h"
 
 namespace marlin {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "engine/frame_period.h"
+#include "base/frame_period.h"
 #include "engine/player_engine.h"
 
 namespace marlin {
@@ -20,10 +20,6 @@ constexpr int kFailedReadsBeforePause = 5;
 // Credit for the time a played audio block took, taken off the next wait.
 constexpr std::uint32_t kAudioCreditMs = 5;
 constexpr std::uint32_t kEndOfRunWaitMs = 100;
-
-constexpr int kFormatQkt2 = 4;
-constexpr int kFormatQkt3 = 5;
-constexpr int kFormatQkc = 6;
 
 }  // namespace
 
@@ -267,8 +263,7 @@ void PlaybackLoop::showPicture(int channel, const std::uint8_t* picture, int wid
 // The audio channel heard with the formats that carry one per camera: the
 // channel shown alone, or channel 0 while several are shown.
 bool PlaybackLoop::audioRouteAccepts(std::uint32_t channel) const {
-  const int format = engine_.config_.videoFormat;
-  if (format != kFormatQkt3 && format != kFormatQkc) {
+  if (!carriesAudioPerCamera(engine_.config_.videoFormat)) {
     return true;
   }
   int split = 0;
@@ -293,8 +288,7 @@ void PlaybackLoop::handleAudio(std::uint32_t length) {
   }
   std::uint32_t pcmLength = 0;
   engine_.audioDecoder_.convert(frame_.data(), length, pcm_.data(), pcmLength);
-  const bool aLaw = engine_.config_.videoFormat != kFormatQkt2 && engine_.config_.videoFormat != kFormatQkt3 &&
-                    engine_.config_.videoFormat != kFormatQkc;
+  const bool aLaw = recordsALawAudio(engine_.config_.videoFormat);
   if (writeAudioBlock(pcm_.data(), pcmLength, aLaw)) {
     frameStartMs_ -= kAudioCreditMs;
   }

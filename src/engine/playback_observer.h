@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
+#include "base/calendar.h"
 #include "engine/engine_types.h"
-#include "source/calendar.h"
 
 namespace marlin {
 

@@ -7,11 +7,11 @@
 
 #include "codec/video_decoder.h"
 #include "engine/audio/audio_decoder.h"
-#include "engine/audio/audio_device.h"
 #include "engine/audio/audio_output.h"
 #include "engine/engine_types.h"
 #include "engine/playback_clock.h"
 #include "engine/playback_observer.h"
+#include "platform/audio_device.h"
 #include "platform/message_sink.h"
 #include "platform/worker_thread.h"
 #include "render/text_painter.h"

@@ -4,7 +4,7 @@
 #include <chrono>
 #include <cstdint>
 
-#include "engine/audio/audio_device.h"
+#include "platform/audio_device.h"
 
 namespace marlin {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "export/bitmap_file.h"
+#include "render/bitmap_file.h"
 #include "render/canvas.h"
 
 namespace marlin {

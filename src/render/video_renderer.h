@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/calendar.h"
 #include "platform/message_sink.h"
 #include "render/avi_frame_sink.h"
 #include "render/canvas.h"
@@ -14,7 +15,6 @@
 #include "render/split_layout.h"
 #include "render/text_painter.h"
 #include "render/video_presenter.h"
-#include "source/calendar.h"
 
 namespace marlin {
 

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "source/calendar.h"
+#include "base/calendar.h"
 
 namespace marlin {
 

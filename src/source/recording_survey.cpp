@@ -17,7 +17,7 @@ constexpr std::uint64_t kProgressStep = 64 * container::kBlockSize;
 void surveyBlocks(const BlockFile& file, const SurveyRequest& request, RecordingSurvey& survey,
                   const SurveyProgress& progress) {
   std::vector<std::uint8_t> block(container::kBlockSize);
-  const bool bigEndian = request.variant == kBigEndianVariant;
+  const bool bigEndian = isBigEndianVariant(request.variant);
   for (std::uint64_t offset = 0; offset < survey.size; offset += container::kBlockSize) {
     const ssize_t got = file.readAt(offset, block.data(), container::kBlockSize);
     if (got < static_cast<ssize_t>(container::kBlockSize)) {

@@ -8,9 +8,9 @@
 #include <set>
 #include <string>
 
-#include "source/calendar.h"
+#include "base/calendar.h"
+#include "base/codec_ids.h"
 #include "platform/message_sink.h"
-#include "source/codec_ids.h"
 
 namespace marlin {
 

@@ -78,7 +78,7 @@ std::uint64_t RecordingWriter::bytesWritten() const {
 }
 
 void RecordingWriter::beginCall() {
-  appender_.setHeader(clock_(), 1, codecVariant_ == kBigEndianVariant);
+  appender_.setHeader(clock_(), 1, isBigEndianVariant(codecVariant_));
 }
 
 bool RecordingWriter::append(const std::uint8_t* data, std::size_t n) {

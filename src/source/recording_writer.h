@@ -4,9 +4,9 @@
 #include <mutex>
 #include <string>
 
+#include "base/codec_ids.h"
 #include "platform/time_zone.h"
 #include "source/block_appender.h"
-#include "source/codec_ids.h"
 
 namespace marlin {
 

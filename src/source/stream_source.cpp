@@ -51,7 +51,7 @@ StreamSource::~StreamSource() { close(); }
 
 bool StreamSource::setCodecVariant(CodecVariant variant) {
   codecVariant_ = variant;
-  bigEndian_ = variant == kBigEndianVariant;
+  bigEndian_ = isBigEndianVariant(variant);
   return true;
 }
 

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string>
 
+#include "base/codec_ids.h"
 #include "platform/block_file.h"
 #include "platform/message_sink.h"
-#include "source/codec_ids.h"
 #include "source/container.h"
 #include "source/frame_header.h"
 

@@ -18,8 +18,8 @@
 
 #include "run_marlin.h"
 #include "source/container.h"
+#include "support/synthetic_recording.h"
 #include "support/temp_dir.h"
-#include "synth/synthetic_recording.h"
 
 namespace marlin {
 namespace {

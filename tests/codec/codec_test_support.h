@@ -13,9 +13,9 @@
 #include <string_view>
 #include <vector>
 
+#include "codec/encoder/bit_writer.h"
 #include "codec/idct.h"
 #include "codec/yuv_picture.h"
-#include "encoder/bit_writer.h"
 
 namespace marlin::codectest {
 

@@ -9,10 +9,10 @@
 #include <utility>
 #include <vector>
 
+#include "codec/encoder/video_encoder.h"
 #include "codec/video_decoder.h"
 #include "codec/yuv_picture.h"
 #include "codec_test_support.h"
-#include "encoder/video_encoder.h"
 
 namespace marlin::codectest {
 namespace {

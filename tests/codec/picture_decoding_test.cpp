@@ -11,12 +11,12 @@
 #include <vector>
 
 #include "codec/bit_reader.h"
+#include "codec/encoder/video_encoder.h"
 #include "codec/picture_header.h"
 #include "codec/quantiser.h"
 #include "codec/slice_decoder.h"
 #include "codec/video_decoder.h"
 #include "codec_test_support.h"
-#include "encoder/video_encoder.h"
 
 namespace marlin::codectest {
 namespace {

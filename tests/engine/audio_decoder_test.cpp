@@ -37,6 +37,19 @@ TEST(G711, EveryCodeIsSymmetricAndMonotonic) {
   }
 }
 
+// Companding a code's own expansion gives the code back, and every sample of
+// a step goes to that step's code.
+TEST(G711, ALawCompandingInvertsTheExpansion) {
+  for (int code = 0; code < 256; ++code) {
+    const auto a = static_cast<std::uint8_t>(code);
+    EXPECT_EQ(linearToAlaw(alawToLinear(a)), a) << code;
+  }
+  EXPECT_EQ(linearToAlaw(32767), 0xAA);
+  EXPECT_EQ(linearToAlaw(-32768), 0x2A);
+  EXPECT_EQ(alawToLinear(linearToAlaw(1000)), 1008);
+  EXPECT_EQ(alawToLinear(linearToAlaw(1023)), 1008);
+}
+
 TEST(AudioDecoder, WaveFormatOfEachWidth) {
   AudioDecoder decoder;
   EXPECT_EQ(decoder.codec(), 1);

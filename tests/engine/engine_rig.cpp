@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <thread>
 
-#include "encoder/video_encoder.h"
-#include "synth/synthetic_recording.h"
+#include "codec/encoder/video_encoder.h"
+#include "support/synthetic_recording.h"
 
 namespace marlin::testing {
 
@@ -96,7 +96,7 @@ std::vector<std::uint8_t> makePlaybackRecording(const RecordingPlan& plan) {
     pictures.push_back(encoder.encode(grey, params));
   }
   const auto mask = static_cast<std::uint16_t>((1u << plan.channels) - 1);
-  synth::RecordingBuilder builder(plan.variant == kBigEndianVariant, mask, plan.frameInterval);
+  synth::RecordingBuilder builder(isBigEndianVariant(plan.variant), mask, plan.frameInterval);
   std::uint32_t samples = 0;
   for (int round = 0; round < plan.rounds; ++round) {
     builder.setTime(plan.startTime + static_cast<std::uint32_t>(round));

@@ -10,8 +10,8 @@
 
 #include "source/recording_path.h"
 #include "source/recording_writer.h"
+#include "support/synthetic_recording.h"
 #include "support/temp_dir.h"
-#include "synth/synthetic_recording.h"
 
 namespace marlin {
 namespace {

@@ -21,8 +21,8 @@
 #include "source/container.h"
 #include "source/recording_writer.h"
 #include "source/stream_source.h"
+#include "support/synthetic_recording.h"
 #include "support/temp_dir.h"
-#include "synth/synthetic_recording.h"
 
 namespace marlin {
 namespace {

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "source/stream_source.h"
+#include "support/synthetic_recording.h"
 #include "support/temp_dir.h"
-#include "synth/synthetic_recording.h"
 
 namespace marlin::testing {
 

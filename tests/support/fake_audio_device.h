@@ -3,7 +3,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "engine/audio/audio_device.h"
+#include "platform/audio_device.h"
 
 namespace marlin::testing {
 

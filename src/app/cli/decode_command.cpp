@@ -11,7 +11,7 @@
 #include "cli/recording_args.h"
 #include "codec/colour_convert.h"
 #include "codec/yuv_picture.h"
-#include "export/bitmap_file.h"
+#include "render/bitmap_file.h"
 
 namespace marlin::cli {
 

@@ -1,11 +1,35 @@
-#include <fstream>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
-#include "cli/commands.h"
 #include "cli/cli_support.h"
+#include "cli/commands.h"
 #include "cli/progress_line.h"
-#include "sample/sample_recording.h"
+#include "engine/sample/sample_recording.h"
 
 namespace marlin::cli {
+
+namespace {
+
+// Appends to a file, keeping the reason of the first failed write.
+class FileSink final : public ByteSink {
+ public:
+  explicit FileSink(std::FILE* file) : file_(file) {}
+  bool write(const std::uint8_t* data, std::size_t n) override {
+    if (std::fwrite(data, 1, n, file_) != n) {
+      error_ = errno;
+      return false;
+    }
+    return true;
+  }
+  int error() const { return error_; }
+
+ private:
+  std::FILE* file_;
+  int error_ = 0;
+};
+
+}  // namespace
 
 void addMakeSampleCommand(CLI::App& app) {
   struct Options {
@@ -23,15 +47,24 @@ void addMakeSampleCommand(CLI::App& app) {
   command->add_option("--variant", options->sample.variant, "codec variant 0-6")->check(CLI::Range(0, 6));
   command->add_option("--quality", options->sample.quality, "1 (finest) to 14")->check(CLI::Range(1, 14));
   command->callback([options] {
+    std::FILE* file = std::fopen(options->output.c_str(), "wb");
+    if (file == nullptr) {
+      throw CommandError("cannot write " + options->output + ": " + std::strerror(errno));
+    }
+    FileSink sink(file);
     ProgressLine progress("encoding");
-    const auto recording = sample::makeSampleRecording(
-        options->sample, [&progress](std::uint64_t done, std::uint64_t total) { progress.update(done, total); });
+    bool written = sample::writeSampleRecording(
+        options->sample, sink, [&progress](std::uint64_t done, std::uint64_t total) { progress.update(done, total); });
     progress.finish();
-    std::ofstream out(options->output, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(recording.data()), static_cast<std::streamsize>(recording.size()));
-    out.close();
-    if (!out) {
-      throw CommandError("cannot write " + options->output);
+    int error = sink.error();
+    if (std::fclose(file) != 0 && written) {
+      written = false;
+      error = errno;
+    }
+    if (!written) {
+      // A partial sample is of no use to anyone.
+      std::remove(options->output.c_str());
+      throw CommandError("cannot write " + options->output + ": " + std::strerror(error));
     }
   });
 }

@@ -10,6 +10,7 @@
 #include <iostream>
 #include <thread>
 
+#include "engine/codec_names.h"
 #include "engine/player_engine.h"
 #include "platform/sdl_audio_device.h"
 #include "platform/silent_audio_device.h"

@@ -5,9 +5,9 @@
 #include <memory>
 #include <span>
 
-#include "engine/audio/audio_device.h"
-#include "engine/audio/wave_format.h"
+#include "platform/audio_device.h"
 #include "platform/message_sink.h"
+#include "platform/wave_format.h"
 
 namespace marlin {
 

@@ -45,4 +45,24 @@ std::int16_t alawToLinear(std::uint8_t code) { return kALaw[code]; }
 
 std::int16_t mulawToLinear(std::uint8_t code) { return kMuLaw[code]; }
 
+std::uint8_t linearToAlaw(std::int16_t sample) {
+  // 13-bit magnitude; negative samples are one's-complemented so that the
+  // segments are symmetric around zero.
+  int magnitude = sample >> 3;
+  int lineMask = 0xD5;
+  if (magnitude < 0) {
+    lineMask = 0x55;
+    magnitude = -magnitude - 1;
+  }
+  int segment = 0;
+  while (segment < 8 && magnitude > (0x20 << segment) - 1) {
+    ++segment;
+  }
+  if (segment == 8) {
+    return static_cast<std::uint8_t>(0x7F ^ lineMask);
+  }
+  const int mantissa = (segment < 2 ? magnitude >> 1 : magnitude >> segment) & 0x0F;
+  return static_cast<std::uint8_t>(((segment << 4) | mantissa) ^ lineMask);
+}
+
 }  // namespace marlin

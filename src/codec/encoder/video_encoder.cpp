@@ -1,4 +1,4 @@
-#include "encoder/video_encoder.h"
+#include "codec/encoder/video_encoder.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,9 +7,9 @@
 #include <string_view>
 
 #include "codec/coefficient_codes.h"
+#include "codec/encoder/bit_writer.h"
 #include "codec/picture_header.h"
 #include "codec/quantiser.h"
-#include "encoder/bit_writer.h"
 
 namespace marlin::encoder {
 

@@ -1,4 +1,4 @@
-#include "synth/synthetic_recording.h"
+#include "support/synthetic_recording.h"
 
 #include <cmath>
 

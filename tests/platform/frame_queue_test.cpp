@@ -4,7 +4,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/frame_queue.h"
+#include "platform/frame_queue.h"
 
 namespace marlin {
 namespace {

@@ -2,7 +2,7 @@
 #include <immintrin.h>
 
 #include "codec/idct.h"
-#include "codec/idct_vector_support.inl"
+#include "codec/x86/idct_vector_support.inl"
 
 namespace marlin::codec {
 

@@ -1,7 +1,7 @@
 #include <immintrin.h>
 
 #include "source/start_code_search.h"
-#include "source/start_code_search_vector.inl"
+#include "source/x86/start_code_search_vector.inl"
 
 namespace marlin::startcode {
 

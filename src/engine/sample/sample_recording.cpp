@@ -1,12 +1,14 @@
-#include "sample/sample_recording.h"
+#include "engine/sample/sample_recording.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <string>
 
-#include "encoder/video_encoder.h"
-#include "engine/frame_period.h"
-#include "synth/synthetic_recording.h"
+#include "base/frame_period.h"
+#include "codec/encoder/video_encoder.h"
+#include "engine/audio/g711.h"
+#include "source/container.h"
 
 namespace marlin::sample {
 
@@ -98,15 +100,48 @@ void drawSamplePicture(YuvPicture& picture, unsigned channel, double seconds) {
   }
 }
 
-std::vector<std::uint8_t> makeSampleRecording(const SampleOptions& options,
-                                              const std::function<void(std::uint64_t, std::uint64_t)>& progress) {
+namespace {
+
+constexpr unsigned kSampleRate = 8000;
+constexpr unsigned kSamplesPerAudioFrame = 1000;
+
+// One audio frame of a 440 Hz tone on audio channel 0: A-law bytes for the
+// variants whose recorders compand, 8-bit unsigned PCM for the others.
+std::vector<std::uint8_t> makeToneFrame(std::uint32_t firstSample, bool aLaw) {
+  std::vector<std::uint8_t> frame(container::kAudioHeadSize + kSamplesPerAudioFrame);
+  frame[2] = 0x01;
+  frame[3] = container::kFirstAudioId;
+  frame[4] = 0x80;
+  frame[5] = 0x80;
+  constexpr double kPi = 3.14159265358979323846;
+  for (unsigned i = 0; i < kSamplesPerAudioFrame; ++i) {
+    const double wave = std::sin(2.0 * kPi * 440.0 * static_cast<double>(firstSample + i) / kSampleRate);
+    frame[container::kAudioHeadSize + i] = aLaw ? linearToAlaw(static_cast<std::int16_t>(std::lround(24576.0 * wave)))
+                                                : static_cast<std::uint8_t>(128.0 + 96.0 * wave);
+  }
+  return frame;
+}
+
+class VectorSink final : public ByteSink {
+ public:
+  bool write(const std::uint8_t* data, std::size_t n) override {
+    bytes.insert(bytes.end(), data, data + n);
+    return true;
+  }
+  std::vector<std::uint8_t> bytes;
+};
+
+}  // namespace
+
+bool writeSampleRecording(const SampleOptions& options, ByteSink& sink, const SampleProgress& progress) {
   const unsigned channels = std::clamp(options.channels, 1u, 16u);
   const int period = framePeriodMicroseconds(options.height, options.variant);
   // About 30 pictures a second in all, shared by the channels.
   const int periodsPerPicture = std::max(1, static_cast<int>(std::lround(33333.0 / period)));
+  const auto frameInterval = static_cast<std::uint8_t>(periodsPerPicture - 1);
   const auto channelMask = static_cast<std::uint16_t>((1u << channels) - 1);
-  synth::RecordingBuilder builder(options.variant == kBigEndianVariant, channelMask,
-                                  static_cast<std::uint8_t>(periodsPerPicture - 1));
+  const bool bigEndian = isBigEndianVariant(options.variant);
+  BlockAppender appender(sink);
   encoder::VideoEncoder videoEncoder;
   YuvPicture picture;
   picture.resize(640, options.height);
@@ -115,11 +150,10 @@ std::vector<std::uint8_t> makeSampleRecording(const SampleOptions& options,
   const auto pictures = static_cast<std::uint64_t>(options.seconds / pictureSeconds);
   // Conditional recordings refresh each channel about every two seconds.
   const auto refreshEvery = static_cast<std::uint64_t>(std::max(1L, std::lround(2.0 / (pictureSeconds * channels))));
-  constexpr unsigned kSamplesPerAudioFrame = 1000;
   std::uint32_t samplesWritten = 0;
   for (std::uint64_t index = 0; index < pictures; ++index) {
     const double now = static_cast<double>(index) * pictureSeconds;
-    builder.setTime(options.startTime + static_cast<std::uint32_t>(now));
+    appender.setHeader(options.startTime + static_cast<std::uint32_t>(now), channelMask, bigEndian);
     const auto channel = static_cast<unsigned>(index % channels);
     drawSamplePicture(picture, channel, now);
     encoder::EncodeParams params;
@@ -128,16 +162,28 @@ std::vector<std::uint8_t> makeSampleRecording(const SampleOptions& options,
     params.channel = static_cast<int>(channel);
     params.sequence = static_cast<std::uint16_t>(index * periodsPerPicture);
     params.refresh = !options.conditional || (index / channels) % refreshEvery == 0;
-    builder.append(videoEncoder.encode(picture, params));
-    while (options.audio && samplesWritten < (now + pictureSeconds) * 8000) {
-      builder.append(synth::makeAudioFrame(0, kSamplesPerAudioFrame, samplesWritten));
+    const std::vector<std::uint8_t> coded = videoEncoder.encode(picture, params);
+    if (!appender.append(coded.data(), coded.size(), frameInterval)) {
+      return false;
+    }
+    while (options.audio && samplesWritten < (now + pictureSeconds) * kSampleRate) {
+      const std::vector<std::uint8_t> tone = makeToneFrame(samplesWritten, recordsALawAudio(options.variant));
+      if (!appender.append(tone.data(), tone.size(), frameInterval)) {
+        return false;
+      }
       samplesWritten += kSamplesPerAudioFrame;
     }
     if (progress) {
       progress(index + 1, pictures);
     }
   }
-  return builder.finish();
+  return appender.padToBlock();
+}
+
+std::vector<std::uint8_t> makeSampleRecording(const SampleOptions& options) {
+  VectorSink sink;
+  writeSampleRecording(options, sink);
+  return std::move(sink.bytes);
 }
 
 }  // namespace marlin::sample

@@ -1,4 +1,4 @@
-#include "engine/frame_queue.h"
+#include "platform/frame_queue.h"
 
 #include <algorithm>
 #include <chrono>

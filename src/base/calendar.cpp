@@ -1,4 +1,4 @@
-#include "source/calendar.h"
+#include "base/calendar.h"
 
 #include <array>
 #include <cstdio>

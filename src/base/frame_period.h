@@ -1,6 +1,6 @@
 #pragma once
 
-#include "source/codec_ids.h"
+#include "base/codec_ids.h"
 
 namespace marlin {
 

@@ -1,7 +1,7 @@
 #include <cstdint>
 
 #include "codec/idct.h"
-#include "codec/idct_vector_support.inl"
+#include "codec/x86/idct_vector_support.inl"
 
 namespace marlin::codec {
 

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "engine/audio/wave_format.h"
+#include "platform/wave_format.h"
 
 namespace marlin {
 

@@ -1,4 +1,4 @@
-#include "engine/frame_period.h"
+#include "base/frame_period.h"
 
 namespace marlin {
 

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "base/codec_ids.h"
+#include "codec/yuv_picture.h"
+#include "source/block_appender.h"
+
+namespace marlin::sample {
+
+struct SampleOptions {
+  unsigned channels = 4;     // 1..16
+  unsigned seconds = 10;
+  int height = 224;          // 224 or 272
+  bool audio = false;        // an 8000 Hz tone as audio frames, coded as the variant's recorder codes sound
+  bool conditional = false;  // conditional pictures between refresh pictures
+  CodecVariant variant = 4;
+  int quality = 3;
+  std::uint32_t startTime = 1262347200;  // 2010-01-01 12:00:00 UTC
+};
+
+// Draws the sample content of one channel at a moment: a background of
+// colour bars or a gradient that differs per channel, a ball moving across
+// it, and the channel number drawn large.
+void drawSamplePicture(YuvPicture& picture, unsigned channel, double seconds);
+
+using SampleProgress = std::function<void(std::uint64_t done, std::uint64_t total)>;
+
+// Writes a recording of the channels' pictures in turn into sink, block by
+// block as it is made: block times advance in real time from startTime,
+// frame interval and channel mask as a DVR fills them. The same options
+// always give the same bytes. progress is called once per picture. False
+// when the sink refused bytes.
+bool writeSampleRecording(const SampleOptions& options, ByteSink& sink, const SampleProgress& progress = {});
+
+// The same recording in memory.
+std::vector<std::uint8_t> makeSampleRecording(const SampleOptions& options);
+
+}  // namespace marlin::sample
