@@ -189,7 +189,7 @@ void interpolateDoubledRows(std::uint8_t* dest, int width, int height) {
   }
 }
 
-void surfaceToDib24(std::uint8_t* dest, const std::uint8_t* surface, int width, int height, SurfaceFormat format) {
+void surfaceToBgr24BottomUp(std::uint8_t* dest, const std::uint8_t* surface, int width, int height, SurfaceFormat format) {
   const std::size_t sourceRow = static_cast<std::size_t>(width) * bytesPerPixel(format);
   const std::size_t destRow = static_cast<std::size_t>(width) * 3;
   for (int y = 0; y < height; ++y) {

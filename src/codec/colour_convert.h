@@ -31,7 +31,7 @@ void interpolateDoubledRows(std::uint8_t* dest, int width, int height);
 
 // Reads a composed surface (top-down rows of width pixels) back into 24-bit
 // B, G, R rows, bottom-up.
-void surfaceToDib24(std::uint8_t* dest, const std::uint8_t* surface, int width, int height, SurfaceFormat format);
+void surfaceToBgr24BottomUp(std::uint8_t* dest, const std::uint8_t* surface, int width, int height, SurfaceFormat format);
 
 // The arithmetic core and the pixel packing, in a portable and vector
 // versions that give identical bytes.

@@ -99,8 +99,8 @@ class PlayerEngine : public WorkerThread {
   void setTextColour(std::uint32_t colour);
   void setOutlineColour(std::uint32_t colour);
   void setFont(const FontSpec& font) { renderer_.SetFont(font); }
-  void setUseDirectDraw(bool on) { renderer_.SetUseDirectDraw(on); }
-  bool getUseDirectDraw() const { return renderer_.GetUseDirectDraw(); }
+  void setFastPath(bool on) { renderer_.SetUseDirectDraw(on); }
+  bool getFastPath() const { return renderer_.GetUseDirectDraw(); }
   int saveSnapshot(const std::string& path) { return renderer_.SaveSnapshot(path) ? 1 : 0; }
   VideoRenderer& renderer() { return renderer_; }
   const AudioOutput& audioOutput() const { return audioOut_; }

@@ -169,7 +169,7 @@ void Canvas::stretch(const Rect& dest, const Canvas& source) {
   }
 }
 
-void Canvas::stretchDib24(const Rect& dest, const std::uint8_t* bottomUpBgr, int width, int height) {
+void Canvas::stretchBgr24BottomUp(const Rect& dest, const std::uint8_t* bottomUpBgr, int width, int height) {
   const Rect r = clipped(dest);
   if (r.width() == 0 || width <= 0 || height <= 0) {
     return;

@@ -44,7 +44,7 @@ class Canvas {
   void stretch(const Rect& dest, const Canvas& source);
   // Scales a bottom-up B, G, R picture of rows of exactly width x 3 bytes
   // into dest.
-  void stretchDib24(const Rect& dest, const std::uint8_t* bottomUpBgr, int width, int height);
+  void stretchBgr24BottomUp(const Rect& dest, const std::uint8_t* bottomUpBgr, int width, int height);
 
  private:
   std::uint8_t* rowAt(int y) { return pixels_.data() + y * pitch(); }

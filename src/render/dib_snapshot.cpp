@@ -11,7 +11,7 @@ std::vector<std::uint8_t> canvasToDib24(const Canvas& canvas) {
   std::vector<std::uint8_t> dib = makeDib24(width, height);
   std::uint8_t* bits = dib.data() + kDibInfoHeaderBytes;
   for (int y = 0; y < height; ++y) {
-    surfaceToDib24(bits + (height - 1 - y) * paddedRow, canvas.row(y), width, 1, canvas.format());
+    surfaceToBgr24BottomUp(bits + (height - 1 - y) * paddedRow, canvas.row(y), width, 1, canvas.format());
   }
   return dib;
 }

@@ -84,19 +84,19 @@ VideoRenderer::VideoRenderer(VideoPresenter& presenter, TextPainter& painter, Me
 
 bool VideoRenderer::composingAvi() const { return aviCapture_ && engineMode_ == 1; }
 
-Size VideoRenderer::drawingArea() const { return directDrawActive_ ? back_.size() : client_; }
+Size VideoRenderer::drawingArea() const { return fastPathActive_ ? back_.size() : client_; }
 
 void VideoRenderer::releaseSurfaces() {
   video_.release();
   back_.release();
 }
 
-void VideoRenderer::setUpDirectDraw() {
-  if (!useDirectDraw_) {
-    directDrawActive_ = false;
+void VideoRenderer::setUpFastPath() {
+  if (!fastPathWanted_) {
+    fastPathActive_ = false;
     return;
   }
-  if (!rebuildRequested_ && !directDrawActive_) {
+  if (!rebuildRequested_ && !fastPathActive_) {
     return;
   }
   releaseSurfaces();
@@ -104,7 +104,7 @@ void VideoRenderer::setUpDirectDraw() {
     return;
   }
   rebuildRequested_ = false;
-  directDrawActive_ = false;
+  fastPathActive_ = false;
   const SurfaceFormat format = presenter_.surfaceFormat();
   if (!createSurface(video_, {kMaxPictureWidth, kMaxPictureHeight}, format)) {
     lastError_ = "Failed to create video surface.";
@@ -114,12 +114,12 @@ void VideoRenderer::setUpDirectDraw() {
     lastError_ = "Failed to create back surface.";
     return;
   }
-  directDrawActive_ = true;
+  fastPathActive_ = true;
 }
 
 // The 24-bit path draws straight into what the window shows, which keeps
 // its content until the window's size or format changes.
-bool VideoRenderer::prepareDib24Back() {
+bool VideoRenderer::prepareBgr24Back() {
   if (client_.empty()) {
     return false;
   }
@@ -147,7 +147,7 @@ void VideoRenderer::stretchPicture(Canvas& target, const Rect& cell, Path path, 
   if (path == Path::Fast) {
     target.stretch(cell, video_);
   } else {
-    target.stretchDib24(cell, rgbBuffer_.data(), pictureSize_[channel].width, pictureSize_[channel].height);
+    target.stretchBgr24BottomUp(cell, rgbBuffer_.data(), pictureSize_[channel].width, pictureSize_[channel].height);
   }
 }
 
@@ -184,7 +184,7 @@ void VideoRenderer::composeAvi(int channel, Path path) {
   }
   const std::uint32_t bit = 1u << channel;
   if (aviMask_ & bit) {
-    surfaceToDib24(aviBuffer_.data(), avi_.data(), frame.width, frame.height, avi_.format());
+    surfaceToBgr24BottomUp(aviBuffer_.data(), avi_.data(), frame.width, frame.height, avi_.format());
     aviSink_->writeFrame(aviBuffer_.data());
     aviMask_ = 0;
   }
@@ -199,10 +199,10 @@ void VideoRenderer::present() { presenter_.present(back_); }
 bool VideoRenderer::PutPicture(int channel, const CalendarTime& time, const std::uint8_t* yuv420, int width,
                                int height) {
   std::lock_guard guard(lock_);
-  if (composingAvi() && !useDirectDraw_) {
-    useDirectDraw_ = true;
+  if (composingAvi() && !fastPathWanted_) {
+    fastPathWanted_ = true;
     rebuildRequested_ = true;
-    setUpDirectDraw();
+    setUpFastPath();
   }
   if (channel < 0 || channel >= channelCount_ || !isPictureSize(width, height) || yuv_[channel].empty()) {
     return false;
@@ -212,11 +212,11 @@ bool VideoRenderer::PutPicture(int channel, const CalendarTime& time, const std:
   hasPicture_[channel] = true;
   pictureTime_[channel] = time;
 
-  const Path path = directDrawActive_ ? Path::Fast : Path::Dib24;
+  const Path path = fastPathActive_ ? Path::Fast : Path::Bgr24;
   if (path == Path::Fast) {
     if (back_.empty() || video_.empty()) {
       releaseSurfaces();
-      setUpDirectDraw();
+      setUpFastPath();
       return false;
     }
     if (!convertForFastPath(channel)) {
@@ -225,7 +225,7 @@ bool VideoRenderer::PutPicture(int channel, const CalendarTime& time, const std:
     }
   } else {
     ToDib24(rgbBuffer_.data(), yuv_[channel].data(), width, height);
-    if (!prepareDib24Back()) {
+    if (!prepareBgr24Back()) {
       return true;
     }
   }
@@ -252,10 +252,10 @@ void VideoRenderer::repaintLocked() {
   if (client_.empty()) {
     return;
   }
-  if ((directDrawActive_ || (rebuildRequested_ && useDirectDraw_)) && (video_.empty() || back_.empty())) {
-    setUpDirectDraw();
+  if ((fastPathActive_ || (rebuildRequested_ && fastPathWanted_)) && (video_.empty() || back_.empty())) {
+    setUpFastPath();
   }
-  if (!directDrawActive_ && !prepareDib24Back()) {
+  if (!fastPathActive_ && !prepareBgr24Back()) {
     return;
   }
   const SplitLayout layout = layoutSplit(drawingArea(), split_, page_, channelCount_);
@@ -272,19 +272,19 @@ void VideoRenderer::repaintLocked() {
     const Rect& cell = layout.cells[i];
     if (hasPicture_[i]) {
       // Once the fast path fails, this and the remaining cells go the 24-bit way.
-      if (directDrawActive_ && !convertForFastPath(i)) {
+      if (fastPathActive_ && !convertForFastPath(i)) {
         lastError_ = "Failed to create video surface.";
-        directDrawActive_ = false;
+        fastPathActive_ = false;
       }
-      const Path path = directDrawActive_ ? Path::Fast : Path::Dib24;
-      if (path == Path::Dib24) {
+      const Path path = fastPathActive_ ? Path::Fast : Path::Bgr24;
+      if (path == Path::Bgr24) {
         ToDib24(rgbBuffer_.data(), yuv_[i].data(), pictureSize_[i].width, pictureSize_[i].height);
       }
       stretchPicture(back_, cell, path, i);
       if (composing) {
         stretchPicture(avi_, aviLayout.cells[i], path, i);
       }
-    } else if (!directDrawActive_ || blankCells_) {
+    } else if (!fastPathActive_ || blankCells_) {
       back_.fill(cell, kBlack);
     }
     if (labelsOn_) {
@@ -313,7 +313,7 @@ bool VideoRenderer::setSplitLocked(int cells, int page) {
     lastSplit_ = cells;
     lastPage_ = page_;
   }
-  setUpDirectDraw();
+  setUpFastPath();
   repaintLocked();
   return true;
 }
@@ -349,20 +349,20 @@ void VideoRenderer::ClearAll() {
 
 void VideoRenderer::SetUseDirectDraw(bool on) {
   std::lock_guard guard(lock_);
-  useDirectDraw_ = on;
+  fastPathWanted_ = on;
   if (on) {
     rebuildRequested_ = true;
-    setUpDirectDraw();
+    setUpFastPath();
   } else {
     // What is shown stays; the 24-bit path goes on drawing over it.
-    directDrawActive_ = false;
+    fastPathActive_ = false;
     video_.release();
   }
 }
 
 bool VideoRenderer::GetUseDirectDraw() const {
   std::lock_guard guard(lock_);
-  return useDirectDraw_;
+  return fastPathWanted_;
 }
 
 void VideoRenderer::SetShowTime(bool on) {
@@ -450,9 +450,9 @@ std::string VideoRenderer::lastError() const {
   return lastError_;
 }
 
-bool VideoRenderer::directDrawActive() const {
+bool VideoRenderer::fastPathActive() const {
   std::lock_guard guard(lock_);
-  return directDrawActive_;
+  return fastPathActive_;
 }
 
 void VideoRenderer::resize() {
@@ -461,7 +461,7 @@ void VideoRenderer::resize() {
   if (client_.empty()) {
     return;
   }
-  setUpDirectDraw();
+  setUpFastPath();
   repaintLocked();
 }
 

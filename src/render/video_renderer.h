@@ -92,7 +92,7 @@ class VideoRenderer {
   bool lastSnapshotWritten() const;
   // The last display error, for logs; never shown to the user.
   std::string lastError() const;
-  bool directDrawActive() const;
+  bool fastPathActive() const;
 
   // Window events. Points are in client coordinates.
   void resize();
@@ -111,16 +111,16 @@ class VideoRenderer {
   void clearMouseFresh();
 
  private:
-  enum class Path { Fast, Dib24 };
+  enum class Path { Fast, Bgr24 };
 
   bool composingAvi() const;
   Size drawingArea() const;
   bool recordMouse(Point point);
   bool setSplitLocked(int cells, int page);
   void repaintLocked();
-  void setUpDirectDraw();
+  void setUpFastPath();
   void releaseSurfaces();
-  bool prepareDib24Back();
+  bool prepareBgr24Back();
   bool convertForFastPath(int channel);
   void stretchPicture(Canvas& target, const Rect& cell, Path path, int channel);
   void drawLabel(Canvas& target, const Rect& cell, int channel);
@@ -143,8 +143,8 @@ class VideoRenderer {
   Size client_;
   std::function<void()> splitChanged_;
 
-  bool useDirectDraw_ = true;
-  bool directDrawActive_ = false;
+  bool fastPathWanted_ = true;
+  bool fastPathActive_ = false;
   bool rebuildRequested_ = true;
   bool blankCells_ = false;
   Canvas back_;

@@ -53,7 +53,7 @@ std::uint16_t get16(const std::uint8_t* at) {
   return value;
 }
 
-enum class Converter { Rgb555, Rgb565, Bgr565, Rgb24Surface, Rgb32, Dib24 };
+enum class Converter { Rgb555, Rgb565, Bgr565, Rgb24Surface, Rgb32, Bgr24BottomUp };
 
 const char* nameOf(Converter c) {
   switch (c) {
@@ -75,7 +75,7 @@ const char* nameOf(Converter c) {
 std::size_t pixelBytes(Converter c) {
   switch (c) {
     case Converter::Rgb24Surface:
-    case Converter::Dib24:
+    case Converter::Bgr24BottomUp:
       return 3;
     case Converter::Rgb32:
       return 4;
@@ -107,7 +107,7 @@ Bytes expectedOutput(Converter c, const YuvPicture& p) {
   const std::size_t rowBytes = bpp * p.width;
   Bytes out(rowBytes * p.height);
   for (int y = 0; y < p.height; ++y) {
-    const int destRow = c == Converter::Dib24 ? p.height - 1 - y : y;
+    const int destRow = c == Converter::Bgr24BottomUp ? p.height - 1 - y : y;
     for (int x = 0; x < p.width; ++x) {
       const Rgb px = pixelOf(p, x, y);
       std::uint8_t* at = out.data() + destRow * rowBytes + x * bpp;
@@ -308,7 +308,7 @@ TEST(ColourConversion, EveryConverterPacksEveryPixelAsDefined) {
   for (const auto& [width, height] : sizes) {
     const YuvPicture picture = randomPicture(width, height, random);
     for (const Converter c : {Converter::Rgb555, Converter::Rgb565, Converter::Bgr565, Converter::Rgb24Surface,
-                              Converter::Rgb32, Converter::Dib24}) {
+                              Converter::Rgb32, Converter::Bgr24BottomUp}) {
       const Bytes expected = expectedOutput(c, picture);
       for (const colour::Kernel* kernel : colour::supportedKernels()) {
         colour::selectKernel(*kernel);
@@ -397,7 +397,7 @@ TEST(SurfaceReadback, EachFormatUnpacksAsDefined) {
     put16(&surface[4], 0x001F);  // 555 blue
     put16(&surface[6], 0x8421);  // bit 15 ignored, 1 in each component
     Bytes out(12, 0xEE);
-    surfaceToDib24(out.data(), surface.data(), 2, 2, SurfaceFormat::Rgb555);
+    surfaceToBgr24BottomUp(out.data(), surface.data(), 2, 2, SurfaceFormat::Rgb555);
     EXPECT_EQ(out, (Bytes{0xF8, 0, 0, 8, 8, 8, 0, 0, 0xF8, 0, 0xF8, 0}));
   }
   {
@@ -407,7 +407,7 @@ TEST(SurfaceReadback, EachFormatUnpacksAsDefined) {
     put16(&surface[4], 0x001F);
     put16(&surface[6], 0x0821);
     Bytes out(12, 0xEE);
-    surfaceToDib24(out.data(), surface.data(), 2, 2, SurfaceFormat::Rgb565);
+    surfaceToBgr24BottomUp(out.data(), surface.data(), 2, 2, SurfaceFormat::Rgb565);
     EXPECT_EQ(out, (Bytes{0xF8, 0, 0, 8, 4, 8, 0, 0, 0xF8, 0, 0xFC, 0}));
   }
   {
@@ -417,19 +417,19 @@ TEST(SurfaceReadback, EachFormatUnpacksAsDefined) {
     put16(&surface[4], 0xF800);  // blue
     put16(&surface[6], 0x0841);  // R 1, G 2, B 1
     Bytes out(12, 0xEE);
-    surfaceToDib24(out.data(), surface.data(), 2, 2, SurfaceFormat::Bgr565);
+    surfaceToBgr24BottomUp(out.data(), surface.data(), 2, 2, SurfaceFormat::Bgr565);
     EXPECT_EQ(out, (Bytes{0xF8, 0, 0, 8, 8, 8, 0, 0, 0xF8, 0, 0xFC, 0}));
   }
   {
     const Bytes surface = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
     Bytes out(12, 0xEE);
-    surfaceToDib24(out.data(), surface.data(), 2, 2, SurfaceFormat::Rgb24);
+    surfaceToBgr24BottomUp(out.data(), surface.data(), 2, 2, SurfaceFormat::Rgb24);
     EXPECT_EQ(out, (Bytes{7, 8, 9, 10, 11, 12, 1, 2, 3, 4, 5, 6}));
   }
   {
     const Bytes surface = {1, 2, 3, 99, 4, 5, 6, 99, 7, 8, 9, 99, 10, 11, 12, 99};
     Bytes out(12 + kGuard, 0xEE);
-    surfaceToDib24(out.data(), surface.data(), 2, 2, SurfaceFormat::Rgb32);
+    surfaceToBgr24BottomUp(out.data(), surface.data(), 2, 2, SurfaceFormat::Rgb32);
     EXPECT_EQ(Bytes(out.begin(), out.begin() + 12), (Bytes{7, 8, 9, 10, 11, 12, 1, 2, 3, 4, 5, 6}));
     EXPECT_TRUE(std::all_of(out.begin() + 12, out.end(), [](std::uint8_t v) { return v == 0xEE; }));
   }
@@ -461,7 +461,7 @@ TEST(SurfaceReadback, RoundTripKeepsTheTopBitsOfEachComponent) {
       Bytes surface(static_cast<std::size_t>(width) * height * bytesPerPixel(c.format));
       c.convert(surface.data(), picture.data.data(), width, height);
       Bytes back(dibBytes + kGuard, kGuardByte);
-      surfaceToDib24(back.data(), surface.data(), width, height, c.format);
+      surfaceToBgr24BottomUp(back.data(), surface.data(), width, height, c.format);
       for (std::size_t i = 0; i < dibBytes; ++i) {
         ASSERT_EQ(back[i], dib[i] & c.masks[i % 3]) << "format " << static_cast<int>(c.format) << " byte " << i;
       }

@@ -54,12 +54,12 @@ TEST(Canvas, StretchIsClippedAndKeepsTheUnclippedMapping) {
   EXPECT_EQ(colourAt(canvas, 0, 1), kWhite);
 }
 
-TEST(Canvas, Dib24StretchReadsBottomUpRowsAndPacksTheFormat) {
+TEST(Canvas, Bgr24StretchReadsBottomUpRowsAndPacksTheFormat) {
   // Bottom row blue, top row red, as B, G, R bytes.
   const std::array<std::uint8_t, 6> bottomUp{255, 0, 0, 0, 0, 255};
   Canvas canvas;
   ASSERT_TRUE(canvas.reset(3, 4, SurfaceFormat::Rgb565));
-  canvas.stretchDib24({0, 0, 3, 4}, bottomUp.data(), 1, 2);
+  canvas.stretchBgr24BottomUp({0, 0, 3, 4}, bottomUp.data(), 1, 2);
   std::array<std::uint8_t, 2> red{};
   std::array<std::uint8_t, 2> blue{};
   std::memcpy(red.data(), canvas.row(1) + 4, 2);

@@ -120,7 +120,7 @@ TEST_P(VideoRendererPaths, PicturesLandInTheirCellsOnly) {
   f.renderer.SetChannelCount(4);
   EXPECT_FALSE(f.renderer.PutPicture(0, kNoTime, flatPicture(704, 224, 128, 255, 128).data(), 704, 224));
   ASSERT_TRUE(f.renderer.PutPicture(1, kNoTime, kVioletPicture.data(), 320, 224));
-  EXPECT_EQ(f.renderer.directDrawActive(), fast);
+  EXPECT_EQ(f.renderer.fastPathActive(), fast);
 
   // Refused pictures were not kept: their cells stay empty on a repaint,
   // which the 24-bit path paints black while the fast path leaves the new
@@ -223,7 +223,7 @@ TEST(VideoRendererAvi, AFrameGoesOutWhenAChannelComesRound) {
   for (int channel = 0; channel < 4; ++channel) {
     ASSERT_TRUE(f.renderer.PutPicture(channel, kNoTime, pictures[channel].data(), 320, 224));
   }
-  EXPECT_TRUE(f.renderer.directDrawActive());
+  EXPECT_TRUE(f.renderer.fastPathActive());
   EXPECT_TRUE(sink.frames.empty());
 
   ASSERT_TRUE(f.renderer.PutPicture(0, kNoTime, pictures[3].data(), 320, 224));
