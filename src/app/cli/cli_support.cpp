@@ -1,4 +1,4 @@
-#include "cli/cli_support.h"
+#include "app/cli/cli_support.h"
 
 #include "codec/colour_convert.h"
 #include "codec/idct.h"

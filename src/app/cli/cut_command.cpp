@@ -1,7 +1,7 @@
 #include <iostream>
 
-#include "cli/commands.h"
-#include "cli/recording_args.h"
+#include "app/cli/commands.h"
+#include "app/cli/recording_args.h"
 
 namespace marlin::cli {
 

@@ -6,9 +6,9 @@
 #include <optional>
 #include <vector>
 
-#include "cli/commands.h"
-#include "cli/progress_line.h"
-#include "cli/recording_args.h"
+#include "app/cli/commands.h"
+#include "app/cli/progress_line.h"
+#include "app/cli/recording_args.h"
 #include "codec/colour_convert.h"
 #include "codec/yuv_picture.h"
 #include "render/bitmap_file.h"

@@ -1,7 +1,7 @@
 #include <cstring>
 #include <iostream>
 
-#include "cli/commands.h"
+#include "app/cli/commands.h"
 #include "source/drive_list.h"
 #include "source/stream_source.h"
 

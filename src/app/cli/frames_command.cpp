@@ -4,9 +4,9 @@
 #include <optional>
 #include <vector>
 
-#include "cli/commands.h"
-#include "cli/progress_line.h"
-#include "cli/recording_args.h"
+#include "app/cli/commands.h"
+#include "app/cli/progress_line.h"
+#include "app/cli/recording_args.h"
 
 namespace marlin::cli {
 

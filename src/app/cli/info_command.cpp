@@ -3,9 +3,9 @@
 #include <iostream>
 #include <sstream>
 
-#include "cli/commands.h"
-#include "cli/progress_line.h"
-#include "cli/recording_args.h"
+#include "app/cli/commands.h"
+#include "app/cli/progress_line.h"
+#include "app/cli/recording_args.h"
 #include "platform/time_zone.h"
 #include "source/recording_survey.h"
 

@@ -2,9 +2,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "cli/cli_support.h"
-#include "cli/commands.h"
-#include "cli/progress_line.h"
+#include "app/cli/cli_support.h"
+#include "app/cli/commands.h"
+#include "app/cli/progress_line.h"
 #include "engine/sample/sample_recording.h"
 
 namespace marlin::cli {

@@ -3,8 +3,8 @@
 #include <exception>
 #include <iostream>
 
-#include "cli/cli_support.h"
-#include "cli/commands.h"
+#include "app/cli/cli_support.h"
+#include "app/cli/commands.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"Marlin Viewer command-line tool"};

@@ -1,8 +1,8 @@
 #include <cmath>
 #include <memory>
 
-#include "cli/commands.h"
-#include "cli/play_session.h"
+#include "app/cli/commands.h"
+#include "app/cli/play_session.h"
 
 namespace marlin::cli {
 

@@ -1,4 +1,4 @@
-#include "cli/play_session.h"
+#include "app/cli/play_session.h"
 
 #include <atomic>
 #include <chrono>

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "cli/recording_args.h"
+#include "app/cli/recording_args.h"
 #include "render/geometry.h"
 
 namespace marlin::cli {

@@ -1,4 +1,4 @@
-#include "cli/progress_line.h"
+#include "app/cli/progress_line.h"
 
 #include <cstdio>
 #include <unistd.h>

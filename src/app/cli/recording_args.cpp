@@ -1,4 +1,4 @@
-#include "cli/recording_args.h"
+#include "app/cli/recording_args.h"
 
 namespace marlin::cli {
 

@@ -3,7 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <string>
 
-#include "cli/cli_support.h"
+#include "app/cli/cli_support.h"
 #include "source/stream_source.h"
 
 namespace marlin::cli {
