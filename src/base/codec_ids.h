@@ -20,6 +20,8 @@ inline constexpr CodecVariant kVariantQkt2 = 4;
 inline constexpr CodecVariant kVariantQkt3 = 5;
 inline constexpr CodecVariant kVariantQkc = 6;
 inline constexpr int kVariantCount = 7;
+// DVRs send their live pictures in the QKN header layout, whatever they record in.
+inline constexpr CodecVariant kLiveStreamVariant = kVariantQkn;
 
 inline constexpr std::array<std::string_view, kVariantCount> kVideoCodecNames = {
     "QK_QK4", "QK_QK9", "QK_QKN", "QK_QKT", "QK_QKT2", "QK_QKT3", "QK_QKC"};

@@ -3,7 +3,8 @@
 namespace marlin {
 
 int framePeriodMicroseconds(int height, CodecVariant variant) {
-  const bool fieldRate = variant != 0 && variant != 2;
+  // Only the QK4 and QKN recorders code whole frames; the others code fields.
+  const bool fieldRate = variant != kVariantQk4 && variant != kVariantQkn;
   if (height == 224) {
     return fieldRate ? 16666 : 33333;
   }

@@ -4,11 +4,11 @@ namespace marlin::codec {
 
 HeaderLayout headerLayoutOf(CodecVariant variant) {
   switch (variant) {
-    case 0:
+    case kVariantQk4:
       return HeaderLayout::A;
-    case 2:
+    case kVariantQkn:
       return HeaderLayout::C;
-    case 5:
+    case kVariantQkt3:
       return HeaderLayout::D;
     default:
       return HeaderLayout::B;

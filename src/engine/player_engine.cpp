@@ -109,7 +109,7 @@ int PlayerEngine::setMode(int mode, int splitLimit) {
       state_ = static_cast<int>(PlaybackState::Idle);
     }
     // The live stream always carries the network layout.
-    decoder_.Init(2);
+    decoder_.Init(kLiveStreamVariant);
     renderer_.SetChannelCount(1);
     renderer_.SetLabelsOn(false);
   }

@@ -16,7 +16,7 @@ constexpr std::uint8_t kRefreshFlag = 0x80;
 constexpr std::size_t kLivePictureHeadSize = 7;  // start code, fields byte, sequence number
 constexpr std::uint8_t kAudioStartCode[4] = {0x00, 0x00, 0x01, container::kFirstAudioId};
 
-bool shiftsHeaderForFiles(CodecVariant variant) { return variant != 0 && variant != 2; }
+bool shiftsHeaderForFiles(CodecVariant variant) { return variant != kVariantQk4 && variant != kVariantQkn; }
 
 }  // namespace
 
