@@ -3,11 +3,14 @@
 // land as bitmap files and the sound reaches the sound driver intact.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <iterator>
 #include <filesystem>
 #include <regex>
 #include <sstream>
 
+#include "engine/audio/g711.h"
 #include "run_marlin.h"
 #include "source/stream_source.h"
 
@@ -165,6 +168,44 @@ TEST_F(PlayCli, SoundReachesTheSoundDriverAsRecorded) {
   };
   const std::vector<std::uint8_t> heard = withoutSilence(readFile(played));
   recorded = withoutSilence(recorded);
+  ASSERT_GE(heard.size(), 7000u) << "about a second of sound at least";
+  ASSERT_LE(heard.size(), recorded.size());
+  EXPECT_TRUE(std::equal(heard.begin(), heard.end(), recorded.begin()));
+}
+
+// Recorders of variants 0 to 3 compand their sound: a sample made for one of
+// them plays as the tone it carries, each A-law byte one 16-bit sample.
+TEST_F(PlayCli, CompandedSoundOfOlderRecordersPlaysAsRecorded) {
+  const std::string recording = dir.file("qk4.QKV");
+  ASSERT_EQ(runMarlin(dir, {"make-sample", recording, "--variant", "0", "--audio", "--seconds", "4"}).status, 0);
+  std::vector<std::int16_t> recorded;
+  {
+    StreamSource source;
+    ASSERT_TRUE(source.open(recording, false));
+    std::vector<std::uint8_t> buffer(container::kFrameBufferSize);
+    while (const std::uint32_t n = source.readNext(buffer.data())) {
+      if (source.header().isAudio) {
+        std::transform(buffer.begin(), buffer.begin() + n, std::back_inserter(recorded), alawToLinear);
+      }
+    }
+  }
+  const std::string played = dir.file("played.raw");
+  ::setenv("SDL_AUDIODRIVER", "disk", 1);
+  ::setenv("SDL_DISKAUDIOFILE", played.c_str(), 1);
+  const Result r = runMarlin(dir, {"play", recording, "--variant", "0", "--seconds", "2"});
+  ::unsetenv("SDL_AUDIODRIVER");
+  ::unsetenv("SDL_DISKAUDIOFILE");
+  ASSERT_TRUE(r.exited && r.status == 0) << r;
+
+  // 16-bit little-endian samples, with the driver's silence (0) left out of both.
+  const std::vector<std::uint8_t> bytes = readFile(played);
+  std::vector<std::int16_t> heard;
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    if (const auto sample16 = static_cast<std::int16_t>(bytes[i] | bytes[i + 1] << 8); sample16 != 0) {
+      heard.push_back(sample16);
+    }
+  }
+  std::erase(recorded, 0);
   ASSERT_GE(heard.size(), 7000u) << "about a second of sound at least";
   ASSERT_LE(heard.size(), recorded.size());
   EXPECT_TRUE(std::equal(heard.begin(), heard.end(), recorded.begin()));

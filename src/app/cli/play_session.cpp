@@ -22,6 +22,16 @@ namespace marlin::cli {
 
 namespace {
 
+// The sound device format a build for this variant's recorder would open:
+// recorders that compand write A-law bytes, which the engine expands to
+// 16-bit samples itself, so their device takes 16-bit samples passed through.
+AudioCodecId audioCodecFor(CodecVariant variant) {
+  if (recordsALawAudio(variant)) {
+    return *findAudioCodecId("QK_SPCM16");
+  }
+  return resolveAudioCodecId(kBuildAudioCodecName, consoleMessageSink());
+}
+
 const char* stateWord(PlaybackState state) {
   switch (state) {
     case PlaybackState::Idle:
@@ -193,8 +203,8 @@ void runPlaySession(const PlayOptions& options) {
   AudioDevice& audioDevice = options.noAudio ? static_cast<AudioDevice&>(silentDevice) : sdlDevice;
   PlayerEngine engine({processPlaybackClock(), audioDevice, presenter, painter, consoleMessageSink()});
 
-  engine.configure(options.recording.variant, resolveAudioCodecId(kBuildAudioCodecName, consoleMessageSink()),
-                   kBuildChannelCount, kBuildSampleRate, 0);
+  engine.configure(options.recording.variant, audioCodecFor(options.recording.variant), kBuildChannelCount,
+                   kBuildSampleRate, 0);
   engine.setMode(static_cast<int>(EngineMode::Player), -1);
   engine.selectView(split, options.page);
   SessionObserver observer(options, engine);
