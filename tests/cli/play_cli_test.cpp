@@ -209,6 +209,15 @@ TEST_F(PlayCli, CompandedSoundOfOlderRecordersPlaysAsRecorded) {
   ASSERT_GE(heard.size(), 7000u) << "about a second of sound at least";
   ASSERT_LE(heard.size(), recorded.size());
   EXPECT_TRUE(std::equal(heard.begin(), heard.end(), recorded.begin()));
+
+  // And it is the sample's 440 Hz tone at three quarters of full scale.
+  const std::vector<std::int16_t> second(recorded.begin(), recorded.begin() + 8000);
+  EXPECT_NEAR(*std::max_element(second.begin(), second.end()), 24576, 1024);
+  int signChanges = 0;
+  for (std::size_t i = 1; i < second.size(); ++i) {
+    signChanges += (second[i - 1] < 0) != (second[i] < 0) ? 1 : 0;
+  }
+  EXPECT_NEAR(signChanges, 880, 20);
 }
 
 TEST_F(PlayCli, RefusesWhatItCannotDoWithOneLine) {

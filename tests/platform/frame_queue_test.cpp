@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <numeric>
 #include <thread>
 #include <vector>
@@ -59,11 +60,16 @@ TEST_F(VideoQueue, AcceptsSixteenFramesRefusesTheSeventeenthAndTakesMoreAfterAPo
   EXPECT_EQ(order, expected);
 }
 
-TEST_F(VideoQueue, DataEventFollowsWhetherAFrameWaits) {
+TEST_F(VideoQueue, DataEventFollowsWhetherAFrameWaitsAndPushesAreDated) {
+  // The steady clock's milliseconds, as a watchdog of the producer compares them.
+  const auto before = static_cast<std::uint32_t>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+          .count());
   EXPECT_EQ(queue.pop(popped), 0);
   EXPECT_FALSE(queue.dataEvent().isSet());
   ASSERT_EQ(pushNumbered(1), 1);
   EXPECT_TRUE(queue.dataEvent().isSet());
+  EXPECT_LE(queue.lastPushTick() - before, 1000u) << "a push is dated";
   ASSERT_EQ(pushNumbered(2), 1);
   ASSERT_EQ(queue.pop(popped), 1);
   EXPECT_TRUE(queue.dataEvent().isSet());
@@ -73,6 +79,7 @@ TEST_F(VideoQueue, DataEventFollowsWhetherAFrameWaits) {
 
 TEST_F(VideoQueue, RefusesAFrameLargerThanABufferAndKeepsEveryBuffer) {
   EXPECT_EQ(pushNumbered(1, 200000), 0);
+  EXPECT_EQ(pushNumbered(1, kVideoBytes + 1), 0);
   EXPECT_FALSE(queue.dataEvent().isSet());
   for (std::uint8_t i = 0; i < 16; ++i) {
     EXPECT_EQ(pushNumbered(i, kVideoBytes), 1);

@@ -1,5 +1,6 @@
 // The container's building blocks: the header check byte, block header
-// layout in both byte orders and time stamps as calendar time.
+// layout in both byte orders, time stamps as calendar time and the frame
+// periods that go with the codec variants.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "base/calendar.h"
+#include "base/frame_period.h"
 #include "source/block_header.h"
 #include "source/checksum8.h"
 
@@ -271,6 +273,16 @@ TEST(BlockHeader, WrongCheckByteIsDetectedButFieldsAreStillRead) {
   EXPECT_FALSE(header.checkValid);
   EXPECT_EQ(header.channelMask, 3);
   EXPECT_EQ(header.frameInterval, 2);
+}
+
+// Pictures are paced by these: QK4 and QKN recorders code whole frames,
+// the others fields, and the taller pictures come from the slower system.
+TEST(FramePeriod, FramesOrFieldsOfEitherSystem) {
+  EXPECT_EQ(framePeriodMicroseconds(224, kVariantQk4), 33333);
+  EXPECT_EQ(framePeriodMicroseconds(224, kVariantQkn), 33333);
+  EXPECT_EQ(framePeriodMicroseconds(224, kVariantQkt2), 16666);
+  EXPECT_EQ(framePeriodMicroseconds(272, kVariantQk4), 25000);
+  EXPECT_EQ(framePeriodMicroseconds(272, kVariantQkc), 12500);
 }
 
 }  // namespace
