@@ -166,7 +166,7 @@ PlaybackLoop::Next PlaybackLoop::readForward() {
     return Next::Continue;
   }
   if (parseAndCheckChannel(length)) {
-    handlePicture(length, true);
+    handleParsedPicture(length);
   }
   return Next::Pace;
 }
@@ -183,7 +183,7 @@ PlaybackLoop::Next PlaybackLoop::readReverse() {
   }
   failedReads_ = 0;
   if (!source.header().isAudio && parseAndCheckChannel(length)) {
-    handlePicture(length, true);
+    handleParsedPicture(length);
   }
   return Next::Pace;
 }
@@ -198,7 +198,7 @@ PlaybackLoop::Next PlaybackLoop::readStep(bool backward) {
     setState(PlaybackState::Paused);
     return Next::Pace;
   }
-  if (!source.header().isAudio && parseAndCheckChannel(length) && handlePicture(length, true)) {
+  if (!source.header().isAudio && parseAndCheckChannel(length) && handleParsedPicture(length)) {
     setState(PlaybackState::Paused);
   }
   return Next::Pace;
@@ -210,7 +210,7 @@ PlaybackLoop::Next PlaybackLoop::readJump() {
   const std::uint32_t length = source.readFromMark(frame_.data());
   setState(PlaybackState::Paused);
   if (length != 0) {
-    handlePicture(length, false);
+    handlePicture(length);
   }
   return Next::Pace;
 }
@@ -232,18 +232,30 @@ bool PlaybackLoop::parseAndCheckChannel(std::uint32_t length) {
   return (!header.firstHidden && shown(header.firstChannel)) || (!header.secondHidden && shown(header.secondChannel));
 }
 
-// Frame handling of a picture: it is timed and counted before its header is
-// parsed, so that one which then fails to parse or decode still counts
-// towards the next fast skip. True when the picture was decoded and shown.
-bool PlaybackLoop::handlePicture(std::uint32_t length, bool headerParsed) {
-  const FrameHeader& header = context_.source.header();
-  context_.status.setFrameTime(header.blockTime);
+// Frame handling times and counts a picture before its header is parsed, so
+// that one which then fails to parse or decode still counts towards the next
+// fast skip.
+void PlaybackLoop::countPicture() {
+  context_.status.setFrameTime(context_.source.header().blockTime);
   ++skipCounter_;
-  FramePipeline& pipeline = context_.pipeline;
-  if (!headerParsed && !pipeline.parsePicture(frame_.data(), length)) {
-    return false;
+}
+
+// Frame handling of a picture whose header has not been parsed yet.
+void PlaybackLoop::handlePicture(std::uint32_t length) {
+  countPicture();
+  if (context_.pipeline.parsePicture(frame_.data(), length)) {
+    showParsedPicture(length);
   }
-  return pipeline.showParsedPicture(frame_.data(), length, header.blockTime, context_.source.getPosition());
+}
+
+bool PlaybackLoop::handleParsedPicture(std::uint32_t length) {
+  countPicture();
+  return showParsedPicture(length);
+}
+
+bool PlaybackLoop::showParsedPicture(std::uint32_t length) {
+  const StreamSource& source = context_.source;
+  return context_.pipeline.showParsedPicture(frame_.data(), length, source.header().blockTime, source.getPosition());
 }
 
 bool PlaybackLoop::soundWanted() const { return speed() == 1.0 && state() == PlaybackState::Forward; }

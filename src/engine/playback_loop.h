@@ -36,7 +36,10 @@ class PlaybackLoop {
   Next readJump();
   void countFailedRead();
   bool parseAndCheckChannel(std::uint32_t length);
-  bool handlePicture(std::uint32_t length, bool headerParsed);
+  void countPicture();
+  void handlePicture(std::uint32_t length);
+  bool handleParsedPicture(std::uint32_t length);
+  bool showParsedPicture(std::uint32_t length);
   void handleAudio(std::uint32_t length);
   void writeSound();
   void dropSoundNoLongerWanted();
