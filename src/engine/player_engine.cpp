@@ -47,7 +47,6 @@ int splitLimitFor(int channelCount) {
 
 PlayerEngine::PlayerEngine(const EngineServices& services)
     : clock_(services.clock),
-      messages_(services.messages),
       source_(services.messages),
       renderer_(services.presenter, services.textPainter, services.messages),
       audioOut_(services.audioDevice, services.messages) {

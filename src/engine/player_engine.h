@@ -121,7 +121,6 @@ class PlayerEngine : public WorkerThread {
   void stopWorker();
 
   PlaybackClock& clock_;
-  MessageSink& messages_;
   StreamSource source_;
   VideoDecoder decoder_;
   VideoRenderer renderer_;
