@@ -2,8 +2,7 @@
 
 #include <algorithm>
 
-#include "base/frame_period.h"
-#include "engine/player_engine.h"
+#include "base/codec_ids.h"
 
 namespace marlin {
 
@@ -11,7 +10,6 @@ namespace {
 
 // Room the source needs past the largest frame for its scratch bytes.
 constexpr std::size_t kFrameBufferBytes = 0x20010;
-constexpr std::size_t kPcmBufferBytes = 8192;
 // From this speed on the loop skips through the file instead of pacing.
 constexpr double kSkippingSpeed = 16.0;
 constexpr int kPicturesBetweenSkips = 9;
@@ -23,30 +21,27 @@ constexpr std::uint32_t kEndOfRunWaitMs = 100;
 
 }  // namespace
 
-PlaybackLoop::PlaybackLoop(PlayerEngine& engine)
-    : engine_(engine), frame_(kFrameBufferBytes), pcm_(kPcmBufferBytes) {}
-
-PlaybackState PlaybackLoop::state() const { return engine_.getState(); }
+PlaybackLoop::PlaybackLoop(const WorkerContext& context) : context_(context), frame_(kFrameBufferBytes) {}
 
 void PlaybackLoop::setState(PlaybackState state) {
-  engine_.state_ = static_cast<int>(state);
-  const double speed = engine_.speed_;
-  if (engine_.observer_ != nullptr && (state != lastReportedState_ || speed != lastReportedSpeed_)) {
+  context_.status.setState(state);
+  const double current = speed();
+  if (context_.observer != nullptr && (state != lastReportedState_ || current != lastReportedSpeed_)) {
     lastReportedState_ = state;
-    lastReportedSpeed_ = speed;
-    engine_.observer_->stateChanged(state, speed);
+    lastReportedSpeed_ = current;
+    context_.observer->stateChanged(state, current);
   }
 }
 
 // The stop event was reset when the thread started; resetting it here again
 // would lose a stop given in between, and the loop would never end.
 int PlaybackLoop::run() {
-  engine_.post(EngineCommand::Play);
-  engine_.audioOut_.startLoop();
+  context_.mailbox.post(EngineCommand::Play);
+  context_.pipeline.startSound();
   frameStartMs_ = 0;
-  PlaybackClock& clock = engine_.clock_;
-  while (engine_.running_) {
-    const int signalled = clock.waitAny({&engine_.stopEvent_, &engine_.commandEvent_}, 0);
+  PlaybackClock& clock = context_.clock;
+  while (context_.running) {
+    const int signalled = clock.waitAny({&context_.stopEvent, &context_.mailbox.event()}, 0);
     if (signalled == 0) {
       break;
     }
@@ -54,14 +49,15 @@ int PlaybackLoop::run() {
       takeCommand();
       continue;
     }
-    engine_.audioOut_.service();
-    if (!engine_.source_.isOpen()) {
+    context_.pipeline.serviceSound();
+    if (!context_.source.isOpen()) {
       waitForCommand(kIdleWaitMs);
       continue;
     }
     if (frameStartMs_ == 0) {
       frameStartMs_ = clock.now();
     }
+    dropSoundNoLongerWanted();
     Next next = Next::Pace;
     switch (state()) {
       case PlaybackState::Forward:
@@ -89,17 +85,15 @@ int PlaybackLoop::run() {
       pace();
     }
   }
-  engine_.setCurrentFrameTime(CalendarTime{});
+  context_.status.setFrameTime(CalendarTime{});
   setState(PlaybackState::Idle);
-  engine_.commandEvent_.reset();
+  context_.mailbox.clear();
   clock.waitAny({}, kEndOfRunWaitMs);
   return 1;
 }
 
 void PlaybackLoop::takeCommand() {
-  const auto command = static_cast<EngineCommand>(engine_.command_.load());
-  engine_.commandEvent_.reset();
-  switch (command) {
+  switch (context_.mailbox.take()) {
     case EngineCommand::Pause:
       setState(PlaybackState::Paused);
       break;
@@ -124,19 +118,19 @@ void PlaybackLoop::takeCommand() {
 }
 
 bool PlaybackLoop::waitForCommand(std::uint32_t ms) {
-  return engine_.clock_.waitAny({&engine_.stopEvent_, &engine_.commandEvent_}, ms) >= 0;
+  return context_.clock.waitAny({&context_.stopEvent, &context_.mailbox.event()}, ms) >= 0;
 }
 
 void PlaybackLoop::skipForward() {
-  StreamSource& source = engine_.source_;
-  const auto skip = static_cast<std::uint64_t>(engine_.speed_.load()) * kSkipBytesPerSpeedUnit;
+  StreamSource& source = context_.source;
+  const auto skip = static_cast<std::uint64_t>(speed()) * kSkipBytesPerSpeedUnit;
   source.setPosition(source.getPosition() + skip);
   skipCounter_ = 0;
 }
 
 void PlaybackLoop::skipBackward() {
-  StreamSource& source = engine_.source_;
-  const auto skip = static_cast<std::uint64_t>(engine_.speed_.load()) * kSkipBytesPerSpeedUnit;
+  StreamSource& source = context_.source;
+  const auto skip = static_cast<std::uint64_t>(speed()) * kSkipBytesPerSpeedUnit;
   const std::uint64_t position = source.getPosition();
   if (position > skip) {
     source.setPosition(position - skip);
@@ -152,185 +146,167 @@ void PlaybackLoop::countFailedRead() {
 }
 
 PlaybackLoop::Next PlaybackLoop::readForward() {
-  if (engine_.speed_ >= kSkippingSpeed && skipCounter_ >= kPicturesBetweenSkips) {
+  if (context_.pipeline.hasPendingSound()) {
+    // Play resumed: the block a command cut short goes before anything new.
+    writeSound();
+    return Next::Continue;
+  }
+  if (speed() >= kSkippingSpeed && skipCounter_ >= kPicturesBetweenSkips) {
     skipForward();
   }
-  const std::uint32_t length = engine_.source_.readNext(frame_.data());
+  StreamSource& source = context_.source;
+  const std::uint32_t length = source.readNext(frame_.data());
   if (length == 0) {
     countFailedRead();
     return Next::Pace;
   }
   failedReads_ = 0;
-  if (engine_.source_.header().isAudio) {
+  if (source.header().isAudio) {
     handleAudio(length);
     return Next::Continue;
   }
-  if (!parseAndCheckChannel(length)) {
-    return Next::Pace;
+  if (parseAndCheckChannel(length)) {
+    handleParsedPicture(length);
   }
-  return handleVideo(length);
+  return Next::Pace;
 }
 
 PlaybackLoop::Next PlaybackLoop::readReverse() {
-  if (engine_.speed_ >= kSkippingSpeed && skipCounter_ >= kPicturesBetweenSkips) {
+  if (speed() >= kSkippingSpeed && skipCounter_ >= kPicturesBetweenSkips) {
     skipBackward();
   }
-  const std::uint32_t length = engine_.source_.readPrevious(frame_.data());
+  StreamSource& source = context_.source;
+  const std::uint32_t length = source.readPrevious(frame_.data());
   if (length == 0) {
     countFailedRead();
     return Next::Continue;
   }
   failedReads_ = 0;
-  if (engine_.source_.header().isAudio || !parseAndCheckChannel(length)) {
-    return Next::Pace;
+  if (!source.header().isAudio && parseAndCheckChannel(length)) {
+    handleParsedPicture(length);
   }
-  return handleVideo(length);
+  return Next::Pace;
 }
 
+// A step ends on the next picture that is shown; what it passes over on the
+// way is counted as in play, and the state stays, so the next iteration
+// reads on.
 PlaybackLoop::Next PlaybackLoop::readStep(bool backward) {
-  StreamSource& source = engine_.source_;
+  StreamSource& source = context_.source;
   const std::uint32_t length = backward ? source.readPrevious(frame_.data()) : source.readNext(frame_.data());
   if (length == 0) {
     setState(PlaybackState::Paused);
     return Next::Pace;
   }
-  if (source.header().isAudio || !parseAndCheckChannel(length)) {
-    return Next::Pace;
-  }
-  setState(PlaybackState::Paused);
-  return handleVideo(length);
-}
-
-PlaybackLoop::Next PlaybackLoop::readJump() {
-  StreamSource& source = engine_.source_;
-  source.setMark(engine_.jumpTarget_);
-  const std::uint32_t length = source.readFromMark(frame_.data());
-  setState(PlaybackState::Paused);
-  if (length == 0 || engine_.decoder_.ParseHeader(frame_.data(), length) == 0) {
-    return Next::Pace;
-  }
-  return handleVideo(length);
-}
-
-// Parses a video frame's header and checks that a channel it shows is
-// switched on. A frame whose header does not parse is counted as a picture
-// handled (it would have failed decoding) and not shown.
-bool PlaybackLoop::parseAndCheckChannel(std::uint32_t length) {
-  VideoDecoder& decoder = engine_.decoder_;
-  if (decoder.ParseHeader(frame_.data(), length) == 0) {
-    ++skipCounter_;
-    return false;
-  }
-  const auto shown = [this](int channel) { return engine_.channelShown_[channel & 0x0F] != 0; };
-  const codec::PictureHeader& header = decoder.header();
-  if (!header.dual) {
-    return shown(static_cast<int>(engine_.source_.header().channel));
-  }
-  return (!header.firstHidden && shown(header.firstChannel)) || (!header.secondHidden && shown(header.secondChannel));
-}
-
-PlaybackLoop::Next PlaybackLoop::handleVideo(std::uint32_t length) {
-  engine_.setCurrentFrameTime(engine_.source_.header().blockTime);
-  ++skipCounter_;
-  VideoDecoder& decoder = engine_.decoder_;
-  const YuvPicture* picture = pictures_.decodeParsed(decoder, frame_.data(), length);
-  if (picture == nullptr) {
-    return Next::Pace;
-  }
-  engine_.framePeriodUs_ = framePeriodMicroseconds(picture->height, decoder.variant());
-  const codec::PictureHeader& header = decoder.header();
-  if (!header.dual) {
-    showPicture(decoder.GetChannel(), picture->data.data(), picture->width, picture->height);
-    return Next::Pace;
-  }
-  splitDualPicture(picture->data.data(), picture->width, picture->height, firstHalf_, secondHalf_);
-  if (!header.firstHidden) {
-    showPicture(header.firstChannel, firstHalf_.data.data(), firstHalf_.width, firstHalf_.height);
-  }
-  if (!header.secondHidden) {
-    showPicture(header.secondChannel, secondHalf_.data.data(), secondHalf_.width, secondHalf_.height);
+  if (!source.header().isAudio && parseAndCheckChannel(length) && handleParsedPicture(length)) {
+    setState(PlaybackState::Paused);
   }
   return Next::Pace;
 }
 
-void PlaybackLoop::showPicture(int channel, const std::uint8_t* picture, int width, int height) {
-  const CalendarTime& time = engine_.source_.header().blockTime;
-  if (engine_.renderer_.PutPicture(channel, time, picture, width, height) && engine_.observer_ != nullptr) {
-    engine_.observer_->pictureShown(channel, time, width, height, engine_.source_.getPosition());
+PlaybackLoop::Next PlaybackLoop::readJump() {
+  StreamSource& source = context_.source;
+  source.setMark(context_.mailbox.jumpTarget());
+  const std::uint32_t length = source.readFromMark(frame_.data());
+  setState(PlaybackState::Paused);
+  if (length != 0) {
+    handlePicture(length);
+  }
+  return Next::Pace;
+}
+
+// Parses a video frame's header and checks that a channel it shows is
+// switched on. A frame whose header does not parse is not shown, and is
+// counted as frame handling would have counted it before failing on it.
+bool PlaybackLoop::parseAndCheckChannel(std::uint32_t length) {
+  FramePipeline& pipeline = context_.pipeline;
+  if (!pipeline.parsePicture(frame_.data(), length)) {
+    ++skipCounter_;
+    return false;
+  }
+  const auto shown = [this](int channel) { return context_.channelShown[channel & 0x0F] != 0; };
+  const codec::PictureHeader& header = pipeline.pictureHeader();
+  if (!header.dual) {
+    return shown(static_cast<int>(context_.source.header().channel));
+  }
+  return (!header.firstHidden && shown(header.firstChannel)) || (!header.secondHidden && shown(header.secondChannel));
+}
+
+// Frame handling times and counts a picture before its header is parsed, so
+// that one which then fails to parse or decode still counts towards the next
+// fast skip.
+void PlaybackLoop::countPicture() {
+  context_.status.setFrameTime(context_.source.header().blockTime);
+  ++skipCounter_;
+}
+
+// Frame handling of a picture whose header has not been parsed yet.
+void PlaybackLoop::handlePicture(std::uint32_t length) {
+  countPicture();
+  if (context_.pipeline.parsePicture(frame_.data(), length)) {
+    showParsedPicture(length);
   }
 }
 
-// The audio channel heard with the formats that carry one per camera: the
-// channel shown alone, or channel 0 while several are shown.
-bool PlaybackLoop::audioRouteAccepts(std::uint32_t channel) const {
-  if (!carriesAudioPerCamera(engine_.config_.videoFormat)) {
-    return true;
-  }
-  int split = 0;
-  int page = 0;
-  engine_.renderer_.GetSplit(split, page);
-  const std::uint32_t heard = split == 1 && page < 4 ? static_cast<std::uint32_t>(page) : 0;
-  return channel == heard;
+bool PlaybackLoop::handleParsedPicture(std::uint32_t length) {
+  countPicture();
+  return showParsedPicture(length);
 }
+
+bool PlaybackLoop::showParsedPicture(std::uint32_t length) {
+  const StreamSource& source = context_.source;
+  return context_.pipeline.showParsedPicture(frame_.data(), length, source.header().blockTime, source.getPosition());
+}
+
+bool PlaybackLoop::soundWanted() const { return speed() == 1.0 && state() == PlaybackState::Forward; }
 
 void PlaybackLoop::handleAudio(std::uint32_t length) {
-  engine_.setCurrentFrameTime(engine_.source_.header().blockTime);
-  if (engine_.speed_ != 1.0 || state() != PlaybackState::Forward || !engine_.audioOut_.isOpen()) {
+  const FrameHeader& header = context_.source.header();
+  context_.status.setFrameTime(header.blockTime);
+  FramePipeline& pipeline = context_.pipeline;
+  if (!soundWanted() || !pipeline.soundOpen()) {
     return;
   }
-  if (!audioRouteAccepts(engine_.source_.header().channel)) {
+  const CodecVariant format = context_.config.videoFormat;
+  if (carriesAudioPerCamera(format) && header.channel != pipeline.cameraHeard()) {
     return;
   }
-  // A frame too long for the PCM buffer (a damaged recording) is not played.
-  const std::uint32_t bytesPerSample = engine_.audioDecoder_.codec() >= 5 ? 2 : 1;
-  if (static_cast<std::uint64_t>(length) * bytesPerSample > pcm_.size()) {
-    return;
+  const SoundEncoding encoding = recordsALawAudio(format) ? SoundEncoding::ALaw : SoundEncoding::Pcm;
+  if (pipeline.takeSound(frame_.data(), length, encoding)) {
+    writeSound();
   }
-  std::uint32_t pcmLength = 0;
-  engine_.audioDecoder_.convert(frame_.data(), length, pcm_.data(), pcmLength);
-  const bool aLaw = recordsALawAudio(engine_.config_.videoFormat);
-  if (writeAudioBlock(pcm_.data(), pcmLength, aLaw)) {
+}
+
+// While the ring is full the sound holds the pictures back. A command or a
+// stop cuts the wait short and leaves the block pending, so a key press does
+// not lose a block of sound; the wait is also cut into short pieces, so a
+// change of speed is seen soon.
+void PlaybackLoop::writeSound() {
+  const RoomWait wait{[this] { return soundWanted(); },
+                      [this](std::uint32_t ms) { return waitForCommand(std::min(ms, kIdleWaitMs)); }};
+  if (context_.pipeline.writePendingSound(wait) == SoundWrite::Written) {
     frameStartMs_ -= kAudioCreditMs;
   }
 }
 
-// Writes one block, waiting while the ring is full: the sound then holds the
-// pictures back. Gives up when the block can never fit, when the speed or
-// state changes, when a command or stop arrives, or when the device fails.
-bool PlaybackLoop::writeAudioBlock(const std::uint8_t* pcm, std::uint32_t length, bool aLaw) {
-  AudioOutput& out = engine_.audioOut_;
-  const std::uint32_t ringBytes = aLaw ? 2 * length : length;
-  if (ringBytes + AudioOutput::kMargin > AudioOutput::kRingSize) {
-    return false;
-  }
-  for (;;) {
-    if ((aLaw ? out.writeALaw(pcm, length) : out.writePcm(pcm, length)) == 1) {
-      return true;
-    }
-    if (out.positionFailed() || out.ring().empty() || engine_.speed_ != 1.0 || state() != PlaybackState::Forward) {
-      return false;
-    }
-    // Wait about as long as the device needs to free the missing room.
-    const std::uint32_t missing = out.queued() + ringBytes + AudioOutput::kMargin - AudioOutput::kRingSize;
-    const std::uint32_t rate = std::max<std::uint32_t>(out.sampleRate() * out.bitsPerSample() / 8, 1);
-    const auto waitMs = static_cast<std::uint32_t>(std::min<std::uint64_t>(
-        std::max<std::uint64_t>(static_cast<std::uint64_t>(missing) * 1000 / rate, 1), kIdleWaitMs));
-    if (waitForCommand(waitMs)) {
-      return false;
-    }
-    out.service();
+// A pending block survives a pause, to be written when play resumes at
+// normal speed; a change of speed or direction, a step or a jump moves the
+// reading away from it.
+void PlaybackLoop::dropSoundNoLongerWanted() {
+  const bool resumable = speed() == 1.0 && (state() == PlaybackState::Forward || state() == PlaybackState::Paused);
+  if (!resumable) {
+    context_.pipeline.dropPendingSound();
   }
 }
 
 void PlaybackLoop::pace() {
-  PlaybackClock& clock = engine_.clock_;
-  const auto elapsedMs = static_cast<std::int32_t>(clock.now() - frameStartMs_);
+  const auto elapsedMs = static_cast<std::int32_t>(context_.clock.now() - frameStartMs_);
   const PlaybackState current = state();
-  const double speed = engine_.speed_;
-  if ((current == PlaybackState::Forward || current == PlaybackState::Reverse) && speed < kSkippingSpeed) {
-    const auto periods = static_cast<std::uint32_t>(engine_.source_.header().frameInterval) + 1;
-    const std::uint32_t product = periods * static_cast<std::uint32_t>(engine_.framePeriodUs_.load());
-    const auto targetMs = static_cast<std::int64_t>(static_cast<double>(product) / speed) / 1000;
+  const double currentSpeed = speed();
+  if ((current == PlaybackState::Forward || current == PlaybackState::Reverse) && currentSpeed < kSkippingSpeed) {
+    const auto periods = static_cast<std::uint32_t>(context_.source.header().frameInterval) + 1;
+    const std::uint32_t product = periods * static_cast<std::uint32_t>(context_.status.framePeriodUs());
+    const auto targetMs = static_cast<std::int64_t>(static_cast<double>(product) / currentSpeed) / 1000;
     if (targetMs > elapsedMs) {
       waitForCommand(static_cast<std::uint32_t>(targetMs - elapsedMs));
     }

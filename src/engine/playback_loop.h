@@ -3,20 +3,18 @@
 #include <cstdint>
 #include <vector>
 
-#include "codec/yuv_picture.h"
 #include "engine/engine_types.h"
+#include "engine/worker_context.h"
 
 namespace marlin {
 
-class PlayerEngine;
-
-// The worker body in Player mode: reads frames from the engine's source
-// forward, backward, stepping or from a jump target, decodes and shows the
-// pictures, plays the sound at normal speed and paces the pictures by their
-// frame period and the speed. Buffers live as long as one run.
+// The worker body in Player mode: reads frames from the source forward,
+// backward, stepping or from a jump target, sends them down the frame
+// pipeline (sound only at normal speed forward) and paces the pictures by
+// their frame period and the speed. Buffers live as long as one run.
 class PlaybackLoop {
  public:
-  explicit PlaybackLoop(PlayerEngine& engine);
+  explicit PlaybackLoop(const WorkerContext& context);
   int run();
 
   // How long the loop waits for a command while there is nothing to do
@@ -28,7 +26,8 @@ class PlaybackLoop {
 
   void takeCommand();
   void setState(PlaybackState state);
-  PlaybackState state() const;
+  PlaybackState state() const { return context_.status.state(); }
+  double speed() const { return context_.status.speed(); }
   void skipForward();
   void skipBackward();
   Next readForward();
@@ -37,20 +36,19 @@ class PlaybackLoop {
   Next readJump();
   void countFailedRead();
   bool parseAndCheckChannel(std::uint32_t length);
-  Next handleVideo(std::uint32_t length);
+  void countPicture();
+  void handlePicture(std::uint32_t length);
+  bool handleParsedPicture(std::uint32_t length);
+  bool showParsedPicture(std::uint32_t length);
   void handleAudio(std::uint32_t length);
-  bool audioRouteAccepts(std::uint32_t channel) const;
-  bool writeAudioBlock(const std::uint8_t* pcm, std::uint32_t length, bool aLaw);
-  void showPicture(int channel, const std::uint8_t* picture, int width, int height);
+  void writeSound();
+  void dropSoundNoLongerWanted();
+  bool soundWanted() const;
   void pace();
   bool waitForCommand(std::uint32_t ms);
 
-  PlayerEngine& engine_;
+  WorkerContext context_;
   std::vector<std::uint8_t> frame_;
-  std::vector<std::uint8_t> pcm_;
-  PictureStore pictures_;
-  YuvPicture firstHalf_;
-  YuvPicture secondHalf_;
   int skipCounter_ = 0;
   int failedReads_ = 0;
   std::uint32_t frameStartMs_ = 0;

@@ -47,7 +47,6 @@ int splitLimitFor(int channelCount) {
 
 PlayerEngine::PlayerEngine(const EngineServices& services)
     : clock_(services.clock),
-      messages_(services.messages),
       source_(services.messages),
       renderer_(services.presenter, services.textPainter, services.messages),
       audioOut_(services.audioDevice, services.messages) {
@@ -106,7 +105,7 @@ int PlayerEngine::setMode(int mode, int splitLimit) {
   } else {
     if (source_.isOpen()) {
       stopWorker();
-      state_ = static_cast<int>(PlaybackState::Idle);
+      status_.setState(PlaybackState::Idle);
     }
     // The live stream always carries the network layout.
     decoder_.Init(kLiveStreamVariant);
@@ -132,7 +131,7 @@ int PlayerEngine::openSource(const std::string& path, bool isDisk) {
 int PlayerEngine::closeSource() {
   if (source_.isOpen()) {
     stopWorker();
-    state_ = static_cast<int>(PlaybackState::Idle);
+    status_.setState(PlaybackState::Idle);
   }
   return 1;
 }
@@ -154,43 +153,32 @@ int PlayerEngine::getFrameTime(CalendarTime& out) const {
   return source_.getBlockTime(out) ? 1 : 0;
 }
 
-CalendarTime PlayerEngine::getCurrentFrameTime() const {
-  std::lock_guard guard(frameTimeLock_);
-  return currentFrameTime_;
-}
-
-void PlayerEngine::setCurrentFrameTime(const CalendarTime& time) {
-  std::lock_guard guard(frameTimeLock_);
-  currentFrameTime_ = time;
-}
-
 int PlayerEngine::post(EngineCommand command) {
-  command_ = static_cast<int>(command);
-  commandEvent_.set();
+  mailbox_.post(command);
   return 1;
 }
 
 int PlayerEngine::pause() { return post(EngineCommand::Pause); }
 
 int PlayerEngine::play(double speed) {
-  speed_ = playSpeed(speed);
+  status_.setSpeed(playSpeed(speed));
   return post(EngineCommand::Play);
 }
 
 int PlayerEngine::playReverse(double speed) {
-  speed_ = playSpeed(speed);
+  status_.setSpeed(playSpeed(speed));
   return post(EngineCommand::PlayReverse);
 }
 
 int PlayerEngine::fastForward() {
-  const double speed = speed_;
-  speed_ = getState() == PlaybackState::Forward && speed >= 8.0 ? speed * 2 : 8.0;
+  const double speed = getSpeed();
+  status_.setSpeed(getState() == PlaybackState::Forward && speed >= 8.0 ? speed * 2 : 8.0);
   return post(EngineCommand::Play);
 }
 
 int PlayerEngine::fastReverse() {
-  const double speed = speed_;
-  speed_ = getState() == PlaybackState::Reverse && speed >= 8.0 ? speed * 2 : 8.0;
+  const double speed = getSpeed();
+  status_.setSpeed(getState() == PlaybackState::Reverse && speed >= 8.0 ? speed * 2 : 8.0);
   return post(EngineCommand::PlayReverse);
 }
 
@@ -199,12 +187,12 @@ int PlayerEngine::stepForward() { return post(EngineCommand::StepForward); }
 int PlayerEngine::stepBackward() { return post(EngineCommand::StepBackward); }
 
 int PlayerEngine::jumpTo(std::uint64_t position) {
-  jumpTarget_ = position;
-  return post(EngineCommand::JumpTo);
+  mailbox_.postJump(position);
+  return 1;
 }
 
 int PlayerEngine::adjustSpeed(double speed) {
-  speed_ = std::clamp(speed, 0.1, 8.0);
+  status_.setSpeed(std::clamp(speed, 0.1, 8.0));
   return 1;
 }
 
@@ -217,8 +205,19 @@ void PlayerEngine::setOutlineColour(std::uint32_t colour) {
 }
 
 int PlayerEngine::run() {
+  FramePipeline pipeline(decoder_, renderer_, audioDecoder_, audioOut_, status_, observer_);
+  const WorkerContext context{.running = running_,
+                              .stopEvent = stopEvent_,
+                              .clock = clock_,
+                              .mailbox = mailbox_,
+                              .status = status_,
+                              .pipeline = pipeline,
+                              .observer = observer_,
+                              .source = source_,
+                              .config = config_,
+                              .channelShown = channelShown_};
   if (mode_ == static_cast<int>(EngineMode::Player)) {
-    PlaybackLoop loop(*this);
+    PlaybackLoop loop(context);
     return loop.run();
   }
   // The live loop comes with the network client; until then Client mode has

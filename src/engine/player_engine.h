@@ -2,15 +2,17 @@
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <string>
 
 #include "codec/video_decoder.h"
 #include "engine/audio/audio_decoder.h"
 #include "engine/audio/audio_output.h"
+#include "engine/command_mailbox.h"
 #include "engine/engine_types.h"
 #include "engine/playback_clock.h"
 #include "engine/playback_observer.h"
+#include "engine/playback_status.h"
+#include "engine/worker_context.h"
 #include "platform/audio_device.h"
 #include "platform/message_sink.h"
 #include "platform/worker_thread.h"
@@ -40,7 +42,8 @@ int splitLimitFor(int channelCount);
 // playback loop in Player mode). Every operation is called on the UI thread;
 // commands reach the worker through a one-slot mailbox and an event, the
 // speed through a shared value read every iteration, and the UI learns the
-// rest by polling the getters.
+// rest by polling the getters. The worker sees nothing of the engine but the
+// WorkerContext it is handed.
 class PlayerEngine : public WorkerThread {
  public:
   explicit PlayerEngine(const EngineServices& services);
@@ -67,11 +70,11 @@ class PlayerEngine : public WorkerThread {
   int saveRange(std::uint64_t start, std::uint64_t end, const std::string& outputPath);
   const std::string& lastSaveRangeError() const { return source_.lastCopyError(); }
   int getFrameTime(CalendarTime& out) const;
-  PlaybackState getState() const { return static_cast<PlaybackState>(state_.load()); }
-  double getSpeed() const { return speed_.load(); }
+  PlaybackState getState() const { return status_.state(); }
+  double getSpeed() const { return status_.speed(); }
   // The block time of the last frame the worker handled; zero once it stopped.
-  CalendarTime getCurrentFrameTime() const;
-  int framePeriodUs() const { return framePeriodUs_.load(); }
+  CalendarTime getCurrentFrameTime() const { return status_.frameTime(); }
+  int framePeriodUs() const { return status_.framePeriodUs(); }
 
   int pause();
   int play(double speed);
@@ -114,34 +117,24 @@ class PlayerEngine : public WorkerThread {
   int run() override;
 
  private:
-  friend class PlaybackLoop;
-
   int post(EngineCommand command);
-  void setCurrentFrameTime(const CalendarTime& time);
   void stopWorker();
 
   PlaybackClock& clock_;
-  MessageSink& messages_;
   StreamSource source_;
   VideoDecoder decoder_;
   VideoRenderer renderer_;
   AudioDecoder audioDecoder_;
   AudioOutput audioOut_;
-  ManualResetEvent commandEvent_;
+  CommandMailbox mailbox_;
+  PlaybackStatus status_;
   PlaybackObserver* observer_ = nullptr;
 
   std::atomic<int> mode_{static_cast<int>(EngineMode::Client)};
-  std::atomic<double> speed_{1.0};
-  std::atomic<int> framePeriodUs_{33333};
   int maxSplit_ = 4;
-  std::atomic<int> command_{0};
-  std::atomic<std::uint64_t> jumpTarget_{0};
-  std::atomic<int> state_{static_cast<int>(PlaybackState::Idle)};
-  std::array<std::atomic<int>, 16> channelShown_;
+  // Nothing switches a channel off yet.
+  ChannelSwitches channelShown_;
   DvrConfig config_;
-
-  mutable std::mutex frameTimeLock_;
-  CalendarTime currentFrameTime_;
 };
 
 }  // namespace marlin

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -48,6 +49,13 @@ class EventLog final : public PlaybackObserver {
   void pictureShown(int channel, const CalendarTime& time, int width, int height, std::uint64_t position) override;
   void stateChanged(PlaybackState state, double speed) override;
 
+  // Holds the worker inside its next report of state at speed until release
+  // (or 30 s of real time), so that a command given meanwhile is the next
+  // thing it takes: nothing is read in that state before it.
+  void holdAt(PlaybackState state, double speed);
+  bool waitUntilHeld() const;
+  void release();
+
   std::vector<ShownPicture> pictures() const;
   std::vector<ShownPicture> picturesFrom(std::size_t first) const;
   std::vector<PlaybackState> states() const;
@@ -57,9 +65,18 @@ class EventLog final : public PlaybackObserver {
 
  private:
   mutable std::mutex lock_;
+  std::condition_variable released_;
   std::vector<ShownPicture> pictures_;
   std::vector<PlaybackState> states_;
+  bool holdArmed_ = false;
+  bool held_ = false;
+  PlaybackState holdState_ = PlaybackState::Idle;
+  double holdSpeed_ = 0.0;
 };
+
+// Pictures spoilt on purpose: a Header picture does not parse, a Body
+// picture parses but does not decode.
+enum class PictureDamage { None, Header, Body };
 
 struct RecordingPlan {
   int rounds = 40;                 // each round: one picture of every channel
@@ -72,7 +89,8 @@ struct RecordingPlan {
   bool dual = false;               // variant 5: dual pictures of channels 0 and 1
   bool firstHidden = false;
   bool secondHidden = false;
-  std::uint32_t startTime = 1262347200;
+  std::uint32_t startTime = 1262347200;  // a whole minute: second n is round n
+  std::function<PictureDamage(int round, int channel)> damageOf = [](int, int) { return PictureDamage::None; };
 };
 
 // A recording of flat-grey refresh pictures (encoded once per channel and
@@ -88,8 +106,9 @@ struct EngineRig {
   // Writes the recording, opens it and waits until the worker plays.
   void open(const std::vector<std::uint8_t>& recording);
   bool waitForState(PlaybackState state) const;
-  // Jumps and waits until the worker has taken the jump and paused, so that
-  // the next command cannot replace it in the mailbox.
+  // Gives a command and waits until the worker has reported taking it and
+  // then settling, so that the next command cannot replace it in the mailbox.
+  bool commandAndWait(const std::function<void()>& command, PlaybackState taken, PlaybackState settled);
   bool jumpAndWait(std::uint64_t position);
 
   TempDir dir;

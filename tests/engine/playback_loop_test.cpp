@@ -85,6 +85,24 @@ std::vector<std::uint64_t> steps(const std::vector<ShownPicture>& pictures, bool
   return result;
 }
 
+// How many pictures 16x play showed before its first skip.
+std::size_t picturesBeforeFirstSkip(const std::vector<ShownPicture>& pictures) {
+  const std::vector<std::uint64_t> gaps = steps(pictures, false);
+  const auto skip = std::find_if(gaps.begin(), gaps.end(), [](std::uint64_t gap) { return gap >= 327680; });
+  return static_cast<std::size_t>(skip - gaps.begin()) + 1;
+}
+
+// From a pause to 16x forward with nothing read at 8x on the way: the worker
+// is held while it reports taking 8x, until the second press is in.
+void fastForwardToSixteen(EngineRig& rig) {
+  rig.log.holdAt(PlaybackState::Forward, 8.0);
+  rig.engine.fastForward();
+  ASSERT_TRUE(rig.log.waitUntilHeld());
+  rig.engine.fastForward();
+  rig.log.release();
+  ASSERT_EQ(rig.engine.getSpeed(), 16.0);
+}
+
 TEST(PlaybackLoop, FastForwardFromSixteenSkipsAfterEveryNinePictures) {
   EngineRig rig;
   RecordingPlan plan;
@@ -167,6 +185,66 @@ TEST(PlaybackLoop, StepsStopOnTheNextShownPicturePassingAudioFrames) {
   rig.engine.stepBackward();
   ASSERT_TRUE(rig.log.waitFor([&](const EventLog& l) { return pausedAfterPictures(l, count + 1, rig.engine); }));
   EXPECT_LT(rig.engine.getPosition(), forwardPosition);
+}
+
+TEST(PlaybackLoop, AStepPassesOverDamagedPicturesAndCountsThemForTheNextSkip) {
+  EngineRig rig;
+  RecordingPlan plan;
+  plan.rounds = 200;
+  plan.channels = 1;
+  plan.damageOf = [](int round, int) {
+    return round == 0 ? PictureDamage::Header : round == 1 ? PictureDamage::Body : PictureDamage::None;
+  };
+  // Held as the new run starts to play, the worker steps from the first frame instead.
+  rig.log.holdAt(PlaybackState::Forward, 1.0);
+  rig.open(makePlaybackRecording(plan));
+  ASSERT_TRUE(rig.log.waitUntilHeld());
+  ASSERT_TRUE(rig.commandAndWait(
+      [&] {
+        rig.engine.stepForward();
+        rig.log.release();
+      },
+      PlaybackState::StepForward, PlaybackState::Paused));
+  ASSERT_EQ(rig.log.pictureCount(), 1u) << "the step ends on a picture shown";
+  EXPECT_EQ(rig.log.pictures().back().time.second, 2) << "round 2, the first picture that decodes";
+
+  fastForwardToSixteen(rig);
+  ASSERT_TRUE(rig.log.waitFor([&](const EventLog& l) { return pausedAfterPictures(l, 20, rig.engine); }));
+  // The step counted the two pictures it passed over and the one it showed.
+  EXPECT_EQ(picturesBeforeFirstSkip(rig.log.picturesFrom(1)), 6u);
+}
+
+TEST(PlaybackLoop, AJumpOntoAPictureThatDoesNotParseTimesItAndCountsItForTheNextSkip) {
+  EngineRig rig;
+  RecordingPlan plan;
+  plan.rounds = 200;
+  plan.channels = 1;
+  plan.damageOf = [](int round, int) { return round == 6 ? PictureDamage::Header : PictureDamage::None; };
+  const std::vector<std::uint8_t> recording = makePlaybackRecording(plan);
+  rig.open(recording);
+  ASSERT_TRUE(rig.log.waitFor([&](const EventLog& l) { return pausedAfterPictures(l, 199, rig.engine); }));
+  // Reading round 5's picture leaves the source at the start of round 6's.
+  const std::uint64_t damagedPicture = rig.log.pictures()[5].position;
+  rig.engine.closeSource();
+
+  // A new run, which has counted nothing yet, jumps before it plays.
+  rig.log.holdAt(PlaybackState::Forward, 1.0);
+  rig.open(recording);
+  ASSERT_TRUE(rig.log.waitUntilHeld());
+  const std::size_t before = rig.log.pictureCount();
+  ASSERT_TRUE(rig.commandAndWait(
+      [&] {
+        rig.engine.jumpTo(damagedPicture);
+        rig.log.release();
+      },
+      PlaybackState::Jump, PlaybackState::Paused));
+  EXPECT_EQ(rig.log.pictureCount(), before);
+  EXPECT_EQ(rig.engine.getCurrentFrameTime().second, 6);
+
+  fastForwardToSixteen(rig);
+  ASSERT_TRUE(rig.log.waitFor([&](const EventLog& l) { return pausedAfterPictures(l, before + 20, rig.engine); }));
+  EXPECT_EQ(rig.log.picturesFrom(before).front().time.second, 7);
+  EXPECT_EQ(picturesBeforeFirstSkip(rig.log.picturesFrom(before)), 8u) << "the jump counted round 6";
 }
 
 TEST(PlaybackLoop, JumpShowsThePictureAtTheTargetAndKeepsTheOldMarkBeyondTheEnd) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/engine_rig.h"
+#include "engine/playback_loop.h"
 
 namespace marlin::testing {
 namespace {
@@ -182,6 +183,45 @@ TEST(PlayerEngine, AFullSoundRingHoldsPlayBackButNotCommandsOrStop) {
   ASSERT_TRUE(rig.waitForState(PlaybackState::Paused));
   rig.engine.closeSource();
   EXPECT_FALSE(rig.engine.hasThread());
+}
+
+// The device plays nothing until the test moves its position, so the first
+// block (4000 bytes) fills the ring and the second (3500) waits for room.
+// interrupt cuts that wait short and returns once the worker settled; then
+// the device plays the first block and play goes on at normal speed to the
+// end. Returns the bytes the ring took.
+std::uint32_t soundAfterInterruptedWait(const std::function<void(EngineRig&)>& interrupt) {
+  EngineRig rig;
+  RecordingPlan plan;
+  plan.rounds = 3;
+  plan.channels = 4;
+  plan.audioSamplesOf = [](int round) { return round == 0 ? 4000 : round == 1 ? 3500 : 0; };
+  rig.open(makePlaybackRecording(plan));
+  EXPECT_TRUE(rig.log.waitFor([&](const EventLog& l) {
+    const std::vector<std::uint32_t> waits = rig.clock.waits();
+    return l.pictureCount() == 8 && !waits.empty() && waits.back() == PlaybackLoop::kIdleWaitMs;
+  }));
+  interrupt(rig);
+  rig.audio.position = 4000;
+  EXPECT_TRUE(rig.commandAndWait([&] { rig.engine.play(1); }, PlaybackState::Forward, PlaybackState::Paused));
+  EXPECT_EQ(rig.log.pictureCount(), 12u);
+  return rig.engine.audioOutput().written();
+}
+
+void pauseAndWait(EngineRig& rig) {
+  rig.engine.pause();
+  ASSERT_TRUE(rig.waitForState(PlaybackState::Paused));
+}
+
+// Play goes on at double speed to the end of the recording.
+void doubleSpeedToTheEnd(EngineRig& rig) {
+  rig.engine.adjustSpeed(2.0);
+  ASSERT_TRUE(rig.waitForState(PlaybackState::Paused));
+}
+
+TEST(PlayerEngine, ASoundBlockWaitingForRoomOutlivesAPauseButNotAChangeOfSpeed) {
+  EXPECT_EQ(soundAfterInterruptedWait(pauseAndWait), 7500u) << "written once play resumed";
+  EXPECT_EQ(soundAfterInterruptedWait(doubleSpeedToTheEnd), 4000u) << "dropped";
 }
 
 TEST(PlayerEngine, ASoundDeviceThatFailsDoesNotStopThePictures) {

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "engine/engine_types.h"
+#include "platform/manual_reset_event.h"
+
+namespace marlin {
+
+// The one slot through which the UI thread hands the worker a command. The
+// code (and a jump's target) is written before the event is signalled, and
+// the worker reads it only once the event fired, so no lock is needed; a
+// second command posted before the worker took the first replaces it.
+class CommandMailbox {
+ public:
+  void post(EngineCommand command);
+  void postJump(std::uint64_t target);
+  // The command posted last; the event is reset, so a later post signals again.
+  EngineCommand take();
+  std::uint64_t jumpTarget() const { return jumpTarget_.load(); }
+  // Forgets a command the worker will no longer take (its run is over).
+  void clear() { event_.reset(); }
+  const ManualResetEvent& event() const { return event_; }
+
+ private:
+  ManualResetEvent event_;
+  std::atomic<int> command_{static_cast<int>(EngineCommand::None)};
+  std::atomic<std::uint64_t> jumpTarget_{0};
+};
+
+}  // namespace marlin

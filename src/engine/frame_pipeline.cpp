@@ -1,0 +1,115 @@
+#include "engine/frame_pipeline.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "base/frame_period.h"
+
+namespace marlin {
+
+namespace {
+
+// The largest block either worker converts: a frame of 8192 bytes at two
+// bytes a sample.
+constexpr std::size_t kPcmBufferBytes = 16384;
+
+}  // namespace
+
+FramePipeline::FramePipeline(VideoDecoder& decoder, VideoRenderer& renderer, AudioDecoder& audioDecoder,
+                             AudioOutput& audioOut, PlaybackStatus& status, PlaybackObserver* observer)
+    : decoder_(decoder),
+      renderer_(renderer),
+      audioDecoder_(audioDecoder),
+      audioOut_(audioOut),
+      status_(status),
+      observer_(observer),
+      pcm_(kPcmBufferBytes) {}
+
+bool FramePipeline::parsePicture(const std::uint8_t* frame, std::uint32_t length) {
+  return decoder_.ParseHeader(frame, length) != 0;
+}
+
+bool FramePipeline::showParsedPicture(const std::uint8_t* frame, std::uint32_t length, const CalendarTime& time,
+                                      std::uint64_t position) {
+  const YuvPicture* picture = pictures_.decodeParsed(decoder_, frame, length);
+  if (picture == nullptr) {
+    return false;
+  }
+  status_.setFramePeriodUs(framePeriodMicroseconds(picture->height, decoder_.variant()));
+  const codec::PictureHeader& header = decoder_.header();
+  if (!header.dual) {
+    showPicture(decoder_.GetChannel(), *picture, time, position);
+    return true;
+  }
+  splitDualPicture(picture->data.data(), picture->width, picture->height, firstHalf_, secondHalf_);
+  if (!header.firstHidden) {
+    showPicture(header.firstChannel, firstHalf_, time, position);
+  }
+  if (!header.secondHidden) {
+    showPicture(header.secondChannel, secondHalf_, time, position);
+  }
+  return true;
+}
+
+void FramePipeline::showPicture(int channel, const YuvPicture& picture, const CalendarTime& time,
+                                std::uint64_t position) {
+  if (renderer_.PutPicture(channel, time, picture.data.data(), picture.width, picture.height) &&
+      observer_ != nullptr) {
+    observer_->pictureShown(channel, time, picture.width, picture.height, position);
+  }
+}
+
+std::uint32_t FramePipeline::cameraHeard() const {
+  int split = 0;
+  int page = 0;
+  renderer_.GetSplit(split, page);
+  return split == 1 && page < 4 ? static_cast<std::uint32_t>(page) : 0;
+}
+
+bool FramePipeline::takeSound(const std::uint8_t* frame, std::uint32_t length, SoundEncoding encoding) {
+  soundPending_ = false;
+  const std::uint32_t bytesPerSample = audioDecoder_.codec() >= 5 ? 2 : 1;
+  if (static_cast<std::uint64_t>(length) * bytesPerSample > pcm_.size()) {
+    return false;
+  }
+  audioDecoder_.convert(frame, length, pcm_.data(), pcmLength_);
+  pcmEncoding_ = encoding;
+  soundPending_ = true;
+  return true;
+}
+
+bool FramePipeline::writeSoundOnce() {
+  const int written = pcmEncoding_ == SoundEncoding::ALaw ? audioOut_.writeALaw(pcm_.data(), pcmLength_)
+                                                          : audioOut_.writePcm(pcm_.data(), pcmLength_);
+  return written == 1;
+}
+
+SoundWrite FramePipeline::writePendingSound(const RoomWait& wait) {
+  // An A-law byte becomes a 16-bit sample in the ring.
+  const std::uint32_t ringBytes = pcmEncoding_ == SoundEncoding::ALaw ? 2 * pcmLength_ : pcmLength_;
+  if (ringBytes + AudioOutput::kMargin > AudioOutput::kRingSize) {
+    soundPending_ = false;
+    return SoundWrite::Dropped;
+  }
+  for (;;) {
+    if (writeSoundOnce()) {
+      soundPending_ = false;
+      return SoundWrite::Written;
+    }
+    if (audioOut_.positionFailed() || audioOut_.ring().empty() || !wait.stillWanted()) {
+      soundPending_ = false;
+      return SoundWrite::Dropped;
+    }
+    // About as long as the device needs to free the missing room.
+    const std::uint32_t missing = audioOut_.queued() + ringBytes + AudioOutput::kMargin - AudioOutput::kRingSize;
+    const std::uint32_t rate = std::max<std::uint32_t>(audioOut_.sampleRate() * audioOut_.bitsPerSample() / 8, 1);
+    const auto waitMs = static_cast<std::uint32_t>(std::clamp<std::uint64_t>(
+        static_cast<std::uint64_t>(missing) * 1000 / rate, 1, UINT32_MAX));
+    if (wait.interrupted(waitMs)) {
+      return SoundWrite::Pending;
+    }
+    audioOut_.service();
+  }
+}
+
+}  // namespace marlin

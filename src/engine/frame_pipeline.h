@@ -1,0 +1,88 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "base/calendar.h"
+#include "codec/video_decoder.h"
+#include "codec/yuv_picture.h"
+#include "engine/audio/audio_decoder.h"
+#include "engine/audio/audio_output.h"
+#include "engine/playback_observer.h"
+#include "engine/playback_status.h"
+#include "render/video_renderer.h"
+
+namespace marlin {
+
+enum class SoundEncoding { Pcm, ALaw };
+
+enum class SoundWrite { Written, Dropped, Pending };
+
+// How a sound block waits for room in the ring: whether it is still wanted,
+// and a wait of up to ms that returns true when something came that the
+// worker must see to first. A worker that never waits says it no longer
+// wants the block.
+struct RoomWait {
+  std::function<bool()> stillWanted;
+  std::function<bool(std::uint32_t ms)> interrupted;
+};
+
+// Where a worker's frames go once read: pictures through the decoder into
+// each channel's reference picture and on to the renderer (both halves of a
+// dual picture on their own), sound through the audio decoder into the
+// output ring. The engine owns the parts and builds one pipeline per worker
+// run over them; the buffers here live as long as that run, so every run
+// starts without reference pictures and without a sound block.
+class FramePipeline {
+ public:
+  FramePipeline(VideoDecoder& decoder, VideoRenderer& renderer, AudioDecoder& audioDecoder, AudioOutput& audioOut,
+                PlaybackStatus& status, PlaybackObserver* observer);
+
+  // Pictures.
+  bool parsePicture(const std::uint8_t* frame, std::uint32_t length);
+  const codec::PictureHeader& pictureHeader() const { return decoder_.header(); }
+  // Decodes the picture just parsed from frame and shows it at time; the
+  // observer learns position with each picture the renderer took. False
+  // when the picture did not decode.
+  bool showParsedPicture(const std::uint8_t* frame, std::uint32_t length, const CalendarTime& time,
+                         std::uint64_t position);
+
+  // Sound.
+  void startSound() { audioOut_.startLoop(); }
+  void serviceSound() { audioOut_.service(); }
+  bool soundOpen() const { return audioOut_.isOpen(); }
+  // The camera heard where a recording carries one sound channel per camera:
+  // the channel shown alone, or channel 0 while several are shown.
+  std::uint32_t cameraHeard() const;
+  // Converts an audio frame into the block that waits to be written. False,
+  // and no block, for a frame too long for the buffer (a damaged recording).
+  bool takeSound(const std::uint8_t* frame, std::uint32_t length, SoundEncoding encoding);
+  bool hasPendingSound() const { return soundPending_; }
+  void dropPendingSound() { soundPending_ = false; }
+  // Writes the pending block, waiting while the ring is full (the sound then
+  // holds the worker back). The block is dropped when it can never fit, the
+  // device fails or the wait says it is no longer wanted; it stays pending
+  // when the wait was interrupted.
+  SoundWrite writePendingSound(const RoomWait& wait);
+
+ private:
+  void showPicture(int channel, const YuvPicture& picture, const CalendarTime& time, std::uint64_t position);
+  bool writeSoundOnce();
+
+  VideoDecoder& decoder_;
+  VideoRenderer& renderer_;
+  AudioDecoder& audioDecoder_;
+  AudioOutput& audioOut_;
+  PlaybackStatus& status_;
+  PlaybackObserver* observer_;
+  PictureStore pictures_;
+  YuvPicture firstHalf_;
+  YuvPicture secondHalf_;
+  std::vector<std::uint8_t> pcm_;
+  std::uint32_t pcmLength_ = 0;
+  SoundEncoding pcmEncoding_ = SoundEncoding::Pcm;
+  bool soundPending_ = false;
+};
+
+}  // namespace marlin

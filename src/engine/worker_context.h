@@ -1,0 +1,37 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+
+#include "engine/command_mailbox.h"
+#include "engine/engine_types.h"
+#include "engine/frame_pipeline.h"
+#include "engine/playback_clock.h"
+#include "engine/playback_observer.h"
+#include "engine/playback_status.h"
+#include "platform/manual_reset_event.h"
+#include "source/stream_source.h"
+
+namespace marlin {
+
+// Per-channel display switches: a picture whose channels are all switched
+// off is passed over in Player mode.
+using ChannelSwitches = std::array<std::atomic<int>, 16>;
+
+// All that a worker body gets from the engine it runs in, for one run. The
+// loop ends once running is cleared or stopEvent is signalled; everything
+// referred to outlives the run.
+struct WorkerContext {
+  const std::atomic<int>& running;
+  const ManualResetEvent& stopEvent;
+  PlaybackClock& clock;
+  CommandMailbox& mailbox;
+  PlaybackStatus& status;
+  FramePipeline& pipeline;
+  PlaybackObserver* observer;
+  StreamSource& source;
+  const DvrConfig& config;
+  const ChannelSwitches& channelShown;
+};
+
+}  // namespace marlin
