@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <initializer_list>
 #include <span>
 #include <stdexcept>
 #include <vector>
@@ -44,5 +45,26 @@ class KernelChoice {
   std::vector<const Kernel*> supported_;
   std::atomic<const Kernel*> active_;
 };
+
+// A vector version of a kernel and the instruction sets it needs.
+template <class Kernel>
+struct VectorVersion {
+  CpuFlags needs;
+  const Kernel& kernel;
+};
+
+// Appends the ladder's versions while flags allow them. Each rung builds on
+// the ones below it, as processors do (no AVX2 without SSE2), so the first
+// version ruled out ends the climb.
+template <class Kernel>
+void climbVersionLadder(std::vector<const Kernel*>& versions, CpuFlags flags,
+                        std::initializer_list<VectorVersion<Kernel>> ladder) {
+  for (const VectorVersion<Kernel>& rung : ladder) {
+    if ((flags & rung.needs) != rung.needs) {
+      return;
+    }
+    versions.push_back(&rung.kernel);
+  }
+}
 
 }  // namespace marlin
