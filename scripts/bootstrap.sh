@@ -10,6 +10,7 @@ packages=(
   libcli11-dev
   libavcodec-dev libavutil-dev libswscale-dev
   libsdl2-dev
+  g++-aarch64-linux-gnu qemu-user-static
 )
 
 missing=()

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Configures and builds one flavour of the project.
-#   scripts/build.sh [plain|sanitize|fuzz|bench]   (default: plain)
+#   scripts/build.sh [plain|sanitize|fuzz|bench|aarch64]   (default: plain)
 # Prints the build directory on its last line.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -13,6 +13,8 @@ case "$flavour" in
   fuzz)     dir=build-fuzz;     args=(-DMARLIN_BUILD_FUZZ=ON -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14)
             targets=(--target stream_source_fuzz decoder_fuzz playback_fuzz) ;;
   bench)    dir=build-bench;    args=(-DMARLIN_BUILD_BENCH=ON -DMARLIN_BUILD_TESTS=OFF -DCMAKE_BUILD_TYPE=Release) ;;
+  aarch64)  dir=build-aarch64;  args=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/aarch64-linux-gnu.cmake"
+                                      -DMARLIN_BUILD_ENGINE=OFF -DMARLIN_WITH_SDL=OFF) ;;
   *) echo "unknown build flavour: $flavour" >&2; exit 2 ;;
 esac
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds and runs the whole test suite.
-#   scripts/test.sh [plain|sanitize]   (default: plain)
+#   scripts/test.sh [plain|sanitize|aarch64]   (default: plain; aarch64 runs under qemu)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/bootstrap.sh"

@@ -6,12 +6,13 @@
 #include <vector>
 
 #include "platform/kernel_choice.h"
+#ifdef MARLIN_ARCH_X86_64
+#include "codec/x86/colour_convert_init.h"
+#endif
 
 namespace marlin {
 
 namespace colour {
-
-const Kernel& sse2Kernel();
 
 namespace {
 
@@ -78,8 +79,14 @@ void packBgr24Portable(std::uint8_t* out, const std::uint8_t* r, const std::uint
 
 const Kernel kPortable{"portable", rowToRgbPortable, packBgraPortable, packBgr24Portable};
 
+void addVectorVersions([[maybe_unused]] std::vector<const Kernel*>& versions, [[maybe_unused]] CpuFlags flags) {
+#ifdef MARLIN_ARCH_X86_64
+  colourConvertInitX86(versions, flags);
+#endif
+}
+
 KernelChoice<Kernel>& choice() {
-  static KernelChoice<Kernel> kernels{&kPortable, cpuHasSse2() ? &sse2Kernel() : nullptr};
+  static KernelChoice<Kernel> kernels(kPortable, addVectorVersions);
   return kernels;
 }
 

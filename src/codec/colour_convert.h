@@ -50,6 +50,8 @@ struct Kernel {
 };
 
 const Kernel& portableKernel();
+// Every version this processor may run under cpuFlags(), the portable one
+// first; the fastest is active unless selectKernel chose another of them.
 std::span<const Kernel* const> supportedKernels();
 const Kernel& activeKernel();
 void selectKernel(const Kernel& kernel);

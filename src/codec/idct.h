@@ -24,10 +24,12 @@ struct IdctKernel {
 };
 
 const IdctKernel& portableIdct();
+
+// Every version this processor may run under cpuFlags(), the portable one first.
 std::span<const IdctKernel* const> supportedIdcts();
 
 // The version new decoders take: the fastest supported one unless
-// selectIdct chose another (the "--simd off" switch, the comparison tests).
+// selectIdct chose another supported one (the comparison tests).
 const IdctKernel& activeIdct();
 void selectIdct(const IdctKernel& kernel);
 

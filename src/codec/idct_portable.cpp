@@ -1,6 +1,10 @@
 #include <algorithm>
+
 #include "codec/idct.h"
 #include "platform/kernel_choice.h"
+#ifdef MARLIN_ARCH_X86_64
+#include "codec/x86/idct_init.h"
+#endif
 
 namespace marlin::codec {
 
@@ -80,16 +84,14 @@ void idctPortableResidual(std::int16_t* block, std::int16_t* out) {
 
 const IdctKernel kPortable{"portable", idctPortable, idctPortableResidual};
 
-}  // namespace
-
-const IdctKernel& sse2Idct();
-const IdctKernel& avx2Idct();
-
-namespace {
+void addVectorVersions([[maybe_unused]] std::vector<const IdctKernel*>& versions, [[maybe_unused]] CpuFlags flags) {
+#ifdef MARLIN_ARCH_X86_64
+  idctInitX86(versions, flags);
+#endif
+}
 
 KernelChoice<IdctKernel>& choice() {
-  static KernelChoice<IdctKernel> kernels{&kPortable, cpuHasSse2() ? &sse2Idct() : nullptr,
-                                          cpuHasAvx2() ? &avx2Idct() : nullptr};
+  static KernelChoice<IdctKernel> kernels(kPortable, addVectorVersions);
   return kernels;
 }
 

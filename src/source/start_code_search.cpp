@@ -1,11 +1,11 @@
 #include "source/start_code_search.h"
 
 #include "platform/kernel_choice.h"
+#ifdef MARLIN_ARCH_X86_64
+#include "source/x86/start_code_search_init.h"
+#endif
 
 namespace marlin::startcode {
-
-const Kernels& sse2Kernels();
-const Kernels& avx2Kernels();
 
 namespace {
 
@@ -32,9 +32,14 @@ std::size_t findLastPortable(const std::uint8_t* data, std::size_t begin, std::s
 
 const Kernels kPortable{"portable", findFirstPortable, findLastPortable};
 
+void addVectorVersions([[maybe_unused]] std::vector<const Kernels*>& versions, [[maybe_unused]] CpuFlags flags) {
+#ifdef MARLIN_ARCH_X86_64
+  startCodeSearchInitX86(versions, flags);
+#endif
+}
+
 KernelChoice<Kernels>& choice() {
-  static KernelChoice<Kernels> kernels{&kPortable, cpuHasSse2() ? &sse2Kernels() : nullptr,
-                                       cpuHasAvx2() ? &avx2Kernels() : nullptr};
+  static KernelChoice<Kernels> kernels(kPortable, addVectorVersions);
   return kernels;
 }
 

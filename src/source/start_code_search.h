@@ -24,11 +24,11 @@ struct Kernels {
 
 const Kernels& portableKernels();
 
-// Every version this processor can run, the portable one first.
+// Every version this processor may run under cpuFlags(), the portable one first.
 std::span<const Kernels* const> supportedKernels();
 
 // The version the stream source uses: the fastest supported one unless
-// selectKernels chose another (to compare versions, or to rule SIMD out).
+// selectKernels chose another supported one (to compare versions).
 const Kernels& activeKernels();
 void selectKernels(const Kernels& kernels);
 

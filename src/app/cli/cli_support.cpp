@@ -1,9 +1,5 @@
 #include "app/cli/cli_support.h"
 
-#include "codec/colour_convert.h"
-#include "codec/idct.h"
-#include "source/start_code_search.h"
-
 namespace marlin::cli {
 
 void CapturedMessages::showMessage(std::string_view text, std::string_view caption) {
@@ -11,11 +7,5 @@ void CapturedMessages::showMessage(std::string_view text, std::string_view capti
 }
 
 std::string CapturedMessages::prefix() const { return last_.empty() ? std::string() : last_ + ": "; }
-
-void selectPortableKernels() {
-  startcode::selectKernels(startcode::portableKernels());
-  codec::selectIdct(codec::portableIdct());
-  colour::selectKernel(colour::portableKernel());
-}
 
 }  // namespace marlin::cli

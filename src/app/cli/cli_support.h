@@ -25,7 +25,4 @@ class CapturedMessages final : public MessageSink {
   std::string last_;
 };
 
-// Makes every hot path use its portable code ("--simd off").
-void selectPortableKernels();
-
 }  // namespace marlin::cli

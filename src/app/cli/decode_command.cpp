@@ -11,6 +11,7 @@
 #include "app/cli/recording_args.h"
 #include "codec/colour_convert.h"
 #include "codec/yuv_picture.h"
+#include "platform/cpu_features.h"
 #include "render/bitmap_file.h"
 
 namespace marlin::cli {
@@ -55,7 +56,7 @@ void writePicture(const DecodeOptions& options, std::uint64_t index, int channel
 
 void decodeRecording(const DecodeOptions& options) {
   if (options.simd == "off") {
-    selectPortableKernels();
+    setCpuFlagsMask(0);
   }
   CapturedMessages messages;
   StreamSource source(messages);
