@@ -102,7 +102,9 @@ struct Rig {
 std::uint64_t decodeOnly(const std::string& path) {
   marlin::StreamSource source;
   source.setCodecVariant(4);
-  source.open(path, false);
+  if (!source.open(path, false)) {
+    return 0;
+  }
   marlin::VideoDecoder decoder;
   decoder.Init(4);
   marlin::PictureStore store;

@@ -29,7 +29,6 @@
 #include <vector>
 
 #include "base/codec_ids.h"
-#include "platform/message_sink.h"
 #include "source/container.h"
 #include "source/start_code_search.h"
 #include "source/stream_source.h"
@@ -268,19 +267,13 @@ void BM_RawPread(benchmark::State& state) {
   raw.report(state);
 }
 
-class QuietSink final : public marlin::MessageSink {
- public:
-  void showMessage(std::string_view, std::string_view) override {}
-};
-
 struct OpenSource {
-  QuietSink sink;
-  std::unique_ptr<marlin::StreamSource> source = std::make_unique<marlin::StreamSource>(sink);
+  std::unique_ptr<marlin::StreamSource> source = std::make_unique<marlin::StreamSource>();
   std::unique_ptr<std::uint8_t[]> buffer{new std::uint8_t[kFrameBufferSize]};
 
   bool open() {
     source->setCodecVariant(4);
-    return source->open(g_recording.path, false);
+    return source->open(g_recording.path, false).isOk();
   }
 };
 

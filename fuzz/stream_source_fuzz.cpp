@@ -30,7 +30,6 @@
 #include "base/calendar.h"
 #include "base/codec_ids.h"
 #include "fuzz_input.h"
-#include "platform/message_sink.h"
 #include "platform/time_zone.h"
 #include "source/checksum8.h"
 #include "source/container.h"
@@ -51,11 +50,6 @@ namespace fuzzin = marlin::fuzzinput;
 // stuck (nothing delivered, position unchanged), so an input costs at most
 // kMaxOps * kMaxRepeat reads even when its recording is all bad blocks.
 constexpr unsigned kMaxRepeat = 256;
-
-class SilentSink final : public marlin::MessageSink {
- public:
-  void showMessage(std::string_view, std::string_view) override {}
-};
 
 // MARLIN_FUZZ_TRACE=1 prints every operation and its outcome, for reading a
 // reproducer.
@@ -153,15 +147,15 @@ struct Expectation {
 class Harness {
  public:
   Harness(const fuzzin::Input& input, std::vector<std::uint8_t> recording)
-      : source_(std::make_unique<StreamSource>(sink_)),
+      : source_(std::make_unique<StreamSource>()),
         reference_(recording, input.isDisk, input.bigEndian),
         size_(recording.size()),
         bias_(marlin::timeZoneBiasSeconds()) {
     storeRecording(recording);
     source_->setCodecVariant(input.codecVariant);
     const std::string path = "/proc/self/fd/" + std::to_string(recordingFd());
-    if (!source_->open(path, input.isDisk)) {
-      std::fprintf(stderr, "stream_source_fuzz: cannot open %s (errno %d)\n", path.c_str(), source_->lastOpenError());
+    if (const marlin::Status opened = source_->open(path, input.isDisk); !opened) {
+      std::fprintf(stderr, "stream_source_fuzz: %s\n", opened.message().c_str());
       std::abort();
     }
     if (source_->getSize() != size_) {
@@ -361,7 +355,6 @@ class Harness {
     }
   }
 
-  SilentSink sink_;
   std::unique_ptr<StreamSource> source_;
   ReferenceReader reference_;
   std::uint64_t size_;

@@ -306,7 +306,8 @@ void PlaybackLoop::pace() {
   if ((current == PlaybackState::Forward || current == PlaybackState::Reverse) && currentSpeed < kSkippingSpeed) {
     const auto periods = static_cast<std::uint32_t>(context_.source.header().frameInterval) + 1;
     const std::uint32_t product = periods * static_cast<std::uint32_t>(context_.status.framePeriodUs());
-    const auto targetMs = static_cast<std::int64_t>(static_cast<double>(product) / currentSpeed) / 1000;
+    const auto targetMs =
+        static_cast<std::int64_t>(std::min(static_cast<double>(product) / currentSpeed, 0x1p40)) / 1000;
     if (targetMs > elapsedMs) {
       waitForCommand(static_cast<std::uint32_t>(targetMs - elapsedMs));
     }

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <csignal>
 
+#include "engine/open_failure_box.h"
 #include "engine/playback_loop.h"
 
 namespace marlin {
@@ -47,7 +48,7 @@ int splitLimitFor(int channelCount) {
 
 PlayerEngine::PlayerEngine(const EngineServices& services)
     : clock_(services.clock),
-      source_(services.messages),
+      messages_(services.messages),
       renderer_(services.presenter, services.textPainter, services.messages),
       audioOut_(services.audioDevice, services.messages) {
   for (std::atomic<int>& shown : channelShown_) {
@@ -121,7 +122,9 @@ int PlayerEngine::setMode(int mode, int splitLimit) {
 int PlayerEngine::openSource(const std::string& path, bool isDisk) {
   // The worker reads the source, so it must not run while the source reopens.
   stopWorker();
-  if (!source_.open(path, isDisk)) {
+  lastOpenFailure_ = source_.open(path, isDisk);
+  if (!lastOpenFailure_) {
+    raiseOpenFailureBox(lastOpenFailure_, messages_);
     return 0;
   }
   renderer_.ClearAll();
@@ -143,7 +146,8 @@ void PlayerEngine::stopWorker() {
 }
 
 int PlayerEngine::saveRange(std::uint64_t start, std::uint64_t end, const std::string& outputPath) {
-  return source_.copyRange(start, end, outputPath) ? 1 : 0;
+  lastSaveRangeFailure_ = source_.copyRange(start, end, outputPath);
+  return lastSaveRangeFailure_ ? 1 : 0;
 }
 
 int PlayerEngine::getFrameTime(CalendarTime& out) const {

@@ -60,15 +60,15 @@ class PlayerEngine : public WorkerThread {
 
   // Player mode.
   int openSource(const std::string& path, bool isDisk);
-  // errno of the last openSource that failed.
-  int lastOpenError() const { return source_.lastOpenError(); }
+  // Why the last openSource failed; ok after one that did not.
+  const Status& lastOpenFailure() const { return lastOpenFailure_; }
   int closeSource();
   bool isSourceOpen() const { return source_.isOpen(); }
   std::string getSourceName() const { return source_.getName(); }
   std::uint64_t getSourceSize() const { return source_.getSize(); }
   std::uint64_t getPosition() const { return source_.getPosition(); }
   int saveRange(std::uint64_t start, std::uint64_t end, const std::string& outputPath);
-  const std::string& lastSaveRangeError() const { return source_.lastCopyError(); }
+  const Status& lastSaveRangeFailure() const { return lastSaveRangeFailure_; }
   int getFrameTime(CalendarTime& out) const;
   PlaybackState getState() const { return status_.state(); }
   double getSpeed() const { return status_.speed(); }
@@ -121,6 +121,7 @@ class PlayerEngine : public WorkerThread {
   void stopWorker();
 
   PlaybackClock& clock_;
+  MessageSink& messages_;
   StreamSource source_;
   VideoDecoder decoder_;
   VideoRenderer renderer_;
@@ -135,6 +136,8 @@ class PlayerEngine : public WorkerThread {
   // Nothing switches a channel off yet.
   ChannelSwitches channelShown_;
   DvrConfig config_;
+  Status lastOpenFailure_;
+  Status lastSaveRangeFailure_;
 };
 
 }  // namespace marlin

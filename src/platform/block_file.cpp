@@ -4,76 +4,86 @@
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <unistd.h>
+
+#include "base/log.h"
+#include "platform/file_io.h"
 
 namespace marlin {
 
 BlockFile::~BlockFile() { close(); }
 
-int BlockFile::open(const std::string& path) {
+Status BlockFile::open(const std::string& path) {
   close();
-  int fd;
-  do {
-    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  } while (fd < 0 && errno == EINTR);
+  const int fd = openWithoutWaiting(path, O_RDONLY);
   if (fd < 0) {
-    return errno;
+    return logged(LogLevel::Info, Status::fromErrno(errno, "cannot open " + path));
   }
   fd_ = fd;
-  return 0;
+  path_ = path;
+  return Status::ok();
 }
 
 void BlockFile::close() {
   if (fd_ >= 0) {
     ::close(fd_);
     fd_ = -1;
+    path_.clear();
   }
 }
 
-ssize_t BlockFile::readAt(std::uint64_t offset, void* buffer, std::size_t n) const {
+Status BlockFile::readAt(std::uint64_t offset, void* buffer, std::size_t n, std::size_t& got) const {
   auto* out = static_cast<unsigned char*>(buffer);
-  std::size_t done = 0;
-  while (done < n) {
-    const ssize_t got = ::pread(fd_, out + done, n - done, static_cast<off_t>(offset + done));
-    if (got == 0) {
+  got = 0;
+  while (got < n) {
+    const ssize_t part = ::pread(fd_, out + got, n - got, static_cast<off_t>(offset + got));
+    if (part == 0) {
       break;
     }
-    if (got < 0) {
+    if (part < 0) {
       if (errno == EINTR) {
         continue;
       }
-      return -1;
+      return Status::fromErrno(errno, "read error at byte " + std::to_string(offset));
     }
-    done += static_cast<std::size_t>(got);
+    got += static_cast<std::size_t>(part);
   }
-  return static_cast<ssize_t>(done);
+  return Status::ok();
 }
 
-int BlockFile::querySize(std::uint64_t& size) const {
-  struct stat info {};
+Status BlockFile::fileInfo(struct stat& info) const {
   if (::fstat(fd_, &info) != 0) {
-    return errno;
+    return Status::fromErrno(errno, "cannot look at " + path_);
+  }
+  return Status::ok();
+}
+
+Status BlockFile::querySize(std::uint64_t& size) const {
+  struct stat info {};
+  if (Status looked = fileInfo(info); !looked) {
+    return logged(LogLevel::Warning, std::move(looked));
   }
   if (S_ISREG(info.st_mode)) {
     size = static_cast<std::uint64_t>(info.st_size);
-    return 0;
+    return Status::ok();
   }
   if (S_ISBLK(info.st_mode)) {
     std::uint64_t bytes = 0;
     if (::ioctl(fd_, BLKGETSIZE64, &bytes) != 0) {
-      return errno;
+      return logged(LogLevel::Warning,
+                    Status::fromErrno(errno, "cannot learn the capacity of " + path_ + " (BLKGETSIZE64)"));
     }
     size = bytes;
-    return 0;
+    return Status::ok();
   }
-  return ENOTSUP;
+  return logged(LogLevel::Info, Status::failure(StatusCode::Unsupported,
+                                                path_ + " is neither a regular file nor a block device", ENOTSUP));
 }
 
-int querySizeOfPath(const std::string& path, std::uint64_t& size) {
+Status querySizeOfPath(const std::string& path, std::uint64_t& size) {
   BlockFile file;
-  if (const int error = file.open(path); error != 0) {
-    return error;
+  if (Status opened = file.open(path); !opened) {
+    return opened;
   }
   return file.querySize(size);
 }

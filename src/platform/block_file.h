@@ -3,7 +3,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <sys/types.h>
+#include <sys/stat.h>
+
+#include "base/status.h"
 
 namespace marlin {
 
@@ -16,25 +18,28 @@ class BlockFile {
   BlockFile(const BlockFile&) = delete;
   BlockFile& operator=(const BlockFile&) = delete;
 
-  // Returns 0 or the errno of the failed open.
-  int open(const std::string& path);
+  // Never waits: a FIFO without a writer opens at once and is refused by
+  // querySize, where a plain open would block until someone writes.
+  Status open(const std::string& path);
   void close();
   bool isOpen() const { return fd_ >= 0; }
 
-  // Reads up to n bytes at offset, retrying short reads until end of file.
-  // Returns the bytes read, or -1 with errno set on a read error.
-  ssize_t readAt(std::uint64_t offset, void* buffer, std::size_t n) const;
+  // Reads up to n bytes at offset into got, retrying short reads until end of
+  // file; got is below n only at the end of the file or on a failure.
+  Status readAt(std::uint64_t offset, void* buffer, std::size_t n, std::size_t& got) const;
 
-  // Size of a regular file, or capacity of a block device. Returns 0 or the
-  // errno of the failure; anything else (a directory, a pipe) is ENOTSUP.
-  int querySize(std::uint64_t& size) const;
+  // Size of a regular file, or capacity of a block device; anything else (a
+  // directory, a pipe) is Unsupported with ENOTSUP.
+  Status querySize(std::uint64_t& size) const;
+  Status fileInfo(struct stat& info) const;
 
  private:
   int fd_ = -1;
+  std::string path_;
 };
 
 // Size of the file or block device at path, by the same rules as
-// BlockFile::querySize. Returns 0 or an errno.
-int querySizeOfPath(const std::string& path, std::uint64_t& size);
+// BlockFile::querySize.
+Status querySizeOfPath(const std::string& path, std::uint64_t& size);
 
 }  // namespace marlin

@@ -10,6 +10,8 @@
 #include <string>
 #include <type_traits>
 
+#include "base/log.h"
+
 namespace marlin {
 
 static_assert(std::is_same_v<SDL_AudioDeviceID, std::uint32_t>);
@@ -85,12 +87,15 @@ bool SdlAudioDevice::open(const WaveFormat& format) {
   bitsPerSample_ = format.bitsPerSample;
   consumed_ = 0;
   const bool driverChosen = std::getenv("SDL_AUDIODRIVER") != nullptr;
-  if ((driverChosen || !fallBackToDummy_ || soundOutputPresent()) && openWithConfiguredDriver(format)) {
+  const bool tryConfigured = driverChosen || !fallBackToDummy_ || soundOutputPresent();
+  if (tryConfigured && openWithConfiguredDriver(format)) {
     return true;
   }
   if (!fallBackToDummy_) {
     return false;
   }
+  logInfo(tryConfigured ? "sound: falling back to SDL's dummy driver, which plays nothing"
+                        : "sound: no sound output on this machine, using SDL's dummy driver, which plays nothing");
   DummyDriverChoice dummy;
   return openWithConfiguredDriver(format);
 }
@@ -99,6 +104,7 @@ bool SdlAudioDevice::open(const WaveFormat& format) {
 // subsystem (and the driver chosen when it started) goes with the last one.
 bool SdlAudioDevice::openWithConfiguredDriver(const WaveFormat& format) {
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+    logWarning(std::string("sound: SDL's audio does not start: ") + SDL_GetError());
     return false;
   }
   SDL_AudioSpec wanted{};
@@ -110,6 +116,9 @@ bool SdlAudioDevice::openWithConfiguredDriver(const WaveFormat& format) {
   wanted.userdata = this;
   device_ = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
   if (device_ == 0) {
+    const char* driver = SDL_GetCurrentAudioDriver();
+    logWarning(std::string("sound: SDL cannot open a device on its ") + (driver != nullptr ? driver : "unknown") +
+               " driver: " + SDL_GetError());
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
     return false;
   }

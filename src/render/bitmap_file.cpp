@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstring>
-#include <fstream>
+
+#include "platform/file_io.h"
 
 namespace marlin {
 
@@ -66,39 +66,26 @@ std::uint32_t dibBitsOffset(const std::uint8_t* infoHeader) {
   }
 }
 
-bool writeDibFile(const std::string& path, std::span<const std::uint8_t> dib) {
+Status writeDibFile(const std::string& path, std::span<const std::uint8_t> dib) {
   if (dib.size() < kDibInfoHeaderBytes) {
-    return false;
+    return Status::failure(StatusCode::InvalidArgument, "cannot write " + path + ": the bitmap has no info header");
   }
   std::array<std::uint8_t, kFileHeaderBytes> header{};
   header[0] = 'B';
   header[1] = 'M';
   put32(&header[2], static_cast<std::uint32_t>(dib.size() + kFileHeaderBytes));
   put32(&header[10], static_cast<std::uint32_t>(kFileHeaderBytes + dibBitsOffset(dib.data())));
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) {
-    return false;
-  }
-  out.write(reinterpret_cast<const char*>(header.data()), header.size());
-  out.write(reinterpret_cast<const char*>(dib.data()), static_cast<std::streamsize>(dib.size()));
-  out.close();
-  return static_cast<bool>(out);
+  return writeWholeFile(path, {header, dib});
 }
 
-bool writeBitmap24(const std::string& path, const std::uint8_t* bottomUpRows, int width, int height,
-                   std::string& error) {
+Status writeBitmap24(const std::string& path, const std::uint8_t* bottomUpRows, int width, int height) {
   std::vector<std::uint8_t> dib = makeDib24(width, height);
   const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
   const std::size_t stride = dib24RowStride(width);
   for (int row = 0; row < height; ++row) {
     std::memcpy(dib.data() + kDibInfoHeaderBytes + row * stride, bottomUpRows + row * rowBytes, rowBytes);
   }
-  errno = 0;
-  if (!writeDibFile(path, dib)) {
-    error = "cannot write " + path + ": " + std::strerror(errno != 0 ? errno : EIO);
-    return false;
-  }
-  return true;
+  return writeDibFile(path, dib);
 }
 
 }  // namespace marlin

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "base/status.h"
+
 namespace marlin {
 
 // 24-bit device-independent bitmaps, the form stills are traded in on the
@@ -22,14 +24,11 @@ std::vector<std::uint8_t> makeDib24(int width, int height);
 std::uint32_t dibBitsOffset(const std::uint8_t* infoHeader);
 
 // Writes dib as a bitmap file: the 14-byte file header, then dib
-// unchanged. Parent folders are not created. False when the file cannot be
-// created or fully written.
-bool writeDibFile(const std::string& path, std::span<const std::uint8_t> dib);
+// unchanged. Parent folders are not created.
+Status writeDibFile(const std::string& path, std::span<const std::uint8_t> dib);
 
 // Writes a standard 24-bit uncompressed bitmap file from bottom-up B, G, R
-// rows of exactly width x 3 bytes (as ToDib24 makes them). Returns false and
-// sets error when the file cannot be written.
-bool writeBitmap24(const std::string& path, const std::uint8_t* bottomUpRows, int width, int height,
-                   std::string& error);
+// rows of exactly width x 3 bytes (as ToDib24 makes them).
+Status writeBitmap24(const std::string& path, const std::uint8_t* bottomUpRows, int width, int height);
 
 }  // namespace marlin

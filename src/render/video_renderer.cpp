@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "base/log.h"
 #include "codec/colour_convert.h"
 #include "render/channel_label.h"
 #include "render/dib_snapshot.h"
@@ -434,9 +435,12 @@ bool VideoRenderer::SaveSnapshot(const std::string& path) {
     dib = canvasToDib24(back_);
   }
   presenter_.copyToClipboard(dib);
-  const bool written = writeDibFile(path, dib);
+  const Status written = writeDibFile(path, dib);
+  if (!written) {
+    logWarning("snapshot not saved: " + written.message());
+  }
   std::lock_guard guard(lock_);
-  snapshotWritten_ = written;
+  snapshotWritten_ = written.isOk();
   return true;
 }
 

@@ -14,43 +14,43 @@ void BlockAppender::setHeader(std::uint32_t time, std::uint16_t channelMask, boo
   header_ = encodeBlockHeader(time, channelMask, 0, bigEndian);
 }
 
-bool BlockAppender::put(const std::uint8_t* data, std::size_t n) {
-  if (!sink_.write(data, n)) {
-    return false;
+Status BlockAppender::put(const std::uint8_t* data, std::size_t n) {
+  Status written = sink_.write(data, n);
+  if (written) {
+    written_ += n;
   }
-  written_ += n;
-  return true;
+  return written;
 }
 
-bool BlockAppender::append(const std::uint8_t* data, std::size_t n, std::uint8_t frameInterval) {
+Status BlockAppender::append(const std::uint8_t* data, std::size_t n, std::uint8_t frameInterval) {
   const std::size_t used = written_ % kBlockSize;
   if (used != 0 && n > 0) {
     const std::size_t piece = std::min(kBlockSize - used, n);
-    if (!put(data, piece)) {
-      return false;
+    if (Status written = put(data, piece); !written) {
+      return written;
     }
     data += piece;
     n -= piece;
   }
   while (n > 0) {
     setHeaderFrameInterval(header_, frameInterval);
-    if (!put(header_.data(), kHeaderSize)) {
-      return false;
+    if (Status written = put(header_.data(), kHeaderSize); !written) {
+      return written;
     }
     const std::size_t piece = std::min(kBlockSize - kHeaderSize, n);
-    if (!put(data, piece)) {
-      return false;
+    if (Status written = put(data, piece); !written) {
+      return written;
     }
     data += piece;
     n -= piece;
   }
-  return true;
+  return Status::ok();
 }
 
-bool BlockAppender::padToBlock() {
+Status BlockAppender::padToBlock() {
   static constexpr std::array<std::uint8_t, kBlockSize> kZeros{};
   const std::size_t used = written_ % kBlockSize;
-  return used == 0 || put(kZeros.data(), kBlockSize - used);
+  return used == 0 ? Status::ok() : put(kZeros.data(), kBlockSize - used);
 }
 
 }  // namespace marlin

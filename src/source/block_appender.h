@@ -2,17 +2,29 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
+#include "base/status.h"
 #include "source/block_header.h"
 
 namespace marlin {
 
-// Destination of container bytes; write returns false when not all bytes
-// could be written.
+// Destination of container bytes; write fails when not all bytes could be
+// written.
 class ByteSink {
  public:
   virtual ~ByteSink() = default;
-  virtual bool write(const std::uint8_t* data, std::size_t n) = 0;
+  virtual Status write(const std::uint8_t* data, std::size_t n) = 0;
+};
+
+// Collects container bytes in memory.
+class MemorySink final : public ByteSink {
+ public:
+  Status write(const std::uint8_t* data, std::size_t n) override {
+    bytes.insert(bytes.end(), data, data + n);
+    return Status::ok();
+  }
+  std::vector<std::uint8_t> bytes;
 };
 
 // Lays a byte stream into container blocks: whenever the write position
@@ -27,15 +39,15 @@ class BlockAppender {
   // Time and channel mask for the headers written until the next call.
   void setHeader(std::uint32_t time, std::uint16_t channelMask, bool bigEndian);
 
-  bool append(const std::uint8_t* data, std::size_t n, std::uint8_t frameInterval);
+  Status append(const std::uint8_t* data, std::size_t n, std::uint8_t frameInterval);
 
   // Zero bytes up to the next block boundary.
-  bool padToBlock();
+  Status padToBlock();
 
   std::uint64_t written() const { return written_; }
 
  private:
-  bool put(const std::uint8_t* data, std::size_t n);
+  Status put(const std::uint8_t* data, std::size_t n);
 
   ByteSink& sink_;
   BlockHeaderBytes header_{};

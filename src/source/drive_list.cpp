@@ -5,6 +5,7 @@
 
 #include "platform/block_devices.h"
 #include "platform/block_file.h"
+#include "source/stream_source.h"
 
 namespace marlin {
 
@@ -22,8 +23,8 @@ DriveList listDrives(const std::string& sysBlockDir, const std::string& devDir) 
     const BlockDeviceEntry& disk = disks[n];
     const std::string path = devDir + "/" + disk.name;
     std::uint64_t capacity = 0;
-    if (const int error = querySizeOfPath(path, capacity); error != 0) {
-      list.skipped.push_back({path, error});
+    if (const Status sized = querySizeOfPath(path, capacity); !sized) {
+      list.skipped.push_back({path, openFailure(path, sized.code(), sized.systemError())});
       continue;
     }
     DriveEntry entry;

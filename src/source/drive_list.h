@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "base/status.h"
+
 namespace marlin {
 
 // A DVR disk candidate as offered for "Open Disk".
@@ -18,7 +20,7 @@ struct DriveEntry {
 // A whole disk that could not be listed, and why.
 struct SkippedDrive {
   std::string devicePath;
-  int error = 0;
+  Status reason;  // as describeOpenFailure tells it
 };
 
 struct DriveList {

@@ -19,8 +19,8 @@ void surveyBlocks(const BlockFile& file, const SurveyRequest& request, Recording
   std::vector<std::uint8_t> block(container::kBlockSize);
   const bool bigEndian = isBigEndianVariant(request.variant);
   for (std::uint64_t offset = 0; offset < survey.size; offset += container::kBlockSize) {
-    const ssize_t got = file.readAt(offset, block.data(), container::kBlockSize);
-    if (got < static_cast<ssize_t>(container::kBlockSize)) {
+    std::size_t got = 0;
+    if (!file.readAt(offset, block.data(), container::kBlockSize, got) || got < container::kBlockSize) {
       ++survey.shortBlocks;
       continue;
     }
@@ -66,24 +66,21 @@ void surveyFrames(StreamSource& source, RecordingSurvey& survey, const SurveyPro
 
 }  // namespace
 
-std::optional<RecordingSurvey> surveyRecording(const SurveyRequest& request, const SurveyProgress& progress,
-                                               MessageSink& messages, std::string& error) {
-  StreamSource source(messages);
+Status surveyRecording(const SurveyRequest& request, const SurveyProgress& progress, RecordingSurvey& survey) {
+  StreamSource source;
   source.setCodecVariant(request.variant);
-  if (!source.open(request.path, request.isDisk)) {
-    error = describeOpenFailure(request.path, source.lastOpenError());
-    return std::nullopt;
+  if (Status opened = source.open(request.path, request.isDisk); !opened) {
+    return opened;
   }
   BlockFile file;
-  if (const int openError = file.open(request.path); openError != 0) {
-    error = describeOpenFailure(request.path, openError);
-    return std::nullopt;
+  if (const Status opened = file.open(request.path); !opened) {
+    return openFailure(request.path, opened.code(), opened.systemError());
   }
-  RecordingSurvey survey;
+  survey = RecordingSurvey{};
   survey.size = source.getSize();
   surveyBlocks(file, request, survey, progress);
   surveyFrames(source, survey, progress);
-  return survey;
+  return Status::ok();
 }
 
 }  // namespace marlin

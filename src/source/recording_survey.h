@@ -10,7 +10,7 @@
 
 #include "base/calendar.h"
 #include "base/codec_ids.h"
-#include "platform/message_sink.h"
+#include "base/status.h"
 
 namespace marlin {
 
@@ -38,9 +38,7 @@ struct SurveyRequest {
   CodecVariant variant = 4;
 };
 
-// Fails (nullopt) only when the recording cannot be opened; error then holds
-// the reason.
-std::optional<RecordingSurvey> surveyRecording(const SurveyRequest& request, const SurveyProgress& progress,
-                                               MessageSink& messages, std::string& error);
+// Fails only when the recording cannot be opened, as StreamSource::open does.
+Status surveyRecording(const SurveyRequest& request, const SurveyProgress& progress, RecordingSurvey& survey);
 
 }  // namespace marlin

@@ -1,11 +1,12 @@
 #include "source/recording_writer.h"
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "base/log.h"
+#include "platform/file_io.h"
 #include "source/container.h"
 
 namespace marlin {
@@ -20,21 +21,7 @@ bool shiftsHeaderForFiles(CodecVariant variant) { return variant != kVariantQk4 
 
 }  // namespace
 
-bool RecordingWriter::FileSink::write(const std::uint8_t* data, std::size_t n) {
-  while (n > 0) {
-    const ssize_t put = ::write(fd, data, n);
-    if (put < 0 && errno == EINTR) {
-      continue;
-    }
-    if (put <= 0) {
-      error = put < 0 ? errno : ENOSPC;
-      return false;
-    }
-    data += put;
-    n -= static_cast<std::size_t>(put);
-  }
-  return true;
-}
+Status RecordingWriter::FileSink::write(const std::uint8_t* data, std::size_t n) { return writeAll(fd, data, n, path); }
 
 RecordingWriter::RecordingWriter(Clock clock) : clock_(clock) {}
 
@@ -46,20 +33,21 @@ void RecordingWriter::setFormat(int /*liveLayout*/, CodecVariant codecVariant, i
   paneCount_ = paneCount;
 }
 
-void RecordingWriter::open(const std::string& path) {
+Status RecordingWriter::open(const std::string& path) {
   const std::lock_guard lock(mutex_);
   if (opened_) {
-    return;
+    return Status::ok();
   }
   appender_.restart();
   started_ = false;
-  lastError_.clear();
-  path_ = path;
-  sink_.fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  lastFailure_ = Status::ok();
+  sink_.path = path;
+  sink_.fd = openWithoutWaiting(path, O_WRONLY | O_CREAT | O_TRUNC, 0644);
   opened_ = sink_.fd >= 0;
   if (!opened_) {
-    lastError_ = "cannot create " + path + ": " + std::strerror(errno);
+    lastFailure_ = logged(LogLevel::Warning, Status::fromErrno(errno, "cannot create " + path));
   }
+  return lastFailure_;
 }
 
 bool RecordingWriter::isOpen() const {
@@ -67,9 +55,9 @@ bool RecordingWriter::isOpen() const {
   return opened_;
 }
 
-std::string RecordingWriter::lastError() const {
+Status RecordingWriter::lastFailure() const {
   const std::lock_guard lock(mutex_);
-  return lastError_;
+  return lastFailure_;
 }
 
 std::uint64_t RecordingWriter::bytesWritten() const {
@@ -82,11 +70,11 @@ void RecordingWriter::beginCall() {
 }
 
 bool RecordingWriter::append(const std::uint8_t* data, std::size_t n) {
-  if (appender_.append(data, n, static_cast<std::uint8_t>(frameInterval_))) {
-    return true;
+  const Status appended = appender_.append(data, n, static_cast<std::uint8_t>(frameInterval_));
+  if (!appended) {
+    stopOnError(appended);
   }
-  stopOnError();
-  return false;
+  return appended.isOk();
 }
 
 bool RecordingWriter::writeVideo(std::uint8_t* frame, std::size_t n) {
@@ -129,8 +117,9 @@ bool RecordingWriter::writeAudio(const std::uint8_t* samples, std::size_t n) {
   return append(kAudioStartCode, sizeof kAudioStartCode) && append(samples, n);
 }
 
-void RecordingWriter::stopOnError() {
-  lastError_ = "recording stopped: cannot write " + path_ + ": " + std::strerror(sink_.error);
+void RecordingWriter::stopOnError(const Status& failed) {
+  lastFailure_ = logged(LogLevel::Warning, Status::failure(failed.code(), "recording stopped: " + failed.message(),
+                                                           failed.systemError()));
   closeFile(true);
 }
 
@@ -143,13 +132,14 @@ void RecordingWriter::closeFile(bool afterWriteError) {
     struct stat info {};
     if (::fstat(sink_.fd, &info) == 0) {
       const auto blocks = (static_cast<std::uint64_t>(info.st_size) + container::kBlockSize - 1) / container::kBlockSize;
-      if (::ftruncate(sink_.fd, static_cast<off_t>(blocks * container::kBlockSize)) != 0 && lastError_.empty()) {
-        lastError_ = "cannot complete the last block of " + path_ + ": " + std::strerror(errno);
+      if (::ftruncate(sink_.fd, static_cast<off_t>(blocks * container::kBlockSize)) != 0 && lastFailure_) {
+        lastFailure_ = logged(LogLevel::Warning,
+                              Status::fromErrno(errno, "cannot complete the last block of " + sink_.path));
       }
     }
   }
-  if (::close(sink_.fd) != 0 && lastError_.empty()) {
-    lastError_ = "cannot write " + path_ + ": " + std::strerror(errno);
+  if (::close(sink_.fd) != 0 && lastFailure_) {
+    lastFailure_ = logged(LogLevel::Warning, Status::fromErrno(errno, "cannot write " + sink_.path));
   }
   sink_.fd = -1;
   opened_ = false;

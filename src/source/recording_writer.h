@@ -17,8 +17,8 @@ namespace marlin {
 //
 // open and close may come from one thread while another writes: every
 // operation holds the writer's lock. A failed write (a full disk) ends the
-// recording at once with whole blocks on disk and keeps the reason in
-// lastError().
+// recording at once with whole blocks on disk and keeps the reason for
+// lastFailure().
 class RecordingWriter {
  public:
   using Clock = std::uint32_t (*)();
@@ -32,35 +32,35 @@ class RecordingWriter {
   // live stream's layout (2) exists.
   void setFormat(int liveLayout, CodecVariant codecVariant, int paneCount);
 
-  void open(const std::string& path);
+  // Opening while a recording is open is ignored.
+  Status open(const std::string& path);
   bool isOpen() const;
   // frame is converted in place to the file layout.
   bool writeVideo(std::uint8_t* frame, std::size_t n);
   bool writeAudio(const std::uint8_t* samples, std::size_t n);
   void close();
 
-  // Why the last recording stopped by itself or could not start; empty if it did not.
-  std::string lastError() const;
+  // Why the last recording stopped by itself or could not start; ok if it did not.
+  Status lastFailure() const;
   std::uint64_t bytesWritten() const;
 
  private:
   class FileSink final : public ByteSink {
    public:
-    bool write(const std::uint8_t* data, std::size_t n) override;
+    Status write(const std::uint8_t* data, std::size_t n) override;
     int fd = -1;
-    int error = 0;
+    std::string path;
   };
 
   void beginCall();
   bool append(const std::uint8_t* data, std::size_t n);
-  void stopOnError();
+  void stopOnError(const Status& failed);
   void closeFile(bool afterWriteError);
 
   mutable std::mutex mutex_;
   Clock clock_;
   CodecVariant codecVariant_ = 1;
   int paneCount_ = 8;
-  std::string path_;
   FileSink sink_;
   BlockAppender appender_{sink_};
   bool opened_ = false;
@@ -68,7 +68,7 @@ class RecordingWriter {
   std::uint16_t prevSequence_ = 0;
   std::uint16_t sequence_ = 0;
   int frameInterval_ = 0;
-  std::string lastError_;
+  Status lastFailure_;
 };
 
 }  // namespace marlin

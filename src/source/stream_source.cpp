@@ -3,10 +3,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
+#include "base/log.h"
 #include "platform/time_zone.h"
 #include "source/block_header.h"
 #include "source/byte_order.h"
@@ -20,7 +18,6 @@ using container::kHeaderSize;
 
 namespace {
 
-constexpr std::uint64_t kMaxCopyBytes = 0x40000000;
 constexpr std::uint64_t kTimeValidFlag = std::uint64_t{1} << 32;
 
 constexpr std::uint32_t kForwardFirstCode = 0x000001F8;
@@ -43,7 +40,7 @@ std::uint32_t loadBackwardWindow(const std::uint8_t* p) {
 
 }  // namespace
 
-StreamSource::StreamSource(MessageSink& messages) : messages_(messages), timeZoneBias_(timeZoneBiasSeconds()) {
+StreamSource::StreamSource() : timeZoneBias_(timeZoneBiasSeconds()) {
   header_.blockTime = CalendarTime{2000, 1, 0, 0, 0, 0, 0, 0};
 }
 
@@ -55,30 +52,27 @@ bool StreamSource::setCodecVariant(CodecVariant variant) {
   return true;
 }
 
-bool StreamSource::open(const std::string& path, bool isDisk) {
+Status StreamSource::open(const std::string& path, bool isDisk) {
   if (isOpen()) {
     close();
   }
-  lastOpenError_ = file_.open(path);
-  if (lastOpenError_ != 0) {
-    return false;
+  if (const Status opened = file_.open(path); !opened) {
+    return openFailure(path, opened.code(), opened.systemError());
   }
   header_.channelMask = 0;
   header_.audioChannelMask = 0;
   isDisk_ = isDisk;
   std::uint64_t size = 0;
-  if (const int error = file_.querySize(size); error != 0) {
-    lastOpenError_ = error;
-    messages_.showMessage("Open Error", "");
+  if (const Status sized = file_.querySize(size); !sized) {
     file_.close();
-    return false;
+    return openFailure(path, StatusCode::Unsupported, sized.systemError());
   }
   size_.store(size, std::memory_order_relaxed);
   name_ = path;
   position_.store(0, std::memory_order_relaxed);
   clearScanner();
   blockCached_ = false;
-  return true;
+  return Status::ok();
 }
 
 bool StreamSource::close() {
@@ -135,11 +129,12 @@ StreamSource::BlockStatus StreamSource::loadBlock(std::uint64_t blockStart) {
     return BlockStatus::Good;
   }
   blockCached_ = false;
-  const ssize_t got = file_.readAt(blockStart, block_.data(), kBlockSize);
-  if (got < 0) {
+  std::size_t got = 0;
+  if (const Status read = file_.readAt(blockStart, block_.data(), kBlockSize, got); !read) {
+    logDebug(read.message());
     return BlockStatus::ReadError;
   }
-  if (static_cast<std::size_t>(got) < kBlockSize) {
+  if (got < kBlockSize) {
     return BlockStatus::ShortAtEnd;
   }
   if (isDisk_) {
@@ -455,83 +450,6 @@ std::uint32_t StreamSource::readFromMark(std::uint8_t* buffer) {
   }
 }
 
-// ---- Copying a range -------------------------------------------------------
-
-bool StreamSource::failCopy(std::string reason) {
-  lastCopyError_ = std::move(reason);
-  return false;
-}
-
-bool StreamSource::copyRange(std::uint64_t start, std::uint64_t end, const std::string& outputPath) {
-  lastCopyError_.clear();
-  const std::uint64_t size = getSize();
-  if (!isOpen()) {
-    return failCopy("no recording is open");
-  }
-  if (start >= end) {
-    return failCopy("the range is empty (start must be below end)");
-  }
-  if (start >= size || end >= size) {
-    return failCopy("the range reaches past the end of the recording (" + std::to_string(size) + " bytes)");
-  }
-  const std::uint64_t first = container::blockStartOf(start);
-  const std::uint64_t last = container::blockStartOf(end + kBlockSize - 1);
-  if (last - first > kMaxCopyBytes) {
-    return failCopy("the range is larger than 1 GiB");
-  }
-
-  struct stat sourceInfo {};
-  struct stat targetInfo {};
-  if (::stat(name_.c_str(), &sourceInfo) == 0 && ::stat(outputPath.c_str(), &targetInfo) == 0 &&
-      sourceInfo.st_dev == targetInfo.st_dev && sourceInfo.st_ino == targetInfo.st_ino) {
-    return failCopy("the output file is the recording itself");
-  }
-  const int out = ::open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (out < 0) {
-    return failCopy("cannot create " + outputPath + ": " + std::strerror(errno));
-  }
-
-  std::array<std::uint8_t, kBlockSize> copy{};
-  std::uint64_t copied = 0;
-  std::string failure;
-  for (std::uint64_t offset = first; offset < last && failure.empty(); offset += kBlockSize) {
-    const ssize_t got = file_.readAt(offset, copy.data(), kBlockSize);
-    if (got < 0) {
-      failure = "read error at byte " + std::to_string(offset) + ": " + std::strerror(errno);
-      break;
-    }
-    if (static_cast<std::size_t>(got) < kBlockSize) {
-      break;  // the piece after the last whole block is not part of the recording
-    }
-    if (isDisk_) {
-      swapBytePairs(copy.data(), kBlockSize);
-    }
-    std::size_t written = 0;
-    while (written < kBlockSize) {
-      const ssize_t put = ::write(out, copy.data() + written, kBlockSize - written);
-      if (put < 0 && errno == EINTR) {
-        continue;
-      }
-      if (put <= 0) {
-        failure = "cannot write " + outputPath + ": " + std::strerror(put < 0 ? errno : ENOSPC);
-        break;
-      }
-      written += static_cast<std::size_t>(put);
-    }
-    if (failure.empty()) {
-      copied += kBlockSize;
-    }
-  }
-  if (!failure.empty()) {
-    // Keep what was copied readable: whole blocks only.
-    [[maybe_unused]] const int ignored = ::ftruncate(out, static_cast<off_t>(copied));
-  }
-  if (::close(out) != 0 && failure.empty()) {
-    failure = "cannot write " + outputPath + ": " + std::strerror(errno);
-  }
-  return failure.empty() ? true : failCopy(std::move(failure));
-}
-
 std::uint32_t readOnward(StreamSource& source, std::uint8_t* buffer, bool backward) {
   for (;;) {
     const std::uint64_t before = source.getPosition();
@@ -552,6 +470,10 @@ std::string describeOpenFailure(const std::string& path, int error) {
             "and a new login, or root)";
   }
   return text;
+}
+
+Status openFailure(const std::string& path, StatusCode code, int error) {
+  return Status::failure(code, describeOpenFailure(path, error), error);
 }
 
 }  // namespace marlin

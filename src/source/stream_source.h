@@ -6,12 +6,16 @@
 #include <string>
 
 #include "base/codec_ids.h"
+#include "base/status.h"
 #include "platform/block_file.h"
-#include "platform/message_sink.h"
 #include "source/container.h"
 #include "source/frame_header.h"
 
 namespace marlin {
+
+// Whether copyRange may write onto a block device (a disk, a memory card) as
+// well as into a file; a device is overwritten, so it must be asked for.
+enum class CopyTarget { FileOnly, DeviceToo };
 
 // Reads a recording (a ".QKV" file, a DVR disk or a disk image) one frame at
 // a time, forward or backward, from a byte position that callers can move.
@@ -21,19 +25,20 @@ namespace marlin {
 // of its own and touches no reading state).
 class StreamSource {
  public:
-  explicit StreamSource(MessageSink& messages = consoleMessageSink());
+  StreamSource();
   virtual ~StreamSource();
   StreamSource(const StreamSource&) = delete;
   StreamSource& operator=(const StreamSource&) = delete;
 
   bool setCodecVariant(CodecVariant variant);
 
-  // isDisk: every 16-bit word of the recording is stored byte-swapped.
-  bool open(const std::string& path, bool isDisk);
+  // isDisk: every 16-bit word of the recording is stored byte-swapped. The
+  // failure's message is describeOpenFailure's; its code is Unsupported when
+  // the path opened but is neither a regular file nor a block device whose
+  // size can be read (the failure front ends show "Open Error" for).
+  Status open(const std::string& path, bool isDisk);
   bool close();
   bool isOpen() const { return file_.isOpen(); }
-  // errno of the last open that failed, 0 after a successful one.
-  int lastOpenError() const { return lastOpenError_; }
 
   std::string getName() const { return name_; }
   std::uint64_t getSize() const { return size_.load(std::memory_order_relaxed); }
@@ -58,10 +63,14 @@ class StreamSource {
   bool getBlockTime(CalendarTime& out) const;
 
   // Copies whole blocks, from the one holding start up to end rounded up to a
-  // block boundary, into a new ".QKV" file in file byte order. Fails when the range is empty, outside the recording or
-  // larger than 1 GiB, or on an I/O error; lastCopyError() says why.
-  bool copyRange(std::uint64_t start, std::uint64_t end, const std::string& outputPath);
-  const std::string& lastCopyError() const { return lastCopyError_; }
+  // block boundary, into a new ".QKV" file in file byte order. Refuses a range
+  // that is empty, outside the recording, larger than 1 GiB or only in the
+  // piece after the last whole block, and an output that is not a file (or,
+  // when allowed, a block device) or is the recording under another name.
+  // Fails when a block cannot be read or written, also when the recording
+  // shrinks during the copy; the whole blocks written by then are kept.
+  Status copyRange(std::uint64_t start, std::uint64_t end, const std::string& outputPath,
+                   CopyTarget target = CopyTarget::FileOnly);
 
  private:
   enum class BlockStatus { Good, Bad, ShortAtEnd, ReadError };
@@ -78,17 +87,14 @@ class StreamSource {
   bool stepBackward(std::uint8_t byte);
   void prependBackward(const std::uint8_t* bytes, std::size_t n);
   std::uint32_t completeBackward(std::uint64_t startCodeBegin, std::uint8_t* buffer);
-  bool failCopy(std::string reason);
+  Status openOutput(const std::string& outputPath, CopyTarget target, int& fd) const;
 
-  MessageSink& messages_;
   BlockFile file_;
   std::string name_;
   bool isDisk_ = false;
   CodecVariant codecVariant_ = 0;
   bool bigEndian_ = false;
   std::int32_t timeZoneBias_ = 0;
-  int lastOpenError_ = 0;
-  std::string lastCopyError_;
 
   std::atomic<std::uint64_t> size_{0};
   std::atomic<std::uint64_t> position_{0};
@@ -121,5 +127,7 @@ std::uint32_t readOnward(StreamSource& source, std::uint8_t* buffer, bool backwa
 // A one-line explanation of why path could not be opened (errno error),
 // with the remedy for a device that needs more permissions.
 std::string describeOpenFailure(const std::string& path, int error);
+// A failure to open path as that explanation, of the given code.
+Status openFailure(const std::string& path, StatusCode code, int error);
 
 }  // namespace marlin

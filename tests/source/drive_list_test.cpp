@@ -94,7 +94,7 @@ TEST(DriveList, NumbersDisksByNamePositionAndNamesTheirMedia) {
 
   ASSERT_EQ(list.skipped.size(), 1u);
   EXPECT_EQ(list.skipped[0].devicePath, machine.dev() + "/sdc");
-  EXPECT_EQ(list.skipped[0].error, ENOENT);
+  EXPECT_EQ(list.skipped[0].reason.systemError(), ENOENT);
 }
 
 TEST(DriveList, GapsWhereANodeIsMissingAndAtMostTenDisks) {
@@ -116,7 +116,7 @@ TEST(DriveList, GapsWhereANodeIsMissingAndAtMostTenDisks) {
   EXPECT_EQ(numbers, (std::vector<int>{0, 1, 3, 4, 5, 6, 7, 8, 9}));
   ASSERT_EQ(list.skipped.size(), 1u) << "disks after the tenth are not looked at";
   EXPECT_EQ(list.skipped[0].devicePath, machine.dev() + "/sdc");
-  EXPECT_EQ(list.skipped[0].error, ENOENT);
+  EXPECT_EQ(list.skipped[0].reason.systemError(), ENOENT);
 }
 
 TEST(DriveList, NodeThatCannotBeSizedIsSkipped) {
@@ -130,7 +130,7 @@ TEST(DriveList, NodeThatCannotBeSizedIsSkipped) {
   EXPECT_EQ(list.entries[0].number, 1);
   ASSERT_EQ(list.skipped.size(), 1u);
   EXPECT_EQ(list.skipped[0].devicePath, machine.dev() + "/sda");
-  EXPECT_NE(list.skipped[0].error, 0);
+  EXPECT_NE(list.skipped[0].reason.systemError(), 0);
 }
 
 TEST(DriveList, NothingToList) {

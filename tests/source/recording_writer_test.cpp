@@ -140,7 +140,7 @@ class RecordingWriterTest : public ::testing::Test {
 
   void start(const std::string& name = "rec.QKV", CodecVariant variant = 4, int panes = 4) {
     writer.setFormat(2, variant, panes);
-    writer.open(path(name));
+    ASSERT_TRUE(writer.open(path(name)));
     ASSERT_TRUE(writer.isOpen());
   }
 
@@ -324,7 +324,7 @@ TEST_P(PictureHeaderConversion, ConvertsInPlace) {
   if (c.variant >= 0) {
     writer.setFormat(2, c.variant, c.paneCount);
   }
-  writer.open(path());
+  ASSERT_TRUE(writer.open(path()));
   Bytes frame = liveFrame(64, false, 0, random);
   std::copy(c.live.begin(), c.live.end(), frame.begin() + 3);
   const Bytes before = frame;
@@ -396,7 +396,7 @@ TEST_F(RecordingWriterTest, StreamSourceReadsBackEveryFrameButTheLast) {
 TEST_F(RecordingWriterTest, OpenWhileOpenIsIgnored) {
   start("first.QKV");
   const Bytes a = video(300, true, 1);
-  writer.open(path("second.QKV"));
+  EXPECT_TRUE(writer.open(path("second.QKV")));
   EXPECT_TRUE(writer.isOpen());
   EXPECT_FALSE(std::filesystem::exists(path("second.QKV")));
   const Bytes b = video(300, false, 2);  // the recording is still started
@@ -408,16 +408,18 @@ TEST_F(RecordingWriterTest, OpenWhileOpenIsIgnored) {
 
 TEST_F(RecordingWriterTest, FileThatCannotBeCreated) {
   const std::string unreachable = dir.file("no-such-folder/rec.QKV");
-  writer.open(unreachable);
+  const Status opened = writer.open(unreachable);
+  EXPECT_EQ(opened.code(), StatusCode::NotFound);
   EXPECT_FALSE(writer.isOpen());
-  EXPECT_NE(writer.lastError().find(unreachable), std::string::npos) << writer.lastError();
+  EXPECT_EQ(writer.lastFailure().message(), opened.message());
+  EXPECT_NE(opened.message().find(unreachable), std::string::npos) << opened.message();
   video(100, true, 1, false);
   EXPECT_FALSE(audio(samples(10)));
   writer.close();
   EXPECT_FALSE(std::filesystem::exists(unreachable));
   // The next start works and forgets the failure.
   start();
-  EXPECT_EQ(writer.lastError(), "");
+  EXPECT_TRUE(writer.lastFailure()) << writer.lastFailure().message();
 }
 
 TEST_F(RecordingWriterTest, FramesShorterThanAPictureHeadAreRefusedUntouched) {
@@ -460,7 +462,7 @@ TEST_F(RecordingWriterTest, WritesWhileAnotherThreadClosesAndReopens) {
     std::this_thread::sleep_for(std::chrono::microseconds(300));
     writer.close();
     files.push_back(path("rec-" + std::to_string(k) + ".QKV"));
-    writer.open(files.back());
+    EXPECT_TRUE(writer.open(files.back()));
     EXPECT_TRUE(writer.isOpen());
   }
   switching = false;
@@ -517,7 +519,8 @@ TEST_F(RecordingWriterTest, FullDiskEndsTheRecordingWithWholeBlocks) {
     }
     EXPECT_TRUE(failed) << "64 KiB never filled up";
     EXPECT_FALSE(writer.isOpen()) << "the recording is still open after a failed write";
-    EXPECT_NE(writer.lastError().find(file), std::string::npos) << writer.lastError();
+    EXPECT_EQ(writer.lastFailure().systemError(), ENOSPC) << writer.lastFailure().message();
+    EXPECT_NE(writer.lastFailure().message().find(file), std::string::npos) << writer.lastFailure().message();
     video(100, true, 2000, false);  // nothing more is written
     writer.close();
     EXPECT_EQ(std::filesystem::file_size(file) % kBlock, 0u) << "whole blocks";

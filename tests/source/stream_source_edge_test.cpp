@@ -374,8 +374,9 @@ TEST_F(StreamSourceEdges, ThePieceAfterTheLastWholeBlockIsNeverRead) {
 
 TEST_F(StreamSourceEdges, OpenFailuresAreReported) {
   StreamSource source;
-  EXPECT_FALSE(source.open(tempFile("missing.QKV"), false));
-  EXPECT_EQ(source.lastOpenError(), ENOENT);
+  const Status opened = source.open(tempFile("missing.QKV"), false);
+  EXPECT_EQ(opened.code(), StatusCode::NotFound);
+  EXPECT_EQ(opened.systemError(), ENOENT);
   EXPECT_FALSE(source.isOpen());
   EXPECT_EQ(source.readNext(buffer_.data()), 0u);
   EXPECT_EQ(source.readPrevious(buffer_.data()), 0u);

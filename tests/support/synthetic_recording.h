@@ -10,16 +10,6 @@ namespace marlin::synth {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// Collects container bytes in memory.
-class MemorySink final : public ByteSink {
- public:
-  bool write(const std::uint8_t* data, std::size_t n) override {
-    bytes.insert(bytes.end(), data, data + n);
-    return true;
-  }
-  Bytes bytes;
-};
-
 // Builds a recording in memory the way a DVR lays it out: frames back to
 // back in the payload of time-stamped blocks.
 class RecordingBuilder {

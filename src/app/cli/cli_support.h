@@ -1,5 +1,6 @@
 #pragma once
 
+#include <CLI/CLI.hpp>
 #include <stdexcept>
 #include <string>
 
@@ -24,5 +25,9 @@ class CapturedMessages final : public MessageSink {
  private:
   std::string last_;
 };
+
+// For unsigned options: CLI11 reads "-1" as the largest value instead of
+// refusing it.
+CLI::Validator notNegative();
 
 }  // namespace marlin::cli

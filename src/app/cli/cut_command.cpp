@@ -11,19 +11,21 @@ void addCutCommand(CLI::App& app) {
     std::uint64_t start = 0;
     std::uint64_t end = 0;
     std::string output;
+    bool toDevice = false;
   };
   auto options = std::make_shared<Options>();
   CLI::App* command = app.add_subcommand("cut", "Copy the blocks holding bytes START..END into a new .QKV file");
   addRecordingArgs(*command, options->recording, false);
-  command->add_option("start", options->start, "first byte position")->required();
-  command->add_option("end", options->end, "last byte position")->required();
+  command->add_option("start", options->start, "first byte position")->required()->check(notNegative());
+  command->add_option("end", options->end, "last byte position")->required()->check(notNegative());
   command->add_option("output", options->output, "new recording to write")->required();
+  command->add_flag("--to-device", options->toDevice, "let OUTPUT be a block device, whose contents are overwritten");
   command->callback([options] {
-    CapturedMessages messages;
-    StreamSource source(messages);
-    openRecording(source, options->recording, messages);
-    if (!source.copyRange(options->start, options->end, options->output)) {
-      throw CommandError("cannot cut " + options->recording.path + ": " + source.lastCopyError());
+    StreamSource source;
+    openRecording(source, options->recording);
+    const CopyTarget target = options->toDevice ? CopyTarget::DeviceToo : CopyTarget::FileOnly;
+    if (const Status copied = source.copyRange(options->start, options->end, options->output, target); !copied) {
+      throw CommandError("cannot cut " + options->recording.path + ": " + copied.message());
     }
   });
 }

@@ -1,7 +1,6 @@
 #include <array>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <optional>
 #include <vector>
@@ -12,6 +11,7 @@
 #include "codec/colour_convert.h"
 #include "codec/yuv_picture.h"
 #include "platform/cpu_features.h"
+#include "platform/file_io.h"
 #include "render/bitmap_file.h"
 
 namespace marlin::cli {
@@ -37,20 +37,16 @@ void writePicture(const DecodeOptions& options, std::uint64_t index, int channel
   std::snprintf(name, sizeof name, "%06llu-ch%d.%s", static_cast<unsigned long long>(index), channel,
                 options.format.c_str());
   const std::string path = (std::filesystem::path(options.outDir) / name).string();
+  Status written;
   if (options.format == "bmp") {
     std::vector<std::uint8_t> rows(static_cast<std::size_t>(picture.width) * picture.height * 3);
     ToDib24(rows.data(), picture.data.data(), picture.width, picture.height);
-    std::string error;
-    if (!writeBitmap24(path, rows.data(), picture.width, picture.height, error)) {
-      throw CommandError(error);
-    }
-    return;
+    written = writeBitmap24(path, rows.data(), picture.width, picture.height);
+  } else {
+    written = writeWholeFile(path, {picture.data});
   }
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(picture.data.data()), static_cast<std::streamsize>(picture.data.size()));
-  out.close();
-  if (!out) {
-    throw CommandError("cannot write " + path);
+  if (!written) {
+    throw CommandError(written.message());
   }
 }
 
@@ -58,9 +54,8 @@ void decodeRecording(const DecodeOptions& options) {
   if (options.simd == "off") {
     setCpuFlagsMask(0);
   }
-  CapturedMessages messages;
-  StreamSource source(messages);
-  openRecording(source, options.recording, messages);
+  StreamSource source;
+  openRecording(source, options.recording);
   std::error_code error;
   std::filesystem::create_directories(options.outDir, error);
   if (error) {
@@ -116,7 +111,7 @@ void addDecodeCommand(CLI::App& app) {
   CLI::App* command = app.add_subcommand("decode", "Decode every video frame into picture files");
   addRecordingArgs(*command, options->recording);
   command->add_option("--channel", options->channel, "only this channel")->check(CLI::Range(0, 15));
-  command->add_option("--limit", options->limit, "stop after this many pictures");
+  command->add_option("--limit", options->limit, "stop after this many pictures")->check(notNegative());
   command->add_option("--simd", options->simd, "auto: fastest instructions; off: portable code only")
       ->check(CLI::IsMember({"auto", "off"}));
   command->add_option("--out", options->outDir, "folder for NNNNNN-chC.yuv or .bmp files")->required();

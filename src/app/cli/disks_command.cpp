@@ -1,9 +1,7 @@
-#include <cstring>
 #include <iostream>
 
 #include "app/cli/commands.h"
 #include "source/drive_list.h"
-#include "source/stream_source.h"
 
 namespace marlin::cli {
 
@@ -15,7 +13,7 @@ void addDisksCommand(CLI::App& app) {
       std::cout << entry.listText << "  " << entry.devicePath << "\n";
     }
     for (const SkippedDrive& skipped : drives.skipped) {
-      std::cerr << "marlin: not listed: " << describeOpenFailure(skipped.devicePath, skipped.error) << "\n";
+      std::cerr << "marlin: not listed: " << skipped.reason.message() << "\n";
     }
     if (drives.entries.empty() && drives.skipped.empty()) {
       std::cerr << "marlin: no disks found\n";

@@ -1,12 +1,12 @@
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <vector>
 
 #include "app/cli/commands.h"
 #include "app/cli/progress_line.h"
 #include "app/cli/recording_args.h"
+#include "platform/file_io.h"
 
 namespace marlin::cli {
 
@@ -24,12 +24,9 @@ void dumpFrame(const std::string& dir, std::uint64_t index, const FrameHeader& h
   char name[64];
   std::snprintf(name, sizeof name, "%06llu-%s-ch%u.bin", static_cast<unsigned long long>(index),
                 header.isAudio ? "audio" : "video", header.channel);
-  const std::filesystem::path path = std::filesystem::path(dir) / name;
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes), header.length);
-  out.close();
-  if (!out) {
-    throw CommandError("cannot write " + path.string());
+  const std::string path = (std::filesystem::path(dir) / name).string();
+  if (const Status written = writeWholeFile(path, {{bytes, header.length}}); !written) {
+    throw CommandError(written.message());
   }
 }
 
@@ -42,9 +39,8 @@ void printFrameLine(std::uint64_t index, const StreamSource& source) {
 }
 
 void listFrames(const FramesOptions& options) {
-  CapturedMessages messages;
-  StreamSource source(messages);
-  openRecording(source, options.recording, messages);
+  StreamSource source;
+  openRecording(source, options.recording);
   const std::uint64_t size = source.getSize();
   if (options.from) {
     if (*options.from >= size) {
@@ -83,10 +79,16 @@ void listFrames(const FramesOptions& options) {
     progress.update(options.backward ? size - std::min(position, size) : position, size);
     return true;
   };
-  if (options.mark) {
-    deliver(source.readFromMark(frame.data()));
-  }
-  while (deliver(readOnward(source, frame.data(), options.backward))) {
+  const bool markReadBegan = [&] {
+    if (!options.mark) {
+      return true;
+    }
+    // A mark read that cannot begin (a mark on the last byte) leaves the
+    // position untouched, and reading on from there would start before the mark.
+    const std::uint64_t before = source.getPosition();
+    return deliver(source.readFromMark(frame.data())) || source.getPosition() != before;
+  }();
+  while (markReadBegan && deliver(readOnward(source, frame.data(), options.backward))) {
   }
   progress.finish();
   std::fflush(stdout);
@@ -99,9 +101,11 @@ void addFramesCommand(CLI::App& app) {
   CLI::App* command = app.add_subcommand("frames", "List (and dump) the frames a recording delivers");
   addRecordingArgs(*command, options->recording);
   command->add_flag("--backward", options->backward, "read backward, from the end unless --from is given");
-  CLI::Option* from = command->add_option("--from", options->from, "byte position to start reading from");
+  CLI::Option* from =
+      command->add_option("--from", options->from, "byte position to start reading from")->check(notNegative());
   command->add_option("--mark", options->mark, "set the mark here and start with a read from the mark")
-      ->excludes(from);
+      ->excludes(from)
+      ->check(notNegative());
   command->add_option("--dump", options->dumpDir, "write each frame's bytes to DIR/NNNNNN-KIND-chC.bin");
   command->callback([options] { listFrames(*options); });
 }

@@ -118,21 +118,19 @@ void addInfoCommand(CLI::App& app) {
   addRecordingArgs(*command, options->recording);
   command->add_flag("--json", options->json, "print one JSON object");
   command->callback([options] {
-    CapturedMessages messages;
     ProgressLine progress("surveying");
-    std::string error;
     const SurveyRequest request{options->recording.path, options->recording.isDisk, options->recording.variant};
-    const auto survey = surveyRecording(
-        request, [&progress](std::uint64_t done, std::uint64_t total) { progress.update(done, total); }, messages,
-        error);
+    RecordingSurvey survey;
+    const Status surveyed = surveyRecording(
+        request, [&progress](std::uint64_t done, std::uint64_t total) { progress.update(done, total); }, survey);
     progress.finish();
-    if (!survey) {
-      throw CommandError(messages.prefix() + error);
+    if (!surveyed) {
+      throw openFailureError(surveyed);
     }
     if (options->json) {
-      printJson(options->recording.path, *survey);
+      printJson(options->recording.path, survey);
     } else {
-      printText(options->recording.path, *survey);
+      printText(options->recording.path, survey);
     }
   });
 }

@@ -11,22 +11,21 @@ namespace marlin::cli {
 
 namespace {
 
-// Appends to a file, keeping the reason of the first failed write.
+// Appends to a file through the C library's buffer: the recording comes in
+// pieces as small as a block header.
 class FileSink final : public ByteSink {
  public:
-  explicit FileSink(std::FILE* file) : file_(file) {}
-  bool write(const std::uint8_t* data, std::size_t n) override {
+  FileSink(std::FILE* file, const std::string& path) : file_(file), path_(path) {}
+  Status write(const std::uint8_t* data, std::size_t n) override {
     if (std::fwrite(data, 1, n, file_) != n) {
-      error_ = errno;
-      return false;
+      return Status::fromErrno(errno, "cannot write " + path_);
     }
-    return true;
+    return Status::ok();
   }
-  int error() const { return error_; }
 
  private:
   std::FILE* file_;
-  int error_ = 0;
+  const std::string& path_;
 };
 
 }  // namespace
@@ -51,20 +50,18 @@ void addMakeSampleCommand(CLI::App& app) {
     if (file == nullptr) {
       throw CommandError("cannot write " + options->output + ": " + std::strerror(errno));
     }
-    FileSink sink(file);
+    FileSink sink(file, options->output);
     ProgressLine progress("encoding");
-    bool written = sample::writeSampleRecording(
+    Status written = sample::writeSampleRecording(
         options->sample, sink, [&progress](std::uint64_t done, std::uint64_t total) { progress.update(done, total); });
     progress.finish();
-    int error = sink.error();
     if (std::fclose(file) != 0 && written) {
-      written = false;
-      error = errno;
+      written = Status::fromErrno(errno, "cannot write " + options->output);
     }
     if (!written) {
       // A partial sample is of no use to anyone.
       std::remove(options->output.c_str());
-      throw CommandError("cannot write " + options->output + ": " + std::strerror(error));
+      throw CommandError(written.message());
     }
   });
 }

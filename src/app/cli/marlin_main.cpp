@@ -1,14 +1,24 @@
 // marlin: the headless tool for recordings and DVR disks.
 #include <CLI/CLI.hpp>
+#include <csignal>
 #include <exception>
 #include <iostream>
 
 #include "app/cli/cli_support.h"
 #include "app/cli/commands.h"
+#include "base/log.h"
 
 int main(int argc, char** argv) {
+  // Past a file-size limit a write then fails with EFBIG, which the commands
+  // report and cut back to whole blocks, instead of the signal killing the
+  // tool with half a block written.
+  std::signal(SIGXFSZ, SIG_IGN);
   CLI::App app{"Marlin Viewer command-line tool"};
   app.require_subcommand(1);
+  app.fallthrough();
+  app.add_flag_callback(
+      "--verbose", [] { marlin::setLogLevel(marlin::LogLevel::Debug); },
+      "print diagnostics on standard error (as MARLIN_LOG=debug does)");
   app.failure_message([](const CLI::App*, const CLI::Error& e) { return "marlin: " + std::string(e.what()) + "\n"; });
   marlin::cli::addInfoCommand(app);
   marlin::cli::addFramesCommand(app);

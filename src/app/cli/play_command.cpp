@@ -1,4 +1,5 @@
 #include <cmath>
+#include <limits>
 #include <memory>
 
 #include "app/cli/commands.h"
@@ -8,9 +9,16 @@ namespace marlin::cli {
 
 namespace {
 
+// The engine's slowest speed; the fastest skips 1.3 GB at a time, past any
+// disk in a few steps and far from overflowing a position.
+constexpr double kSlowestSpeed = 0.1;
+constexpr double kFastestSpeed = 65536.0;
+// A week: longer than anyone watches, short enough for the sleep's clock.
+constexpr double kLongestSeconds = 7 * 86400.0;
+
 void checkSpeed(double speed) {
-  if (!(speed > 0.0)) {
-    throw CommandError("--speed must be above 0");
+  if (!std::isfinite(speed) || speed < kSlowestSpeed || speed > kFastestSpeed) {
+    throw CommandError("--speed must be from 0.1 to 65536");
   }
   if (speed <= 8.0) {
     return;
@@ -18,6 +26,12 @@ void checkSpeed(double speed) {
   const double doublings = std::log2(speed / 8.0);
   if (doublings != std::floor(doublings)) {
     throw CommandError("--speed above 8 must be 16, 32, 64, ... (fast play doubles the speed)");
+  }
+}
+
+void checkSeconds(double seconds) {
+  if (!(seconds > 0.0 && seconds <= kLongestSeconds)) {
+    throw CommandError("--seconds must be above 0 and at most 604800 (a week)");
   }
 }
 
@@ -31,9 +45,9 @@ void addPlayCommand(CLI::App& app) {
   command->add_flag("--reverse", options->reverse, "play backward from the end of the recording");
   command->add_option("--split", options->split, "cells on screen")->check(CLI::IsMember({1, 4, 9, 16}));
   command->add_option("--page", options->page, "page of the split layout")->check(CLI::Range(0, 15));
-  command->add_option("--seconds", options->seconds, "how long to play, in seconds")->check(CLI::PositiveNumber);
+  command->add_option("--seconds", options->seconds, "how long to play, in seconds");
   command->add_option("--snapshot-every", options->snapshotEvery, "save what is shown after every N pictures")
-      ->check(CLI::PositiveNumber);
+      ->check(CLI::Range(1, std::numeric_limits<int>::max()));
   command->add_option("--out", options->outDir, "folder for the snapshots");
   command->add_option("--size", options->size, "drawing area WIDTHxHEIGHT")->check([](const std::string& text) {
     return parseSize(text) ? std::string() : std::string("expected WIDTHxHEIGHT, e.g. 1280x896");
@@ -42,6 +56,7 @@ void addPlayCommand(CLI::App& app) {
   command->add_flag("--events", options->events, "print one JSON line per shown picture and state change");
   command->callback([options] {
     checkSpeed(options->speed);
+    checkSeconds(options->seconds);
     if (options->snapshotEvery && options->outDir.empty()) {
       throw CommandError("--snapshot-every needs --out");
     }

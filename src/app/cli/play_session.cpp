@@ -192,9 +192,8 @@ void runPlaySession(const PlayOptions& options) {
   }
   {
     // Refuse a recording that cannot be read before the sound device opens.
-    CapturedMessages messages;
-    StreamSource probe(messages);
-    openRecording(probe, options.recording, messages);
+    StreamSource probe;
+    openRecording(probe, options.recording);
   }
   OffscreenPresenter presenter(*parseSize(options.size));
   BitmapFontPainter painter;
@@ -210,7 +209,7 @@ void runPlaySession(const PlayOptions& options) {
   SessionObserver observer(options, engine);
   engine.setObserver(&observer);
   if (engine.openSource(options.recording.path, options.recording.isDisk) != 1) {
-    throw CommandError(describeOpenFailure(options.recording.path, engine.lastOpenError()));
+    throw CommandError(engine.lastOpenFailure().message());
   }
   // Commands given before the worker took its own first Play would be lost
   // in the one-slot mailbox.

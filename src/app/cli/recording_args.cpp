@@ -1,5 +1,7 @@
 #include "app/cli/recording_args.h"
 
+#include "engine/open_failure_box.h"
+
 namespace marlin::cli {
 
 void addRecordingArgs(CLI::App& command, RecordingArgs& args, bool withVariant) {
@@ -11,11 +13,17 @@ void addRecordingArgs(CLI::App& command, RecordingArgs& args, bool withVariant) 
   }
 }
 
-void openRecording(StreamSource& source, const RecordingArgs& args, const CapturedMessages& messages) {
+void openRecording(StreamSource& source, const RecordingArgs& args) {
   source.setCodecVariant(args.variant);
-  if (!source.open(args.path, args.isDisk)) {
-    throw CommandError(messages.prefix() + describeOpenFailure(args.path, source.lastOpenError()));
+  if (const Status opened = source.open(args.path, args.isDisk); !opened) {
+    throw openFailureError(opened);
   }
+}
+
+CommandError openFailureError(const Status& openFailure) {
+  CapturedMessages box;
+  raiseOpenFailureBox(openFailure, box);
+  return CommandError(box.prefix() + openFailure.message());
 }
 
 }  // namespace marlin::cli

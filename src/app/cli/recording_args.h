@@ -18,6 +18,10 @@ struct RecordingArgs {
 void addRecordingArgs(CLI::App& command, RecordingArgs& args, bool withVariant = true);
 
 // Opens the recording or throws CommandError with the reason.
-void openRecording(StreamSource& source, const RecordingArgs& args, const CapturedMessages& messages);
+void openRecording(StreamSource& source, const RecordingArgs& args);
+
+// The error of a recording that did not open, led by the text of the message
+// box the desktop shows for it, if any.
+CommandError openFailureError(const Status& openFailure);
 
 }  // namespace marlin::cli

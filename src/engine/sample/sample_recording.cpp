@@ -122,18 +122,9 @@ std::vector<std::uint8_t> makeToneFrame(std::uint32_t firstSample, bool aLaw) {
   return frame;
 }
 
-class VectorSink final : public ByteSink {
- public:
-  bool write(const std::uint8_t* data, std::size_t n) override {
-    bytes.insert(bytes.end(), data, data + n);
-    return true;
-  }
-  std::vector<std::uint8_t> bytes;
-};
-
 }  // namespace
 
-bool writeSampleRecording(const SampleOptions& options, ByteSink& sink, const SampleProgress& progress) {
+Status writeSampleRecording(const SampleOptions& options, ByteSink& sink, const SampleProgress& progress) {
   const unsigned channels = std::clamp(options.channels, 1u, 16u);
   const int period = framePeriodMicroseconds(options.height, options.variant);
   // About 30 pictures a second in all, shared by the channels.
@@ -163,13 +154,13 @@ bool writeSampleRecording(const SampleOptions& options, ByteSink& sink, const Sa
     params.sequence = static_cast<std::uint16_t>(index * periodsPerPicture);
     params.refresh = !options.conditional || (index / channels) % refreshEvery == 0;
     const std::vector<std::uint8_t> coded = videoEncoder.encode(picture, params);
-    if (!appender.append(coded.data(), coded.size(), frameInterval)) {
-      return false;
+    if (Status appended = appender.append(coded.data(), coded.size(), frameInterval); !appended) {
+      return appended;
     }
     while (options.audio && samplesWritten < (now + pictureSeconds) * kSampleRate) {
       const std::vector<std::uint8_t> tone = makeToneFrame(samplesWritten, recordsALawAudio(options.variant));
-      if (!appender.append(tone.data(), tone.size(), frameInterval)) {
-        return false;
+      if (Status appended = appender.append(tone.data(), tone.size(), frameInterval); !appended) {
+        return appended;
       }
       samplesWritten += kSamplesPerAudioFrame;
     }
@@ -181,8 +172,9 @@ bool writeSampleRecording(const SampleOptions& options, ByteSink& sink, const Sa
 }
 
 std::vector<std::uint8_t> makeSampleRecording(const SampleOptions& options) {
-  VectorSink sink;
-  writeSampleRecording(options, sink);
+  MemorySink sink;
+  // Memory takes every byte.
+  static_cast<void>(writeSampleRecording(options, sink));
   return std::move(sink.bytes);
 }
 

@@ -31,9 +31,9 @@ using SampleProgress = std::function<void(std::uint64_t done, std::uint64_t tota
 // Writes a recording of the channels' pictures in turn into sink, block by
 // block as it is made: block times advance in real time from startTime,
 // frame interval and channel mask as a DVR fills them. The same options
-// always give the same bytes. progress is called once per picture. False
-// when the sink refused bytes.
-bool writeSampleRecording(const SampleOptions& options, ByteSink& sink, const SampleProgress& progress = {});
+// always give the same bytes. progress is called once per picture. Fails as
+// the sink did when it refused bytes.
+Status writeSampleRecording(const SampleOptions& options, ByteSink& sink, const SampleProgress& progress = {});
 
 // The same recording in memory.
 std::vector<std::uint8_t> makeSampleRecording(const SampleOptions& options);
