@@ -4,11 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -19,15 +23,41 @@ namespace marlin::testing {
 struct Result {
   bool exited = false;
   int status = -1;  // exit status, or the signal
+  bool timedOut = false;
   std::string out;
   std::string err;
 };
 
 inline std::ostream& operator<<(std::ostream& os, const Result& r) {
-  return os << (r.exited ? "exit " : "signal ") << r.status << "\nstdout:\n" << r.out << "stderr:\n" << r.err;
+  return os << (r.timedOut ? "killed after the time allowed, " : "") << (r.exited ? "exit " : "signal ") << r.status
+            << "\nstdout:\n" << r.out << "stderr:\n" << r.err;
 }
 
-inline Result runMarlin(const TempDir& dir, const std::vector<std::string>& args) {
+struct RunOptions {
+  // After this the tool is killed, so that a hang fails the test instead of
+  // stopping the suite; zero waits as long as it takes.
+  std::chrono::milliseconds timeout{0};
+  // Runs in the child before the tool starts: limits, environment.
+  std::function<void()> inChild;
+};
+
+// The child's exit status, waiting at most until the deadline (if any).
+inline bool waitForChild(pid_t child, std::chrono::milliseconds timeout, int& status) {
+  if (timeout.count() == 0) {
+    return ::waitpid(child, &status, 0) == child;
+  }
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (std::chrono::steady_clock::now() < deadline) {
+    const pid_t done = ::waitpid(child, &status, WNOHANG);
+    if (done != 0) {
+      return done == child;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
+}
+
+inline Result runMarlin(const TempDir& dir, const std::vector<std::string>& args, const RunOptions& options = {}) {
   const char* cli = std::getenv("MARLIN_CLI");
   if (cli == nullptr) {
     ADD_FAILURE() << "MARLIN_CLI is not set";
@@ -43,6 +73,9 @@ inline Result runMarlin(const TempDir& dir, const std::vector<std::string>& args
       ::_exit(127);
     }
     ::setenv("TZ", "UTC0", 1);  // block times print as UTC
+    if (options.inChild) {
+      options.inChild();
+    }
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(cli));
     for (const std::string& arg : args) {
@@ -54,9 +87,14 @@ inline Result runMarlin(const TempDir& dir, const std::vector<std::string>& args
   }
   Result result;
   int status = 0;
-  if (child < 0 || ::waitpid(child, &status, 0) != child) {
+  if (child < 0) {
     ADD_FAILURE() << "cannot run " << cli;
     return result;
+  }
+  if (!waitForChild(child, options.timeout, status)) {
+    ::kill(child, SIGKILL);
+    ::waitpid(child, &status, 0);
+    result.timedOut = true;
   }
   result.exited = WIFEXITED(status);
   result.status = result.exited ? WEXITSTATUS(status) : WTERMSIG(status);
@@ -70,6 +108,7 @@ inline Result runMarlin(const TempDir& dir, const std::vector<std::string>& args
 // A failure as the tool must report it: a normal exit with a non-zero
 // status, nothing on stdout, one line on stderr.
 inline void expectOneLineFailure(const Result& r, const std::string& mention = "") {
+  EXPECT_FALSE(r.timedOut) << r;
   EXPECT_TRUE(r.exited) << r;
   EXPECT_NE(r.status, 0) << r;
   EXPECT_LT(r.status, 128) << r;
