@@ -20,33 +20,35 @@ Status Status::fromErrno(int error, std::string_view context) {
 }
 
 StatusCode statusCodeForErrno(int error) {
-  switch (error) {
-    case EINVAL:
-    case ERANGE:
-    case ENAMETOOLONG:
-      return StatusCode::InvalidArgument;
-    case ENOENT:
-    case ENOTDIR:
-    case ENXIO:
-    case ENODEV:
-      return StatusCode::NotFound;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-      return StatusCode::PermissionDenied;
-    case ENOTSUP:
-    case ENOTTY:
-    case EISDIR:
-      return StatusCode::Unsupported;
-    case ENOMEM:
-      return StatusCode::OutOfMemory;
-    case EBUSY:
-    case EAGAIN:
-    case ETXTBSY:
-      return StatusCode::Busy;
-    default:
-      return StatusCode::IoError;
+  struct Kind {
+    int error;
+    StatusCode code;
+  };
+  static constexpr Kind kKinds[] = {
+      {EINVAL, StatusCode::InvalidArgument},
+      {ERANGE, StatusCode::InvalidArgument},
+      {ENAMETOOLONG, StatusCode::InvalidArgument},
+      {ENOENT, StatusCode::NotFound},
+      {ENOTDIR, StatusCode::NotFound},
+      {ENXIO, StatusCode::NotFound},
+      {ENODEV, StatusCode::NotFound},
+      {EACCES, StatusCode::PermissionDenied},
+      {EPERM, StatusCode::PermissionDenied},
+      {EROFS, StatusCode::PermissionDenied},
+      {ENOTSUP, StatusCode::Unsupported},
+      {ENOTTY, StatusCode::Unsupported},
+      {EISDIR, StatusCode::Unsupported},
+      {ENOMEM, StatusCode::OutOfMemory},
+      {EBUSY, StatusCode::Busy},
+      {EAGAIN, StatusCode::Busy},
+      {ETXTBSY, StatusCode::Busy},
+  };
+  for (const Kind& kind : kKinds) {
+    if (kind.error == error) {
+      return kind.code;
+    }
   }
+  return StatusCode::IoError;
 }
 
 }  // namespace marlin
