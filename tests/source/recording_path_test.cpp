@@ -110,7 +110,7 @@ TEST(LocalRecordingPath, TwoStartsInOneSecondShareTheFileAndTheSecondTruncates) 
   std::mt19937 random(1);
   RecordingWriter writer(sameSecond);
   writer.setFormat(2, 4, 4);
-  writer.open(first);
+  ASSERT_TRUE(writer.open(first));
   synth::Bytes big = synth::makeVideoFrame(0, 10000, random, false);
   big[4] = 0x80;  // refresh picture in the live layout
   big[5] = 0x00;
@@ -119,7 +119,7 @@ TEST(LocalRecordingPath, TwoStartsInOneSecondShareTheFileAndTheSecondTruncates) 
   writer.close();
   ASSERT_EQ(std::filesystem::file_size(first), 12288u);
 
-  writer.open(second);
+  ASSERT_TRUE(writer.open(second));
   ASSERT_TRUE(writer.isOpen());
   EXPECT_EQ(std::filesystem::file_size(second), 0u) << "the new recording starts from an empty file";
   synth::Bytes small = synth::makeVideoFrame(0, 100, random, false);
