@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "base/log.h"
+
 namespace marlin {
 
 namespace {
@@ -29,6 +31,9 @@ std::vector<BlockDeviceEntry> listWholeDisks(const std::string& sysBlockDir) {
       continue;
     }
     disks.push_back({dir.filename().string(), readRemovableFlag(dir)});
+  }
+  if (error) {
+    logWarning("cannot list the disks in " + sysBlockDir + ": " + error.message());
   }
   std::sort(disks.begin(), disks.end(),
             [](const BlockDeviceEntry& a, const BlockDeviceEntry& b) { return a.name < b.name; });

@@ -65,8 +65,8 @@ class StreamSource {
   // Copies whole blocks, from the one holding start up to end rounded up to a
   // block boundary, into a new ".QKV" file in file byte order. Refuses a range
   // that is empty, outside the recording, larger than 1 GiB or only in the
-  // piece after the last whole block, and an output that is not a file (or,
-  // when allowed, a block device) or is the recording under another name.
+  // piece after the last whole block, and an output that is a FIFO, a block
+  // device (unless allowed) or the recording under another name.
   // Fails when a block cannot be read or written, also when the recording
   // shrinks during the copy; the whole blocks written by then are kept.
   Status copyRange(std::uint64_t start, std::uint64_t end, const std::string& outputPath,

@@ -38,7 +38,9 @@ Status StreamSource::openOutput(const std::string& outputPath, CopyTarget target
     if (S_ISBLK(existing.st_mode) && target != CopyTarget::DeviceToo) {
       return refuse(outputPath + " is a block device, which is overwritten only when that is asked for");
     }
-    if (!S_ISBLK(existing.st_mode) && !S_ISREG(existing.st_mode)) {
+    // A FIFO would take the recording away to whoever reads it, or, with
+    // nobody reading yet, fail the open with a misleading reason.
+    if (S_ISFIFO(existing.st_mode)) {
       return Status::failure(StatusCode::Unsupported, outputPath + " is neither a recording file nor a disk", ENOTSUP);
     }
   }
