@@ -62,6 +62,32 @@ class PlayCli : public ::testing::Test {
     return parseEvents(r.out);
   }
 
+  // The audio frames' bytes in recording order.
+  static std::vector<std::uint8_t> recordedSound(const std::string& recording) {
+    std::vector<std::uint8_t> sound;
+    StreamSource source;
+    EXPECT_TRUE(source.open(recording, false));
+    std::vector<std::uint8_t> buffer(container::kFrameBufferSize);
+    while (const std::uint32_t n = source.readNext(buffer.data())) {
+      if (source.header().isAudio) {
+        sound.insert(sound.end(), buffer.begin(), buffer.begin() + n);
+      }
+    }
+    return sound;
+  }
+
+  // Plays through SDL's disk driver; what it wrote.
+  std::vector<std::uint8_t> soundPlayed(const std::vector<std::string>& args) {
+    const std::string played = dir.file("played.raw");
+    ::setenv("SDL_AUDIODRIVER", "disk", 1);
+    ::setenv("SDL_DISKAUDIOFILE", played.c_str(), 1);
+    const Result r = runMarlin(dir, args);
+    ::unsetenv("SDL_AUDIODRIVER");
+    ::unsetenv("SDL_DISKAUDIOFILE");
+    EXPECT_TRUE(r.exited && r.status == 0) << r;
+    return readFile(played);
+  }
+
   TempDir dir;
   // The build's sample recording: 10 seconds of four channels with sound.
   std::string sample = MARLIN_SAMPLE_RECORDING;
@@ -139,24 +165,8 @@ TEST_F(PlayCli, SnapshotsAreBitmapsOfTheDrawingArea) {
 
 TEST_F(PlayCli, SoundReachesTheSoundDriverAsRecorded) {
   // The tone the recording carries, frame after frame.
-  std::vector<std::uint8_t> recorded;
-  {
-    StreamSource source;
-    ASSERT_TRUE(source.open(sample, false));
-    std::vector<std::uint8_t> buffer(container::kFrameBufferSize);
-    while (const std::uint32_t n = source.readNext(buffer.data())) {
-      if (source.header().isAudio) {
-        recorded.insert(recorded.end(), buffer.begin(), buffer.begin() + n);
-      }
-    }
-  }
-  const std::string played = dir.file("played.raw");
-  ::setenv("SDL_AUDIODRIVER", "disk", 1);
-  ::setenv("SDL_DISKAUDIOFILE", played.c_str(), 1);
-  const Result r = runMarlin(dir, {"play", sample, "--seconds", "2"});
-  ::unsetenv("SDL_AUDIODRIVER");
-  ::unsetenv("SDL_DISKAUDIOFILE");
-  ASSERT_TRUE(r.exited && r.status == 0) << r;
+  std::vector<std::uint8_t> recorded = recordedSound(sample);
+  const std::vector<std::uint8_t> played = soundPlayed({"play", sample, "--seconds", "2"});
 
   // While the device waits for samples (before the first, and whenever a busy
   // machine lets the ring run low) the driver writes silence, 0x80. Leaving
@@ -166,7 +176,7 @@ TEST_F(PlayCli, SoundReachesTheSoundDriverAsRecorded) {
     bytes.erase(std::remove(bytes.begin(), bytes.end(), 0x80), bytes.end());
     return bytes;
   };
-  const std::vector<std::uint8_t> heard = withoutSilence(readFile(played));
+  const std::vector<std::uint8_t> heard = withoutSilence(played);
   recorded = withoutSilence(recorded);
   ASSERT_GE(heard.size(), 7000u) << "about a second of sound at least";
   ASSERT_LE(heard.size(), recorded.size());
@@ -178,27 +188,12 @@ TEST_F(PlayCli, SoundReachesTheSoundDriverAsRecorded) {
 TEST_F(PlayCli, CompandedSoundOfOlderRecordersPlaysAsRecorded) {
   const std::string recording = dir.file("qk4.QKV");
   ASSERT_EQ(runMarlin(dir, {"make-sample", recording, "--variant", "0", "--audio", "--seconds", "4"}).status, 0);
+  const std::vector<std::uint8_t> companded = recordedSound(recording);
   std::vector<std::int16_t> recorded;
-  {
-    StreamSource source;
-    ASSERT_TRUE(source.open(recording, false));
-    std::vector<std::uint8_t> buffer(container::kFrameBufferSize);
-    while (const std::uint32_t n = source.readNext(buffer.data())) {
-      if (source.header().isAudio) {
-        std::transform(buffer.begin(), buffer.begin() + n, std::back_inserter(recorded), alawToLinear);
-      }
-    }
-  }
-  const std::string played = dir.file("played.raw");
-  ::setenv("SDL_AUDIODRIVER", "disk", 1);
-  ::setenv("SDL_DISKAUDIOFILE", played.c_str(), 1);
-  const Result r = runMarlin(dir, {"play", recording, "--variant", "0", "--seconds", "2"});
-  ::unsetenv("SDL_AUDIODRIVER");
-  ::unsetenv("SDL_DISKAUDIOFILE");
-  ASSERT_TRUE(r.exited && r.status == 0) << r;
+  std::transform(companded.begin(), companded.end(), std::back_inserter(recorded), alawToLinear);
+  const std::vector<std::uint8_t> bytes = soundPlayed({"play", recording, "--variant", "0", "--seconds", "2"});
 
   // 16-bit little-endian samples, with the driver's silence (0) left out of both.
-  const std::vector<std::uint8_t> bytes = readFile(played);
   std::vector<std::int16_t> heard;
   for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
     if (const auto sample16 = static_cast<std::int16_t>(bytes[i] | bytes[i + 1] << 8); sample16 != 0) {
