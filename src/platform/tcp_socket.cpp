@@ -195,6 +195,17 @@ Status TcpSocket::setQuickCloseOptions() {
   return setIntOption(fd_, SOL_SOCKET, SO_KEEPALIVE, 1, "cannot set SO_KEEPALIVE");
 }
 
+Status TcpSocket::setNoDelay() { return setIntOption(fd_, IPPROTO_TCP, TCP_NODELAY, 1, "cannot set TCP_NODELAY"); }
+
+std::string TcpSocket::peerName() const {
+  sockaddr_in peer{};
+  socklen_t size = sizeof peer;
+  if (::getpeername(fd_, reinterpret_cast<sockaddr*>(&peer), &size) != 0 || peer.sin_family != AF_INET) {
+    return {};
+  }
+  return endpointText(ntohl(peer.sin_addr.s_addr), ntohs(peer.sin_port));
+}
+
 Status TcpSocket::sendAll(const std::uint8_t* data, std::size_t n) {
   std::size_t sent = 0;
   while (sent < n) {

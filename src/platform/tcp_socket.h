@@ -49,6 +49,11 @@ class TcpSocket {
 
   // TCP_NODELAY, SO_KEEPALIVE, and SO_LINGER of one second.
   Status setQuickCloseOptions();
+  // TCP_NODELAY alone: every send leaves at once, never held back to be
+  // merged with the next (a server whose writes must reach the peer as made).
+  Status setNoDelay();
+  // "a.b.c.d:port" of the other end; empty when the system cannot tell.
+  std::string peerName() const;
 
   // Sends all n bytes, or fails with the system's reason.
   Status sendAll(const std::uint8_t* data, std::size_t n);

@@ -201,8 +201,8 @@ TEST_F(LiveProducerTest, OneCameraAtAChosenPaceStartsOverWithLoop) {
   options.picturesPerSecond = 10;
   options.loop = true;
   LiveProducer producer(options);
-  const auto cameraPictures = static_cast<std::size_t>(std::count(recorded.channels.begin(),
-                                                                   recorded.channels.end(), 1));
+  const auto cameraPictures =
+      static_cast<std::size_t>(std::count(recorded.channels.begin(), recorded.channels.end(), 1));
   std::vector<LiveItem> pictures;
   while (pictures.size() < 2 * cameraPictures + 3) {
     std::optional<LiveItem> item = producer.next();

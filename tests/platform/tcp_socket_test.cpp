@@ -51,6 +51,13 @@ TEST(Ipv4Address, DottedTextAndLocalNamesResolveAndPrintBack) {
   EXPECT_EQ(dottedIpv4(0xFF00FF01u), "255.0.255.1");
 }
 
+TEST(TcpSocket, PeerNameIsTheOtherEndsAddressAndPort) {
+  SocketPair pair;
+  EXPECT_EQ(pair.client.peerName(), "127.0.0.1:" + std::to_string(pair.listener.port()));
+  EXPECT_EQ(pair.server.peerName().rfind("127.0.0.1:", 0), 0u) << pair.server.peerName();
+  EXPECT_EQ(TcpSocket().peerName(), "");
+}
+
 TEST(TcpSocket, ConnectToAClosedPortFailsWithTheSystemsReason) {
   std::uint16_t closedPort = 0;
   {

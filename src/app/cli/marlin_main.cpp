@@ -27,6 +27,7 @@ int main(int argc, char** argv) {
   marlin::cli::addDecodeCommand(app);
   marlin::cli::addMakeSampleCommand(app);
   marlin::cli::addPlayCommand(app);
+  marlin::cli::addServeDvrCommand(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {

@@ -79,8 +79,8 @@ bool LiveProducer::produceFromNextFrame() {
   const microseconds recorded = recordedClock_;
   // Each picture stands for frameInterval + 1 of the recorder's frame
   // periods, as playback paces it.
-  recordedClock_ += microseconds((header.frameInterval + 1) *
-                                 framePeriodMicroseconds(recordedHeight_, options_.recording.variant));
+  recordedClock_ +=
+      microseconds((header.frameInterval + 1) * framePeriodMicroseconds(recordedHeight_, options_.recording.variant));
   if (parsed) {
     takePicture(length, recorded);
   }
@@ -119,7 +119,8 @@ void LiveProducer::queuePicture(microseconds recorded) {
   const YuvPicture& picture = composer_->picture();
   // A DVR numbers its pictures by its camera clock's frame periods, so a
   // client can tell from the steps how long each picture stands for.
-  sequence_ = std::max<std::int64_t>(sequence_ + 1, due.count() / framePeriodMicroseconds(picture.height, kLiveStreamVariant));
+  sequence_ =
+      std::max<std::int64_t>(sequence_ + 1, due.count() / framePeriodMicroseconds(picture.height, kLiveStreamVariant));
   encoder::EncodeParams params;
   params.variant = kLiveStreamVariant;
   params.quality = kLiveQuality;
@@ -137,8 +138,8 @@ void LiveProducer::queueSound(const std::uint8_t* samples, std::uint32_t length)
   const microseconds due = options_.picturesPerSecond ? paced(picturesQueued_) : recordedClock_;
   for (std::size_t at = 0; at < length; at += kMaxSoundSamples) {
     const std::size_t n = std::min<std::size_t>(kMaxSoundSamples, length - at);
-    LiveItem item{LiveItem::Kind::Sound, {0x00, 0x00, 0x01, container::kFirstAudioId, kSoundLeadIn, kSoundLeadIn},
-                  false, due};
+    LiveItem item{
+        LiveItem::Kind::Sound, {0x00, 0x00, 0x01, container::kFirstAudioId, kSoundLeadIn, kSoundLeadIn}, false, due};
     item.bytes.insert(item.bytes.end(), samples + at, samples + at + n);
     pending_.push_back(std::move(item));
   }

@@ -27,7 +27,7 @@ struct LiveItem {
 
 struct ProducerOptions {
   RecordingArgs recording;
-  std::optional<int> camera;  // that camera alone instead of the split screen
+  std::optional<int> camera;                // that camera alone instead of the split screen
   std::optional<double> picturesPerSecond;  // instead of the recording's own pace
   bool loop = false;
 };

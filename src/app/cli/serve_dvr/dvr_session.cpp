@@ -1,0 +1,236 @@
+#include "app/cli/serve_dvr/dvr_session.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <initializer_list>
+#include <random>
+
+#include "app/cli/serve_dvr/client_messages.h"
+#include "app/cli/serve_dvr/fault_bursts.h"
+#include "app/cli/serve_dvr/stream_sender.h"
+#include "net/control_message.h"
+
+namespace marlin::cli::serve_dvr {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+constexpr auto kStatusEvery = std::chrono::seconds(1);
+constexpr std::uint16_t kIncorrectPassword = 2;
+
+enum class Woke { Due, Received, ClientLeft, Stopped };
+
+bool ended(Woke woke) { return woke == Woke::ClientLeft || woke == Woke::Stopped; }
+
+// The digest's hex digits may come in either case.
+bool sameLogin(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](std::uint8_t x, std::uint8_t y) { return std::toupper(x) == std::toupper(y); });
+}
+
+class Session {
+ public:
+  Session(TcpSocket& socket, DvrContext& dvr)
+      : socket_(socket), dvr_(dvr), messages_(dvr.log), sender_(socket, dvr.faults.asked(Fault::Split), dvr.sentCopy) {}
+
+  void run() {
+    if (logIn()) {
+      stream();
+    }
+  }
+
+ private:
+  bool logIn();
+  bool answerLogin(bool passwordRight);
+  void stream();
+  // Whether the stream goes on after the fault.
+  bool inflict(Fault fault, bool& stalled);
+  bool sendItem(const LiveItem& item, milliseconds streamed);
+  std::vector<std::uint8_t> statusReport(milliseconds streamed) const;
+  bool reply(std::uint16_t code, std::initializer_list<std::uint16_t> parameters) {
+    return sender_.sendReply(net::buildControlMessage(code, parameters)).isOk();
+  }
+  // Waits for the client's next bytes until deadline (none: without limit)
+  // and takes them in.
+  Woke serviceOnce(std::optional<Clock::time_point> deadline);
+
+  TcpSocket& socket_;
+  DvrContext& dvr_;
+  ClientMessages messages_;
+  StreamSender sender_;
+  std::mt19937 random_{0xDB1};
+  std::array<std::uint8_t, 4096> received_{};
+};
+
+Woke Session::serviceOnce(std::optional<Clock::time_point> deadline) {
+  milliseconds limit(-1);
+  if (deadline) {
+    limit = std::max(milliseconds(0), std::chrono::ceil<milliseconds>(*deadline - Clock::now()));
+  }
+  switch (socket_.waitReadable(limit, &dvr_.stop)) {
+    case SocketReady::Readable: {
+      const TcpSocket::Received got = socket_.receive(received_.data(), received_.size());
+      if (!got.status || got.bytes == 0) {
+        return Woke::ClientLeft;
+      }
+      messages_.feed(received_.data(), got.bytes);
+      return Woke::Received;
+    }
+    case SocketReady::TimedOut:
+      return Woke::Due;
+    case SocketReady::Woken:
+      return Woke::Stopped;
+    default:
+      return Woke::ClientLeft;
+  }
+}
+
+bool Session::logIn() {
+  std::optional<std::vector<std::uint8_t>> login;
+  while (!(login = messages_.takeLogin())) {
+    if (ended(serviceOnce(std::nullopt))) {
+      return false;
+    }
+  }
+  if (dvr_.faults.take(Fault::CloseAfterLogin)) {
+    dvr_.log.write("fault", "\"name\":" + jsonString(faultName(Fault::CloseAfterLogin)));
+    return false;
+  }
+  const bool passwordRight = sameLogin(*login, dvr_.login.expectedLogin);
+  if (dvr_.login.waitFirst) {
+    if (!reply(net::kLoginWait, {})) {
+      return false;
+    }
+    const Clock::time_point answerAt = Clock::now() + *dvr_.login.waitFirst;
+    for (Woke woke = Woke::Received; woke != Woke::Due;) {
+      woke = serviceOnce(answerAt);
+      if (ended(woke)) {
+        return false;
+      }
+    }
+  }
+  return answerLogin(passwordRight);
+}
+
+bool Session::answerLogin(bool passwordRight) {
+  std::optional<std::uint16_t> refusal = dvr_.login.refuseReason;
+  if (!refusal && !passwordRight) {
+    refusal = kIncorrectPassword;
+  }
+  if (refusal) {
+    dvr_.log.write("login", "\"ok\":false,\"reason\":" + std::to_string(*refusal));
+    reply(net::kLoginRefused, {*refusal});
+    return false;
+  }
+  dvr_.log.write("login", "\"ok\":true");
+  return reply(net::kLoginAccepted, {});
+}
+
+void Session::stream() {
+  LiveProducer& producer = dvr_.producer;
+  producer.refreshNext();
+  const Clock::time_point start = Clock::now();
+  Clock::time_point nextStatus = start + kStatusEvery;
+  std::optional<LiveItem> item;
+  // The stream's time at the start of this connection.
+  std::optional<std::chrono::microseconds> firstDue;
+  bool stalled = false;
+  for (;;) {
+    if (!item && !producer.finished()) {
+      item = producer.next();
+    }
+    if (item && !firstDue) {
+      firstDue = item->due;
+    }
+    std::optional<Clock::time_point> deadline;
+    if (!stalled) {
+      deadline = nextStatus;
+      if (item) {
+        deadline = std::min(*deadline, start + (item->due - *firstDue));
+      }
+      if (const std::optional<milliseconds> fault = dvr_.faults.nextDue()) {
+        deadline = std::min(*deadline, start + *fault);
+      }
+    }
+    // Late (a slow machine) means no wait, but the client is still heard.
+    if (ended(serviceOnce(deadline))) {
+      return;
+    }
+    if (stalled) {
+      continue;
+    }
+    const Clock::time_point now = Clock::now();
+    const auto streamed = std::chrono::duration_cast<milliseconds>(now - start);
+    for (const Fault fault : dvr_.faults.takeDue(streamed)) {
+      if (!inflict(fault, stalled)) {
+        return;
+      }
+    }
+    if (stalled) {
+      continue;
+    }
+    if (now >= nextStatus) {
+      if (!sender_.sendStream(statusReport(streamed))) {
+        return;
+      }
+      nextStatus += kStatusEvery;
+    }
+    if (item && now >= start + (item->due - *firstDue)) {
+      if (!sendItem(*item, streamed)) {
+        return;
+      }
+      item.reset();
+    }
+  }
+}
+
+bool Session::inflict(Fault fault, bool& stalled) {
+  dvr_.log.write("fault", "\"name\":" + jsonString(faultName(fault)));
+  switch (fault) {
+    case Fault::Drop:
+      return false;
+    case Fault::Stall:
+      stalled = true;
+      return true;
+    case Fault::Garbage:
+      return sender_.sendStream(garbageBurst(random_)).isOk();
+    case Fault::OversizeMessage:
+      return sender_.sendStream(oversizeMessage()).isOk();
+    case Fault::HugeFrame:
+      return sender_.sendStream(hugeFrame(dvr_.producer.lastSequence())).isOk();
+    default:
+      // The others change what is sent from now on, or are not the stream's.
+      return true;
+  }
+}
+
+bool Session::sendItem(const LiveItem& item, milliseconds streamed) {
+  if (item.kind == LiveItem::Kind::Picture && dvr_.faults.happened(Fault::MessageInFrame)) {
+    return sender_.sendStream(withMessageInside(item.bytes, statusReport(streamed))).isOk();
+  }
+  return sender_.sendStream(item.bytes).isOk();
+}
+
+// Five status words: the cameras present and the seconds streamed to this
+// client; a DVR's other words describe its disk and alarms, none here.
+std::vector<std::uint8_t> Session::statusReport(milliseconds streamed) const {
+  const auto seconds = static_cast<std::uint16_t>(std::chrono::duration_cast<std::chrono::seconds>(streamed).count());
+  return net::buildControlMessage(net::kStatusWords, {dvr_.producer.cameraMask(), seconds, 0, 0, 0});
+}
+
+}  // namespace
+
+void serveClient(TcpSocket& socket, DvrContext& dvr) {
+  dvr.log.write("client", "\"peer\":" + jsonString(socket.peerName()));
+  // Each write leaves as made: pictures reach the client without waiting for
+  // the next, and split writes arrive as the pieces they were sent in.
+  static_cast<void>(socket.setNoDelay());
+  Session(socket, dvr).run();
+  socket.close();
+  dvr.log.write("disconnected");
+}
+
+}  // namespace marlin::cli::serve_dvr

@@ -1,0 +1,43 @@
+#include "app/cli/serve_dvr/stop_on_signals.h"
+
+#include <pthread.h>
+
+#include <csignal>
+
+namespace marlin::cli::serve_dvr {
+
+namespace {
+
+sigset_t stopSignals() {
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  return signals;
+}
+
+}  // namespace
+
+StopOnSignals::StopOnSignals(std::function<void()> onStop) : onStop_(std::move(onStop)) {
+  const sigset_t signals = stopSignals();
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  waiter_ = std::thread([this, signals] {
+    int received = 0;
+    sigwait(&signals, &received);
+    if (!finishing_.load()) {
+      requested_.store(true);
+      onStop_();
+    }
+  });
+}
+
+StopOnSignals::~StopOnSignals() {
+  finishing_.store(true);
+  if (!requested_.load()) {
+    // The waiter takes its own signal and ends.
+    pthread_kill(waiter_.native_handle(), SIGTERM);
+  }
+  waiter_.join();
+}
+
+}  // namespace marlin::cli::serve_dvr

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <thread>
+
+namespace marlin::cli::serve_dvr {
+
+// Makes SIGINT and SIGTERM end the simulator cleanly instead of killing it:
+// the signals are blocked in every thread, and a thread of their own runs
+// onStop when one arrives.
+class StopOnSignals {
+ public:
+  // Before any other thread starts, so that all of them inherit the block.
+  explicit StopOnSignals(std::function<void()> onStop);
+  ~StopOnSignals();
+  StopOnSignals(const StopOnSignals&) = delete;
+  StopOnSignals& operator=(const StopOnSignals&) = delete;
+
+  bool requested() const { return requested_.load(); }
+
+ private:
+  std::function<void()> onStop_;
+  std::atomic<bool> requested_{false};
+  std::atomic<bool> finishing_{false};
+  std::thread waiter_;
+};
+
+}  // namespace marlin::cli::serve_dvr
