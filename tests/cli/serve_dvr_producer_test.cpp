@@ -66,20 +66,6 @@ TEST(SplitComposer, NineCellsTileThePictureInEveryPlane) {
   EXPECT_EQ(cbAt(p, 319, 135), 140);
 }
 
-TEST(SplitComposer, OneCameraAloneIsScaledAcrossThePicture) {
-  SplitComposer composer({640, 224}, 1, 2);
-  EXPECT_FALSE(composer.place(0, flatPicture(640, 224, 200, 200)));
-  // Half a dual picture: left half dark, right half light.
-  YuvPicture half = flatPicture(320, 224, 50, 128);
-  for (int y = 0; y < 224; ++y) {
-    std::fill(half.y() + y * 320 + 160, half.y() + y * 320 + 320, 150);
-  }
-  ASSERT_TRUE(composer.place(2, half));
-  EXPECT_EQ(lumaAt(composer.picture(), 319, 100), 50);
-  EXPECT_EQ(lumaAt(composer.picture(), 320, 100), 150);
-  EXPECT_EQ(lumaAt(composer.picture(), 639, 223), 150);
-}
-
 struct Recorded {
   std::vector<std::vector<std::uint8_t>> pictures;  // per video frame in order, with its channel
   std::vector<int> channels;
