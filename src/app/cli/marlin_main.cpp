@@ -27,13 +27,14 @@ int main(int argc, char** argv) {
   marlin::cli::addDecodeCommand(app);
   marlin::cli::addMakeSampleCommand(app);
   marlin::cli::addPlayCommand(app);
+  marlin::cli::addLiveCommand(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
     return app.exit(error);
   } catch (const marlin::cli::CommandError& error) {
     std::cerr << "marlin: " << error.what() << "\n";
-    return 1;
+    return error.exitCode();
   } catch (const std::exception& error) {
     std::cerr << "marlin: " << error.what() << "\n";
     return 1;
