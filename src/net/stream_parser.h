@@ -17,9 +17,11 @@ class StreamSink {
  public:
   virtual ~StreamSink() = default;
   // A video frame from its own start code (00 00 01 F8 or F9) up to the
-  // byte before the next start code.
+  // byte before the next F8, F9 or FA start code, delivered when that start
+  // code ends; a control message inside it is not part of it.
   virtual void videoFrame(const std::uint8_t* data, std::size_t n) = 0;
-  // An audio packet: the bytes after its start code and two lead-in bytes.
+  // An audio packet: the bytes after its start code and two lead-in bytes,
+  // up to the next start code of any kind; never empty.
   virtual void audioPacket(const std::uint8_t* data, std::size_t n) = 0;
   // A complete control message, start code included; n is what was stored.
   virtual void controlMessage(const std::uint8_t* data, std::size_t n) = 0;
@@ -48,21 +50,31 @@ class StreamParser {
  private:
   enum class Mode { Skip, Video, Audio, Message };
 
+  // One byte through the shift register and the mode's rules.
   void storeByte(std::uint8_t b);
+  // Bytes that end no start code, in video, skip or audio mode (lead-in
+  // done); the caller sets the shift register afterwards.
+  void storeRun(const std::uint8_t* data, std::size_t n);
   void startCodeEnded(std::uint8_t code);
-  void messageByte(std::uint8_t b);
+  // True when b completed the message.
+  bool messageByte(std::uint8_t b);
+  void deliverVideo();
 
   StreamSink& sink_;
   std::uint32_t shift_ = 0xFFFFFFFF;
   Mode mode_ = Mode::Skip;
-  Mode previousMode_ = Mode::Skip;
+  // Where a control message returns to.
+  Mode returnMode_ = Mode::Skip;
+  // Which of the last four bytes were stored in the video frame or audio
+  // packet, newest in bit 0: a start code takes those back out.
+  unsigned recentStored_ = 0;
   std::vector<std::uint8_t> video_;
   std::size_t videoLength_ = 4;
   std::vector<std::uint8_t> audio_;
   std::size_t audioLength_ = 0;
   int audioLeadIn_ = 0;
   std::vector<std::uint8_t> message_;
-  std::size_t messageLength_ = 4;
+  // The length field once read; 0 before, and for an invalid one.
   std::size_t messageTotal_ = 0;
   // Bytes of the current message counted, stored or not.
   std::size_t messageSeen_ = 0;
