@@ -3,12 +3,16 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "base/status.h"
 #include "net/client_observer.h"
+#include "net/ddns_messages.h"
 #include "net/mouse_sender.h"
 #include "net/stream_parser.h"
 #include "platform/frame_queue.h"
@@ -85,17 +89,51 @@ class DvrClient : public WorkerThread {
 
  private:
   class QueueSink;
-  // See dvr_client.cpp.
+  class Connection;
+
+  // Where a connection goes and what it sends to get there, fixed while it runs.
+  struct Target {
+    bool useDdns = false;
+    std::uint32_t dvrAddress = 0;
+    std::uint16_t dvrPort = 0;
+    std::uint32_t ddnsAddress = 0;
+    std::uint16_t ddnsPort = 0;
+    std::array<std::uint8_t, kDdnsQueryBytes> ddnsQuery{};
+    std::vector<std::uint8_t> loginMessage;
+  };
+
+  // Observer calls, on the connection thread; a state is told only when it changes.
+  void changeState(ConnectionState state);
+  void tell(ClientNotice notice);
+  void setLastError(std::string text);
+  void storeStatusWords(std::size_t first, const std::uint16_t* words, std::size_t count);
+  // The DVR socket is replaced and closed under socketLock_, so a key sent from another thread never
+  // meets a socket that is being closed.
+  Status sendOnSocket(const std::vector<std::uint8_t>& message);
+  void adoptSocket(TcpSocket socket);
+  void closeSocket();
+
   std::atomic<bool> loggedIn_{false};
   std::atomic<ConnectionState> state_{ConnectionState::Idle};
   std::atomic<std::uint32_t> timeoutMs_{5000};
   std::atomic<std::uint64_t> videoDropped_{0};
   std::atomic<std::uint64_t> audioDropped_{0};
   std::atomic<std::uint64_t> reconnects_{0};
+  std::atomic<MouseRemoteMode> mouseMode_{MouseRemoteMode::HiddenCursor};
   ClientObserver* observer_ = nullptr;
+  SharedMouse* mouse_ = nullptr;
+  Target target_;
   FrameQueue videoQueue_{"live video"};
   FrameQueue audioQueue_{"live audio"};
   WakeSignal wake_;
+  mutable std::mutex reportLock_;
+  std::string lastError_;
+  std::array<std::uint16_t, 5> statusWords_{};
+  std::mutex socketLock_;
+  TcpSocket socket_;
+  // The parser's state carries over from one connection to the next, so it lives as long as the client.
+  std::unique_ptr<QueueSink> sink_;
+  StreamParser parser_;
 };
 
 }  // namespace marlin::net

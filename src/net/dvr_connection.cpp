@@ -1,0 +1,368 @@
+// The connection thread of DvrClient: connecting, the lookup, the login and the live stream, with the waits between.
+
+#include <algorithm>
+#include <cerrno>
+#include <optional>
+
+#include "base/log.h"
+#include "net/dvr_client.h"
+#include "net/control_message.h"
+#include "net/login_reply.h"
+
+namespace marlin::net {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+// One receive takes at most one queue block's worth, the largest piece the stream parser keeps.
+constexpr std::size_t kReceiveBytes = kLiveVideoCapacity;
+constexpr milliseconds kFirstRetryPause{1000};
+constexpr milliseconds kLongestRetryPause{8000};
+constexpr milliseconds kPauseAfterLoss{1000};
+constexpr const char* kNoResponse = "No response from server.";
+constexpr const char* kDdnsLoginError = "DDNS LOGIN ERROR";
+
+milliseconds millisecondsUntil(Clock::time_point when) {
+  return std::max(std::chrono::ceil<milliseconds>(when - Clock::now()), milliseconds(0));
+}
+
+}  // namespace
+
+// One run of the connection thread, with the state that lasts only as long as the run.
+class DvrClient::Connection {
+ public:
+  explicit Connection(DvrClient& client) : client_(client), buffer_(kReceiveBytes) {}
+
+  void run();
+
+ private:
+  enum class Step { Done, Retry, Failed, Stopped };
+  enum class Reply { Complete, PeerClosed, TimedOut, Broken, Stopped };
+
+  bool stopRequested() const { return !client_.running_ || client_.stopEvent_.isSet(); }
+  milliseconds timeout() const { return milliseconds(client_.timeoutMs_.load()); }
+
+  Step connect(std::uint32_t address, std::uint16_t port, TcpSocket& out);
+  Step lookUpDvr();
+  Step logIn();
+  // false when stopped; true when the connection was lost.
+  bool receiveUntilLost();
+  void sendDueMouse(Clock::time_point now);
+  void attachMouse(bool attach);
+
+  // Receives into the buffer, handing each piece's size to consume until it says the reply is complete, for at
+  // most the timeout.
+  template <typename Consume>
+  Reply awaitReply(TcpSocket& socket, Consume consume);
+  SocketReady waitUntil(const TcpSocket& socket, Clock::time_point until);
+  bool pause(milliseconds length);
+  void noticeNoResponseWhenDue();
+  void noteActivity() { lastActivity_ = Clock::now(); }
+  // The lookup or the login failed: the connection ends.
+  Step fail(std::string text);
+  Step failLogin(std::string text);
+
+  DvrClient& client_;
+  const Target& target_ = client_.target_;
+  std::vector<std::uint8_t> buffer_;
+  std::uint32_t dvrAddress_ = target_.dvrAddress;
+  std::uint16_t dvrPort_ = target_.dvrPort;
+  bool ddnsResolved_ = false;
+  bool loggedInBefore_ = false;
+  milliseconds retryPause_ = kFirstRetryPause;
+  Clock::time_point lastActivity_ = Clock::now();
+  std::optional<MouseSender> mouseSender_;
+};
+
+int DvrClient::run() {
+  Connection(*this).run();
+  return 1;
+}
+
+void DvrClient::Connection::run() {
+  client_.wake_.drain();
+  if (client_.mouse_ != nullptr) {
+    mouseSender_.emplace(*client_.mouse_);
+  }
+  while (!stopRequested()) {
+    if (target_.useDdns && !ddnsResolved_) {
+      const Step lookedUp = lookUpDvr();
+      if (lookedUp == Step::Retry) {
+        continue;
+      }
+      if (lookedUp != Step::Done) {
+        break;
+      }
+    }
+    client_.changeState(ConnectionState::ConnectingDvr);
+    TcpSocket dvr;
+    const Step connected = connect(dvrAddress_, dvrPort_, dvr);
+    if (connected == Step::Retry) {
+      continue;
+    }
+    if (connected != Step::Done) {
+      break;
+    }
+    client_.adoptSocket(std::move(dvr));
+    if (logIn() != Step::Done || !receiveUntilLost()) {
+      break;
+    }
+    attachMouse(false);
+    client_.closeSocket();
+    client_.changeState(ConnectionState::Idle);
+    if (client_.stopEvent_.wait(kPauseAfterLoss)) {
+      break;
+    }
+    // The reconnect gets a whole timeout before the user hears that the DVR does not answer.
+    noteActivity();
+  }
+  if (client_.loggedIn_ && stopRequested()) {
+    // Only a stopped session says goodbye; the result does not matter, the socket closes next.
+    (void)client_.sendOnSocket(buildLogoutMessage());
+  }
+  attachMouse(false);
+  client_.closeSocket();
+  client_.changeState(ConnectionState::Idle);
+}
+
+DvrClient::Connection::Step DvrClient::Connection::connect(std::uint32_t address, std::uint16_t port,
+                                                           TcpSocket& out) {
+  // While not logged in only a stop pokes, and it sets the stop event first, so a stale poke is dropped here
+  // rather than cutting the connect short.
+  client_.wake_.drain();
+  if (stopRequested()) {
+    return Step::Stopped;
+  }
+  const Status connected = TcpSocket::connect(address, port, timeout(), &client_.wake_, out);
+  if (stopRequested()) {
+    return Step::Stopped;
+  }
+  if (connected) {
+    return Step::Done;
+  }
+  client_.setLastError(connected.message());
+  client_.changeState(ConnectionState::Idle);
+  // A DVR or service that cannot be reached is tried again, less often the longer it stays away.
+  const milliseconds pauseLength = retryPause_;
+  retryPause_ = std::min(retryPause_ * 2, kLongestRetryPause);
+  return pause(pauseLength) ? Step::Retry : Step::Stopped;
+}
+
+DvrClient::Connection::Step DvrClient::Connection::lookUpDvr() {
+  client_.changeState(ConnectionState::ConnectingDdns);
+  TcpSocket ddns;
+  if (const Step connected = connect(target_.ddnsAddress, target_.ddnsPort, ddns); connected != Step::Done) {
+    return connected;
+  }
+  if (const Status options = ddns.setQuickCloseOptions(); !options) {
+    logDebug(options.message());
+  }
+  client_.changeState(ConnectionState::QueryingDdns);
+  if (const Status sent = ddns.sendAll(target_.ddnsQuery.data(), target_.ddnsQuery.size()); !sent) {
+    return fail(sent.message());
+  }
+  DdnsReplyReader reader;
+  auto result = DdnsReplyReader::Result::NeedMore;
+  const Reply reply = awaitReply(ddns, [&](std::size_t n) {
+    result = reader.feed(buffer_.data(), n);
+    return result != DdnsReplyReader::Result::NeedMore;
+  });
+  switch (reply) {
+    case Reply::Stopped:
+      return Step::Stopped;
+    case Reply::Broken:
+      return fail(client_.lastError());
+    case Reply::TimedOut:
+    case Reply::PeerClosed:
+      return fail(kNoResponse);
+    case Reply::Complete:
+      break;
+  }
+  if (result == DdnsReplyReader::Result::BadMagic) {
+    return fail(kDdnsLoginError);
+  }
+  dvrAddress_ = reader.answer().address;
+  dvrPort_ = reader.answer().port;
+  ddnsResolved_ = true;
+  client_.changeState(ConnectionState::DdnsResolved);
+  noteActivity();
+  return Step::Done;
+}
+
+DvrClient::Connection::Step DvrClient::Connection::logIn() {
+  client_.changeState(ConnectionState::LoggingIn);
+  if (const Status sent = client_.sendOnSocket(target_.loginMessage); !sent) {
+    return failLogin(sent.message());
+  }
+  LoginReplyReader reader;
+  const Reply reply = awaitReply(client_.socket_, [&](std::size_t n) {
+    return reader.feed(buffer_.data(), n) != LoginReplyReader::Result::NeedMore;
+  });
+  switch (reply) {
+    case Reply::Stopped:
+      return Step::Stopped;
+    case Reply::Broken:
+      return failLogin(client_.lastError());
+    case Reply::TimedOut:
+      return failLogin(kNoResponse);
+    case Reply::PeerClosed:
+      reader.endOfStream();
+      break;
+    case Reply::Complete:
+      break;
+  }
+  if (reader.result() != LoginReplyReader::Result::Accepted) {
+    return failLogin(reader.failureText());
+  }
+  client_.loggedIn_ = true;
+  client_.changeState(ConnectionState::LoggedIn);
+  if (loggedInBefore_) {
+    ++client_.reconnects_;
+  }
+  loggedInBefore_ = true;
+  retryPause_ = kFirstRetryPause;
+  noteActivity();
+  // The DVR may start the stream in the same segment as its acceptance.
+  const std::vector<std::uint8_t>& streamStart = reader.streamBytes();
+  client_.parser_.feed(streamStart.data(), streamStart.size());
+  attachMouse(true);
+  return Step::Done;
+}
+
+bool DvrClient::Connection::receiveUntilLost() {
+  TcpSocket& socket = client_.socket_;
+  while (!stopRequested()) {
+    const Clock::time_point now = Clock::now();
+    sendDueMouse(now);
+    // There is no keep-alive: a connection is alive only while bytes arrive within the timeout.
+    const Clock::time_point silentAt = lastActivity_ + timeout();
+    if (now >= silentAt) {
+      client_.setLastError(kNoResponse);
+      return true;
+    }
+    Clock::time_point wakeAt = silentAt;
+    if (const auto mouseAt = mouseSender_ ? mouseSender_->nextDeadline() : std::nullopt; mouseAt) {
+      wakeAt = std::min(wakeAt, *mouseAt);
+    }
+    const SocketReady ready = waitUntil(socket, wakeAt);
+    if (ready == SocketReady::Failed) {
+      client_.setLastError(Status::fromErrno(errno, "cannot wait for the DVR").message());
+      return true;
+    }
+    if (ready != SocketReady::Readable) {
+      continue;
+    }
+    const TcpSocket::Received received = socket.receive(buffer_.data(), buffer_.size());
+    if (!received.status) {
+      client_.setLastError(received.status.message());
+      return true;
+    }
+    if (received.bytes == 0) {
+      return true;
+    }
+    client_.parser_.feed(buffer_.data(), received.bytes);
+    noteActivity();
+  }
+  return false;
+}
+
+void DvrClient::Connection::sendDueMouse(Clock::time_point now) {
+  if (!mouseSender_) {
+    return;
+  }
+  mouseSender_->setMode(client_.mouseMode_);
+  if (const std::optional<std::vector<std::uint8_t>> message = mouseSender_->due(now); message) {
+    // A lost mouse message is not worth a report: the next event carries the latest position anyway.
+    if (const Status sent = client_.sendOnSocket(*message); !sent) {
+      logDebug(sent.message());
+    }
+  }
+}
+
+void DvrClient::Connection::attachMouse(bool attach) {
+  // Mouse events wake the thread only while they can be sent; otherwise they would cut connects and pauses short.
+  if (client_.mouse_ != nullptr) {
+    client_.mouse_->setWake(attach ? &client_.wake_ : nullptr);
+  }
+}
+
+template <typename Consume>
+DvrClient::Connection::Reply DvrClient::Connection::awaitReply(TcpSocket& socket, Consume consume) {
+  const Clock::time_point deadline = Clock::now() + timeout();
+  while (!stopRequested()) {
+    switch (waitUntil(socket, deadline)) {
+      case SocketReady::Readable:
+        break;
+      case SocketReady::Failed:
+        client_.setLastError(Status::fromErrno(errno, "cannot wait for a reply").message());
+        return Reply::Broken;
+      case SocketReady::TimedOut:
+        if (Clock::now() >= deadline) {
+          return Reply::TimedOut;
+        }
+        continue;
+      default:
+        continue;
+    }
+    const TcpSocket::Received received = socket.receive(buffer_.data(), buffer_.size());
+    if (!received.status) {
+      client_.setLastError(received.status.message());
+      return Reply::Broken;
+    }
+    if (received.bytes == 0) {
+      return Reply::PeerClosed;
+    }
+    if (consume(received.bytes)) {
+      return Reply::Complete;
+    }
+  }
+  return Reply::Stopped;
+}
+
+SocketReady DvrClient::Connection::waitUntil(const TcpSocket& socket, Clock::time_point until) {
+  const SocketReady ready = socket.waitReadable(millisecondsUntil(until), &client_.wake_);
+  if (ready == SocketReady::Woken) {
+    // Whoever poked has already set what the thread should look at (the stop event, a fresh mouse event).
+    client_.wake_.drain();
+  }
+  return ready;
+}
+
+bool DvrClient::Connection::pause(milliseconds length) {
+  const Clock::time_point end = Clock::now() + length;
+  for (;;) {
+    noticeNoResponseWhenDue();
+    const Clock::time_point now = Clock::now();
+    if (now >= end) {
+      return true;
+    }
+    const Clock::time_point noticeAt = lastActivity_ + timeout();
+    if (client_.stopEvent_.wait(millisecondsUntil(std::min(end, std::max(noticeAt, now))))) {
+      return false;
+    }
+  }
+}
+
+void DvrClient::Connection::noticeNoResponseWhenDue() {
+  // Once per timeout without a login; the count starts again from the notice.
+  if (Clock::now() - lastActivity_ >= timeout()) {
+    client_.tell(ClientNotice::NoResponse);
+    noteActivity();
+  }
+}
+
+DvrClient::Connection::Step DvrClient::Connection::fail(std::string text) {
+  client_.setLastError(std::move(text));
+  client_.changeState(ConnectionState::Idle);
+  client_.tell(ClientNotice::LoginFailed);
+  return Step::Failed;
+}
+
+DvrClient::Connection::Step DvrClient::Connection::failLogin(std::string text) {
+  client_.closeSocket();
+  return fail(std::move(text));
+}
+
+}  // namespace marlin::net

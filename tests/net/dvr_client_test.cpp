@@ -1,0 +1,305 @@
+#include <gtest/gtest.h>
+
+#include <pthread.h>
+#include <time.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+#include "net/dvr_client.h"
+#include "net/fake_server.h"
+#include "net/net_test_support.h"
+
+namespace marlin::net {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::controlBytes;
+using testing::FakePeer;
+using testing::FakeServer;
+using testing::joined;
+using testing::startCoded;
+using Bytes = std::vector<std::uint8_t>;
+
+const Bytes kAccept = controlBytes("000C0003");
+
+// Polls until the condition holds, for at most ten seconds.
+bool eventually(const std::function<bool()>& condition) {
+  for (int i = 0; i < 2000; ++i) {
+    if (condition()) {
+      return true;
+    }
+    std::this_thread::sleep_for(5ms);
+  }
+  return condition();
+}
+
+class RecordingObserver final : public ClientObserver {
+ public:
+  void connectionStateChanged(ConnectionState state) override {
+    std::lock_guard guard(lock_);
+    states_.push_back(state);
+    thread_ = pthread_self();
+  }
+  void notice(ClientNotice notice) override {
+    std::lock_guard guard(lock_);
+    notices_.push_back(notice);
+  }
+  std::vector<ConnectionState> states() const {
+    std::lock_guard guard(lock_);
+    return states_;
+  }
+  std::vector<ClientNotice> notices() const {
+    std::lock_guard guard(lock_);
+    return notices_;
+  }
+  template <typename T>
+  static int count(const std::vector<T>& seen, T wanted) {
+    return static_cast<int>(std::count(seen.begin(), seen.end(), wanted));
+  }
+  // The processor time the connection thread has used; it must still run.
+  double connectionThreadCpuSeconds() const {
+    clockid_t clock;
+    timespec used{};
+    std::lock_guard guard(lock_);
+    EXPECT_EQ(pthread_getcpuclockid(thread_, &clock), 0);
+    EXPECT_EQ(clock_gettime(clock, &used), 0);
+    return static_cast<double>(used.tv_sec) + static_cast<double>(used.tv_nsec) * 1e-9;
+  }
+
+ private:
+  mutable std::mutex lock_;
+  std::vector<ConnectionState> states_;
+  std::vector<ClientNotice> notices_;
+  pthread_t thread_{};
+};
+
+// Reads the login and accepts it, then keeps the connection.
+void acceptAndHold(FakePeer& peer, int) {
+  peer.read(44);
+  peer.send(kAccept);
+  peer.holdUntilClosed();
+}
+
+class DvrClientTest : public ::testing::Test {
+ protected:
+  void start(const FakeServer& dvr, std::uint32_t timeoutMs = 5000) {
+    ASSERT_TRUE(client.setDirectLogin("127.0.0.1", dvr.port(), "secret").isOk());
+    startWith(timeoutMs);
+  }
+  void startWith(std::uint32_t timeoutMs) {
+    client.setObserver(&observer);
+    client.setTimeoutMs(timeoutMs);
+    ASSERT_EQ(client.startConnection(), 1);
+  }
+
+  RecordingObserver observer;
+  DvrClient client;
+};
+
+TEST_F(DvrClientTest, LogsInWithTheDigestOfTheWindows1252PasswordAfterAWait) {
+  FakeServer dvr([](FakePeer& peer, int) {
+    peer.read(44);
+    peer.send(controlBytes("000C0001"));
+    std::this_thread::sleep_for(50ms);
+    peer.send(kAccept);
+    peer.holdUntilClosed();
+  });
+  ASSERT_TRUE(client.setDirectLogin("127.0.0.1", dvr.port(), "Pässwörd€").isOk());
+  // Refused values leave the set-up as it was; they are never cut to fit.
+  EXPECT_FALSE(client.setDirectLogin("127.0.0.1", 1, std::string(32, 'a')).isOk());
+  EXPECT_FALSE(client.setDirectLogin("127.0.0.1", 1, "密码").isOk());
+  EXPECT_FALSE(client.setDdnsLogin("127.0.0.1", 1, "NINECHARS", "secret").isOk());
+  startWith(5000);
+
+  ASSERT_TRUE(eventually([&] { return client.isLoggedIn(); }));
+  EXPECT_EQ(client.connectionState(), ConnectionState::LoggedIn);
+  EXPECT_EQ(dvr.received(0), controlBytes("002C0081F0E671A4452C41ACF0024D363DD8D629"));
+  EXPECT_EQ(observer.states(), (std::vector{ConnectionState::ConnectingDvr, ConnectionState::LoggingIn,
+                                            ConnectionState::LoggedIn}));
+  EXPECT_EQ(client.reconnects(), 0u);
+}
+
+TEST(DvrClientEnd, RefusedOrUnansweredLoginsAndLookupsEndTheConnectionWithTheirReason) {
+  const struct {
+    bool throughDdns;
+    Bytes reply;
+    const char* error;
+  } cases[] = {
+      {false, controlBytes("000C00020001"), "Too many client."},
+      {false, controlBytes("000C00020002"), "Incorrect password."},
+      {false, controlBytes("000C00040009"), "Unkown error."},
+      {false, Bytes{0x00, 0x00, 0x02, 0xFE, '0', '0', '0', 'C', '0', '0', '0', '3'}, "LOGIN ERROR"},
+      {false, {}, "No response from server."},
+      {true, Bytes{0x55, 0xAA, 0x55, 0xAB, 127, 0, 0, 1, 0, 1}, "DDNS LOGIN ERROR"},
+      {true, {}, "No response from server."},
+  };
+  for (const auto& failure : cases) {
+    SCOPED_TRACE(failure.error);
+    FakeServer server([&](FakePeer& peer, int) {
+      peer.read(failure.throughDdns ? 12 : 44);
+      if (!failure.reply.empty()) {
+        peer.send(failure.reply);
+      }
+      peer.holdUntilClosed();
+    });
+    RecordingObserver observer;
+    DvrClient client;
+    ASSERT_TRUE((failure.throughDdns ? client.setDdnsLogin("127.0.0.1", server.port(), "DVR1", "secret")
+                                     : client.setDirectLogin("127.0.0.1", server.port(), "secret"))
+                    .isOk());
+    client.setObserver(&observer);
+    client.setTimeoutMs(300);
+    ASSERT_EQ(client.startConnection(), 1);
+    ASSERT_TRUE(eventually([&] { return !client.isRunning(); }));
+    EXPECT_EQ(client.lastError(), failure.error);
+    EXPECT_EQ(observer.notices(), std::vector{ClientNotice::LoginFailed});
+    EXPECT_EQ(observer.states().back(), ConnectionState::Idle);
+    EXPECT_EQ(server.connections(), 1);
+  }
+}
+
+class LiveStream : public DvrClientTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(LiveStream, FramesReachTheQueuesStampedWithTheLiveTimeAndReportsReachTheObserver) {
+  const bool sameSegmentAsTheAccept = GetParam();
+  Bytes stream = joined({startCoded(0xF9, {1, 2, 3, 4, 5}), startCoded(0xF8, {6, 7}),
+                         startCoded(0xFA, {0xEE, 0xEE, 9, 8, 7}), controlBytes("002000080001000200030004" "0005"),
+                         controlBytes("00100007000F"), controlBytes("001400080009" "0009"), controlBytes("000C000B")});
+  // Eighteen more frames end while the queue is not emptied: the last two do not fit.
+  for (std::uint8_t i = 0; i < 17; ++i) {
+    stream = joined({stream, startCoded(0xF8, {i})});
+  }
+  FakeServer dvr([&](FakePeer& peer, int) {
+    peer.read(44);
+    if (sameSegmentAsTheAccept) {
+      peer.send(joined({kAccept, stream}));
+    } else {
+      peer.send(kAccept);
+      std::this_thread::sleep_for(50ms);
+      peer.send(stream);
+    }
+    peer.holdUntilClosed();
+  });
+  start(dvr);
+  ASSERT_TRUE(eventually([&] { return client.videoDropped() == 2; }));
+  EXPECT_EQ(client.videoQueue().filledCount(), 16u);
+  EXPECT_EQ(client.audioDropped(), 0u);
+
+  Bytes data(kLiveVideoCapacity);
+  FrameRecord record{data.data(), 0, kLiveVideoCapacity, 0, {}, 0};
+  std::array<std::uint8_t, 32> liveTime{0xD8, 0x07, 1, 0, 0, 0, 1, 0, 10};
+  liveTime[24] = 1;
+  for (const Bytes& frame : {startCoded(0xF9, {1, 2, 3, 4, 5}), startCoded(0xF8, {6, 7})}) {
+    ASSERT_EQ(client.videoQueue().pop(record), 1);
+    EXPECT_EQ(Bytes(data.begin(), data.begin() + record.length), frame);
+    EXPECT_EQ(record.header, liveTime);
+  }
+  ASSERT_EQ(client.audioQueue().pop(record), 1);
+  EXPECT_EQ(Bytes(data.begin(), data.begin() + record.length), (Bytes{9, 8, 7}));
+
+  // The report of code 8 that lacks words is ignored.
+  EXPECT_EQ(client.statusWords(), (std::array<std::uint16_t, 5>{1, 2, 3, 4, 15}));
+  EXPECT_EQ(observer.notices(), (std::vector{ClientNotice::Status, ClientNotice::Status, ClientNotice::Closed}));
+}
+
+INSTANTIATE_TEST_SUITE_P(AcceptAlone, LiveStream, ::testing::Values(false));
+INSTANTIATE_TEST_SUITE_P(AcceptInTheSameSegment, LiveStream, ::testing::Values(true));
+
+TEST_F(DvrClientTest, KeysAndMergedMouseEventsGoOutWhileLoggedInAndStoppingSendsOneLogout) {
+  SharedMouse mouse;
+  client.setMouse(&mouse);
+  client.setMouseMode(MouseRemoteMode::DisplayCursor);
+  for (int x = 1; x <= 10; ++x) {
+    mouse.record({1, x, 20, 640, 448});
+  }
+  FakeServer dvr(acceptAndHold);
+  EXPECT_FALSE(client.sendRemoteKey(22));
+  // Far beyond the test's patience: the second mouse event must wake the thread, not its inactivity check.
+  start(dvr, 60000);
+  const Bytes pressed = controlBytes("0020008901010280" "01C0000A0014");
+  const Bytes channel6 = controlBytes("001000850016");
+  const Bytes released = controlBytes("0020008901000280" "01C0000A0014");
+  ASSERT_TRUE(eventually([&] { return dvr.received(0).size() == 44 + pressed.size(); }));
+  EXPECT_TRUE(client.sendRemoteKey(22));
+  // Within the 250 ms after the first message: sent when that pause ends.
+  mouse.record({0, 10, 20, 640, 448});
+  ASSERT_TRUE(eventually([&] { return dvr.received(0).size() >= 44 + pressed.size() * 2 + channel6.size(); }));
+  EXPECT_TRUE(client.sendRemoteKey(300));
+  client.stopConnection();
+  EXPECT_FALSE(client.sendRemoteKey(1));
+  EXPECT_FALSE(client.isLoggedIn());
+  EXPECT_EQ(client.connectionState(), ConnectionState::Idle);
+
+  const Bytes afterLogin = joined({pressed, channel6, released, controlBytes("00100085002C"), controlBytes("000C0086")});
+  ASSERT_TRUE(eventually([&] { return dvr.received(0).size() >= 44 + afterLogin.size(); }));
+  const Bytes received = dvr.received(0);
+  EXPECT_EQ(Bytes(received.begin() + 44, received.end()), afterLogin);
+}
+
+TEST_F(DvrClientTest, APeerThatClosesIsLoggedInAgainWithoutSpinning) {
+  FakeServer dvr([](FakePeer& peer, int connection) {
+    if (connection == 0) {
+      peer.read(44);
+      peer.send(kAccept);
+      return;
+    }
+    acceptAndHold(peer, connection);
+  });
+  start(dvr);
+  ASSERT_TRUE(eventually([&] { return client.reconnects() == 1 && client.isLoggedIn(); }));
+  std::this_thread::sleep_for(500ms);
+  // A second and a half spent waiting; spinning on the closed socket would use all of it.
+  EXPECT_LT(observer.connectionThreadCpuSeconds(), 0.25);
+  EXPECT_EQ(dvr.connections(), 2);
+  EXPECT_TRUE(observer.notices().empty());
+}
+
+TEST_F(DvrClientTest, TheAddressServiceIsAskedOnceAndASilentDvrIsReconnected) {
+  FakeServer dvr(acceptAndHold);
+  FakeServer ddns([&](FakePeer& peer, int) {
+    peer.read(12);
+    peer.send({0x55, 0xAA, 0x55, 0xAA, 127, 0, 0, 1, static_cast<std::uint8_t>(dvr.port()),
+               static_cast<std::uint8_t>(dvr.port() >> 8)});
+    peer.holdUntilClosed();
+  });
+  ASSERT_TRUE(client.setDdnsLogin("127.0.0.1", ddns.port(), "DVR1", "secret").isOk());
+  startWith(300);
+  ASSERT_TRUE(eventually([&] { return client.reconnects() >= 1 && client.isLoggedIn(); }));
+  EXPECT_EQ(client.lastError(), "No response from server.");
+  EXPECT_EQ(ddns.connections(), 1);
+  EXPECT_EQ(ddns.received(0), (Bytes{0x55, 0xAA, 0x55, 0xAA, 'D', 'V', 'R', '1', 0, 0, 0, 0}));
+  const std::vector<ConnectionState> states = observer.states();
+  const std::vector<ConnectionState> firstStates(states.begin(), states.begin() + 6);
+  EXPECT_EQ(firstStates, (std::vector{ConnectionState::ConnectingDdns, ConnectionState::QueryingDdns,
+                                      ConnectionState::DdnsResolved, ConnectionState::ConnectingDvr,
+                                      ConnectionState::LoggingIn, ConnectionState::LoggedIn}));
+  EXPECT_TRUE(observer.notices().empty());
+}
+
+TEST_F(DvrClientTest, AnUnreachableDvrIsRetriedWithPausesUntilItListens) {
+  std::uint16_t port = 0;
+  {
+    TcpListener closed;
+    ASSERT_TRUE(closed.listenOnLoopback(0).isOk());
+    port = closed.port();
+  }
+  ASSERT_TRUE(client.setDirectLogin("127.0.0.1", port, "secret").isOk());
+  startWith(300);
+  ASSERT_TRUE(eventually([&] { return RecordingObserver::count(observer.notices(), ClientNotice::NoResponse) > 0; }));
+  EXPECT_FALSE(client.isLoggedIn());
+  EXPECT_NE(client.lastError().find(std::strerror(ECONNREFUSED)), std::string::npos) << client.lastError();
+
+  FakeServer dvr(acceptAndHold, port);
+  ASSERT_TRUE(eventually([&] { return client.isLoggedIn(); }));
+  // The first retry comes a second after the first failure, so only a few connects were tried in between.
+  EXPECT_LE(RecordingObserver::count(observer.states(), ConnectionState::ConnectingDvr), 3);
+  EXPECT_EQ(client.reconnects(), 0u);
+}
+
+}  // namespace
+}  // namespace marlin::net
