@@ -11,7 +11,7 @@
 #include "platform/tcp_socket.h"
 #include "platform/wake_signal.h"
 
-namespace marlin::net::testing {
+namespace marlin::testing {
 
 // One accepted connection as a script sees it. Every byte read is kept in the server's log of the connection.
 class FakePeer {
@@ -65,4 +65,4 @@ class FakeServer {
 std::vector<std::uint8_t> startCoded(std::uint8_t code, const std::vector<std::uint8_t>& payload);
 std::vector<std::uint8_t> joined(std::initializer_list<std::vector<std::uint8_t>> parts);
 
-}  // namespace marlin::net::testing
+}  // namespace marlin::testing

@@ -1,10 +1,10 @@
-#include "net/fake_server.h"
+#include "support/fake_server.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
-namespace marlin::net::testing {
+namespace marlin::testing {
 
 using namespace std::chrono_literals;
 
@@ -77,4 +77,4 @@ std::vector<std::uint8_t> joined(std::initializer_list<std::vector<std::uint8_t>
   return bytes;
 }
 
-}  // namespace marlin::net::testing
+}  // namespace marlin::testing
