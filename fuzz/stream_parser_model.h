@@ -13,10 +13,9 @@ struct Piece {
   bool operator==(const Piece&) const = default;
 };
 
-// The live stream's cutting rules (Part 4.2 with the client issue's mends),
-// one byte at a time and written for plainness, not speed: the pieces are
-// collected whole, tagged with each byte's stream position, and only cut to
-// the buffer sizes when delivered. See stream_parser_model.cpp.
+// The live stream's cutting rules, one byte at a time and written for
+// plainness, not speed: the pieces are collected whole, tagged with each
+// byte's stream position, and only cut to the buffer sizes when delivered. See stream_parser_model.cpp.
 class StreamParserModel {
  public:
   void feed(std::uint8_t b);
