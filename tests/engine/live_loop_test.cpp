@@ -6,11 +6,11 @@
 #include <mutex>
 #include <thread>
 
-#include "codec/encoder/video_encoder.h"
 #include "engine/engine_rig.h"
 #include "net/net_test_support.h"
 #include "source/stream_source.h"
 #include "support/fake_server.h"
+#include "support/live_pictures.h"
 
 namespace marlin::testing {
 namespace {
@@ -19,29 +19,6 @@ using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
 
 const auto controlMessage = net::testing::controlBytes;
-
-// Live pictures of a moving gradient, as a DVR sends them: a refresh
-// picture first, conditional pictures after, numbered.
-std::vector<Bytes> livePictures(int count) {
-  encoder::VideoEncoder encoder;
-  YuvPicture picture;
-  picture.resize(640, 224);
-  std::vector<Bytes> pictures;
-  for (int i = 0; i < count; ++i) {
-    for (int y = 0; y < picture.height; ++y) {
-      for (int x = 0; x < picture.width; ++x) {
-        picture.y()[y * picture.width + x] = static_cast<std::uint8_t>(x / 4 + y + 8 * i);
-      }
-    }
-    std::fill(picture.cb(), picture.data.data() + picture.data.size(), 128);
-    encoder::EncodeParams params;
-    params.variant = kLiveStreamVariant;
-    params.refresh = i == 0;
-    params.sequence = static_cast<std::uint16_t>(i + 1);
-    pictures.push_back(encoder.encode(picture, params));
-  }
-  return pictures;
-}
 
 Bytes soundPacket(std::uint8_t level, std::size_t samples) {
   Bytes packet = {0x00, 0x00, 0x01, 0xFA, 0x00, 0x00};  // start code and the two lead-in bytes

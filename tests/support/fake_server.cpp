@@ -1,6 +1,9 @@
 #include "support/fake_server.h"
 
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 
@@ -25,6 +28,11 @@ std::vector<std::uint8_t> FakePeer::readFor(std::size_t n, std::chrono::millisec
 
 void FakePeer::send(const std::vector<std::uint8_t>& bytes) {
   EXPECT_TRUE(socket_.sendAll(bytes.data(), bytes.size()).isOk());
+}
+
+void FakePeer::sendAtOnce() {
+  const int on = 1;
+  EXPECT_EQ(::setsockopt(socket_.fd(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on), 0);
 }
 
 FakeServer::FakeServer(Script script, std::uint16_t port) : script_(std::move(script)) {
