@@ -195,6 +195,10 @@ Status TcpSocket::setQuickCloseOptions() {
   return setIntOption(fd_, SOL_SOCKET, SO_KEEPALIVE, 1, "cannot set SO_KEEPALIVE");
 }
 
+Status TcpSocket::acknowledgeAtOnce() {
+  return setIntOption(fd_, IPPROTO_TCP, TCP_QUICKACK, 1, "cannot set TCP_QUICKACK");
+}
+
 Status TcpSocket::sendAll(const std::uint8_t* data, std::size_t n) {
   std::size_t sent = 0;
   while (sent < n) {
