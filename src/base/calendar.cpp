@@ -58,4 +58,29 @@ std::string formatCalendarTime(const CalendarTime& time) {
   return text;
 }
 
+namespace {
+
+constexpr std::uint16_t CalendarTime::*kRecordFields[8] = {
+    &CalendarTime::year, &CalendarTime::month,  &CalendarTime::dayOfWeek, &CalendarTime::day,
+    &CalendarTime::hour, &CalendarTime::minute, &CalendarTime::second,    &CalendarTime::milliseconds};
+
+}  // namespace
+
+void writeCalendarRecord(const CalendarTime& time, std::uint8_t* out16) {
+  for (std::uint16_t CalendarTime::*field : kRecordFields) {
+    const std::uint16_t value = time.*field;
+    *out16++ = static_cast<std::uint8_t>(value & 0xFF);
+    *out16++ = static_cast<std::uint8_t>(value >> 8);
+  }
+}
+
+CalendarTime readCalendarRecord(const std::uint8_t* in16) {
+  CalendarTime time;
+  for (std::uint16_t CalendarTime::*field : kRecordFields) {
+    time.*field = static_cast<std::uint16_t>(in16[0] | (in16[1] << 8));
+    in16 += 2;
+  }
+  return time;
+}
+
 }  // namespace marlin

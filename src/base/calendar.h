@@ -24,6 +24,11 @@ static_assert(sizeof(CalendarTime) == 16);
 
 // Local standard time of a block time stamp: (t - biasSeconds) mod 2^32,
 // split in 4-year cycles of which the third year is the leap year.
+// The record as eight little-endian 16-bit fields in the order above, as
+// frame headers carry it.
+void writeCalendarRecord(const CalendarTime& time, std::uint8_t* out16);
+CalendarTime readCalendarRecord(const std::uint8_t* in16);
+
 CalendarTime calendarFromTimestamp(std::uint32_t t, std::int32_t biasSeconds);
 
 // A record that could be a real time of day (year >= 1900, fields in range).

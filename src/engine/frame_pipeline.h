@@ -52,6 +52,8 @@ class FramePipeline {
   void startSound() { audioOut_.startLoop(); }
   void serviceSound() { audioOut_.service(); }
   bool soundOpen() const { return audioOut_.isOpen(); }
+  // The device is open and playing (not paused for want of sound).
+  bool soundPlaying() const { return audioOut_.isOpen() && !audioOut_.isPaused(); }
   // The camera heard where a recording carries one sound channel per camera:
   // the channel shown alone, or channel 0 while several are shown.
   std::uint32_t cameraHeard() const;

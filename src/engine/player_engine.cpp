@@ -4,6 +4,7 @@
 #include <cmath>
 #include <csignal>
 
+#include "engine/live_loop.h"
 #include "engine/open_failure_box.h"
 #include "engine/playback_loop.h"
 
@@ -54,12 +55,14 @@ PlayerEngine::PlayerEngine(const EngineServices& services)
   for (std::atomic<int>& shown : channelShown_) {
     shown = 1;
   }
+  client_.setMouse(&renderer_.mouse());
   if (liveEngines.fetch_add(1) == 0) {
     startProcessServices();
   }
 }
 
 PlayerEngine::~PlayerEngine() {
+  client_.stopConnection();
   requestStopAndWait();
   stop();
   if (liveEngines.fetch_sub(1) == 1) {
@@ -83,6 +86,7 @@ int PlayerEngine::attach() {
   WaveFormat format{};
   audioDecoder_.setFormat(config_.audioCodec, config_.sampleRate, &format);
   audioOut_.open(format);
+  recorder_.setFormat(kLiveStreamVariant, config_.videoFormat, maxSplit_);
   renderer_.SetChannelCount(1);
   renderer_.SetLabelsOn(false);
   return 1;
@@ -96,6 +100,9 @@ int PlayerEngine::setMode(int mode, int splitLimit) {
   audioDecoder_.setFormat(config_.audioCodec, config_.sampleRate, &format);
   audioOut_.open(format);
   if (mode == static_cast<int>(EngineMode::Player)) {
+    // A connection still trying to log in is ended too: Player mode has no
+    // use for it.
+    client_.stopConnection();
     stopWorker();
     if (static_cast<unsigned>(splitLimit) <= 16) {
       maxSplit_ = splitLimit;
@@ -208,6 +215,55 @@ void PlayerEngine::setOutlineColour(std::uint32_t colour) {
   renderer_.SetOutlineColour(colour == 0 ? kDefaultLabelColour : colour);
 }
 
+void PlayerEngine::setLiveObserver(LiveObserver* observer) {
+  liveObserver_ = observer;
+  observer_ = observer;
+  client_.setObserver(observer);
+}
+
+int PlayerEngine::connect(const std::string& address, std::uint16_t port, const std::string& password) {
+  disconnect();
+  lastConnectFailure_ = client_.setDirectLogin(address, port, password);
+  return lastConnectFailure_ ? startLive() : 0;
+}
+
+int PlayerEngine::connectViaDdns(const std::string& ddnsAddress, std::uint16_t ddnsPort, const std::string& dvrName,
+                                 const std::string& password) {
+  disconnect();
+  lastConnectFailure_ = client_.setDdnsLogin(ddnsAddress, ddnsPort, dvrName, password);
+  return lastConnectFailure_ ? startLive() : 0;
+}
+
+int PlayerEngine::startLive() {
+  decoder_.Init(kLiveStreamVariant);
+  start(1);
+  client_.startConnection();
+  return 1;
+}
+
+int PlayerEngine::disconnect() {
+  client_.stopConnection();
+  stopWorker();
+  return 1;
+}
+
+int PlayerEngine::startRecording(const std::string& path) {
+  if (recorder_.isOpen()) {
+    recorder_.close();
+  }
+  return recorder_.open(path) ? 1 : 0;
+}
+
+int PlayerEngine::stopRecording() {
+  if (!recorder_.isOpen()) {
+    return 0;
+  }
+  recorder_.close();
+  return 1;
+}
+
+Status PlayerEngine::lastRecordingFailure() const { return recorder_.lastFailure(); }
+
 int PlayerEngine::run() {
   FramePipeline pipeline(decoder_, renderer_, audioDecoder_, audioOut_, status_, observer_);
   const WorkerContext context{.running = running_,
@@ -224,9 +280,11 @@ int PlayerEngine::run() {
     PlaybackLoop loop(context);
     return loop.run();
   }
-  // The live loop comes with the network client; until then Client mode has
-  // nothing for the worker to do.
-  return 1;
+  LiveLoop loop(context, LiveLinks{.video = client_.videoQueue(),
+                                   .audio = client_.audioQueue(),
+                                   .recorder = recorder_,
+                                   .observer = liveObserver_});
+  return loop.run();
 }
 
 }  // namespace marlin

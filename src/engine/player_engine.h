@@ -9,16 +9,19 @@
 #include "engine/audio/audio_output.h"
 #include "engine/command_mailbox.h"
 #include "engine/engine_types.h"
+#include "engine/live_observer.h"
 #include "engine/playback_clock.h"
 #include "engine/playback_observer.h"
 #include "engine/playback_status.h"
 #include "engine/worker_context.h"
+#include "net/dvr_client.h"
 #include "platform/audio_device.h"
 #include "platform/message_sink.h"
 #include "platform/worker_thread.h"
 #include "render/text_painter.h"
 #include "render/video_presenter.h"
 #include "render/video_renderer.h"
+#include "source/recording_writer.h"
 #include "source/stream_source.h"
 
 namespace marlin {
@@ -37,9 +40,10 @@ struct EngineServices {
 // The largest split layout (1, 4, 9 or 16 cells) for a recorder's channels.
 int splitLimitFor(int channelCount);
 
-// The one object through which the user interface plays recordings. It owns
-// the source, decoder, renderer and sound, and runs one worker thread (the
-// playback loop in Player mode). Every operation is called on the UI thread;
+// The one object through which the user interface plays recordings and
+// shows a DVR's live stream. It owns the source, decoder, renderer, sound,
+// the DVR client and the local recording writer, and runs one worker thread
+// (the playback loop in Player mode, the live loop in Client mode). Every operation is called on the UI thread;
 // commands reach the worker through a one-slot mailbox and an event, the
 // speed through a shared value read every iteration, and the UI learns the
 // rest by polling the getters. The worker sees nothing of the engine but the
@@ -86,6 +90,31 @@ class PlayerEngine : public WorkerThread {
   int jumpTo(std::uint64_t position);
   int adjustSpeed(double speed);
 
+  // Client mode. connect and connectViaDdns start the connection and the
+  // live loop; whether the login succeeds is told later, through the live
+  // observer (or polled). They return 0, and start nothing, when the
+  // password or DVR name cannot be sent (lastConnectFailure says why).
+  int connect(const std::string& address, std::uint16_t port, const std::string& password);
+  int connectViaDdns(const std::string& ddnsAddress, std::uint16_t ddnsPort, const std::string& dvrName,
+                     const std::string& password);
+  const Status& lastConnectFailure() const { return lastConnectFailure_; }
+  int disconnect();
+  int sendRemote(int value) { return client_.sendRemoteKey(value) ? 1 : 0; }
+  bool isConnected() const { return client_.isLoggedIn(); }
+  int getConnectionState() const { return static_cast<int>(client_.connectionState()); }
+  std::string getLastError() const { return client_.lastError(); }
+  void setTimeout(std::uint32_t ms) { client_.setTimeoutMs(ms); }
+  std::uint32_t getTimeout() const { return client_.timeoutMs(); }
+  void setMouseRemoteMode(net::MouseRemoteMode mode) { client_.setMouseMode(mode); }
+  const net::DvrClient& client() const { return client_; }
+
+  // Local recording of the live stream.
+  int startRecording(const std::string& path);
+  int stopRecording();
+  bool isRecording() const { return recorder_.isOpen(); }
+  // Why the last recording could not start or stopped by itself.
+  Status lastRecordingFailure() const;
+
   // Sound.
   void setVolume(std::uint32_t volume) { audioOut_.setVolume(volume); }
   std::uint32_t getVolume() const { return audioOut_.getVolume(); }
@@ -108,8 +137,9 @@ class PlayerEngine : public WorkerThread {
   VideoRenderer& renderer() { return renderer_; }
   const AudioOutput& audioOutput() const { return audioOut_; }
 
-  // Only while no worker runs.
+  // Only while no worker runs. A live observer also hears the connection.
   void setObserver(PlaybackObserver* observer) { observer_ = observer; }
+  void setLiveObserver(LiveObserver* observer);
 
   static int instanceCount();
 
@@ -119,6 +149,7 @@ class PlayerEngine : public WorkerThread {
  private:
   int post(EngineCommand command);
   void stopWorker();
+  int startLive();
 
   PlaybackClock& clock_;
   MessageSink& messages_;
@@ -130,6 +161,10 @@ class PlayerEngine : public WorkerThread {
   CommandMailbox mailbox_;
   PlaybackStatus status_;
   PlaybackObserver* observer_ = nullptr;
+  LiveObserver* liveObserver_ = nullptr;
+  // After the renderer, whose mouse fields the client reads until it stops.
+  net::DvrClient client_;
+  RecordingWriter recorder_;
 
   std::atomic<int> mode_{static_cast<int>(EngineMode::Client)};
   int maxSplit_ = 4;
@@ -138,6 +173,7 @@ class PlayerEngine : public WorkerThread {
   DvrConfig config_;
   Status lastOpenFailure_;
   Status lastSaveRangeFailure_;
+  Status lastConnectFailure_;
 };
 
 }  // namespace marlin

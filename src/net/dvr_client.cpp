@@ -17,20 +17,10 @@ constexpr int kAudioRecordKind = 4;
 // reads it back as the picture's calendar time.
 constexpr CalendarTime kLivePictureTime{2008, 1, 0, 1, 10, 0, 0, 0};
 
-void put16(std::array<std::uint8_t, 32>& header, std::size_t offset, std::uint16_t value) {
-  header[offset] = static_cast<std::uint8_t>(value);
-  header[offset + 1] = static_cast<std::uint8_t>(value >> 8);
-}
-
 std::array<std::uint8_t, 32> liveVideoHeader() {
   std::array<std::uint8_t, 32> header{};
-  const CalendarTime& t = kLivePictureTime;
-  const std::uint16_t fields[] = {t.year, t.month, t.dayOfWeek, t.day, t.hour, t.minute, t.second, t.milliseconds};
-  for (std::size_t i = 0; i < std::size(fields); ++i) {
-    put16(header, 2 * i, fields[i]);
-  }
-  put16(header, 16, 0);
-  put16(header, 24, 1);
+  writeCalendarRecord(kLivePictureTime, header.data());
+  header[24] = 1;  // bytes 16-17 stay 0
   return header;
 }
 

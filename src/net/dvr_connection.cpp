@@ -262,6 +262,9 @@ bool DvrClient::Connection::receiveUntilLost() {
     if (received.bytes == 0) {
       return true;
     }
+    // A DVR's pictures often end in a short send that its stack holds back
+    // until our acknowledgement comes.
+    (void)socket.acknowledgeAtOnce();
     client_.parser_.feed(buffer_.data(), received.bytes);
     noteActivity();
   }

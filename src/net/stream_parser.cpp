@@ -6,9 +6,8 @@
 
 #include "net/control_message.h"
 
-// The cutting rules, byte by byte (Part 4.2 with the mends of the client
-// issue; fuzz/stream_parser_model.h states them again as the fuzz target's
-// reference):
+// The cutting rules, byte by byte (fuzz/stream_parser_model.h states them
+// again as the fuzz target's reference):
 //
 // - Every byte goes through a 32-bit shift register. A start code has ended
 //   when the register reads 00 00 01 Fx; x = its last byte c.
@@ -21,7 +20,8 @@
 //   it); audio mode, a new packet with its lead-in.
 // - FE: a control message begins. Outside message mode the mode to return to
 //   after it is noted: video stays video, audio becomes skip (the packet was
-//   delivered at this start code; mend 2), skip stays skip. Inside message
+//   delivered at this start code; a new one would be made of the next start
+//   code's bytes), skip stays skip. Inside message
 //   mode the unfinished message is dropped and the noted mode kept.
 // - Any other start code leaves the mode, except that it ends a message
 //   (skip mode follows).
@@ -29,13 +29,13 @@
 //   audio mode a new packet with its lead-in begins.
 // - The bytes of an F8, F9, FA or FE start code that went into the video
 //   frame are taken back out, so a frame is delivered exactly as sent, even
-//   with a control message inside it (mend 1); those of any start code that
+//   with a control message inside it; those of any start code that
 //   went into an audio packet likewise. Other start codes stay in a frame.
 // - A message's length field (bytes 4-7) is read when its 8th byte arrives.
 //   Not hex or below 12: the message is skipped up to the next start code
-//   (mend 3). Otherwise it ends with the byte that makes its length; no
-//   start code is looked for in that byte. A message of at most 1024 bytes
-//   is delivered, a longer one is not (mend 4); then the noted mode returns.
+//   (its fields could only be guessed). Otherwise it ends with the byte that
+//   makes its length; no start code is looked for in that byte. A message of at most 1024 bytes
+//   is delivered, a longer one is not; then the noted mode returns.
 // - A video frame is cut at 131072 bytes and an audio packet at 4096: bytes
 //   beyond are dropped.
 

@@ -57,7 +57,9 @@ int waitAny(std::initializer_list<const ManualResetEvent*> events, std::chrono::
     return false;
   };
   std::unique_lock lock(hub().mutex);
-  if (timeout.count() <= 0) {
+  if (timeout.count() < 0) {
+    hub().changed.wait(lock, firstSignalled);
+  } else if (timeout.count() == 0) {
     firstSignalled();
   } else {
     hub().changed.wait_for(lock, timeout, firstSignalled);

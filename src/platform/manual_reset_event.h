@@ -27,7 +27,7 @@ class ManualResetEvent {
 
 // Index of the first signalled event in the list (checked in order), waiting
 // up to timeout for one; -1 when none was signalled in time. A zero timeout
-// only polls.
+// only polls; a negative one waits without limit.
 int waitAny(std::initializer_list<const ManualResetEvent*> events, std::chrono::milliseconds timeout);
 
 }  // namespace marlin

@@ -189,7 +189,7 @@ Status TcpSocket::setQuickCloseOptions() {
   if (::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &lingerOneSecond, sizeof lingerOneSecond) != 0) {
     return Status::fromErrno(errno, "cannot set SO_LINGER");
   }
-  if (Status status = setIntOption(fd_, IPPROTO_TCP, TCP_NODELAY, 1, "cannot set TCP_NODELAY"); !status) {
+  if (Status status = setNoDelay(); !status) {
     return status;
   }
   return setIntOption(fd_, SOL_SOCKET, SO_KEEPALIVE, 1, "cannot set SO_KEEPALIVE");
@@ -204,6 +204,10 @@ std::string TcpSocket::peerName() const {
     return {};
   }
   return endpointText(ntohl(peer.sin_addr.s_addr), ntohs(peer.sin_port));
+}
+
+Status TcpSocket::acknowledgeAtOnce() {
+  return setIntOption(fd_, IPPROTO_TCP, TCP_QUICKACK, 1, "cannot set TCP_QUICKACK");
 }
 
 Status TcpSocket::sendAll(const std::uint8_t* data, std::size_t n) {

@@ -55,6 +55,13 @@ class TcpSocket {
   // "a.b.c.d:port" of the other end; empty when the system cannot tell.
   std::string peerName() const;
 
+  // Acknowledges what arrives at once rather than after the usual delay, so
+  // that a peer which holds a short send back until its last one is
+  // acknowledged (Nagle's rule) does not stall for that delay. The system
+  // drops back to delaying by itself, so a receiver asks again after each
+  // receive.
+  Status acknowledgeAtOnce();
+
   // Sends all n bytes, or fails with the system's reason.
   Status sendAll(const std::uint8_t* data, std::size_t n);
   // Bytes received (1..capacity), 0 when the peer closed, or a failure.

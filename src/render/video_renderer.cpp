@@ -469,34 +469,38 @@ void VideoRenderer::resize() {
   repaintLocked();
 }
 
-bool VideoRenderer::recordMouse(Point point) {
+bool VideoRenderer::recordMouse(Point point, std::optional<int> state) {
   if (!Rect{0, 0, client_.width, client_.height}.contains(point)) {
     return false;
   }
-  mouse_.point = point;
-  mouse_.clientSize = client_;
-  mouse_.fresh = true;
+  MouseFields fields = mouse_.peek();
+  fields.x = point.x;
+  fields.y = point.y;
+  fields.viewWidth = client_.width;
+  fields.viewHeight = client_.height;
+  fields.state = state.value_or(fields.state);
+  mouse_.record(fields);
   return true;
 }
 
 void VideoRenderer::mouseMove(Point point, unsigned heldButtons) {
   std::lock_guard guard(lock_);
-  if (recordMouse(point) && (heldButtons == 0 || heldButtons == kLeftButtonHeld || heldButtons == kRightButtonHeld)) {
-    mouse_.state = static_cast<int>(heldButtons);
-  }
+  // Moves with both buttons or a modifier held keep the state they had.
+  const bool plain = heldButtons == 0 || heldButtons == kLeftButtonHeld || heldButtons == kRightButtonHeld;
+  recordMouse(point, plain ? std::optional<int>(static_cast<int>(heldButtons)) : std::nullopt);
 }
 
 void VideoRenderer::buttonDown(MouseButton button, Point point) {
   std::lock_guard guard(lock_);
-  if (recordMouse(point)) {
-    mouse_.state = button == MouseButton::Left ? kStateLeftDown : kStateRightDown;
-  }
+  recordMouse(point, button == MouseButton::Left ? kStateLeftDown : kStateRightDown);
 }
 
 void VideoRenderer::buttonUp(MouseButton, Point point) {
   std::lock_guard guard(lock_);
-  if (recordMouse(point) && (mouse_.state == kStateLeftDown || mouse_.state == kStateRightDown)) {
-    mouse_.state = kStateReleased;
+  // A release only counts after a press: one after a double-click is not sent.
+  const int state = mouse_.peek().state;
+  if (state == kStateLeftDown || state == kStateRightDown) {
+    recordMouse(point, kStateReleased);
   }
 }
 
@@ -504,14 +508,12 @@ void VideoRenderer::doubleClick(MouseButton button, Point point) {
   std::function<void()> notify;
   {
     std::lock_guard guard(lock_);
-    if (!recordMouse(point)) {
+    if (!recordMouse(point, button == MouseButton::Right ? kStateRightDoubleClick : kStateLeftDoubleClick)) {
       return;
     }
     if (button == MouseButton::Right) {
-      mouse_.state = kStateRightDoubleClick;
       return;
     }
-    mouse_.state = kStateLeftDoubleClick;
     if (split_ == 4 || split_ == 9 || split_ == 16) {
       const SplitLayout layout = layoutSplit(drawingArea(), split_, page_, channelCount_);
       for (int i = 0; i < channelCount_; ++i) {
@@ -533,16 +535,6 @@ void VideoRenderer::doubleClick(MouseButton button, Point point) {
 void VideoRenderer::setSplitChangedNotifier(std::function<void()> notify) {
   std::lock_guard guard(lock_);
   splitChanged_ = std::move(notify);
-}
-
-MouseReport VideoRenderer::mouseReport() const {
-  std::lock_guard guard(lock_);
-  return mouse_;
-}
-
-void VideoRenderer::clearMouseFresh() {
-  std::lock_guard guard(lock_);
-  mouse_.fresh = false;
 }
 
 }  // namespace marlin

@@ -4,11 +4,13 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "base/calendar.h"
 #include "platform/message_sink.h"
+#include "platform/shared_mouse.h"
 #include "render/avi_frame_sink.h"
 #include "render/canvas.h"
 #include "render/geometry.h"
@@ -23,16 +25,6 @@ enum class MouseButton { Left, Right };
 // Buttons held during a mouse move, as the flags of the move event.
 inline constexpr unsigned kLeftButtonHeld = 1;
 inline constexpr unsigned kRightButtonHeld = 2;
-
-// The last mouse event in the video area, as the DVR's remote control
-// wants it: state 0 none or released, 1 left down, 2 right down, 3 left
-// double-click, 4 right double-click.
-struct MouseReport {
-  int state = 0;
-  Point point;
-  Size clientSize;
-  bool fresh = false;
-};
 
 // Shows up to 16 channels' latest pictures in a split layout with paging,
 // labels each cell with its channel and picture time, and while AVI
@@ -106,16 +98,19 @@ class VideoRenderer {
   // with the lock released, so the split controls can be refreshed.
   void setSplitChangedNotifier(std::function<void()> notify);
 
-  // For the DVR remote control: the last event, read in one go.
-  MouseReport mouseReport() const;
-  void clearMouseFresh();
+  // The last mouse event inside the view, for the DVR's remote control: the
+  // network client reads it from its own thread.
+  SharedMouse& mouse() { return mouse_; }
+  const SharedMouse& mouse() const { return mouse_; }
 
  private:
   enum class Path { Fast, Bgr24 };
 
   bool composingAvi() const;
   Size drawingArea() const;
-  bool recordMouse(Point point);
+  // Records an event at point with state (or the state kept); false, and
+  // nothing recorded, outside the view.
+  bool recordMouse(Point point, std::optional<int> state);
   bool setSplitLocked(int cells, int page);
   void repaintLocked();
   void setUpFastPath();
@@ -139,7 +134,7 @@ class VideoRenderer {
   int lastPage_ = 0;
   bool showTime_ = true;
   bool labelsOn_ = false;
-  MouseReport mouse_;
+  SharedMouse mouse_;
   Size client_;
   std::function<void()> splitChanged_;
 

@@ -11,18 +11,18 @@
 #include <thread>
 
 #include "net/dvr_client.h"
-#include "net/fake_server.h"
 #include "net/net_test_support.h"
+#include "support/fake_server.h"
 
 namespace marlin::net {
 namespace {
 
 using namespace std::chrono_literals;
 using testing::controlBytes;
-using testing::FakePeer;
-using testing::FakeServer;
-using testing::joined;
-using testing::startCoded;
+using marlin::testing::FakePeer;
+using marlin::testing::FakeServer;
+using marlin::testing::joined;
+using marlin::testing::startCoded;
 using Bytes = std::vector<std::uint8_t>;
 
 const Bytes kAccept = controlBytes("000C0003");

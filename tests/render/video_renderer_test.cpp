@@ -74,38 +74,41 @@ TEST(VideoRendererSplit, DoubleClickTogglesOneChannelAndItsSplit) {
   f.renderer.doubleClick(MouseButton::Left, {299, 299});
   EXPECT_EQ(splitOf(f.renderer), std::make_pair(9, 1));
   EXPECT_EQ(notified, 4);
-  EXPECT_EQ(f.renderer.mouseReport().state, 3);
+  EXPECT_EQ(f.renderer.mouse().peek().state, 3);
 }
 
 TEST(VideoRendererMouse, RecordsEventsInsideTheClientArea) {
   Fixture f({200, 100});
+  const auto state = [&] { return f.renderer.mouse().peek().state; };
   for (const Point outside : {Point{-1, 5}, Point{200, 5}, Point{5, 100}}) {
     f.renderer.buttonDown(MouseButton::Left, outside);
   }
-  EXPECT_FALSE(f.renderer.mouseReport().fresh);
-  EXPECT_EQ(f.renderer.mouseReport().state, 0);
+  EXPECT_FALSE(f.renderer.mouse().isFresh());
+  EXPECT_EQ(state(), 0);
 
   f.renderer.buttonDown(MouseButton::Left, {10, 20});
-  MouseReport report = f.renderer.mouseReport();
-  EXPECT_EQ(report.state, 1);
-  EXPECT_TRUE(report.fresh);
-  EXPECT_EQ(report.point.x, 10);
-  EXPECT_EQ(report.point.y, 20);
-  EXPECT_EQ(report.clientSize, (Size{200, 100}));
-  f.renderer.clearMouseFresh();
-  EXPECT_FALSE(f.renderer.mouseReport().fresh);
+  const std::optional<MouseFields> taken = f.renderer.mouse().takeFresh();
+  ASSERT_TRUE(taken.has_value());
+  EXPECT_EQ(taken->state, 1);
+  EXPECT_EQ(std::make_pair(taken->x, taken->y), std::make_pair(10, 20));
+  EXPECT_EQ(std::make_pair(taken->viewWidth, taken->viewHeight), std::make_pair(200, 100));
+  EXPECT_FALSE(f.renderer.mouse().isFresh());
   f.renderer.buttonUp(MouseButton::Left, {10, 20});
-  EXPECT_EQ(f.renderer.mouseReport().state, 0);
+  EXPECT_EQ(state(), 0);
+  f.renderer.mouse().clearFresh();
+  f.renderer.buttonUp(MouseButton::Left, {11, 21});
+  EXPECT_FALSE(f.renderer.mouse().isFresh()) << "a release without a press is not an event";
 
   f.renderer.buttonDown(MouseButton::Right, {1, 1});
   f.renderer.mouseMove({2, 2}, kLeftButtonHeld | kRightButtonHeld);
-  EXPECT_EQ(f.renderer.mouseReport().state, 2);
+  EXPECT_EQ(state(), 2);
+  EXPECT_EQ(f.renderer.mouse().peek().x, 2);
   f.renderer.mouseMove({2, 2}, kLeftButtonHeld);
-  EXPECT_EQ(f.renderer.mouseReport().state, 1);
+  EXPECT_EQ(state(), 1);
   f.renderer.doubleClick(MouseButton::Right, {3, 3});
-  EXPECT_EQ(f.renderer.mouseReport().state, 4);
+  EXPECT_EQ(state(), 4);
   f.renderer.buttonUp(MouseButton::Right, {3, 3});
-  EXPECT_EQ(f.renderer.mouseReport().state, 4);
+  EXPECT_EQ(state(), 4);
 }
 
 class VideoRendererPaths : public ::testing::TestWithParam<bool> {};

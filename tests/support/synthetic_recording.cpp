@@ -24,9 +24,16 @@ Bytes RecordingBuilder::finish() {
   return std::move(sink_.bytes);
 }
 
-void removeStartCodes(std::uint8_t* bytes, std::size_t n) {
+namespace {
+
+bool isLiveStartCodeAt(const std::uint8_t* p) { return p[0] == 0 && p[1] == 0 && p[2] == 1 && p[3] >= 0xF0; }
+
+}  // namespace
+
+void removeStartCodes(std::uint8_t* bytes, std::size_t n, StartCodes which) {
+  const auto isStartCodeAt = which == StartCodes::LiveStream ? isLiveStartCodeAt : startcode::isStartCodeAt;
   for (std::size_t p = 0; p + 4 <= n; ++p) {
-    if (startcode::isStartCodeAt(bytes + p)) {
+    if (isStartCodeAt(bytes + p)) {
       bytes[p + 3] = 0x05;
     }
   }

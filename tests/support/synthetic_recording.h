@@ -42,8 +42,12 @@ Bytes makeVideoFrame(unsigned channel, std::size_t length, std::mt19937& random,
 // unsigned PCM tone of sampleCount samples.
 Bytes makeAudioFrame(unsigned audioChannel, std::size_t sampleCount, std::uint32_t firstSample = 0);
 
-// Rewrites bytes so that no frame start code appears in them.
-void removeStartCodes(std::uint8_t* bytes, std::size_t n);
+// The start codes removeStartCodes takes out: a recording's frame codes (00 00 01 F8..FD), or every code a
+// DVR's live stream is cut at (00 00 01 F0..FF), whose noise must not end a piece early either.
+enum class StartCodes { Recording, LiveStream };
+
+// Rewrites bytes so that none of those start codes appears in them.
+void removeStartCodes(std::uint8_t* bytes, std::size_t n, StartCodes which = StartCodes::Recording);
 
 // Exchanges the bytes of every 16-bit word, as a DVR disk stores them.
 void toDiskByteOrder(Bytes& recording);

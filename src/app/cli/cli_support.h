@@ -8,10 +8,16 @@
 
 namespace marlin::cli {
 
-// A failure that ends the command with a one-line message and exit code 1.
+// A failure that ends the command with a one-line message and an exit code,
+// 1 unless the command documents another.
 class CommandError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit CommandError(const std::string& message, int exitCode = 1)
+      : std::runtime_error(message), exitCode_(exitCode) {}
+  int exitCode() const { return exitCode_; }
+
+ private:
+  int exitCode_;
 };
 
 // Keeps the library's user messages so that they become part of the
@@ -25,6 +31,9 @@ class CapturedMessages final : public MessageSink {
  private:
   std::string last_;
 };
+
+// text as a JSON string literal, quotes included.
+std::string jsonString(const std::string& text);
 
 // For unsigned options: CLI11 reads "-1" as the largest value instead of
 // refusing it.

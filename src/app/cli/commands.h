@@ -13,6 +13,7 @@ void addDisksCommand(CLI::App& app);
 void addDecodeCommand(CLI::App& app);
 void addMakeSampleCommand(CLI::App& app);
 void addPlayCommand(CLI::App& app);
+void addLiveCommand(CLI::App& app);
 void addServeDvrCommand(CLI::App& app);
 
 }  // namespace marlin::cli

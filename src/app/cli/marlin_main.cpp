@@ -27,6 +27,7 @@ int main(int argc, char** argv) {
   marlin::cli::addDecodeCommand(app);
   marlin::cli::addMakeSampleCommand(app);
   marlin::cli::addPlayCommand(app);
+  marlin::cli::addLiveCommand(app);
   marlin::cli::addServeDvrCommand(app);
   try {
     app.parse(argc, argv);
@@ -34,7 +35,7 @@ int main(int argc, char** argv) {
     return app.exit(error);
   } catch (const marlin::cli::CommandError& error) {
     std::cerr << "marlin: " << error.what() << "\n";
-    return 1;
+    return error.exitCode();
   } catch (const std::exception& error) {
     std::cerr << "marlin: " << error.what() << "\n";
     return 1;

@@ -5,11 +5,11 @@
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
 #include <functional>
 #include <iostream>
 #include <thread>
 
+#include "app/cli/snapshot_series.h"
 #include "engine/codec_names.h"
 #include "engine/player_engine.h"
 #include "platform/sdl_audio_device.h"
@@ -55,7 +55,8 @@ const char* stateWord(PlaybackState state) {
 // Prints events and takes the snapshots; runs on the engine's worker thread.
 class SessionObserver final : public PlaybackObserver {
  public:
-  SessionObserver(const PlayOptions& options, PlayerEngine& engine) : options_(options), engine_(engine) {}
+  SessionObserver(const PlayOptions& options, PlayerEngine& engine)
+      : options_(options), snapshots_(engine, options.snapshotEvery, options.outDir) {}
 
   void pictureShown(int channel, const CalendarTime& blockTime, int width, int height,
                     std::uint64_t position) override {
@@ -66,9 +67,7 @@ class SessionObserver final : public PlaybackObserver {
                   channel, formatCalendarTime(blockTime).c_str(), width, height, position);
       std::fflush(stdout);
     }
-    if (options_.snapshotEvery && shown % static_cast<std::uint64_t>(*options_.snapshotEvery) == 0) {
-      saveSnapshot(shown);
-    }
+    snapshots_.pictureShown(shown);
   }
 
   void stateChanged(PlaybackState state, double speed) override {
@@ -82,27 +81,13 @@ class SessionObserver final : public PlaybackObserver {
   // Each command that changes the state or the speed is reported once taken.
   std::uint64_t stateReports() const { return stateReports_; }
   std::uint64_t pictures() const { return pictures_; }
-  std::uint64_t snapshots() const { return snapshots_; }
-  std::uint64_t failedSnapshots() const { return failedSnapshots_; }
+  std::uint64_t snapshots() const { return snapshots_.saved(); }
+  std::uint64_t failedSnapshots() const { return snapshots_.failed(); }
 
  private:
-  void saveSnapshot(std::uint64_t shown) {
-    char name[40];
-    std::snprintf(name, sizeof name, "snapshot-%06" PRIu64 ".bmp", shown);
-    const std::string path = (std::filesystem::path(options_.outDir) / name).string();
-    engine_.saveSnapshot(path);
-    if (engine_.renderer().lastSnapshotWritten()) {
-      ++snapshots_;
-    } else if (failedSnapshots_++ == 0) {
-      std::cerr << "marlin: cannot write " << path << "\n";
-    }
-  }
-
   const PlayOptions& options_;
-  PlayerEngine& engine_;
+  SnapshotSeries snapshots_;
   std::atomic<std::uint64_t> pictures_{0};
-  std::atomic<std::uint64_t> snapshots_{0};
-  std::atomic<std::uint64_t> failedSnapshots_{0};
   std::atomic<std::uint64_t> stateReports_{0};
 };
 
@@ -173,13 +158,7 @@ std::optional<Size> parseSize(const std::string& text) {
 }
 
 void runPlaySession(const PlayOptions& options) {
-  if (!options.outDir.empty()) {
-    std::error_code error;
-    std::filesystem::create_directories(options.outDir, error);
-    if (error) {
-      throw CommandError("cannot create " + options.outDir + ": " + error.message());
-    }
-  }
+  createSnapshotFolder(options.outDir);
   const int split = options.split.value_or(splitLimitFor(kBuildChannelCount));
   if (split > splitLimitFor(kBuildChannelCount)) {
     throw CommandError("split " + std::to_string(split) + " needs more than the " +

@@ -11,7 +11,7 @@
 #include "platform/tcp_socket.h"
 #include "platform/wake_signal.h"
 
-namespace marlin::net::testing {
+namespace marlin::testing {
 
 // One accepted connection as a script sees it. Every byte read is kept in the server's log of the connection.
 class FakePeer {
@@ -22,6 +22,10 @@ class FakePeer {
   // Up to n bytes, fewer when the client closes, the server stops or nothing comes for a few seconds.
   std::vector<std::uint8_t> read(std::size_t n) { return readFor(n, std::chrono::milliseconds(5000)); }
   void send(const std::vector<std::uint8_t>& bytes);
+  // From now on every send goes out at once (TCP_NODELAY), instead of a send shorter than a segment waiting
+  // until the client has acknowledged the one before, which a client that delays its acknowledgements
+  // answers only after tens of milliseconds.
+  void sendAtOnce();
   // Reads until the client closes the connection or the server stops.
   void holdUntilClosed() { readFor(SIZE_MAX, std::chrono::milliseconds(-1)); }
 
@@ -65,4 +69,4 @@ class FakeServer {
 std::vector<std::uint8_t> startCoded(std::uint8_t code, const std::vector<std::uint8_t>& payload);
 std::vector<std::uint8_t> joined(std::initializer_list<std::vector<std::uint8_t>> parts);
 
-}  // namespace marlin::net::testing
+}  // namespace marlin::testing

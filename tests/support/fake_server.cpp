@@ -1,10 +1,13 @@
-#include "net/fake_server.h"
+#include "support/fake_server.h"
 
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 
-namespace marlin::net::testing {
+namespace marlin::testing {
 
 using namespace std::chrono_literals;
 
@@ -25,6 +28,11 @@ std::vector<std::uint8_t> FakePeer::readFor(std::size_t n, std::chrono::millisec
 
 void FakePeer::send(const std::vector<std::uint8_t>& bytes) {
   EXPECT_TRUE(socket_.sendAll(bytes.data(), bytes.size()).isOk());
+}
+
+void FakePeer::sendAtOnce() {
+  const int on = 1;
+  EXPECT_EQ(::setsockopt(socket_.fd(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on), 0);
 }
 
 FakeServer::FakeServer(Script script, std::uint16_t port) : script_(std::move(script)) {
@@ -77,4 +85,4 @@ std::vector<std::uint8_t> joined(std::initializer_list<std::vector<std::uint8_t>
   return bytes;
 }
 
-}  // namespace marlin::net::testing
+}  // namespace marlin::testing

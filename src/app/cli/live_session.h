@@ -1,0 +1,40 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/shared_mouse.h"
+
+namespace marlin::cli {
+
+struct LiveOptions {
+  std::string host;
+  int port = 8841;
+  std::string password;
+  // Through DDNS instead of --host: the service as HOST:PORT and the DVR's name.
+  std::string ddns;
+  std::string dvrName;
+  double seconds = 10.0;
+  double timeoutSeconds = 7.0;
+  std::string recordPath;
+  std::vector<int> keys;
+  std::vector<MouseFields> mouse;  // the view's size is filled in from --size
+  int mouseMode = 1;
+  std::optional<int> split;
+  std::string size = "640x448";
+  std::optional<int> snapshotEvery;
+  std::string outDir;
+  bool noAudio = false;
+  bool events = false;
+};
+
+// "STATE,X,Y" as a mouse event of the view; nullopt when malformed.
+std::optional<MouseFields> parseMouseEvent(const std::string& text);
+
+// Runs the engine in Client mode against a DVR for the given time, then
+// disconnects. Throws CommandError with exit code 2 when the login failed or
+// was refused, 1 for other failures.
+void runLiveSession(const LiveOptions& options);
+
+}  // namespace marlin::cli

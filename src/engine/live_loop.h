@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "engine/live_observer.h"
+#include "engine/worker_context.h"
+#include "platform/frame_queue.h"
+#include "source/recording_writer.h"
+
+namespace marlin {
+
+// What the live loop takes frames from and hands them on to, beside the
+// worker context.
+struct LiveLinks {
+  FrameQueue& video;
+  FrameQueue& audio;
+  RecordingWriter& recorder;
+  LiveObserver* observer;
+};
+
+// The worker body in Client mode: takes the network client's video and audio
+// frames as they arrive and shows and plays them at once, without pacing,
+// writing each one that was shown or played to the local recording while one
+// is open. The pictures carry the time their frame's header gives.
+class LiveLoop {
+ public:
+  LiveLoop(const WorkerContext& context, const LiveLinks& links);
+  int run();
+
+ private:
+  void handleVideo();
+  void handleAudio();
+
+  const WorkerContext& context_;
+  LiveLinks links_;
+  std::vector<std::uint8_t> videoData_;
+  std::vector<std::uint8_t> audioData_;
+  FrameRecord video_;
+  FrameRecord audio_;
+};
+
+}  // namespace marlin
