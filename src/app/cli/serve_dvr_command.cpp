@@ -1,5 +1,9 @@
+#include <chrono>
 #include <cstdlib>
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "app/cli/commands.h"
 #include "app/cli/serve_dvr/dvr_simulator.h"
@@ -50,7 +54,7 @@ void addServeDvrCommand(CLI::App& app) {
   serve_dvr::SimulatorOptions& options = args->simulator;
   CLI::App* command = app.add_subcommand("serve-dvr", "Serve a recording on 127.0.0.1 as a DVR's live stream");
   addRecordingArgs(*command, options.stream.recording);
-  command->add_option("--port", options.port, "port to listen on, 127.0.0.1 only (0: any free port)");
+  command->add_option("--port", options.port, "port to listen on, 127.0.0.1 only (default 8841; 0: any free port)");
   command->add_option("--password", args->password, "the DVR's password (default: $MARLIN_PASSWORD, else empty)");
   command->add_option("--channel", args->camera, "send this camera alone at full size, not the split screen")
       ->check(CLI::Range(0, 15));
