@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -106,6 +107,10 @@ class MarlinProcess {
   // Sends signal (none: only waits) and the exit, as run_marlin reports it.
   Result finish(int signal = 0) {
     Result result;
+    if (pid_ <= 0) {
+      // Never started: a signal to pid -1 would go to every process we may signal.
+      return result;
+    }
     if (signal != 0) {
       ::kill(pid_, signal);
     }
@@ -133,5 +138,18 @@ class MarlinProcess {
   bool exited_ = false;
   std::string buffer_;
 };
+
+// Starts marlin serve-dvr on recording with a free port, then the given
+// options; port is the one it printed (0 when it printed none).
+inline std::unique_ptr<MarlinProcess> serveDvr(const TempDir& dir, const std::string& recording,
+                                               std::vector<std::string> args, std::uint16_t& port,
+                                               const std::vector<std::string>& environment = {}) {
+  args.insert(args.begin(), {"serve-dvr", recording, "--port", "0"});
+  auto process = std::make_unique<MarlinProcess>(dir, args, environment);
+  const std::optional<std::string> listening = process->readLine();
+  EXPECT_TRUE(listening && listening->rfind("LISTENING ", 0) == 0) << listening.value_or("no output");
+  port = listening ? static_cast<std::uint16_t>(std::stoi(listening->substr(10))) : 0;
+  return process;
+}
 
 }  // namespace marlin::testing

@@ -157,12 +157,7 @@ class ServeDvrCli : public ::testing::Test {
   // Starts the simulator and reads the ports it printed.
   std::unique_ptr<MarlinProcess> serve(std::vector<std::string> args,
                                        const std::vector<std::string>& environment = {}) {
-    args.insert(args.begin(), {"serve-dvr", sample, "--port", "0"});
-    auto process = std::make_unique<MarlinProcess>(dir, args, environment);
-    const std::optional<std::string> listening = process->readLine();
-    EXPECT_TRUE(listening && listening->rfind("LISTENING ", 0) == 0) << listening.value_or("no output");
-    port = listening ? static_cast<std::uint16_t>(std::stoi(listening->substr(10))) : 0;
-    return process;
+    return serveDvr(dir, sample, std::move(args), port, environment);
   }
 
   std::string sample = MARLIN_SAMPLE_RECORDING;

@@ -58,8 +58,9 @@ void addLiveCommand(CLI::App& app) {
   command->add_option("--seconds", options->seconds, "how long to stay connected, in seconds");
   command->add_option("--timeout", options->timeoutSeconds, "seconds without data before reconnecting");
   command->add_option("--record", options->recordPath, "record the live stream into this .QKV file");
-  command->add_option("--key", options->keys, "a remote key value to send, one per second after the login")
-      ->check(CLI::Range(0, 255));
+  command->add_option("--key", options->keys,
+                      "a remote key value to send, one per second after the login (its low 8 bits go out)")
+      ->check(CLI::Range(0, 65535));
   command->add_option("--mouse", *mouseTexts, "a mouse event STATE,X,Y recorded after the login (repeatable)");
   command->add_option("--mouse-mode", options->mouseMode, "0 off, 1 DVR cursor hidden, 2 DVR cursor shown")
       ->check(CLI::Range(0, 2));
