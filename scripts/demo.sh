@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds, and shows the built-in sample recording:
 # what it holds, its first frames and pictures, then plays it for a few
-# seconds through the player engine, saving what is shown now and then.
+# seconds through the player engine, saving what is shown now and then; then
+# serves it as a DVR would and shows it live through the client.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/bootstrap.sh"
@@ -15,3 +16,22 @@ echo "first frames (index kind channel length position block-time):"
 echo "pictures written to $build/samples/pictures"
 "$marlin" play "$sample" --seconds 4 --snapshot-every 30 --out "$build/samples/snapshots"
 echo "snapshots of the 4-way split view written to $build/samples/snapshots"
+
+# Client mode without hardware: the simulator serves the sample as a DVR's
+# live stream on 127.0.0.1, and the headless client logs in, records it and
+# sends a remote key.
+"$marlin" serve-dvr "$sample" --port 0 --password demo --loop > "$build/samples/dvr.log" &
+dvr=$!
+trap 'kill "$dvr" 2>/dev/null || true' EXIT
+port=""
+for _ in $(seq 50); do
+  port=$(sed -n 's/^LISTENING //p' "$build/samples/dvr.log")
+  [[ -n $port ]] && break
+  sleep 0.1
+done
+MARLIN_PASSWORD=demo "$marlin" live --host 127.0.0.1 --port "$port" --seconds 3 --key 132 \
+  --record "$build/samples/live.QKV" --snapshot-every 30 --out "$build/samples/live-snapshots"
+kill "$dvr"
+wait "$dvr" || true
+echo "the DVR saw: $(grep -c '"event"' "$build/samples/dvr.log") messages ($(grep -o '"event":"[a-z]*"' "$build/samples/dvr.log" | sort | uniq -c | tr -s ' ' | tr '\n' ' '))"
+echo "live recording written to $build/samples/live.QKV, snapshots to $build/samples/live-snapshots"
