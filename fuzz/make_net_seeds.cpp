@@ -13,6 +13,7 @@
 #include "net/control_message.h"
 #include "net/ddns_messages.h"
 #include "net/login_reply.h"
+#include "net/net_test_support.h"
 #include "seed_file.h"
 
 namespace {
@@ -20,15 +21,9 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using marlin::fuzzinput::encodeChunkPlan;
 
-Bytes startCode(std::uint8_t c) { return {0x00, 0x00, 0x01, c}; }
-Bytes text(const std::string& s) { return {s.begin(), s.end()}; }
-Bytes cat(std::initializer_list<Bytes> parts) {
-  Bytes out;
-  for (const Bytes& part : parts) {
-    out.insert(out.end(), part.begin(), part.end());
-  }
-  return out;
-}
+const auto startCode = [](std::uint8_t c) { return marlin::net::testing::startCoded(c); };
+using marlin::net::testing::text;
+const auto cat = marlin::net::testing::joined;
 Bytes status() { return marlin::net::buildControlMessage(marlin::net::kStatusWords, {1, 2, 3, 4, 5}); }
 
 // Frames with slice codes, sound packets, messages between and inside frames.

@@ -21,8 +21,8 @@ using namespace std::chrono_literals;
 using testing::controlBytes;
 using marlin::testing::FakePeer;
 using marlin::testing::FakeServer;
-using marlin::testing::joined;
-using marlin::testing::startCoded;
+using testing::joined;
+using testing::startCoded;
 using Bytes = std::vector<std::uint8_t>;
 
 const Bytes kAccept = controlBytes("000C0003");

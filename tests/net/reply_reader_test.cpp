@@ -16,13 +16,7 @@ using Ddns = DdnsReplyReader::Result;
 
 const auto message = testing::controlBytes;
 
-std::vector<std::uint8_t> joined(std::initializer_list<std::vector<std::uint8_t>> parts) {
-  std::vector<std::uint8_t> out;
-  for (const auto& part : parts) {
-    out.insert(out.end(), part.begin(), part.end());
-  }
-  return out;
-}
+using testing::joined;
 
 // Feeds bytes in pieces of `piece` and returns the reader's final result.
 Login feedInPieces(LoginReplyReader& reader, const std::vector<std::uint8_t>& bytes, std::size_t piece) {

@@ -64,15 +64,9 @@ class Recorder : public StreamSink {
   std::vector<Piece> pieces;
 };
 
-Bytes startCode(std::uint8_t c) { return {0x00, 0x00, 0x01, c}; }
-Bytes text(const std::string& s) { return {s.begin(), s.end()}; }
-Bytes cat(std::initializer_list<Bytes> parts) {
-  Bytes out;
-  for (const Bytes& part : parts) {
-    out.insert(out.end(), part.begin(), part.end());
-  }
-  return out;
-}
+const auto startCode = [](std::uint8_t c) { return testing::startCoded(c); };
+using testing::text;
+const auto cat = testing::joined;
 const auto message = testing::controlBytes;
 
 const Bytes kPayload = {0x10, 0x20, 0x30, 0x40, 0x50};

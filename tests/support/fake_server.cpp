@@ -71,18 +71,4 @@ std::vector<std::uint8_t> FakeServer::received(int connection) const {
   return index < logs_.size() ? logs_[index] : std::vector<std::uint8_t>();
 }
 
-std::vector<std::uint8_t> startCoded(std::uint8_t code, const std::vector<std::uint8_t>& payload) {
-  std::vector<std::uint8_t> bytes = {0x00, 0x00, 0x01, code};
-  bytes.insert(bytes.end(), payload.begin(), payload.end());
-  return bytes;
-}
-
-std::vector<std::uint8_t> joined(std::initializer_list<std::vector<std::uint8_t>> parts) {
-  std::vector<std::uint8_t> bytes;
-  for (const std::vector<std::uint8_t>& part : parts) {
-    bytes.insert(bytes.end(), part.begin(), part.end());
-  }
-  return bytes;
-}
-
 }  // namespace marlin::testing

@@ -65,8 +65,4 @@ class FakeServer {
   std::thread thread_;
 };
 
-// The 00 00 01 code start code followed by the payload.
-std::vector<std::uint8_t> startCoded(std::uint8_t code, const std::vector<std::uint8_t>& payload);
-std::vector<std::uint8_t> joined(std::initializer_list<std::vector<std::uint8_t>> parts);
-
 }  // namespace marlin::testing
