@@ -34,7 +34,8 @@ int LiveLoop::run() {
   while (context_.running) {
     // Without sound playing nothing needs the loop until a frame or the
     // stop comes; with sound playing, its device is looked after between
-    // frames.
+    // frames. The AVI capture's 40 ms event will be the fourth thing waited
+    // for, once captures exist.
     const auto limit = pipeline.soundPlaying() ? kSoundServiceInterval : std::chrono::milliseconds(-1);
     const int signalled =
         waitAny({&context_.stopEvent, &links_.video.dataEvent(), &links_.audio.dataEvent()}, limit);
