@@ -194,7 +194,7 @@ void BM_PictureLatency(benchmark::State& state) {
   for (auto _ : state) {
     SessionPlan plan;
     for (const Bytes& picture : movingPictures()) {
-      plan.units.push_back(marlin::testing::joined({picture, pictureEnd}));
+      plan.units.push_back(marlin::net::testing::joined({picture, pictureEnd}));
     }
     plan.unitsPerSecond = picturesPerSecond;
     plan.seconds = static_cast<double>(plan.units.size()) / picturesPerSecond;
@@ -240,7 +240,7 @@ SessionPlan livePlan() {
   const auto count = static_cast<std::size_t>(kLiveSeconds * kLivePicturesPerSecond);
   for (std::size_t i = 0; i < count; ++i) {
     const auto firstSample = static_cast<std::uint32_t>(i * kSoundSamplesPerPicture);
-    plan.units.push_back(marlin::testing::joined(
+    plan.units.push_back(marlin::net::testing::joined(
         {movingPictures()[i], marlin::synth::makeAudioFrame(0, kSoundSamplesPerPicture, firstSample)}));
   }
   plan.unitsPerSecond = kLivePicturesPerSecond;
