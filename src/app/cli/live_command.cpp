@@ -45,7 +45,7 @@ void addLiveCommand(CLI::App& app) {
   auto mouseTexts = std::make_shared<std::vector<std::string>>();
   CLI::App* command = app.add_subcommand("live", "Show a DVR's live stream headless through the engine's Client mode");
   CLI::Option* host = command->add_option("--host", options->host, "the DVR's address or host name");
-  command->add_option("--port", options->port, "the DVR's port")->check(CLI::Range(1, 65535));
+  command->add_option("--port", options->port, "the DVR's port (default 8841)")->check(CLI::Range(1, 65535));
   CLI::Option* passwordOption =
       command->add_option("--password", *password, "the login password (or MARLIN_PASSWORD, or --password-file)");
   command->add_option("--password-file", *passwordFile, "read the password from the first line of this file");
@@ -55,8 +55,8 @@ void addLiveCommand(CLI::App& app) {
   ddns->needs(name);
   name->needs(ddns);
   host->excludes(ddns);
-  command->add_option("--seconds", options->seconds, "how long to stay connected, in seconds");
-  command->add_option("--timeout", options->timeoutSeconds, "seconds without data before reconnecting");
+  command->add_option("--seconds", options->seconds, "how long to stay connected, in seconds (default 10)");
+  command->add_option("--timeout", options->timeoutSeconds, "seconds without data before reconnecting (default 7)");
   command->add_option("--record", options->recordPath, "record the live stream into this .QKV file");
   command->add_option("--key", options->keys,
                       "a remote key value to send, one per second after the login (its low 8 bits go out)")
@@ -66,7 +66,7 @@ void addLiveCommand(CLI::App& app) {
       ->check(CLI::Range(0, 2));
   command->add_option("--split", options->split, "cells on screen (the live picture is one)")
       ->check(CLI::IsMember({1, 4, 9, 16}));
-  command->add_option("--size", options->size, "view WIDTHxHEIGHT")->check([](const std::string& text) {
+  command->add_option("--size", options->size, "view WIDTHxHEIGHT (default 640x448)")->check([](const std::string& text) {
     return parseSize(text) ? std::string() : std::string("expected WIDTHxHEIGHT, e.g. 640x448");
   });
   command->add_option("--snapshot-every", options->snapshotEvery, "save what is shown after every N pictures")
