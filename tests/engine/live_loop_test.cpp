@@ -163,6 +163,8 @@ TEST(LiveLoop, ShowsAndRecordsWhatTheDvrSentAndTheDeviceTook) {
   ASSERT_GE(recordedSounds.size() + 1, playedSounds.size());
   ASSERT_LE(recordedSounds.size(), playedSounds.size()) << "a refused sound packet is not recorded";
   EXPECT_TRUE(std::equal(recordedSounds.begin(), recordedSounds.end(), expectedSounds.begin()));
+  // The DVR's side reads the logout on its own thread.
+  EXPECT_TRUE(waitUntil([&] { return dvr.received(0).size() >= 44u + 12u; }));
   EXPECT_EQ(dvr.received(0).size(), 44u + 12u) << "the login, then one logout";
 }
 
