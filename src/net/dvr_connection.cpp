@@ -21,6 +21,7 @@ constexpr std::size_t kReceiveBytes = kLiveVideoCapacity;
 constexpr milliseconds kFirstRetryPause{1000};
 constexpr milliseconds kLongestRetryPause{8000};
 constexpr milliseconds kPauseAfterLoss{1000};
+constexpr milliseconds kLogoutGrace{300};
 constexpr const char* kNoResponse = "No response from server.";
 constexpr const char* kDdnsLoginError = "DDNS LOGIN ERROR";
 
@@ -58,6 +59,7 @@ class DvrClient::Connection {
   Reply awaitReply(TcpSocket& socket, Consume consume);
   SocketReady waitUntil(const TcpSocket& socket, Clock::time_point until);
   bool pause(milliseconds length);
+  void finishAfterLogout();
   void noticeNoResponseWhenDue();
   void noteActivity() { lastActivity_ = Clock::now(); }
   // The lookup or the login failed: the connection ends.
@@ -121,6 +123,7 @@ void DvrClient::Connection::run() {
   if (client_.loggedIn_ && stopRequested()) {
     // Only a stopped session says goodbye; the result does not matter, the socket closes next.
     (void)client_.sendOnSocket(buildLogoutMessage());
+    finishAfterLogout();
   }
   attachMouse(false);
   client_.closeSocket();
@@ -331,6 +334,22 @@ SocketReady DvrClient::Connection::waitUntil(const TcpSocket& socket, Clock::tim
     client_.wake_.drain();
   }
   return ready;
+}
+
+void DvrClient::Connection::finishAfterLogout() {
+  // Closing with the DVR's stream still arriving would reset the connection,
+  // and a DVR that has not read the logout yet would lose it. So the logout
+  // is followed by the end of our sending, and what is still on its way is
+  // read until the DVR closes too, for a short while at most.
+  TcpSocket& socket = client_.socket_;
+  socket.shutdownSending();
+  const Clock::time_point giveUpAt = Clock::now() + kLogoutGrace;
+  while (socket.waitReadable(millisecondsUntil(giveUpAt), nullptr) == SocketReady::Readable) {
+    const TcpSocket::Received received = socket.receive(buffer_.data(), buffer_.size());
+    if (!received.status || received.bytes == 0) {
+      return;
+    }
+  }
 }
 
 bool DvrClient::Connection::pause(milliseconds length) {

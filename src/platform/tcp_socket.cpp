@@ -184,6 +184,12 @@ void TcpSocket::close() {
   }
 }
 
+void TcpSocket::shutdownSending() {
+  if (fd_ >= 0) {
+    ::shutdown(fd_, SHUT_WR);
+  }
+}
+
 Status TcpSocket::setQuickCloseOptions() {
   const linger lingerOneSecond{1, 1};
   if (::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &lingerOneSecond, sizeof lingerOneSecond) != 0) {

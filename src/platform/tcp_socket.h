@@ -46,6 +46,9 @@ class TcpSocket {
   int fd() const { return fd_; }
   // Shuts both directions down and closes; harmless when closed.
   void close();
+  // Tells the peer that nothing more will be sent (after what was sent),
+  // while receiving goes on.
+  void shutdownSending();
 
   // TCP_NODELAY, SO_KEEPALIVE, and SO_LINGER of one second.
   Status setQuickCloseOptions();
