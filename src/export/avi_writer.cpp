@@ -4,6 +4,7 @@
 #include <string>
 
 #include "base/log.h"
+#include "export/avi_header_patch.h"
 #include "export/compression_choice.h"
 #include "export/ffmpeg_status.h"
 #include "export/video_encoder.h"
@@ -16,6 +17,7 @@ extern "C" {
 namespace marlin {
 
 struct AviWriter::Muxer {
+  std::string path;
   AVFormatContext* format = nullptr;
   AVPacket* packet = av_packet_alloc();
   AVStream* video = nullptr;
@@ -110,6 +112,7 @@ int AviWriter::open(const std::string& path) {
   videoFormat_ = AviVideoFormat{};
   lastFailure_ = Status::ok();
   auto muxer = std::make_unique<Muxer>();
+  muxer->path = path;
   if (muxer->packet == nullptr) return fail(Status::failure(StatusCode::OutOfMemory, "no memory for an AVI writer"));
   if (const int result = avformat_alloc_output_context2(&muxer->format, nullptr, "avi", path.c_str()); result < 0) {
     return fail(ffmpegFailure(result, "cannot make an AVI muxer for " + path));
@@ -226,7 +229,10 @@ int AviWriter::writeAudio(const std::uint8_t* data, std::uint32_t bytes) {
 }
 
 void AviWriter::close() {
-  if (muxer_ != nullptr && muxer_->headerWritten) {
+  const bool finishing = muxer_ != nullptr && muxer_->headerWritten;
+  const bool uncompressed = finishing && muxer_->encoder == nullptr;
+  const std::string path = muxer_ != nullptr ? muxer_->path : std::string();
+  if (finishing) {
     Muxer& muxer = *muxer_;
     if (muxer.encoder != nullptr) {
       Status finished = muxer.encoder->finish([&muxer](AVPacket* packet) {
@@ -239,6 +245,11 @@ void AviWriter::close() {
     }
   }
   muxer_.reset();
+  if (uncompressed) {
+    if (Status patched = setVideoImageSize(path, videoFormat_.imageSize); !patched) {
+      lastFailure_ = logged(LogLevel::Warning, std::move(patched));
+    }
+  }
   audioEnabled_ = false;
   audioPosition_ = 0;
   failed_ = false;

@@ -44,6 +44,24 @@ std::vector<std::uint8_t> shownAs(const std::vector<std::uint8_t>& bottomUp, int
   return rows;
 }
 
+std::uint32_t le32(const std::vector<std::uint8_t>& bytes, std::size_t at) {
+  return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | static_cast<std::uint32_t>(bytes[at + 3]) << 24;
+}
+
+// What the video stream's headers declare, found by their tags.
+struct VideoHeaders {
+  std::uint32_t suggestedBufferSize = 0;
+  std::int32_t height = 0;
+  std::uint32_t imageSize = 0;
+};
+
+VideoHeaders videoHeaders(const std::vector<std::uint8_t>& file) {
+  const std::string text(file.begin(), file.end());
+  const std::size_t vids = text.find("vids");
+  const std::size_t format = text.find("strf", vids);
+  return {le32(file, vids + 36), static_cast<std::int32_t>(le32(file, format + 16)), le32(file, format + 28)};
+}
+
 constexpr AviAudioFormat kStereo16{kWaveFormatPcm, 2, 8000, 32000, 4, 16};
 
 TEST(AviWriter, UncompressedFramesAndSoundReadBackExactly) {
@@ -91,6 +109,12 @@ TEST(AviWriter, UncompressedFramesAndSoundReadBackExactly) {
   EXPECT_EQ(av_cmp_q(video->frameRate, AVRational{30, 1}), 0);
   EXPECT_EQ(seen.firstPicture, shownAs(images.front(), 638, 224));
   EXPECT_EQ(seen.lastPicture, shownAs(images.back(), 638, 224));
+
+  // Bottom-up (a positive height), and every size the padded frames'.
+  const VideoHeaders headers = videoHeaders(testing::readFile(path));
+  EXPECT_EQ(headers.height, 224);
+  EXPECT_EQ(headers.imageSize, 1916u * 224u);
+  EXPECT_EQ(headers.suggestedBufferSize, 1916u * 224u);
 }
 
 TEST(AviWriter, KeepsTheRatioOfRateAndScaleWithoutRounding) {
