@@ -6,6 +6,7 @@
 #include "base/log.h"
 #include "export/avi_header_patch.h"
 #include "export/compression_choice.h"
+#include "export/ffmpeg_log.h"
 #include "export/ffmpeg_status.h"
 #include "export/video_encoder.h"
 
@@ -95,7 +96,10 @@ AVCodecID pcmCodecFor(const AviAudioFormat& format) {
 
 }  // namespace
 
-AviWriter::AviWriter() { compression_choice::reset(); }
+AviWriter::AviWriter() {
+  routeFfmpegLogOnce();
+  compression_choice::reset();
+}
 
 AviWriter::~AviWriter() { close(); }
 
