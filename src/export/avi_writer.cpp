@@ -48,6 +48,10 @@ struct AviWriter::Muxer {
     return result < 0 ? ffmpegFailure(result, "cannot write to the file") : Status::ok();
   }
 
+  CompressedVideoEncoder::PacketSink encodedVideoSink() {
+    return [this](AVPacket* out) { return write(out, video, encoder->timeBase()); };
+  }
+
   Status writeBytes(AVStream* stream, AVRational base, std::int64_t time, std::int64_t duration,
                     const std::uint8_t* data, std::uint32_t bytes, bool keyFrame) {
     if (const int result = av_new_packet(packet, static_cast<int>(bytes)); result < 0) {
@@ -209,9 +213,7 @@ int AviWriter::writeVideo(std::int64_t frameIndex, const std::uint8_t* image) {
   if (muxer.encoder == nullptr) {
     written = muxer.writeBytes(muxer.video, muxer.frameTimeBase, frameIndex, 1, image, videoFormat_.imageSize, true);
   } else {
-    written = muxer.encoder->encode(image, frameIndex, [&muxer](AVPacket* packet) {
-      return muxer.write(packet, muxer.video, muxer.encoder->timeBase());
-    });
+    written = muxer.encoder->encode(image, frameIndex, muxer.encodedVideoSink());
   }
   return written ? 1 : fail(std::move(written));
 }
@@ -239,9 +241,7 @@ void AviWriter::close() {
   if (finishing) {
     Muxer& muxer = *muxer_;
     if (muxer.encoder != nullptr) {
-      Status finished = muxer.encoder->finish([&muxer](AVPacket* packet) {
-        return muxer.write(packet, muxer.video, muxer.encoder->timeBase());
-      });
+      Status finished = muxer.encoder->finish(muxer.encodedVideoSink());
       if (!finished) lastFailure_ = logged(LogLevel::Warning, std::move(finished));
     }
     if (const int result = av_write_trailer(muxer.format); result < 0) {
