@@ -65,8 +65,8 @@ Status setVideoImageSize(const std::string& path, std::uint32_t imageSize) {
   if (!file.read(reinterpret_cast<char*>(list.data()), listSize)) return badFile(path, "header list cut short");
   const std::size_t offset = findVideoImageSize(list);
   if (offset == 0) return badFile(path, "no video stream header");
-  const std::uint8_t bytes[4] = {static_cast<std::uint8_t>(imageSize), static_cast<std::uint8_t>(imageSize >> 8),
-                                 static_cast<std::uint8_t>(imageSize >> 16), static_cast<std::uint8_t>(imageSize >> 24)};
+  std::uint8_t bytes[4];
+  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<std::uint8_t>(imageSize >> (8 * i));
   file.seekp(kListContents + static_cast<std::streamoff>(offset));
   if (!file.write(reinterpret_cast<const char*>(bytes), sizeof bytes) || !file.flush()) {
     return Status::failure(StatusCode::IoError, "cannot rewrite the header of " + path);

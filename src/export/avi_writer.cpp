@@ -1,5 +1,6 @@
 #include "export/avi_writer.h"
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -28,6 +29,8 @@ struct AviWriter::Muxer {
   // Null for uncompressed frames, which go to the file as they are.
   std::unique_ptr<CompressedVideoEncoder> encoder;
   bool headerWritten = false;
+  // An AVI file holds frames in the order of their times; none can go back.
+  std::int64_t nextFrameIndex = 0;
 
   ~Muxer() {
     encoder.reset();
@@ -72,8 +75,11 @@ Status checkRateAndVideo(std::uint32_t rate, std::uint32_t scale, AviVideoFormat
     return Status::failure(StatusCode::InvalidArgument,
                            "frame rate " + std::to_string(rate) + " / " + std::to_string(scale) + " is not a rate");
   }
-  if (format.bitCount != 24 || format.width <= 0 || format.height <= 0) {
-    return Status::failure(StatusCode::Unsupported, "only 24-bit images of a positive size are written, not " +
+  // Frames travel in packets whose size is an int.
+  constexpr int kLargestSide = 16384;
+  if (format.bitCount != 24 || format.width <= 0 || format.height <= 0 || format.width > kLargestSide ||
+      format.height > kLargestSide) {
+    return Status::failure(StatusCode::Unsupported, "only 24-bit images of 1 to 16384 pixels a side are written, not " +
                                                         std::to_string(format.width) + " x " +
                                                         std::to_string(format.height) + " x " +
                                                         std::to_string(format.bitCount));
@@ -92,7 +98,11 @@ Status checkRateAndVideo(std::uint32_t rate, std::uint32_t scale, AviVideoFormat
 }
 
 AVCodecID pcmCodecFor(const AviAudioFormat& format) {
-  if (format.formatTag != kWaveFormatPcm || format.channels == 0 || format.blockAlign == 0) return AV_CODEC_ID_NONE;
+  if (format.formatTag != kWaveFormatPcm || format.channels == 0 || format.blockAlign == 0 ||
+      format.samplesPerSecond == 0 || format.avgBytesPerSecond == 0 || format.avgBytesPerSecond > INT32_MAX ||
+      format.samplesPerSecond > INT32_MAX) {
+    return AV_CODEC_ID_NONE;
+  }
   if (format.bitsPerSample == 8) return AV_CODEC_ID_PCM_U8;
   if (format.bitsPerSample == 16) return AV_CODEC_ID_PCM_S16LE;
   return AV_CODEC_ID_NONE;
@@ -209,13 +219,20 @@ int AviWriter::writeVideo(std::int64_t frameIndex, const std::uint8_t* image) {
     return fail(Status::failure(StatusCode::InvalidArgument, "no video stream to write to"));
   }
   Muxer& muxer = *muxer_;
+  if (frameIndex < muxer.nextFrameIndex) {
+    return fail(Status::failure(StatusCode::InvalidArgument, "frame " + std::to_string(frameIndex) +
+                                                                 " comes after frame " +
+                                                                 std::to_string(muxer.nextFrameIndex - 1)));
+  }
   Status written;
   if (muxer.encoder == nullptr) {
     written = muxer.writeBytes(muxer.video, muxer.frameTimeBase, frameIndex, 1, image, videoFormat_.imageSize, true);
   } else {
     written = muxer.encoder->encode(image, frameIndex, muxer.encodedVideoSink());
   }
-  return written ? 1 : fail(std::move(written));
+  if (!written) return fail(std::move(written));
+  muxer.nextFrameIndex = frameIndex + 1;
+  return 1;
 }
 
 int AviWriter::writeAudio(const std::uint8_t* data, std::uint32_t bytes) {

@@ -159,6 +159,14 @@ TEST(AviWriter, FailuresSetTheErrorFlagUntilTheNextOpen) {
 
   ASSERT_EQ(writer.open(dir.file("good.avi")), 1);
   EXPECT_FALSE(writer.failed());
+  ASSERT_EQ(writer.createStreams(30, 1, nullptr, nullptr), 1);
+  ASSERT_EQ(writer.writeVideo(3, image.data()), 1);
+  EXPECT_EQ(writer.writeVideo(3, image.data()), 0);
+  EXPECT_EQ(writer.lastFailure().code(), StatusCode::InvalidArgument);
+  EXPECT_EQ(writer.writeVideo(4, image.data()), 0);
+
+  ASSERT_EQ(writer.open(dir.file("unpadded.avi")), 1);
+  EXPECT_FALSE(writer.failed());
   // An image size that leaves the rows unpadded would shift every row.
   const AviVideoFormat unpadded{638, 224, 24, 638u * 3u * 224u};
   EXPECT_EQ(writer.createStreams(30, 1, &unpadded, nullptr), 0);
