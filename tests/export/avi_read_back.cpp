@@ -1,6 +1,9 @@
 #include "avi_read_back.h"
 
+#include <cstdlib>
 #include <memory>
+
+#include "export/avi_formats.h"
 
 extern "C" {
 #include <libswscale/swscale.h>
@@ -83,6 +86,34 @@ FileSeen readBack(const std::string& path) {
   av_frame_free(&frame);
   av_packet_free(&packet);
   return file;
+}
+
+std::vector<std::uint8_t> bottomUpGradient(int width, int height, int frame) {
+  const std::uint32_t rowBytes = dibRowBytes(width, 24);
+  std::vector<std::uint8_t> image(rowBytes * static_cast<std::uint32_t>(height));
+  for (int row = 0; row < height; ++row) {
+    for (int x = 0; x < width; ++x) {
+      std::uint8_t* pixel = &image[row * rowBytes + static_cast<std::uint32_t>(x) * 3];
+      pixel[0] = static_cast<std::uint8_t>(x / 3);
+      pixel[1] = static_cast<std::uint8_t>(row + frame * 8);
+      pixel[2] = static_cast<std::uint8_t>(200 - row / 2);
+    }
+  }
+  return image;
+}
+
+double meanDifference(const std::vector<std::uint8_t>& shown, const std::vector<std::uint8_t>& bottomUp, int width,
+                      int height) {
+  const std::size_t rowBytes = dibRowBytes(width, 24);
+  const std::size_t shownRow = static_cast<std::size_t>(width) * 3;
+  if (shown.size() != shownRow * height) return 255;
+  double total = 0;
+  for (int y = 0; y < height; ++y) {
+    for (std::size_t i = 0; i < shownRow; ++i) {
+      total += std::abs(shown[y * shownRow + i] - bottomUp[(height - 1 - y) * rowBytes + i]);
+    }
+  }
+  return total / (static_cast<double>(shownRow) * height);
 }
 
 }  // namespace marlin::exporttest

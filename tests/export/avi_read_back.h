@@ -40,4 +40,12 @@ struct FileSeen {
 
 FileSeen readBack(const std::string& path);
 
+// A smooth picture that lossy coders keep close, different in every frame:
+// bottom-up 24-bit rows padded to 4 bytes, as the writer takes them.
+std::vector<std::uint8_t> bottomUpGradient(int width, int height, int frame);
+// Mean difference per byte between a picture read back (top-down rows of
+// width x 3 bytes) and the bottom-up image written; 0 when they are equal.
+double meanDifference(const std::vector<std::uint8_t>& shown, const std::vector<std::uint8_t>& bottomUp, int width,
+                      int height);
+
 }  // namespace marlin::exporttest
