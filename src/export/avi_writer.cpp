@@ -151,8 +151,8 @@ int AviWriter::createStreams(std::uint32_t rate, std::uint32_t scale, const AviV
   if (Status checked = checkRateAndVideo(rate, scale, videoFormat_); !checked) return fail(std::move(checked));
   AVFormatContext* format = muxer_->format;
 
-  // The sound stream comes first when there is one, as the viewer's files
-  // have always had it.
+  // The sound stream is created first: files with sound hold it as stream 0
+  // and the video as stream 1, whatever the compression.
   Status audioFailure;
   if (audio != nullptr) {
     audioFormat_ = *audio;
