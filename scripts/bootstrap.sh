@@ -8,7 +8,8 @@ packages=(
   clang-14 libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev
-  libavcodec-dev libavutil-dev libswscale-dev
+  libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
+  ffmpeg
   libsdl2-dev
   g++-aarch64-linux-gnu qemu-user-static
 )

@@ -1,0 +1,279 @@
+#include "export/avi_writer.h"
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "base/log.h"
+#include "export/avi_header_patch.h"
+#include "export/compression_choice.h"
+#include "export/ffmpeg_log.h"
+#include "export/ffmpeg_status.h"
+#include "export/video_encoder.h"
+
+extern "C" {
+#include <libavformat/avformat.h>
+#include <libavutil/dict.h>
+}
+
+namespace marlin {
+
+struct AviWriter::Muxer {
+  std::string path;
+  AVFormatContext* format = nullptr;
+  AVPacket* packet = av_packet_alloc();
+  AVStream* video = nullptr;
+  AVStream* audio = nullptr;
+  AVRational frameTimeBase{1, 1};
+  AVRational sampleTimeBase{1, 1};
+  // Null for uncompressed frames, which go to the file as they are.
+  std::unique_ptr<CompressedVideoEncoder> encoder;
+  bool headerWritten = false;
+  // An AVI file holds frames in the order of their times; none can go back.
+  std::int64_t nextFrameIndex = 0;
+
+  ~Muxer() {
+    encoder.reset();
+    if (format != nullptr) {
+      if (format->pb != nullptr) avio_closep(&format->pb);
+      avformat_free_context(format);
+    }
+    av_packet_free(&packet);
+  }
+
+  // Hands one packet stamped in `base` to the file, in call order: the
+  // caller writes sound and pictures as they belong together in time.
+  Status write(AVPacket* out, AVStream* stream, AVRational base) {
+    out->stream_index = stream->index;
+    av_packet_rescale_ts(out, base, stream->time_base);
+    const int result = av_write_frame(format, out);
+    av_packet_unref(out);
+    return result < 0 ? ffmpegFailure(result, "cannot write to the file") : Status::ok();
+  }
+
+  CompressedVideoEncoder::PacketSink encodedVideoSink() {
+    return [this](AVPacket* out) { return write(out, video, encoder->timeBase()); };
+  }
+
+  Status writeBytes(AVStream* stream, AVRational base, std::int64_t time, std::int64_t duration,
+                    const std::uint8_t* data, std::uint32_t bytes, bool keyFrame) {
+    if (const int result = av_new_packet(packet, static_cast<int>(bytes)); result < 0) {
+      return ffmpegFailure(result, "no memory for a packet");
+    }
+    std::memcpy(packet->data, data, bytes);
+    packet->pts = packet->dts = time;
+    packet->duration = duration;
+    if (keyFrame) packet->flags |= AV_PKT_FLAG_KEY;
+    return write(packet, stream, base);
+  }
+};
+
+namespace {
+
+Status checkRateAndVideo(std::uint32_t rate, std::uint32_t scale, AviVideoFormat& format) {
+  if (rate == 0 || scale == 0 || rate > INT32_MAX || scale > INT32_MAX) {
+    return Status::failure(StatusCode::InvalidArgument,
+                           "frame rate " + std::to_string(rate) + " / " + std::to_string(scale) + " is not a rate");
+  }
+  // Frames travel in packets whose size is an int.
+  constexpr int kLargestSide = 16384;
+  if (format.bitCount != 24 || format.width <= 0 || format.height <= 0 || format.width > kLargestSide ||
+      format.height > kLargestSide) {
+    return Status::failure(StatusCode::Unsupported, "only 24-bit images of 1 to 16384 pixels a side are written, not " +
+                                                        std::to_string(format.width) + " x " +
+                                                        std::to_string(format.height) + " x " +
+                                                        std::to_string(format.bitCount));
+  }
+  // Rows are padded to 4 bytes; an image of any other size would cut rows
+  // short, or shift every row after the first, for any width not a multiple of 4.
+  const std::uint32_t padded = dibImageBytes(format.width, format.height, format.bitCount);
+  if (format.imageSize == 0) format.imageSize = padded;
+  if (format.imageSize != padded) {
+    return Status::failure(StatusCode::InvalidArgument,
+                           "image size " + std::to_string(format.imageSize) + " is not " + std::to_string(padded) +
+                               ", the size of " + std::to_string(format.width) + " x " +
+                               std::to_string(format.height) + " 24-bit rows padded to 4 bytes");
+  }
+  return Status::ok();
+}
+
+AVCodecID pcmCodecFor(const AviAudioFormat& format) {
+  if (format.formatTag != kWaveFormatPcm || format.channels == 0 || format.blockAlign == 0 ||
+      format.samplesPerSecond == 0 || format.avgBytesPerSecond == 0 || format.avgBytesPerSecond > INT32_MAX ||
+      format.samplesPerSecond > INT32_MAX) {
+    return AV_CODEC_ID_NONE;
+  }
+  if (format.bitsPerSample == 8) return AV_CODEC_ID_PCM_U8;
+  if (format.bitsPerSample == 16) return AV_CODEC_ID_PCM_S16LE;
+  return AV_CODEC_ID_NONE;
+}
+
+}  // namespace
+
+AviWriter::AviWriter() {
+  routeFfmpegLogOnce();
+  compression_choice::reset();
+}
+
+AviWriter::~AviWriter() { close(); }
+
+bool AviWriter::isOpen() const { return muxer_ != nullptr; }
+
+int AviWriter::fail(Status failure) {
+  failed_ = true;
+  lastFailure_ = logged(LogLevel::Warning, std::move(failure));
+  return 0;
+}
+
+int AviWriter::open(const std::string& path) {
+  close();
+  videoFormat_ = AviVideoFormat{};
+  lastFailure_ = Status::ok();
+  auto muxer = std::make_unique<Muxer>();
+  muxer->path = path;
+  if (muxer->packet == nullptr) return fail(Status::failure(StatusCode::OutOfMemory, "no memory for an AVI writer"));
+  if (const int result = avformat_alloc_output_context2(&muxer->format, nullptr, "avi", path.c_str()); result < 0) {
+    return fail(ffmpegFailure(result, "cannot make an AVI muxer for " + path));
+  }
+  if (const int result = avio_open(&muxer->format->pb, path.c_str(), AVIO_FLAG_WRITE); result < 0) {
+    return fail(ffmpegFailure(result, "cannot create " + path));
+  }
+  muxer_ = std::move(muxer);
+  return 1;
+}
+
+int AviWriter::createStreams(std::uint32_t rate, std::uint32_t scale, const AviVideoFormat* video,
+                             const AviAudioFormat* audio) {
+  audioEnabled_ = false;
+  if (!isOpen()) return fail(Status::failure(StatusCode::InvalidArgument, "no AVI file is open"));
+  if (muxer_->headerWritten) return fail(Status::failure(StatusCode::InvalidArgument, "the streams are already made"));
+  if (video != nullptr) videoFormat_ = *video;
+  if (Status checked = checkRateAndVideo(rate, scale, videoFormat_); !checked) return fail(std::move(checked));
+  AVFormatContext* format = muxer_->format;
+
+  // The sound stream is created first: files with sound hold it as stream 0
+  // and the video as stream 1, whatever the compression.
+  Status audioFailure;
+  if (audio != nullptr) {
+    audioFormat_ = *audio;
+    const AVCodecID codec = pcmCodecFor(audioFormat_);
+    if (codec == AV_CODEC_ID_NONE) {
+      audioFailure = Status::failure(StatusCode::Unsupported,
+                                     "sound format " + std::to_string(audio->formatTag) + " with " +
+                                         std::to_string(audio->bitsPerSample) + "-bit samples is not stored");
+    } else if ((muxer_->audio = avformat_new_stream(format, nullptr)) == nullptr) {
+      audioFailure = Status::failure(StatusCode::OutOfMemory, "no memory for the sound stream");
+    } else {
+      AVCodecParameters* parameters = muxer_->audio->codecpar;
+      parameters->codec_type = AVMEDIA_TYPE_AUDIO;
+      parameters->codec_id = codec;
+      av_channel_layout_default(&parameters->ch_layout, audioFormat_.channels);
+      parameters->sample_rate = static_cast<int>(audioFormat_.samplesPerSecond);
+      parameters->block_align = audioFormat_.blockAlign;
+      parameters->bits_per_coded_sample = audioFormat_.bitsPerSample;
+      parameters->bit_rate = static_cast<std::int64_t>(audioFormat_.avgBytesPerSecond) * 8;
+      // One block of samples per tick: scale = block align, rate = bytes per second.
+      muxer_->sampleTimeBase = {audioFormat_.blockAlign, static_cast<int>(audioFormat_.avgBytesPerSecond)};
+      muxer_->audio->time_base = muxer_->sampleTimeBase;
+      audioEnabled_ = true;
+    }
+  }
+
+  muxer_->frameTimeBase = {static_cast<int>(scale), static_cast<int>(rate)};
+  muxer_->video = avformat_new_stream(format, nullptr);
+  if (muxer_->video == nullptr) return fail(Status::failure(StatusCode::OutOfMemory, "no memory for the video stream"));
+  muxer_->video->time_base = muxer_->frameTimeBase;
+  const Compression compression = compression_choice::current();
+  AVCodecParameters* parameters = muxer_->video->codecpar;
+  if (compression.codec == VideoCodec::Uncompressed) {
+    parameters->codec_type = AVMEDIA_TYPE_VIDEO;
+    parameters->codec_id = AV_CODEC_ID_RAWVIDEO;
+    parameters->codec_tag = 0;  // BI_RGB
+    parameters->format = AV_PIX_FMT_BGR24;
+    parameters->bits_per_coded_sample = 24;
+    parameters->width = videoFormat_.width;
+    parameters->height = videoFormat_.height;
+  } else {
+    if (Status opened = CompressedVideoEncoder::open(compression, videoFormat_, muxer_->frameTimeBase, muxer_->encoder);
+        !opened) {
+      return fail(std::move(opened));
+    }
+    if (Status described = muxer_->encoder->describeStream(parameters); !described) return fail(std::move(described));
+  }
+
+  // The frames are bitmaps whose bottom row comes first; the header must say
+  // so (a positive height), or readers show them upside down.
+  AVDictionary* options = nullptr;
+  av_dict_set(&options, "flipped_raw_rgb", "1", 0);
+  const int result = avformat_write_header(format, &options);
+  av_dict_free(&options);
+  if (result < 0) return fail(ffmpegFailure(result, "cannot write the AVI header"));
+  muxer_->headerWritten = true;
+  if (!audioFailure) return fail(std::move(audioFailure));
+  return 1;
+}
+
+int AviWriter::writeVideo(std::int64_t frameIndex, const std::uint8_t* image) {
+  if (failed_) return 0;
+  if (!isOpen() || !muxer_->headerWritten) {
+    return fail(Status::failure(StatusCode::InvalidArgument, "no video stream to write to"));
+  }
+  Muxer& muxer = *muxer_;
+  if (frameIndex < muxer.nextFrameIndex) {
+    return fail(Status::failure(StatusCode::InvalidArgument, "frame " + std::to_string(frameIndex) +
+                                                                 " comes after frame " +
+                                                                 std::to_string(muxer.nextFrameIndex - 1)));
+  }
+  Status written;
+  if (muxer.encoder == nullptr) {
+    written = muxer.writeBytes(muxer.video, muxer.frameTimeBase, frameIndex, 1, image, videoFormat_.imageSize, true);
+  } else {
+    written = muxer.encoder->encode(image, frameIndex, muxer.encodedVideoSink());
+  }
+  if (!written) return fail(std::move(written));
+  muxer.nextFrameIndex = frameIndex + 1;
+  return 1;
+}
+
+int AviWriter::writeAudio(const std::uint8_t* data, std::uint32_t bytes) {
+  if (!audioEnabled_) return 1;
+  if (failed_) return 0;
+  const std::uint32_t samples = bytes / audioFormat_.blockAlign;
+  // Less than one sample has no time of its own in the stream; it is dropped
+  // rather than stamped with the time of the samples that follow.
+  if (samples == 0) return 1;
+  Muxer& muxer = *muxer_;
+  if (Status written = muxer.writeBytes(muxer.audio, muxer.sampleTimeBase, audioPosition_, samples, data, bytes, true);
+      !written) {
+    return fail(std::move(written));
+  }
+  audioPosition_ += samples;
+  return 1;
+}
+
+void AviWriter::close() {
+  const bool finishing = muxer_ != nullptr && muxer_->headerWritten;
+  const bool uncompressed = finishing && muxer_->encoder == nullptr;
+  const std::string path = muxer_ != nullptr ? muxer_->path : std::string();
+  if (finishing) {
+    Muxer& muxer = *muxer_;
+    if (muxer.encoder != nullptr) {
+      Status finished = muxer.encoder->finish(muxer.encodedVideoSink());
+      if (!finished) lastFailure_ = logged(LogLevel::Warning, std::move(finished));
+    }
+    if (const int result = av_write_trailer(muxer.format); result < 0) {
+      lastFailure_ = logged(LogLevel::Warning, ffmpegFailure(result, "cannot finish the AVI file"));
+    }
+  }
+  muxer_.reset();
+  if (uncompressed) {
+    if (Status patched = setVideoImageSize(path, videoFormat_.imageSize); !patched) {
+      lastFailure_ = logged(LogLevel::Warning, std::move(patched));
+    }
+  }
+  audioEnabled_ = false;
+  audioPosition_ = 0;
+  failed_ = false;
+}
+
+}  // namespace marlin

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "base/status.h"
+#include "export/avi_formats.h"
+
+namespace marlin {
+
+// Writes one AVI file: one video stream in the process-wide compression
+// (export/compression_choice.h) and an optional PCM sound stream, through
+// FFmpeg's AVI muxer (OpenDML past 1 GiB). Operations answer 1 or 0. Any
+// failure sets the error flag, which fails every later write until the next
+// close or open; lastFailure() says why. Not thread-safe: one thread drives
+// a writer.
+class AviWriter {
+ public:
+  // Resets the process-wide compression to uncompressed 24-bit frames.
+  AviWriter();
+  ~AviWriter();
+  AviWriter(const AviWriter&) = delete;
+  AviWriter& operator=(const AviWriter&) = delete;
+
+  // Creates the file (closing any open one first); the video format returns
+  // to 640 x 224 x 24.
+  int open(const std::string& path);
+  // The file plays at rate / scale frames a second. A null video format keeps
+  // the current one; a null audio format makes no sound stream. A sound
+  // format that cannot be stored still leaves the video stream made, but the
+  // error flag set.
+  int createStreams(std::uint32_t rate, std::uint32_t scale, const AviVideoFormat* video, const AviAudioFormat* audio);
+  // image: videoFormat().imageSize bytes, bottom-up rows padded to 4 bytes.
+  // Every frame is stored as a key frame at its index; skipped indexes play
+  // as repeats of the frame before.
+  int writeVideo(std::int64_t frameIndex, const std::uint8_t* image);
+  // Without a sound stream: 1, nothing written. Otherwise writes all the
+  // bytes, counting bytes / block align samples.
+  int writeAudio(const std::uint8_t* data, std::uint32_t bytes);
+  // Finishes the file and clears the error flag.
+  void close();
+
+  bool isOpen() const;
+  bool failed() const { return failed_; }
+  std::uint32_t audioPosition() const { return audioPosition_; }
+  const AviVideoFormat& videoFormat() const { return videoFormat_; }
+  Status lastFailure() const { return lastFailure_; }
+
+ private:
+  struct Muxer;
+
+  int fail(Status failure);
+
+  std::unique_ptr<Muxer> muxer_;
+  AviVideoFormat videoFormat_;
+  AviAudioFormat audioFormat_;
+  std::uint32_t audioPosition_ = 0;
+  bool audioEnabled_ = false;
+  bool failed_ = false;
+  Status lastFailure_;
+};
+
+}  // namespace marlin

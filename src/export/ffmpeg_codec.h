@@ -1,0 +1,16 @@
+#pragma once
+
+#include "export/compression.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
+namespace marlin {
+
+AVCodecID ffmpegCodecId(VideoCodec codec);
+// The encoder FFmpeg picks for the codec; nullptr for uncompressed video and
+// for codecs this build cannot write.
+const AVCodec* findVideoEncoder(VideoCodec codec);
+
+}  // namespace marlin

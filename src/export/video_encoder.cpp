@@ -1,0 +1,155 @@
+#include "export/video_encoder.h"
+
+#include <string>
+
+#include "export/ffmpeg_codec.h"
+#include "export/ffmpeg_status.h"
+
+extern "C" {
+#include <libavutil/imgutils.h>
+#include <libavutil/opt.h>
+#include <libswscale/swscale.h>
+}
+
+namespace marlin {
+
+namespace {
+
+constexpr int kMaxQuality = 10000;
+
+// Lossy codecs take 4:2:0, which every player decodes; a lossless one keeps
+// whatever loses least of the 24-bit picture.
+AVPixelFormat pixelFormatFor(VideoCodec codec, const AVCodec* encoder) {
+  switch (codec) {
+    case VideoCodec::Mjpeg:
+      return AV_PIX_FMT_YUVJ420P;
+    case VideoCodec::Mpeg4:
+    case VideoCodec::H264:
+      return AV_PIX_FMT_YUV420P;
+    case VideoCodec::Ffv1:
+    case VideoCodec::Uncompressed:
+      break;
+  }
+  return avcodec_find_best_pix_fmt_of_list(encoder->pix_fmts, AV_PIX_FMT_BGR24, 0, nullptr);
+}
+
+// Quality 0..10000 onto the encoder's own scale: a quantiser of 31 (worst)
+// to 2 for the MPEG-style coders, a constant rate factor of 51 to 0 for H.264.
+void applyQuality(AVCodecContext* context, VideoCodec codec, int quality) {
+  if (quality < 0) return;
+  if (codec == VideoCodec::Mjpeg || codec == VideoCodec::Mpeg4) {
+    context->flags |= AV_CODEC_FLAG_QSCALE;
+    context->global_quality = FF_QP2LAMBDA * (31 - quality * 29 / kMaxQuality);
+  } else if (codec == VideoCodec::H264) {
+    // Only encoders with a rate factor know the option; the others keep their default.
+    av_opt_set_double(context->priv_data, "crf", 51.0 - 51.0 * quality / kMaxQuality, 0);
+  }
+}
+
+// MPEG-4 part 2 cannot express time bases past 16 bits; the nearest one keeps the rate.
+AVRational encoderTimeBase(VideoCodec codec, AVRational frameTimeBase) {
+  if (codec != VideoCodec::Mpeg4) return frameTimeBase;
+  AVRational reduced{};
+  av_reduce(&reduced.num, &reduced.den, frameTimeBase.num, frameTimeBase.den, 65535);
+  return reduced;
+}
+
+}  // namespace
+
+Status CompressedVideoEncoder::open(const Compression& compression, const AviVideoFormat& format,
+                                    AVRational frameTimeBase, std::unique_ptr<CompressedVideoEncoder>& encoder) {
+  const AVCodec* codec = findVideoEncoder(compression.codec);
+  if (codec == nullptr) {
+    return Status::failure(StatusCode::Unsupported, "this FFmpeg build has no encoder for the chosen compression");
+  }
+  std::unique_ptr<CompressedVideoEncoder> made(new CompressedVideoEncoder);
+  made->frameTimeBase_ = frameTimeBase;
+  made->context_ = avcodec_alloc_context3(codec);
+  made->frame_ = av_frame_alloc();
+  made->packet_ = av_packet_alloc();
+  if (made->context_ == nullptr || made->frame_ == nullptr || made->packet_ == nullptr) {
+    return Status::failure(StatusCode::OutOfMemory, "no memory for the video encoder");
+  }
+  AVCodecContext* context = made->context_;
+  context->width = format.width;
+  context->height = format.height;
+  context->pix_fmt = pixelFormatFor(compression.codec, codec);
+  context->time_base = encoderTimeBase(compression.codec, frameTimeBase);
+  context->framerate = av_inv_q(context->time_base);
+  // AVI has no room for reordered frames: every packet is shown as it comes.
+  context->max_b_frames = 0;
+  if (compression.keyFrameInterval > 0) context->gop_size = compression.keyFrameInterval;
+  if (compression.dataRate > 0 && compression.codec != VideoCodec::Ffv1) {
+    context->bit_rate = static_cast<std::int64_t>(compression.dataRate) * 8;
+  } else {
+    applyQuality(context, compression.codec, compression.quality);
+  }
+  if (const int result = avcodec_open2(context, codec, nullptr); result < 0) {
+    return ffmpegFailure(result, std::string("cannot open the ") + codec->name + " encoder");
+  }
+
+  AVFrame* frame = made->frame_;
+  frame->width = format.width;
+  frame->height = format.height;
+  frame->format = context->pix_fmt;
+  if (const int result = av_frame_get_buffer(frame, 0); result < 0) {
+    return ffmpegFailure(result, "no memory for a video frame");
+  }
+  made->converter_ = sws_getContext(format.width, format.height, AV_PIX_FMT_BGR24, format.width, format.height,
+                                    context->pix_fmt, SWS_BILINEAR, nullptr, nullptr, nullptr);
+  if (made->converter_ == nullptr) {
+    return Status::failure(StatusCode::Unsupported, "cannot convert 24-bit images for the video encoder");
+  }
+  encoder = std::move(made);
+  return Status::ok();
+}
+
+CompressedVideoEncoder::~CompressedVideoEncoder() {
+  sws_freeContext(converter_);
+  av_packet_free(&packet_);
+  av_frame_free(&frame_);
+  avcodec_free_context(&context_);
+}
+
+Status CompressedVideoEncoder::describeStream(AVCodecParameters* parameters) const {
+  if (const int result = avcodec_parameters_from_context(parameters, context_); result < 0) {
+    return ffmpegFailure(result, "cannot describe the video stream");
+  }
+  return Status::ok();
+}
+
+Status CompressedVideoEncoder::encode(const std::uint8_t* image, std::int64_t frameIndex, const PacketSink& sink) {
+  if (const int result = av_frame_make_writable(frame_); result < 0) {
+    return ffmpegFailure(result, "no memory for a video frame");
+  }
+  // The bottom row comes first: start at the top row and step backwards.
+  const auto rowBytes = static_cast<int>(dibRowBytes(context_->width, 24));
+  const std::uint8_t* topRow = image + static_cast<std::ptrdiff_t>(rowBytes) * (context_->height - 1);
+  const int sourceStride = -rowBytes;
+  sws_scale(converter_, &topRow, &sourceStride, 0, context_->height, frame_->data, frame_->linesize);
+  frame_->pts = av_rescale_q(frameIndex, frameTimeBase_, context_->time_base);
+  if (const int result = avcodec_send_frame(context_, frame_); result < 0) {
+    return ffmpegFailure(result, "the video encoder refused a frame");
+  }
+  return receivePackets(sink);
+}
+
+Status CompressedVideoEncoder::finish(const PacketSink& sink) {
+  if (const int result = avcodec_send_frame(context_, nullptr); result < 0 && result != AVERROR_EOF) {
+    return ffmpegFailure(result, "the video encoder cannot finish");
+  }
+  return receivePackets(sink);
+}
+
+Status CompressedVideoEncoder::receivePackets(const PacketSink& sink) {
+  for (;;) {
+    const int result = avcodec_receive_packet(context_, packet_);
+    if (result == AVERROR(EAGAIN) || result == AVERROR_EOF) return Status::ok();
+    if (result < 0) return ffmpegFailure(result, "the video encoder failed");
+    Status handed = sink(packet_);
+    av_packet_unref(packet_);
+    if (!handed) return handed;
+  }
+}
+
+}  // namespace marlin

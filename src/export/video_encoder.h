@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "base/status.h"
+#include "export/avi_formats.h"
+#include "export/compression.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
+struct SwsContext;
+
+namespace marlin {
+
+// Compresses bottom-up 24-bit images with one FFmpeg encoder: converts each
+// image to the encoder's pixel format and hands on the packets that come out.
+class CompressedVideoEncoder {
+ public:
+  using PacketSink = std::function<Status(AVPacket* packet)>;
+
+  // frameTimeBase is one frame's duration (scale / rate).
+  static Status open(const Compression& compression, const AviVideoFormat& format, AVRational frameTimeBase,
+                     std::unique_ptr<CompressedVideoEncoder>& encoder);
+  ~CompressedVideoEncoder();
+  CompressedVideoEncoder(const CompressedVideoEncoder&) = delete;
+  CompressedVideoEncoder& operator=(const CompressedVideoEncoder&) = delete;
+
+  Status describeStream(AVCodecParameters* parameters) const;
+  // The time base of the packets' time stamps.
+  AVRational timeBase() const { return context_->time_base; }
+
+  // image: rows of dibRowBytes(width, 24) bytes, the bottom row first.
+  Status encode(const std::uint8_t* image, std::int64_t frameIndex, const PacketSink& sink);
+  // Drains the frames the encoder still holds.
+  Status finish(const PacketSink& sink);
+
+ private:
+  CompressedVideoEncoder() = default;
+  Status receivePackets(const PacketSink& sink);
+
+  AVCodecContext* context_ = nullptr;
+  SwsContext* converter_ = nullptr;
+  AVFrame* frame_ = nullptr;
+  AVPacket* packet_ = nullptr;
+  AVRational frameTimeBase_{1, 1};
+};
+
+}  // namespace marlin
