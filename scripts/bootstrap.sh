@@ -10,6 +10,7 @@ packages=(
   libcli11-dev
   libavcodec-dev libavutil-dev libswscale-dev
   libsdl2-dev
+  libfreetype-dev fonts-dejavu-core
   g++-aarch64-linux-gnu qemu-user-static
 )
 

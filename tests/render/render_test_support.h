@@ -49,6 +49,9 @@ class RecordingPainter final : public TextPainter {
   void drawText(Canvas&, int x, int y, std::string_view text, std::uint32_t colour, const FontSpec&) override {
     drawn.push_back({std::string(text), x, y, colour});
   }
+  TextExtent measureText(std::string_view text, const FontSpec& font) override {
+    return {static_cast<int>(text.size()) * font.height / 2, font.height};
+  }
   std::vector<DrawnText> drawn;
 };
 
