@@ -85,7 +85,9 @@ void unpackAs(const std::uint8_t* in, unsigned& r, unsigned& g, unsigned& b) {
   }
 }
 
-unsigned mix(unsigned over, unsigned under, unsigned alpha) { return (over * alpha + under * (255 - alpha) + 127) / 255; }
+unsigned mix(unsigned over, unsigned under, unsigned alpha) {
+  return (over * alpha + under * (255 - alpha) + 127) / 255;
+}
 
 void packPixel(std::uint8_t* out, SurfaceFormat format, unsigned r, unsigned g, unsigned b) {
   withFormat(format, [&](auto f) { packAs<decltype(f)::value>(out, r, g, b); });

@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <mutex>
 
 #include "app/cli/cli_support.h"
@@ -15,8 +16,8 @@
 #include "platform/sdl_audio_device.h"
 #include "platform/silent_audio_device.h"
 #include "platform/tcp_socket.h"
-#include "render/text_painter_choice.h"
 #include "render/offscreen_presenter.h"
+#include "render/text_painter_choice.h"
 
 namespace marlin::cli {
 

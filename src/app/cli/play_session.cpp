@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <functional>
 #include <iostream>
+#include <memory>
 #include <thread>
 
 #include "app/cli/snapshot_series.h"
@@ -14,9 +15,9 @@
 #include "engine/player_engine.h"
 #include "platform/sdl_audio_device.h"
 #include "platform/silent_audio_device.h"
-#include "render/text_painter_choice.h"
 #include "render/offscreen_presenter.h"
 #include "render/split_layout.h"
+#include "render/text_painter_choice.h"
 
 namespace marlin::cli {
 
