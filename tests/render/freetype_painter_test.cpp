@@ -17,6 +17,8 @@ namespace marlin {
 namespace {
 
 using rendertest::colourAt;
+using rendertest::Drawn;
+using rendertest::drawWhiteOnBlack;
 
 std::unique_ptr<FreeTypePainter> openPainter() {
   std::unique_ptr<FreeTypePainter> painter;
@@ -37,39 +39,6 @@ FontSpec fontOf(int height, int weight = 500, bool italic = false, const char* f
   font.faceName = face;
   font.width = width;
   return font;
-}
-
-struct Drawn {
-  Rect box;  // where the measured box lies on the canvas
-  int changed = 0;
-  int outside = 0;
-  int white = 0;
-  int between = 0;
-  int coloured = 0;
-};
-
-// White text over black at (24, 20), every pixel sorted.
-Drawn drawWhiteOnBlack(TextPainter& painter, const std::string& text, const FontSpec& font) {
-  Canvas canvas;
-  canvas.reset(640, 160, SurfaceFormat::Rgb32);
-  const TextExtent extent = painter.measureText(text, font);
-  Drawn drawn{{24, 20, 24 + extent.width, 20 + extent.height}};
-  painter.drawText(canvas, 24, 20, text, rgbColour(255, 255, 255), font);
-  for (int y = 0; y < canvas.height(); ++y) {
-    for (int x = 0; x < canvas.width(); ++x) {
-      const std::uint32_t colour = colourAt(canvas, x, y);
-      if (colour == 0) {
-        continue;
-      }
-      ++drawn.changed;
-      drawn.outside += !drawn.box.contains({x, y});
-      drawn.white += colour == 0xFFFFFF;
-      const auto grey = static_cast<std::uint8_t>(colour & 0xFF);
-      drawn.coloured += colour != rgbColour(grey, grey, grey);
-      drawn.between += colour != 0xFFFFFF;
-    }
-  }
-  return drawn;
 }
 
 // Descenders, a first glyph hanging left, an accent above the caps, bold,
