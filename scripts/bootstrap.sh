@@ -11,6 +11,7 @@ packages=(
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
   ffmpeg
   libsdl2-dev
+  libfreetype-dev fonts-dejavu-core
   g++-aarch64-linux-gnu qemu-user-static
 )
 

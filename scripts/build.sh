@@ -15,7 +15,7 @@ case "$flavour" in
                      stream_parser_fuzz control_message_fuzz login_reply_fuzz) ;;
   bench)    dir=build-bench;    args=(-DMARLIN_BUILD_BENCH=ON -DMARLIN_BUILD_TESTS=OFF -DCMAKE_BUILD_TYPE=Release) ;;
   aarch64)  dir=build-aarch64;  args=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/aarch64-linux-gnu.cmake"
-                                      -DMARLIN_BUILD_ENGINE=OFF -DMARLIN_WITH_SDL=OFF) ;;
+                                      -DMARLIN_BUILD_ENGINE=OFF -DMARLIN_WITH_SDL=OFF -DMARLIN_WITH_FREETYPE=OFF) ;;
   *) echo "unknown build flavour: $flavour" >&2; exit 2 ;;
 esac
 

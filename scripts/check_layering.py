@@ -61,6 +61,7 @@ GUARDED_LIBRARIES = {
     "FFmpeg": ("libavformat/", "libavcodec/", "libavutil/", "libswscale/", "libswresample/"),
     "Qt": ("Q", "qt"),
     "CLI11": ("CLI/",),
+    "FreeType": ("ft2build.h", "freetype/"),
 }
 
 

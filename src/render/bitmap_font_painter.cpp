@@ -18,13 +18,27 @@ constexpr std::uint8_t kBox[kGlyphHeight] = {0x1F, 0x11, 0x11, 0x11, 0x11, 0x11,
 
 int scaleFor(int size, int cell) { return std::clamp(std::abs(std::clamp(size, -4096, 4096)) / cell, 1, kMaxScale); }
 
+// How a font spec scales and shapes the glyphs.
+struct Scaling {
+  int x;
+  int y;
+  int thicken;
+  bool italic;
+
+  explicit Scaling(const FontSpec& font)
+      : x(font.width > 0 ? scaleFor(font.width, kCellWidth) : scaleFor(font.height, kCellHeight)),
+        y(scaleFor(font.height, kCellHeight)),
+        thicken(font.weight >= 600 ? 1 : 0),
+        italic(font.italic) {}
+  // How far right the top row of an italic glyph leans.
+  int slant(int row) const { return italic ? (kGlyphHeight - 1 - row) * x / 3 : 0; }
+};
+
 }  // namespace
 
 void BitmapFontPainter::drawText(Canvas& canvas, int x, int y, std::string_view text, std::uint32_t colour,
                                  const FontSpec& font) {
-  const int scaleY = scaleFor(font.height, kCellHeight);
-  const int scaleX = font.width > 0 ? scaleFor(font.width, kCellWidth) : scaleY;
-  const int thicken = font.weight >= 600 ? 1 : 0;
+  const Scaling scale(font);
   int penX = x;
   for (const char c : text) {
     const std::uint8_t* rows = glyphRows(c);
@@ -32,17 +46,25 @@ void BitmapFontPainter::drawText(Canvas& canvas, int x, int y, std::string_view 
       rows = kBox;
     }
     for (int row = 0; row < kGlyphHeight; ++row) {
-      const int slant = font.italic ? (kGlyphHeight - 1 - row) * scaleX / 3 : 0;
-      const int top = y + row * scaleY;
+      const int top = y + row * scale.y;
       for (int column = 0; column < kGlyphWidth; ++column) {
         if (rows[row] & (0x10 >> column)) {
-          const int left = penX + slant + column * scaleX;
-          canvas.fill({left, top, left + scaleX + thicken, top + scaleY}, colour);
+          const int left = penX + scale.slant(row) + column * scale.x;
+          canvas.fill({left, top, left + scale.x + scale.thicken, top + scale.y}, colour);
         }
       }
     }
-    penX += kCellWidth * scaleX;
+    penX += kCellWidth * scale.x;
   }
+}
+
+TextExtent BitmapFontPainter::measureText(std::string_view text, const FontSpec& font) {
+  if (text.empty()) {
+    return {};
+  }
+  const Scaling scale(font);
+  const int lastGlyphLeft = static_cast<int>(text.size() - 1) * kCellWidth * scale.x;
+  return {lastGlyphLeft + scale.slant(0) + kGlyphWidth * scale.x + scale.thicken, kGlyphHeight * scale.y};
 }
 
 }  // namespace marlin

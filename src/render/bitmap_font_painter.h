@@ -12,6 +12,7 @@ class BitmapFontPainter final : public TextPainter {
  public:
   void drawText(Canvas& canvas, int x, int y, std::string_view text, std::uint32_t colour,
                 const FontSpec& font) override;
+  TextExtent measureText(std::string_view text, const FontSpec& font) override;
 };
 
 }  // namespace marlin

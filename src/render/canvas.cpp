@@ -56,6 +56,39 @@ void withFormat(SurfaceFormat format, Body&& body) {
   }
 }
 
+// The inverse of packAs; 5- and 6-bit components are widened by repeating
+// their top bits, so that packing an unblended pixel gives back its bits.
+template <SurfaceFormat Format>
+void unpackAs(const std::uint8_t* in, unsigned& r, unsigned& g, unsigned& b) {
+  if constexpr (Format == SurfaceFormat::Rgb32 || Format == SurfaceFormat::Rgb24) {
+    b = in[0];
+    g = in[1];
+    r = in[2];
+  } else {
+    std::uint16_t packed = 0;
+    std::memcpy(&packed, in, 2);
+    const auto widen5 = [](unsigned v) { return v << 3 | v >> 2; };
+    const auto widen6 = [](unsigned v) { return v << 2 | v >> 4; };
+    if constexpr (Format == SurfaceFormat::Rgb555) {
+      r = widen5(packed >> 10 & 0x1F);
+      g = widen5(packed >> 5 & 0x1F);
+      b = widen5(packed & 0x1F);
+    } else if constexpr (Format == SurfaceFormat::Rgb565) {
+      r = widen5(packed >> 11 & 0x1F);
+      g = widen6(packed >> 5 & 0x3F);
+      b = widen5(packed & 0x1F);
+    } else {
+      b = widen5(packed >> 11 & 0x1F);
+      g = widen6(packed >> 5 & 0x3F);
+      r = widen5(packed & 0x1F);
+    }
+  }
+}
+
+unsigned mix(unsigned over, unsigned under, unsigned alpha) {
+  return (over * alpha + under * (255 - alpha) + 127) / 255;
+}
+
 void packPixel(std::uint8_t* out, SurfaceFormat format, unsigned r, unsigned g, unsigned b) {
   withFormat(format, [&](auto f) { packAs<decltype(f)::value>(out, r, g, b); });
 }
@@ -190,6 +223,36 @@ void Canvas::stretchBgr24BottomUp(const Rect& dest, const std::uint8_t* bottomUp
     const std::uint8_t* in = bottomUpBgr + (height - 1 - sy) * sourcePitch;
     withFormat(format_, [&](auto f) { packMapped<decltype(f)::value>(out, in, columnMap_.data(), r.width()); });
   }
+}
+
+void Canvas::blendCoverage(int left, int top, const std::uint8_t* coverage, int width, int height,
+                           std::uint32_t colour) {
+  const Rect r = clipped({left, top, left + width, top + height});
+  if (r.width() == 0) {
+    return;
+  }
+  const unsigned red = colour & 0xFF;
+  const unsigned green = (colour >> 8) & 0xFF;
+  const unsigned blue = (colour >> 16) & 0xFF;
+  const std::size_t bpp = bytesPerPixel(format_);
+  withFormat(format_, [&](auto f) {
+    constexpr SurfaceFormat kFormat = decltype(f)::value;
+    for (int y = r.top; y < r.bottom; ++y) {
+      const std::uint8_t* alphas = coverage + static_cast<std::size_t>(y - top) * width;
+      std::uint8_t* out = rowAt(y);
+      for (int x = r.left; x < r.right; ++x) {
+        const unsigned alpha = alphas[x - left];
+        if (alpha == 0) {
+          continue;
+        }
+        unsigned r0 = 0;
+        unsigned g0 = 0;
+        unsigned b0 = 0;
+        unpackAs<kFormat>(out + x * bpp, r0, g0, b0);
+        packAs<kFormat>(out + x * bpp, mix(red, r0, alpha), mix(green, g0, alpha), mix(blue, b0, alpha));
+      }
+    }
+  });
 }
 
 }  // namespace marlin

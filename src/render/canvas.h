@@ -45,6 +45,10 @@ class Canvas {
   // Scales a bottom-up B, G, R picture of rows of exactly width x 3 bytes
   // into dest.
   void stretchBgr24BottomUp(const Rect& dest, const std::uint8_t* bottomUpBgr, int width, int height);
+  // Mixes colour into the pixels under a coverage mask of width x height
+  // bytes (0 leaves a pixel, 255 replaces it), its top-left corner at
+  // (left, top): anti-aliased text keeps its soft edges on any picture.
+  void blendCoverage(int left, int top, const std::uint8_t* coverage, int width, int height, std::uint32_t colour);
 
  private:
   std::uint8_t* rowAt(int y) { return pixels_.data() + y * pitch(); }

@@ -15,6 +15,15 @@ struct FontSpec {
   int weight = 500;
   bool italic = false;
   std::string faceName = "Verdana";
+
+  friend bool operator==(const FontSpec&, const FontSpec&) = default;
+};
+
+// The box, from the point text is drawn at, that holds every pixel drawing
+// it changes: a label's layout can keep it inside its cell.
+struct TextExtent {
+  int width = 0;
+  int height = 0;
 };
 
 // Draws text with a transparent background: only the glyphs' pixels change.
@@ -24,6 +33,7 @@ class TextPainter {
   // (x, y) is the top-left corner of the text; colour is 0x00BBGGRR.
   virtual void drawText(Canvas& canvas, int x, int y, std::string_view text, std::uint32_t colour,
                         const FontSpec& font) = 0;
+  virtual TextExtent measureText(std::string_view text, const FontSpec& font) = 0;
 };
 
 }  // namespace marlin

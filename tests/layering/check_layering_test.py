@@ -57,6 +57,9 @@ class LayeringCheck(unittest.TestCase):
         result = self.run_check()
         self.assertEqual(result.returncode, 1)
         self.assertIn(f"src/source/stream_source.cpp:{line}: source may not use SDL2", result.stderr)
+        for header in ("ft2build.h", "freetype/freetype.h"):
+            self.plant("src/codec/quantiser.cpp", f"#include <{header}>")
+            self.assertIn(f"codec may not use FreeType (<{header}>)", self.run_check().stderr)
 
     def test_a_folder_missing_from_the_table_is_reported(self):
         (self.tree / "src" / "gadgets").mkdir()

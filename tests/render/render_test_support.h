@@ -36,6 +36,39 @@ inline std::uint32_t colourAt(const Canvas& canvas, int x, int y) {
   return rgbColour(px[2], px[1], px[0]);
 }
 
+struct Drawn {
+  Rect box;  // where the measured box lies on the canvas
+  int changed = 0;
+  int outside = 0;
+  int white = 0;
+  int between = 0;
+  int coloured = 0;
+};
+
+// White text over black at (24, 20), every pixel sorted.
+inline Drawn drawWhiteOnBlack(TextPainter& painter, const std::string& text, const FontSpec& font) {
+  Canvas canvas;
+  canvas.reset(640, 160, SurfaceFormat::Rgb32);
+  const TextExtent extent = painter.measureText(text, font);
+  Drawn drawn{{24, 20, 24 + extent.width, 20 + extent.height}};
+  painter.drawText(canvas, 24, 20, text, rgbColour(255, 255, 255), font);
+  for (int y = 0; y < canvas.height(); ++y) {
+    for (int x = 0; x < canvas.width(); ++x) {
+      const std::uint32_t colour = colourAt(canvas, x, y);
+      if (colour == 0) {
+        continue;
+      }
+      ++drawn.changed;
+      drawn.outside += !drawn.box.contains({x, y});
+      drawn.white += colour == 0xFFFFFF;
+      const auto grey = static_cast<std::uint8_t>(colour & 0xFF);
+      drawn.coloured += colour != rgbColour(grey, grey, grey);
+      drawn.between += colour != 0xFFFFFF;
+    }
+  }
+  return drawn;
+}
+
 struct DrawnText {
   std::string text;
   int x;
@@ -48,6 +81,9 @@ class RecordingPainter final : public TextPainter {
  public:
   void drawText(Canvas&, int x, int y, std::string_view text, std::uint32_t colour, const FontSpec&) override {
     drawn.push_back({std::string(text), x, y, colour});
+  }
+  TextExtent measureText(std::string_view text, const FontSpec& font) override {
+    return {static_cast<int>(text.size()) * font.height / 2, font.height};
   }
   std::vector<DrawnText> drawn;
 };

@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <mutex>
 
 #include "app/cli/cli_support.h"
@@ -15,8 +16,8 @@
 #include "platform/sdl_audio_device.h"
 #include "platform/silent_audio_device.h"
 #include "platform/tcp_socket.h"
-#include "render/bitmap_font_painter.h"
 #include "render/offscreen_presenter.h"
+#include "render/text_painter_choice.h"
 
 namespace marlin::cli {
 
@@ -238,11 +239,11 @@ void runLiveSession(const LiveOptions& options) {
   createSnapshotFolder(options.outDir);
   const Size viewSize = *parseSize(options.size);
   OffscreenPresenter presenter(viewSize);
-  BitmapFontPainter painter;
+  const std::unique_ptr<TextPainter> painter = makeTextPainter();
   SdlAudioDevice sdlDevice(true);
   SilentAudioDevice silentDevice;
   AudioDevice& audioDevice = options.noAudio ? static_cast<AudioDevice&>(silentDevice) : sdlDevice;
-  PlayerEngine engine({processPlaybackClock(), audioDevice, presenter, painter, consoleMessageSink()});
+  PlayerEngine engine({processPlaybackClock(), audioDevice, presenter, *painter, consoleMessageSink()});
   engine.configure(kVariantQkt2, resolveAudioCodecId(kBuildAudioCodecName, consoleMessageSink()),
                    kBuildChannelCount, kBuildSampleRate, 0);
   engine.setMode(static_cast<int>(EngineMode::Client), -1);

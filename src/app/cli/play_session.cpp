@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <functional>
 #include <iostream>
+#include <memory>
 #include <thread>
 
 #include "app/cli/snapshot_series.h"
@@ -14,9 +15,9 @@
 #include "engine/player_engine.h"
 #include "platform/sdl_audio_device.h"
 #include "platform/silent_audio_device.h"
-#include "render/bitmap_font_painter.h"
 #include "render/offscreen_presenter.h"
 #include "render/split_layout.h"
+#include "render/text_painter_choice.h"
 
 namespace marlin::cli {
 
@@ -175,11 +176,11 @@ void runPlaySession(const PlayOptions& options) {
     openRecording(probe, options.recording);
   }
   OffscreenPresenter presenter(*parseSize(options.size));
-  BitmapFontPainter painter;
+  const std::unique_ptr<TextPainter> painter = makeTextPainter();
   SdlAudioDevice sdlDevice(true);
   SilentAudioDevice silentDevice;
   AudioDevice& audioDevice = options.noAudio ? static_cast<AudioDevice&>(silentDevice) : sdlDevice;
-  PlayerEngine engine({processPlaybackClock(), audioDevice, presenter, painter, consoleMessageSink()});
+  PlayerEngine engine({processPlaybackClock(), audioDevice, presenter, *painter, consoleMessageSink()});
 
   engine.configure(options.recording.variant, audioCodecFor(options.recording.variant), kBuildChannelCount,
                    kBuildSampleRate, 0);

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "render/text_painter.h"
+
+namespace marlin {
+
+// The face exported pictures are stamped in: a bold fixed-pitch face, so
+// the digits of successive frames stay in place.
+FontSpec timeStampFont();
+
+// Stamps text into the top-left corner of a bottom-up B, G, R picture of
+// rows of exactly width x 3 bytes: black at the four diagonal neighbours of
+// (8, 8), then white at (8, 8), counted from the picture's top-left corner,
+// so the text reads on light and dark pictures alike.
+void stampBottomUpBgr24(std::uint8_t* bottomUpBgr, int width, int height, std::string_view text,
+                        TextPainter& painter, const FontSpec& font = timeStampFont());
+
+}  // namespace marlin
