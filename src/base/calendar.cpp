@@ -1,6 +1,7 @@
 #include "base/calendar.h"
 
 #include <array>
+#include <cstdint>
 #include <cstdio>
 
 namespace marlin {
@@ -44,6 +45,31 @@ CalendarTime calendarFromTimestamp(std::uint32_t t, std::int32_t biasSeconds) {
   out.second = static_cast<std::uint16_t>(secondOfDay % 60);
   out.milliseconds = 0;
   return out;
+}
+
+std::optional<std::uint32_t> timestampFromCalendar(const CalendarTime& time, std::int32_t biasSeconds) {
+  if (time.year < 1970 || !isPlausible(time)) {
+    return std::nullopt;
+  }
+  const unsigned years = time.year - 1970u;
+  const unsigned yearOfCycle = years % 4;
+  std::uint64_t u = std::uint64_t{years / 4} * kSecondsPerCycle;
+  for (unsigned k = 0; k < yearOfCycle; ++k) {
+    u += kYearSeconds[k];
+  }
+  const auto& table = (yearOfCycle == kLeapYearOfCycle) ? kLeapYearDays : kCommonYearDays;
+  const auto dayOfYear = static_cast<std::uint64_t>(table[time.month - 1] + time.day);
+  u += dayOfYear * kSecondsPerDay + time.hour * 3600u + time.minute * 60u + time.second;
+  if (u > UINT32_MAX) {
+    return std::nullopt;
+  }
+  const std::uint32_t t = static_cast<std::uint32_t>(u) + static_cast<std::uint32_t>(biasSeconds);
+  // A day past the end of its month counts on into the next one; such a date is not one the user meant.
+  const CalendarTime back = calendarFromTimestamp(t, biasSeconds);
+  if (back.year != time.year || back.month != time.month || back.day != time.day) {
+    return std::nullopt;
+  }
+  return t;
 }
 
 bool isPlausible(const CalendarTime& time) {
