@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -130,7 +132,7 @@ TEST_F(TimeSearch, ResultsOutsideTheRecordingAndWithoutValidBlocks) {
   EXPECT_EQ(found.blockReads, 40u);
 }
 
-// Stretches of bad check bytes at both ends and in the middle, a stale block whose check byte is good but whose
+// Stretches of bad check bytes at both ends and in the middle, stale blocks whose check bytes are good but whose
 // time is from another recording, and a never-written end.
 TEST_F(TimeSearch, PassesOverInvalidBlocks) {
   const std::vector<std::uint32_t> times = risingTimes(kStart, 1000);
@@ -146,8 +148,10 @@ TEST_F(TimeSearch, PassesOverInvalidBlocks) {
   spoil(400, 460);
   spoil(975, 1000);
   const BlockHeaderBytes stale = encodeBlockHeader(kStart - 86400 * 365, 1, 0, false);
-  std::copy(stale.begin(), stale.end(), recording.begin() + 700 * kBlockSize);
-  expected.times[700].reset();
+  for (std::size_t n = 470; n < 510; ++n) {
+    std::copy(stale.begin(), stale.end(), recording.begin() + static_cast<std::ptrdiff_t>(n * kBlockSize));
+    expected.times[n].reset();
+  }
   expectEveryTimeFound(recording, {}, expected, kStart, times.back());
 
   recording.resize(recording.size() + 3000 * kBlockSize);
@@ -174,13 +178,18 @@ TEST_F(TimeSearch, SearchesTheRunOfAWrappedDiskThatHoldsTheTime) {
 }
 
 // Generated block times: a 1 GiB recording costs no disk space and no file writing.
+// Blocks from written on were never written.
 class GeneratedBlockTimes : public BlockTimes {
  public:
-  GeneratedBlockTimes(std::uint64_t count, std::uint64_t drop) : count_(count), drop_(drop) {}
+  GeneratedBlockTimes(std::uint64_t count, std::uint64_t drop, std::uint64_t written = UINT64_MAX)
+      : count_(count), drop_(drop), written_(written) {}
 
   std::uint64_t blockCount() const override { return count_; }
   std::optional<std::uint32_t> timeOf(std::uint64_t index) override {
     ++reads_;
+    if (index >= written_) {
+      return std::nullopt;
+    }
     return timeInOrder((index + count_ - drop_) % count_);
   }
   // Recorded at 100 KB per second: 25 blocks to a second.
@@ -190,6 +199,7 @@ class GeneratedBlockTimes : public BlockTimes {
  private:
   std::uint64_t count_;
   std::uint64_t drop_;
+  std::uint64_t written_;
   std::uint64_t reads_ = 0;
 };
 
@@ -211,6 +221,19 @@ TEST_F(TimeSearch, LooksUpATimeInAGibibyteWithFewerThanFortyBlockReads) {
       EXPECT_LT(found.blockReads, 40u) << drop << " " << n;
     }
   }
+}
+
+// Bisection finds where the written part of a disk ends instead of reading back through the rest.
+TEST_F(TimeSearch, FindsTheEndOfAHalfWrittenDiskWithoutReadingItsEmptyHalf) {
+  constexpr std::uint64_t kBlocks = (std::uint64_t{1} << 30) / kBlockSize;
+  constexpr std::uint64_t kWritten = kBlocks / 2 + 1001;
+  GeneratedBlockTimes blocks(kBlocks, 0, kWritten);
+  const std::uint32_t newest = GeneratedBlockTimes::timeInOrder(kWritten - 1);
+  const TimeSearchResult found = searchBlockTimes(blocks, newest + 1);
+  EXPECT_EQ(found.match, TimeMatch::AfterNewest);
+  EXPECT_EQ(found.position, kWritten * kBlockSize);
+  EXPECT_EQ(found.blockTime, newest);
+  EXPECT_LT(found.blockReads, 20 * kUnwrittenReach);
 }
 
 }  // namespace
