@@ -1,7 +1,6 @@
 #include "source/time_search.h"
 
 #include <algorithm>
-#include <limits>
 #include <optional>
 #include <tuple>
 #include <utility>
