@@ -208,9 +208,13 @@ TEST_F(TimeSearch, LooksUpATimeInAGibibyteWithFewerThanFortyBlockReads) {
   // Both wraps leave the same second at the first and the last block, one with the drop before the middle block,
   // one after it.
   for (const std::uint64_t drop : {std::uint64_t{0}, std::uint64_t{100003}, kBlocks - 100003}) {
-    for (const std::uint64_t n : {std::uint64_t{0}, std::uint64_t{1}, std::uint64_t{24}, std::uint64_t{25},
-                                  kBlocks / 2 + 7, (kBlocks - drop) % kBlocks, (kBlocks - drop + 25) % kBlocks,
-                                  kBlocks - 25}) {
+    // The ends of the recording, of its seconds and of the wrap's runs, and every 997th block.
+    std::vector<std::uint64_t> inTimeOrder = {0, 1, 24, 25, (kBlocks - drop) % kBlocks,
+                                              (kBlocks - drop + 25) % kBlocks, kBlocks - 25, kBlocks - 1};
+    for (std::uint64_t n = 500; n < kBlocks; n += 997) {
+      inTimeOrder.push_back(n);
+    }
+    for (const std::uint64_t n : inTimeOrder) {
       GeneratedBlockTimes blocks(kBlocks, drop);
       const std::uint32_t time = GeneratedBlockTimes::timeInOrder(n);
       const TimeSearchResult found = searchBlockTimes(blocks, time);
