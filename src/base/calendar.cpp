@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstddef>
 #include <cstdio>
 
 namespace marlin {
@@ -82,6 +83,37 @@ std::string formatCalendarTime(const CalendarTime& time) {
   std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", time.year, time.month, time.day, time.hour,
                 time.minute, time.second);
   return text;
+}
+
+std::optional<CalendarTime> parseCalendarTime(std::string_view text) {
+  constexpr std::string_view kPattern = "dddd-dd-dd dd:dd:dd";
+  if (text.size() != kPattern.size()) {
+    return std::nullopt;
+  }
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const bool digit = text[i] >= '0' && text[i] <= '9';
+    if (kPattern[i] == 'd' ? !digit : text[i] != kPattern[i]) {
+      return std::nullopt;
+    }
+  }
+  const auto number = [&](std::size_t from, std::size_t digits) {
+    std::uint16_t value = 0;
+    for (std::size_t i = from; i < from + digits; ++i) {
+      value = static_cast<std::uint16_t>(value * 10 + (text[i] - '0'));
+    }
+    return value;
+  };
+  CalendarTime time;
+  time.year = number(0, 4);
+  time.month = number(5, 2);
+  time.day = number(8, 2);
+  time.hour = number(11, 2);
+  time.minute = number(14, 2);
+  time.second = number(17, 2);
+  if (!isPlausible(time)) {
+    return std::nullopt;
+  }
+  return time;
 }
 
 namespace {

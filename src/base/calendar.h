@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace marlin {
 
@@ -42,5 +43,9 @@ bool isPlausible(const CalendarTime& time);
 
 // "YYYY-MM-DD HH:MM:SS".
 std::string formatCalendarTime(const CalendarTime& time);
+
+// Reads back what formatCalendarTime writes, digits and separators exactly so; nothing for other text or fields out
+// of range. dayOfWeek and milliseconds are 0.
+std::optional<CalendarTime> parseCalendarTime(std::string_view text);
 
 }  // namespace marlin

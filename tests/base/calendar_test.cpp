@@ -39,5 +39,20 @@ TEST(TimestampFromCalendar, RefusesDaysThatDoNotExistAndTimesOutOfReach) {
   EXPECT_FALSE(timestampFromCalendar(at(2106, 12, 31), 0));
 }
 
+TEST(ParseCalendarTime, ReadsWhatFormatWritesAndNothingElse) {
+  const auto parsed = parseCalendarTime("2010-01-01 12:00:05");
+  ASSERT_TRUE(parsed);
+  EXPECT_EQ(*parsed, at(2010, 1, 1, 12, 0, 5));
+  const CalendarTime shown = calendarFromTimestamp(1000000000, -7200);
+  const auto back = parseCalendarTime(formatCalendarTime(shown));
+  ASSERT_TRUE(back);
+  EXPECT_EQ(timestampFromCalendar(*back, -7200), 1000000000u);
+  for (const char* text : {"2010-01-01 12:00", "2010-01-01T12:00:05", "2010-1-01 12:00:05", " 2010-01-01 12:00:0",
+                           "2010-13-01 12:00:05", "2010-01-01 12:60:05", "2010-01-00 12:00:05",
+                           "2010-01-01 12:0x:05"}) {
+    EXPECT_FALSE(parseCalendarTime(text)) << text;
+  }
+}
+
 }  // namespace
 }  // namespace marlin
