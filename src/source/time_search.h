@@ -22,15 +22,15 @@ enum class TimeMatch {
 
 struct TimeSearchResult {
   TimeMatch match = TimeMatch::NoValidBlock;
-  std::uint64_t position = 0;   // a byte position, always at a block boundary
-  std::uint32_t blockTime = 0;  // the time of the block at position; of the newest block for AfterNewest
+  std::uint64_t position = 0;    // a byte position, always at a block boundary
+  std::uint32_t blockTime = 0;   // the time of the block at position; of the newest block for AfterNewest
   std::uint32_t blockReads = 0;  // whole blocks read by this lookup
 };
 
 // Finds a time by bisection over the block times, which a recorder writes rising. The time is a block time stamp
 // (seconds since 1970 UTC) rather than a calendar time, so that the search compares what the blocks hold; a front
-// end turns the local date and time a user types into one with timestampFromCalendar and timeZoneBiasSeconds, the
-// bias block times are shown with.
+// end turns the local date and time a user types ("2010-01-01 12:00:05", parseCalendarTime) into one with
+// timestampFromCalendar and timeZoneBiasSeconds, the bias block times are shown with.
 //
 // Invalid blocks (a bad check byte, a time outside the span the blocks around them enclose, such as a stale block
 // left from an earlier recording) are passed over for the nearest valid block. A disk that has wrapped around holds
