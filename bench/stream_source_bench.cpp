@@ -3,6 +3,8 @@
 // one pread per block. The recording is large enough (>= 256 MiB) that no
 // cache level but the page cache holds it.
 //
+// "timeLookup" finds the recording's seconds by bisection over its block times and counts the block reads.
+//
 // "vs_pread" is a benchmark's throughput divided by the raw pread throughput,
 // both measured in the same iterations (see PairedRaw). Before the benchmarks
 // run, one pass brings the file into the page cache and nine more give the
@@ -32,6 +34,7 @@
 #include "source/container.h"
 #include "source/start_code_search.h"
 #include "source/stream_source.h"
+#include "source/time_search.h"
 #include "support/synthetic_recording.h"
 
 namespace {
@@ -313,6 +316,34 @@ void BM_Read(benchmark::State& state, const marlin::startcode::Kernels* kernels,
   state.counters["frames"] = static_cast<double>(frames);
 }
 
+// Finds a time of the recording by bisection, a second further on each lookup. Counts the whole blocks read per
+// lookup, the figure that matters for a disk (a read there is a seek); the time is for reference.
+void BM_TimeLookup(benchmark::State& state) {
+  marlin::BlockFile file;
+  if (!file.open(g_recording.path)) {
+    state.SkipWithError("cannot open the recording");
+    return;
+  }
+  const marlin::synth::SampleOptions options = recordingOptions();
+  std::uint32_t second = 0;
+  std::uint64_t reads = 0;
+  std::uint64_t mostReads = 0;
+  for (auto _ : state) {
+    marlin::TimeSearchResult found;
+    if (!marlin::findBlockAtTime(file, {}, options.startTime + second, found) ||
+        found.match != marlin::TimeMatch::AtOrAfter) {
+      state.SkipWithError("a time of the recording was not found");
+      break;
+    }
+    second = (second + 1) % options.seconds;
+    reads += found.blockReads;
+    mostReads = std::max<std::uint64_t>(mostReads, found.blockReads);
+  }
+  state.counters["block_reads_per_lookup"] =
+      benchmark::Counter(static_cast<double>(reads), benchmark::Counter::kAvgIterations);
+  state.counters["most_block_reads"] = static_cast<double>(mostReads);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -336,6 +367,7 @@ int main(int argc, char** argv) {
           ->UseRealTime();
     }
   }
+  benchmark::RegisterBenchmark("timeLookup", BM_TimeLookup)->Unit(benchmark::kMicrosecond);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   return 0;

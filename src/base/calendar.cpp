@@ -1,6 +1,8 @@
 #include "base/calendar.h"
 
 #include <array>
+#include <cstdint>
+#include <cstddef>
 #include <cstdio>
 
 namespace marlin {
@@ -46,6 +48,31 @@ CalendarTime calendarFromTimestamp(std::uint32_t t, std::int32_t biasSeconds) {
   return out;
 }
 
+std::optional<std::uint32_t> timestampFromCalendar(const CalendarTime& time, std::int32_t biasSeconds) {
+  if (time.year < 1970 || !isPlausible(time)) {
+    return std::nullopt;
+  }
+  const unsigned years = time.year - 1970u;
+  const unsigned yearOfCycle = years % 4;
+  std::uint64_t u = std::uint64_t{years / 4} * kSecondsPerCycle;
+  for (unsigned k = 0; k < yearOfCycle; ++k) {
+    u += kYearSeconds[k];
+  }
+  const auto& table = (yearOfCycle == kLeapYearOfCycle) ? kLeapYearDays : kCommonYearDays;
+  const auto dayOfYear = static_cast<std::uint64_t>(table[time.month - 1] + time.day);
+  u += dayOfYear * kSecondsPerDay + time.hour * 3600u + time.minute * 60u + time.second;
+  if (u > UINT32_MAX) {
+    return std::nullopt;
+  }
+  const std::uint32_t t = static_cast<std::uint32_t>(u) + static_cast<std::uint32_t>(biasSeconds);
+  // A day past the end of its month counts on into the next one; such a date is not one the user meant.
+  const CalendarTime back = calendarFromTimestamp(t, biasSeconds);
+  if (back.year != time.year || back.month != time.month || back.day != time.day) {
+    return std::nullopt;
+  }
+  return t;
+}
+
 bool isPlausible(const CalendarTime& time) {
   return time.year >= 1900 && time.month >= 1 && time.month <= 12 && time.day >= 1 && time.day <= 31 &&
          time.hour <= 23 && time.minute <= 59 && time.second <= 59;
@@ -56,6 +83,37 @@ std::string formatCalendarTime(const CalendarTime& time) {
   std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", time.year, time.month, time.day, time.hour,
                 time.minute, time.second);
   return text;
+}
+
+std::optional<CalendarTime> parseCalendarTime(std::string_view text) {
+  constexpr std::string_view kPattern = "dddd-dd-dd dd:dd:dd";
+  if (text.size() != kPattern.size()) {
+    return std::nullopt;
+  }
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const bool digit = text[i] >= '0' && text[i] <= '9';
+    if (kPattern[i] == 'd' ? !digit : text[i] != kPattern[i]) {
+      return std::nullopt;
+    }
+  }
+  const auto number = [&](std::size_t from, std::size_t digits) {
+    std::uint16_t value = 0;
+    for (std::size_t i = from; i < from + digits; ++i) {
+      value = static_cast<std::uint16_t>(value * 10 + (text[i] - '0'));
+    }
+    return value;
+  };
+  CalendarTime time;
+  time.year = number(0, 4);
+  time.month = number(5, 2);
+  time.day = number(8, 2);
+  time.hour = number(11, 2);
+  time.minute = number(14, 2);
+  time.second = number(17, 2);
+  if (!isPlausible(time)) {
+    return std::nullopt;
+  }
+  return time;
 }
 
 namespace {

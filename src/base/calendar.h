@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace marlin {
 
@@ -31,10 +33,19 @@ CalendarTime readCalendarRecord(const std::uint8_t* in16);
 
 CalendarTime calendarFromTimestamp(std::uint32_t t, std::int32_t biasSeconds);
 
+// The time stamp whose local standard time is time (dayOfWeek and milliseconds ignored): what a date and time the
+// user types is compared with block times as. Nothing for a day that does not exist (30 February) or a time that
+// calendarFromTimestamp cannot give (local years 1970 to 2106).
+std::optional<std::uint32_t> timestampFromCalendar(const CalendarTime& time, std::int32_t biasSeconds);
+
 // A record that could be a real time of day (year >= 1900, fields in range).
 bool isPlausible(const CalendarTime& time);
 
 // "YYYY-MM-DD HH:MM:SS".
 std::string formatCalendarTime(const CalendarTime& time);
+
+// Reads back what formatCalendarTime writes, digits and separators exactly so; nothing for other text or fields out
+// of range. dayOfWeek and milliseconds are 0.
+std::optional<CalendarTime> parseCalendarTime(std::string_view text);
 
 }  // namespace marlin

@@ -3,8 +3,7 @@
 #include <vector>
 
 #include "platform/block_file.h"
-#include "source/block_header.h"
-#include "source/byte_order.h"
+#include "source/block_reading.h"
 #include "source/container.h"
 #include "source/stream_source.h"
 
@@ -17,18 +16,15 @@ constexpr std::uint64_t kProgressStep = 64 * container::kBlockSize;
 void surveyBlocks(const BlockFile& file, const SurveyRequest& request, RecordingSurvey& survey,
                   const SurveyProgress& progress) {
   std::vector<std::uint8_t> block(container::kBlockSize);
-  const bool bigEndian = isBigEndianVariant(request.variant);
+  const BlockLayout layout{request.isDisk, isBigEndianVariant(request.variant)};
   for (std::uint64_t offset = 0; offset < survey.size; offset += container::kBlockSize) {
-    std::size_t got = 0;
-    if (!file.readAt(offset, block.data(), container::kBlockSize, got) || got < container::kBlockSize) {
+    BlockHeader header;
+    const BlockRead read = readBlock(file, offset, layout, block.data(), header);
+    if (read == BlockRead::Short) {
       ++survey.shortBlocks;
       continue;
     }
-    if (request.isDisk) {
-      swapBytePairs(block.data(), block.size());
-    }
-    const BlockHeader header = parseBlockHeader(block.data(), bigEndian);
-    if (!header.checkValid) {
+    if (read == BlockRead::Bad) {
       ++survey.badBlocks;
       continue;
     }
