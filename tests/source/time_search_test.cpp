@@ -10,6 +10,7 @@
 #include "source/block_header.h"
 #include "source/time_search.h"
 #include "support/synthetic_recording.h"
+#include "support/time_order_model.h"
 #include "support/temp_dir.h"
 
 namespace marlin::testing {
@@ -19,32 +20,6 @@ using container::kBlockSize;
 using synth::Bytes;
 
 constexpr std::uint32_t kStart = 1262304000;  // 2010-01-01 00:00:00 UTC
-
-// What a search should find, worked out by walking the blocks in time order: a disk that has wrapped holds its
-// oldest block at drop, and the blocks before it follow the last one.
-struct Expectation {
-  std::vector<std::optional<std::uint32_t>> times;  // per block; nothing for blocks a search must pass over
-  std::size_t drop = 0;
-
-  TimeSearchResult lookUp(std::uint32_t time) const {
-    std::optional<std::size_t> newest;
-    for (std::size_t n = 0; n < times.size(); ++n) {
-      const std::size_t index = (drop + n) % times.size();
-      if (!times[index]) {
-        continue;
-      }
-      if (*times[index] >= time) {
-        const TimeMatch match = newest ? TimeMatch::AtOrAfter : TimeMatch::BeforeOldest;
-        return {*times[index] == time ? TimeMatch::AtOrAfter : match, index * kBlockSize, *times[index], 0};
-      }
-      newest = index;
-    }
-    if (!newest) {
-      return {};
-    }
-    return {TimeMatch::AfterNewest, (*newest + 1) * kBlockSize, *times[*newest], 0};
-  }
-};
 
 // Blocks of zero payload, block n stamped times[n].
 Bytes blocksStamped(const std::vector<std::uint32_t>& times, bool bigEndian = false) {
@@ -65,14 +40,14 @@ std::vector<std::uint32_t> risingTimes(std::uint32_t first, std::size_t count) {
   return times;
 }
 
-Expectation expectationOf(const std::vector<std::uint32_t>& times, std::size_t drop = 0) {
+TimeOrderModel expectationOf(const std::vector<std::uint32_t>& times, std::size_t drop = 0) {
   return {std::vector<std::optional<std::uint32_t>>(times.begin(), times.end()), drop};
 }
 
 class TimeSearch : public ::testing::Test {
  protected:
   // Writes the recording and looks up every time from a second before its oldest block to one after its newest.
-  void expectEveryTimeFound(const Bytes& recording, BlockLayout layout, const Expectation& expected,
+  void expectEveryTimeFound(const Bytes& recording, BlockLayout layout, const TimeOrderModel& expected,
                             std::uint32_t from, std::uint32_t to) {
     const std::string path = dir_.file("recording" + std::to_string(files_++) + ".QKV");
     writeFile(path, recording);
@@ -95,7 +70,7 @@ class TimeSearch : public ::testing::Test {
 TEST_F(TimeSearch, FindsTheFirstBlockAtOrAfterATimeInEveryByteOrder) {
   const std::vector<std::uint32_t> times = {kStart, kStart, kStart + 5, kStart + 10, kStart + 10, kStart + 10,
                                             kStart + 20};
-  const Expectation expected = expectationOf(times);
+  const TimeOrderModel expected = expectationOf(times);
   expectEveryTimeFound(blocksStamped(times), {}, expected, kStart, kStart + 20);
   expectEveryTimeFound(blocksStamped(times, true), {false, true}, expected, kStart, kStart + 20);
   Bytes disk = blocksStamped(times);
@@ -136,7 +111,7 @@ TEST_F(TimeSearch, ResultsOutsideTheRecordingAndWithoutValidBlocks) {
 // time is from another recording, and a never-written end.
 TEST_F(TimeSearch, PassesOverInvalidBlocks) {
   const std::vector<std::uint32_t> times = risingTimes(kStart, 1000);
-  Expectation expected = expectationOf(times);
+  TimeOrderModel expected = expectationOf(times);
   Bytes recording = blocksStamped(times);
   const auto spoil = [&](std::size_t from, std::size_t to) {
     for (std::size_t n = from; n < to; ++n) {
@@ -167,7 +142,7 @@ TEST_F(TimeSearch, SearchesTheRunOfAWrappedDiskThatHoldsTheTime) {
   const std::vector<std::uint32_t> newer = risingTimes(older.back() + 30, 600);
   std::vector<std::uint32_t> times = newer;
   times.insert(times.end(), older.begin(), older.end());
-  Expectation expected = expectationOf(times, newer.size());
+  TimeOrderModel expected = expectationOf(times, newer.size());
   Bytes disk = blocksStamped(times);
   for (std::size_t n = 596; n < 603; ++n) {
     synth::corruptBlock(disk, n);
