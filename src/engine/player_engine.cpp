@@ -291,9 +291,11 @@ int PlayerEngine::startAviCapture(const std::string& path, CompressionChooser ch
     renderer_.ClearAviFrame();
     play(1.0);
   }
+  // The capture buffer exists before the live loop, seeing the flag, writes
+  // a sound packet and the frame with it.
   if (result == avi_result::kDone) {
-    avi_.recording = 1;
     renderer_.SetAviCapture(true);
+    avi_.recording = 1;
   }
   return result;
 }
