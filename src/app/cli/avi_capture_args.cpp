@@ -21,10 +21,12 @@ const std::map<std::string, VideoCodec>& codecNames() {
 
 }  // namespace
 
-void addAviCaptureArgs(CLI::App& command, AviCaptureArgs& args) {
-  command.add_option("--avi", args.path, "capture what is shown into this AVI file");
+CLI::Option* addAviCaptureArgs(CLI::App& command, AviCaptureArgs& args) {
+  CLI::Option* path = command.add_option("--avi", args.path, "capture what is shown into this AVI file");
   command.add_option("--avi-codec", args.codec, "the capture's video: raw (default), mjpeg, mpeg4, ffv1 or h264")
-      ->check(CLI::IsMember(codecNames()));
+      ->check(CLI::IsMember(codecNames()))
+      ->needs(path);
+  return path;
 }
 
 void startAviCapture(PlayerEngine& engine, const AviCaptureArgs& args, int captureMode) {

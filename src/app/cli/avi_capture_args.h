@@ -13,7 +13,8 @@ struct AviCaptureArgs {
   std::string codec = "raw";
 };
 
-void addAviCaptureArgs(CLI::App& command, AviCaptureArgs& args);
+// Returns the --avi option, for the options that need it.
+CLI::Option* addAviCaptureArgs(CLI::App& command, AviCaptureArgs& args);
 
 // Starts the engine's capture in captureMode, or throws CommandError with
 // the recorder's result.
