@@ -113,7 +113,8 @@ int AviRecorder::open(const std::string& fileName, int bitsPerPixel, int width, 
   if (rowBytes != static_cast<std::uint32_t>(width) * 3) {
     paddedFrame_.assign(static_cast<std::size_t>(rowBytes) * height, 0);
   }
-  const AviVideoFormat video = pictureFormat != nullptr ? *pictureFormat : AviVideoFormat{width, height, bitsPerPixel, 0};
+  const AviVideoFormat video =
+      pictureFormat != nullptr ? *pictureFormat : AviVideoFormat{width, height, bitsPerPixel, 0};
   if (const int created = createStreams(video, framesPerSecond); created != kDone) {
     return release(false, created);
   }
