@@ -35,7 +35,9 @@ bool FramePipeline::showParsedPicture(const std::uint8_t* frame, std::uint32_t l
   if (picture == nullptr) {
     return false;
   }
+  lastPicture_ = picture;
   status_.setFramePeriodUs(framePeriodMicroseconds(picture->height, decoder_.variant()));
+  status_.setPictureSize(picture->width, picture->height);
   const codec::PictureHeader& header = decoder_.header();
   if (!header.dual) {
     showPicture(decoder_.GetChannel(), *picture, time, position);

@@ -42,6 +42,9 @@ class FramePipeline {
   // Pictures.
   bool parsePicture(const std::uint8_t* frame, std::uint32_t length);
   const codec::PictureHeader& pictureHeader() const { return decoder_.header(); }
+  // The whole picture decoded last (both halves of a dual one); nullptr
+  // before the first.
+  const YuvPicture* lastPicture() const { return lastPicture_; }
   // Decodes the picture just parsed from frame and shows it at time; the
   // observer learns position with each picture the renderer took. False
   // when the picture did not decode.
@@ -81,6 +84,7 @@ class FramePipeline {
   PictureStore pictures_;
   YuvPicture firstHalf_;
   YuvPicture secondHalf_;
+  const YuvPicture* lastPicture_ = nullptr;
   std::vector<std::uint8_t> pcm_;
   std::uint32_t pcmLength_ = 0;
   SoundEncoding pcmEncoding_ = SoundEncoding::Pcm;

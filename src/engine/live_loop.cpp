@@ -1,8 +1,10 @@
 #include "engine/live_loop.h"
 
 #include <chrono>
+#include <cstring>
 
 #include "base/calendar.h"
+#include "codec/colour_convert.h"
 #include "platform/manual_reset_event.h"
 
 namespace marlin {
@@ -19,6 +21,21 @@ constexpr int kAudioKind = 4;
 // was written and plays the ring's old contents again.
 constexpr std::chrono::milliseconds kSoundServiceInterval{20};
 
+// A live picture is one field: its rows go to every other row of the frame,
+// each row between takes the average of its neighbours, and the top row,
+// with nothing above it, repeats the one below. False when the picture is
+// not the frame's width by half its height.
+bool lineDoubleIntoFrame(std::uint8_t* frame, int width, int height, const YuvPicture& picture) {
+  if (picture.width != width || 2 * picture.height != height) {
+    return false;
+  }
+  ToDib24Doubled(frame, picture.data.data(), width, picture.height);
+  interpolateDoubledRows(frame, width, picture.height);
+  const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
+  std::memcpy(frame + (height - 1) * rowBytes, frame + (height - 2) * rowBytes, rowBytes);
+  return true;
+}
+
 }  // namespace
 
 LiveLoop::LiveLoop(const WorkerContext& context, const LiveLinks& links)
@@ -32,13 +49,12 @@ int LiveLoop::run() {
   FramePipeline& pipeline = context_.pipeline;
   pipeline.startSound();
   while (context_.running) {
-    // Without sound playing nothing needs the loop until a frame or the
-    // stop comes; with sound playing, its device is looked after between
-    // frames. The AVI capture's 40 ms event will be the fourth thing waited
-    // for, once captures exist.
+    // Without sound playing nothing needs the loop until a frame, the
+    // capture's refresh or the stop comes; with sound playing, its device
+    // is looked after between frames.
     const auto limit = pipeline.soundPlaying() ? kSoundServiceInterval : std::chrono::milliseconds(-1);
-    const int signalled =
-        waitAny({&context_.stopEvent, &links_.video.dataEvent(), &links_.audio.dataEvent()}, limit);
+    const int signalled = waitAny(
+        {&context_.stopEvent, &links_.video.dataEvent(), &links_.audio.dataEvent(), &context_.avi.refresh}, limit);
     if (signalled == 0) {
       break;
     }
@@ -46,6 +62,8 @@ int LiveLoop::run() {
       handleVideo();
     } else if (signalled == 2) {
       handleAudio();
+    } else if (signalled == 3) {
+      refreshCapture();
     } else {
       pipeline.serviceSound();
     }
@@ -68,11 +86,20 @@ void LiveLoop::handleVideo() {
   if (links_.recorder.isOpen()) {
     links_.recorder.writeVideo(video_.data, video_.length);
   }
+  if (capturing(kCaptureEveryPicture)) {
+    captureLastPicture(true);
+  }
 }
 
 void LiveLoop::handleAudio() {
   if (links_.audio.pop(audio_) == 0) {
     return;
+  }
+  // The capture keeps the packet as it came, played or not, and a frame
+  // with it, so the pictures keep pace with the sound.
+  if (context_.avi.recording != 0) {
+    context_.avi.recorder.writeAudio(audio_.data, audio_.length);
+    writeCaptureFrame();
   }
   FramePipeline& pipeline = context_.pipeline;
   if (!pipeline.takeSound(audio_.data, audio_.length, SoundEncoding::Pcm)) {
@@ -92,6 +119,32 @@ void LiveLoop::handleAudio() {
   if (links_.recorder.isOpen()) {
     links_.recorder.writeAudio(audio_.data, audio_.length);
   }
+}
+
+bool LiveLoop::capturing(int mode) const { return context_.avi.recording != 0 && context_.avi.mode == mode; }
+
+// Reset before the frame is refreshed, so a request made meanwhile is not lost.
+void LiveLoop::refreshCapture() {
+  context_.avi.refresh.reset();
+  if (capturing(kCaptureOnRefresh)) {
+    captureLastPicture(false);
+  }
+}
+
+void LiveLoop::captureLastPicture(bool write) {
+  const YuvPicture* picture = context_.pipeline.lastPicture();
+  if (picture == nullptr) {
+    return;
+  }
+  links_.renderer.UseAviFrame([&](std::uint8_t* frame, AviFrameSink& sink) {
+    if (lineDoubleIntoFrame(frame, sink.frameWidth(), sink.frameHeight(), *picture) && write) {
+      sink.writeFrame(frame);
+    }
+  });
+}
+
+void LiveLoop::writeCaptureFrame() {
+  links_.renderer.UseAviFrame([](std::uint8_t* frame, AviFrameSink& sink) { sink.writeFrame(frame); });
 }
 
 }  // namespace marlin

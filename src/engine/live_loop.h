@@ -6,6 +6,7 @@
 #include "engine/live_observer.h"
 #include "engine/worker_context.h"
 #include "platform/frame_queue.h"
+#include "render/video_renderer.h"
 #include "source/recording_writer.h"
 
 namespace marlin {
@@ -17,12 +18,16 @@ struct LiveLinks {
   FrameQueue& audio;
   RecordingWriter& recorder;
   LiveObserver* observer;
+  // Holds the AVI capture's frame.
+  VideoRenderer& renderer;
 };
 
 // The worker body in Client mode: takes the network client's video and audio
 // frames as they arrive and shows and plays them at once, without pacing,
 // writing each one that was shown or played to the local recording while one
-// is open. The pictures carry the time their frame's header gives.
+// is open. The pictures carry the time their frame's header gives. While an
+// AVI capture runs, each sound packet goes into it followed by the frame,
+// which takes every picture as it comes or the last one when the UI asks.
 class LiveLoop {
  public:
   LiveLoop(const WorkerContext& context, const LiveLinks& links);
@@ -31,6 +36,12 @@ class LiveLoop {
  private:
   void handleVideo();
   void handleAudio();
+  void refreshCapture();
+  bool capturing(int mode) const;
+  // Line-doubles the last picture into the capture's frame, and writes the
+  // frame when write is set.
+  void captureLastPicture(bool write);
+  void writeCaptureFrame();
 
   const WorkerContext& context_;
   LiveLinks links_;

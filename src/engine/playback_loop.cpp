@@ -236,7 +236,9 @@ bool PlaybackLoop::parseAndCheckChannel(std::uint32_t length) {
 // that one which then fails to parse or decode still counts towards the next
 // fast skip.
 void PlaybackLoop::countPicture() {
-  context_.status.setFrameTime(context_.source.header().blockTime);
+  const FrameHeader& header = context_.source.header();
+  context_.status.setFrameTime(header.blockTime);
+  context_.status.setBlockLayout(header.channelMask, header.frameInterval);
   ++skipCounter_;
 }
 
@@ -263,6 +265,7 @@ bool PlaybackLoop::soundWanted() const { return speed() == 1.0 && state() == Pla
 void PlaybackLoop::handleAudio(std::uint32_t length) {
   const FrameHeader& header = context_.source.header();
   context_.status.setFrameTime(header.blockTime);
+  captureAudio(length);
   FramePipeline& pipeline = context_.pipeline;
   if (!soundWanted() || !pipeline.soundOpen()) {
     return;
@@ -274,6 +277,16 @@ void PlaybackLoop::handleAudio(std::uint32_t length) {
   const SoundEncoding encoding = recordsALawAudio(format) ? SoundEncoding::ALaw : SoundEncoding::Pcm;
   if (pipeline.takeSound(frame_.data(), length, encoding)) {
     writeSound();
+  }
+}
+
+// A capture keeps the recording's sound as stored, whether it is played or
+// not; of the big-endian recorder's sound, one channel per camera, it keeps
+// camera 0's.
+void PlaybackLoop::captureAudio(std::uint32_t length) {
+  const bool kept = context_.config.videoFormat != kVariantQkc || context_.source.header().channel == 0;
+  if (context_.avi.recording != 0 && kept) {
+    context_.avi.recorder.writeAudio(frame_.data(), length);
   }
 }
 

@@ -41,6 +41,7 @@ class PlaybackLoop {
   bool handleParsedPicture(std::uint32_t length);
   bool showParsedPicture(std::uint32_t length);
   void handleAudio(std::uint32_t length);
+  void captureAudio(std::uint32_t length);
   void writeSound();
   void dropSoundNoLongerWanted();
   bool soundWanted() const;

@@ -12,4 +12,14 @@ void PlaybackStatus::setFrameTime(const CalendarTime& time) {
   frameTime_ = time;
 }
 
+void PlaybackStatus::setPictureSize(int width, int height) {
+  pictureWidth_ = width;
+  pictureHeight_ = height;
+}
+
+void PlaybackStatus::setBlockLayout(std::uint16_t channelMask, int frameInterval) {
+  channelMask_ = channelMask;
+  frameInterval_ = frameInterval;
+}
+
 }  // namespace marlin

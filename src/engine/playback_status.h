@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <mutex>
 
 #include "base/calendar.h"
@@ -10,7 +11,8 @@ namespace marlin {
 
 // The values the worker and the UI thread share outside the mailbox: the
 // UI sets the speed, the worker reads it every iteration; the worker sets
-// the state, the frame time and the frame period, the UI polls them.
+// the state, the frame time, the frame period and what an AVI capture is
+// sized and timed by, the UI polls them.
 class PlaybackStatus {
  public:
   PlaybackState state() const { return static_cast<PlaybackState>(state_.load()); }
@@ -23,11 +25,23 @@ class PlaybackStatus {
   void setFrameTime(const CalendarTime& time);
   int framePeriodUs() const { return framePeriodUs_.load(); }
   void setFramePeriodUs(int us) { framePeriodUs_ = us; }
+  // The size of the last picture decoded.
+  int pictureWidth() const { return pictureWidth_.load(); }
+  int pictureHeight() const { return pictureHeight_.load(); }
+  void setPictureSize(int width, int height);
+  // The channel mask and frame interval of the block of the last picture read.
+  std::uint16_t channelMask() const { return channelMask_.load(); }
+  int frameInterval() const { return frameInterval_.load(); }
+  void setBlockLayout(std::uint16_t channelMask, int frameInterval);
 
  private:
   std::atomic<int> state_{static_cast<int>(PlaybackState::Idle)};
   std::atomic<double> speed_{1.0};
   std::atomic<int> framePeriodUs_{33333};
+  std::atomic<int> pictureWidth_{0};
+  std::atomic<int> pictureHeight_{0};
+  std::atomic<std::uint16_t> channelMask_{0};
+  std::atomic<int> frameInterval_{0};
   // A calendar time is too large to be written atomically.
   mutable std::mutex frameTimeLock_;
   CalendarTime frameTime_;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <csignal>
 
+#include "engine/avi_capture_rate.h"
 #include "engine/live_loop.h"
 #include "engine/open_failure_box.h"
 #include "engine/playback_loop.h"
@@ -50,12 +51,14 @@ int splitLimitFor(int channelCount) {
 PlayerEngine::PlayerEngine(const EngineServices& services)
     : clock_(services.clock),
       messages_(services.messages),
+      avi_(services.messages),
       renderer_(services.presenter, services.textPainter, services.messages),
       audioOut_(services.audioDevice, services.messages) {
   for (std::atomic<int>& shown : channelShown_) {
     shown = 1;
   }
   client_.setMouse(&renderer_.mouse());
+  renderer_.SetAviWriter(&avi_.recorder);
   if (liveEngines.fetch_add(1) == 0) {
     startProcessServices();
   }
@@ -65,6 +68,7 @@ PlayerEngine::~PlayerEngine() {
   client_.stopConnection();
   requestStopAndWait();
   stop();
+  stopAviCapture();
   if (liveEngines.fetch_sub(1) == 1) {
     stopProcessServices();
   }
@@ -75,6 +79,7 @@ int PlayerEngine::instanceCount() { return liveEngines.load(); }
 int PlayerEngine::configure(int videoFormat, int audioCodec, int channelCount, int sampleRate, int aviParameter) {
   maxSplit_ = splitLimitFor(channelCount);
   config_ = DvrConfig{videoFormat, audioCodec, channelCount, sampleRate, aviParameter};
+  avi_.recorder.setAudioFormat(audioCodec, sampleRate);
   renderer_.SetChannelCount(maxSplit_);
   renderer_.SetUseDirectDraw(false);
   return attach();
@@ -96,6 +101,7 @@ int PlayerEngine::setMode(int mode, int splitLimit) {
   if (mode != static_cast<int>(EngineMode::Player) && mode != static_cast<int>(EngineMode::Client)) {
     return 0;
   }
+  stopAviCapture();
   WaveFormat format{};
   audioDecoder_.setFormat(config_.audioCodec, config_.sampleRate, &format);
   audioOut_.open(format);
@@ -262,6 +268,45 @@ int PlayerEngine::stopRecording() {
   return 1;
 }
 
+int PlayerEngine::captureFrameRate(int fieldHeight, int captureMode) const {
+  if (mode_ != static_cast<int>(EngineMode::Player)) {
+    return liveCaptureRate(fieldHeight, captureMode);
+  }
+  return playerCaptureRate(config_.videoFormat, fieldHeight, status_.channelMask(), status_.frameInterval());
+}
+
+// The frame is the decoded picture's width by two fields: the split view is
+// composed at that size, and a live picture's field is line-doubled into it.
+int PlayerEngine::startAviCapture(const std::string& path, CompressionChooser chooser, int captureMode) {
+  const bool player = mode_ == static_cast<int>(EngineMode::Player);
+  if (player) {
+    pause();
+  }
+  const int fieldHeight = status_.pictureHeight();
+  avi_.mode = captureMode;
+  avi_.recorder.setChooser(std::move(chooser));
+  const int result = avi_.recorder.open(path, 24, status_.pictureWidth(), 2 * fieldHeight, nullptr,
+                                        captureFrameRate(fieldHeight, captureMode));
+  if (player) {
+    renderer_.ClearAviFrame();
+    play(1.0);
+  }
+  // The capture buffer exists before the live loop, seeing the flag, writes
+  // a sound packet and the frame with it.
+  if (result == avi_result::kDone) {
+    renderer_.SetAviCapture(true);
+    avi_.recording = 1;
+  }
+  return result;
+}
+
+int PlayerEngine::stopAviCapture() {
+  avi_.recording = 0;
+  renderer_.SetAviCapture(false);
+  avi_.mode = kCaptureEveryPicture;
+  return avi_.recorder.close();
+}
+
 Status PlayerEngine::lastRecordingFailure() const { return recorder_.lastFailure(); }
 
 int PlayerEngine::run() {
@@ -275,7 +320,8 @@ int PlayerEngine::run() {
                               .observer = observer_,
                               .source = source_,
                               .config = config_,
-                              .channelShown = channelShown_};
+                              .channelShown = channelShown_,
+                              .avi = avi_};
   if (mode_ == static_cast<int>(EngineMode::Player)) {
     PlaybackLoop loop(context);
     return loop.run();
@@ -283,7 +329,8 @@ int PlayerEngine::run() {
   LiveLoop loop(context, LiveLinks{.video = client_.videoQueue(),
                                    .audio = client_.audioQueue(),
                                    .recorder = recorder_,
-                                   .observer = liveObserver_});
+                                   .observer = liveObserver_,
+                                   .renderer = renderer_});
   return loop.run();
 }
 

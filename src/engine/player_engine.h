@@ -7,6 +7,7 @@
 #include "codec/video_decoder.h"
 #include "engine/audio/audio_decoder.h"
 #include "engine/audio/audio_output.h"
+#include "engine/avi_capture.h"
 #include "engine/command_mailbox.h"
 #include "engine/engine_types.h"
 #include "engine/live_observer.h"
@@ -115,6 +116,21 @@ class PlayerEngine : public WorkerThread {
   // Why the last recording could not start or stopped by itself.
   Status lastRecordingFailure() const;
 
+  // AVI capture of what is shown, into one file: in Player mode the split
+  // view as composed, in Client mode the live pictures line-doubled, in
+  // captureMode kCaptureEveryPicture or kCaptureOnRefresh. Playback goes
+  // on at normal speed. An avi_result code; kDone when capture started.
+  int startAviCapture(const std::string& path, CompressionChooser chooser, int captureMode);
+  int startAviCapture(const std::string& path, const Compression& compression, int captureMode) {
+    return startAviCapture(path, fixedCompression(compression), captureMode);
+  }
+  // Closes the file; an avi_result code.
+  int stopAviCapture();
+  bool isAviCapturing() const { return avi_.recording != 0; }
+  // In kCaptureOnRefresh, the frame takes the last live picture again.
+  void requestCaptureRefresh() { avi_.refresh.set(); }
+  const AviRecorder& aviRecorder() const { return avi_.recorder; }
+
   // Sound.
   void setVolume(std::uint32_t volume) { audioOut_.setVolume(volume); }
   std::uint32_t getVolume() const { return audioOut_.getVolume(); }
@@ -150,9 +166,12 @@ class PlayerEngine : public WorkerThread {
   int post(EngineCommand command);
   void stopWorker();
   int startLive();
+  int captureFrameRate(int fieldHeight, int captureMode) const;
 
   PlaybackClock& clock_;
   MessageSink& messages_;
+  // Before the renderer, which hands it frames until it goes.
+  AviCapture avi_;
   StreamSource source_;
   VideoDecoder decoder_;
   VideoRenderer renderer_;

@@ -3,6 +3,7 @@
 #include <array>
 #include <atomic>
 
+#include "engine/avi_capture.h"
 #include "engine/command_mailbox.h"
 #include "engine/engine_types.h"
 #include "engine/frame_pipeline.h"
@@ -32,6 +33,7 @@ struct WorkerContext {
   StreamSource& source;
   const DvrConfig& config;
   const ChannelSwitches& channelShown;
+  AviCapture& avi;
 };
 
 }  // namespace marlin

@@ -98,11 +98,12 @@ Status checkRateAndVideo(std::uint32_t rate, std::uint32_t scale, AviVideoFormat
 }
 
 AVCodecID pcmCodecFor(const AviAudioFormat& format) {
-  if (format.formatTag != kWaveFormatPcm || format.channels == 0 || format.blockAlign == 0 ||
-      format.samplesPerSecond == 0 || format.avgBytesPerSecond == 0 || format.avgBytesPerSecond > INT32_MAX ||
-      format.samplesPerSecond > INT32_MAX) {
+  const bool storedTag = format.formatTag == kWaveFormatPcm || format.formatTag == kWaveFormatALaw;
+  if (!storedTag || format.channels == 0 || format.blockAlign == 0 || format.samplesPerSecond == 0 ||
+      format.avgBytesPerSecond == 0 || format.avgBytesPerSecond > INT32_MAX || format.samplesPerSecond > INT32_MAX) {
     return AV_CODEC_ID_NONE;
   }
+  if (format.formatTag == kWaveFormatALaw) return format.bitsPerSample == 8 ? AV_CODEC_ID_PCM_ALAW : AV_CODEC_ID_NONE;
   if (format.bitsPerSample == 8) return AV_CODEC_ID_PCM_U8;
   if (format.bitsPerSample == 16) return AV_CODEC_ID_PCM_S16LE;
   return AV_CODEC_ID_NONE;

@@ -10,7 +10,7 @@
 namespace marlin {
 
 // Writes one AVI file: one video stream in the process-wide compression
-// (export/compression_choice.h) and an optional PCM sound stream, through
+// (export/compression_choice.h) and an optional PCM or A-law sound stream, through
 // FFmpeg's AVI muxer (OpenDML past 1 GiB). Operations answer 1 or 0. Any
 // failure sets the error flag, which fails every later write until the next
 // close or open; lastFailure() says why. Not thread-safe: one thread drives

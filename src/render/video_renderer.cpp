@@ -167,16 +167,21 @@ void VideoRenderer::drawLabel(Canvas& target, const Rect& cell, int channel) {
   painter_.drawText(target, x, y, text, textColour_, font_);
 }
 
+bool VideoRenderer::aviFrameFits() const {
+  if (aviSink_ == nullptr) {
+    return false;
+  }
+  const Size frame{aviSink_->frameWidth(), aviSink_->frameHeight()};
+  return !frame.empty() && static_cast<std::size_t>(frame.width) * frame.height * 3 <= aviBuffer_.size();
+}
+
 // A frame goes out when a channel comes round again, so each frame holds
 // the latest picture of every channel on the page.
 void VideoRenderer::composeAvi(int channel, Path path) {
-  if (!composingAvi() || aviSink_ == nullptr) {
+  if (!composingAvi() || !aviFrameFits()) {
     return;
   }
   const Size frame{aviSink_->frameWidth(), aviSink_->frameHeight()};
-  if (frame.empty() || static_cast<std::size_t>(frame.width) * frame.height * 3 > aviBuffer_.size()) {
-    return;
-  }
   if (avi_.size() != frame || avi_.format() != back_.format()) {
     if (!createSurface(avi_, frame, back_.format())) {
       lastError_ = "Failed to create AVI surface.";
@@ -417,6 +422,23 @@ void VideoRenderer::SetAviCapture(bool on) {
 void VideoRenderer::SetAviWriter(AviFrameSink* sink) {
   std::lock_guard guard(lock_);
   aviSink_ = sink;
+}
+
+void VideoRenderer::ClearAviFrame() {
+  std::lock_guard guard(lock_);
+  aviMask_ = 0;
+  if (!avi_.empty()) {
+    avi_.fillAll(kBlack);
+  }
+}
+
+bool VideoRenderer::UseAviFrame(const std::function<void(std::uint8_t* frame, AviFrameSink& sink)>& use) {
+  std::lock_guard guard(lock_);
+  if (!aviFrameFits()) {
+    return false;
+  }
+  use(aviBuffer_.data(), *aviSink_);
+  return true;
 }
 
 void VideoRenderer::SetEngineMode(int mode) {

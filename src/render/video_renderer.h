@@ -77,6 +77,13 @@ class VideoRenderer {
   void SetAviWriter(AviFrameSink* sink);
   // Frames are composed only in mode 1, the player's.
   void SetEngineMode(int mode);
+  // Starts the next composed frame from black, with no channel in it yet.
+  void ClearAviFrame();
+  // Client mode's capture, which fills the frame itself: runs use with the
+  // frame buffer (the sink's size, bottom-up B, G, R rows of width x 3
+  // bytes) and the sink, under the lock. False, without running it, while
+  // there is no buffer or sink.
+  bool UseAviFrame(const std::function<void(std::uint8_t* frame, AviFrameSink& sink)>& use);
   // Puts what is shown on the clipboard and writes it as a bitmap file at
   // path. Reports success whatever happens, as the user is not told of a
   // failed still; lastSnapshotWritten says whether the file was written.
@@ -107,6 +114,9 @@ class VideoRenderer {
   enum class Path { Fast, Bgr24 };
 
   bool composingAvi() const;
+  // A sink is set and its frame fits the capture buffer (none before the
+  // first capture).
+  bool aviFrameFits() const;
   Size drawingArea() const;
   // Records an event at point with state (or the state kept); false, and
   // nothing recorded, outside the view.

@@ -51,6 +51,13 @@ struct LiveLog final : LiveObserver {
   std::atomic<int> audioPlayedCount{0};
 };
 
+// The rig's engine in Client mode, reporting to log.
+PlayerEngine& clientEngine(EngineRig& rig, LiveLog& log) {
+  rig.engine.setMode(static_cast<int>(EngineMode::Client), -1);
+  rig.engine.setLiveObserver(&log);
+  return rig.engine;
+}
+
 bool waitUntil(const std::function<bool()>& condition) {
   const auto deadline = std::chrono::steady_clock::now() + 20s;
   while (!condition()) {
@@ -128,9 +135,7 @@ TEST(LiveLoop, ShowsAndRecordsWhatTheDvrSentAndTheDeviceTook) {
 
   EngineRig rig;
   LiveLog log;
-  PlayerEngine& engine = rig.engine;
-  engine.setMode(static_cast<int>(EngineMode::Client), -1);
-  engine.setLiveObserver(&log);
+  PlayerEngine& engine = clientEngine(rig, log);
   const std::string recording = rig.dir.file("live.QKV");
   ASSERT_EQ(engine.startRecording(recording), 1);
   ASSERT_EQ(engine.connect("127.0.0.1", dvr.port(), "secret"), 1);
@@ -166,6 +171,54 @@ TEST(LiveLoop, ShowsAndRecordsWhatTheDvrSentAndTheDeviceTook) {
   // The DVR's side reads the logout on its own thread.
   EXPECT_TRUE(waitUntil([&] { return dvr.received(0).size() >= 44u + 12u; }));
   EXPECT_EQ(dvr.received(0).size(), 44u + 12u) << "the login, then one logout";
+}
+
+// A capture taking every live picture, started once the first one sized it:
+// each later picture is one frame, and each sound packet, played or refused,
+// goes in whole with one more frame.
+TEST(LiveLoop, CaptureWritesAFramePerPictureAndPerSoundPacket) {
+  const std::vector<Bytes> pictures = livePictures(6);
+  std::atomic<bool> captureStarted{false};
+  FakeServer dvr([&](FakePeer& peer, int) {
+    peer.read(44);
+    peer.send(controlMessage("000C0003"));
+    for (std::size_t i = 0; i < pictures.size(); ++i) {
+      peer.send(pictures[i]);
+      peer.send(soundPacket(static_cast<std::uint8_t>(100 + i), 1000));
+      // The sound packet's start code ends the first picture, which then
+      // sizes the capture before anything else comes.
+      while (i == 0 && !captureStarted) {
+        std::this_thread::sleep_for(1ms);
+      }
+    }
+    peer.send({0x00, 0x00, 0x01, 0xF8});
+    peer.holdUntilClosed();
+  });
+
+  EngineRig rig;
+  LiveLog log;
+  PlayerEngine& engine = clientEngine(rig, log);
+  ASSERT_EQ(engine.connect("127.0.0.1", dvr.port(), "secret"), 1);
+  ASSERT_TRUE(waitUntil([&] { return log.pictures() == 1; }));
+  const std::string path = rig.dir.file("live.avi");
+  ASSERT_EQ(engine.startAviCapture(path, Compression::uncompressedDefault(), kCaptureEveryPicture),
+            avi_result::kDone);
+  EXPECT_TRUE(engine.isAviCapturing());
+  EXPECT_EQ(engine.aviRecorder().frameWidth(), 640);
+  EXPECT_EQ(engine.aviRecorder().frameHeight(), 448);
+  captureStarted = true;
+
+  const std::int64_t later = static_cast<std::int64_t>(pictures.size()) - 1;
+  const std::int64_t packets = static_cast<std::int64_t>(pictures.size());
+  const AviRecorder& recorder = engine.aviRecorder();
+  EXPECT_TRUE(waitUntil([&] { return recorder.framesWritten() == later + packets; }))
+      << recorder.framesWritten() << " frames";
+  EXPECT_EQ(recorder.audioSamplesWritten(), 1000u * packets);
+  EXPECT_EQ(engine.disconnect(), 1);
+  EXPECT_EQ(recorder.framesWritten(), later + packets) << "no frame more than the pictures and packets";
+  EXPECT_EQ(engine.stopAviCapture(), avi_result::kDone);
+  EXPECT_FALSE(engine.isAviCapturing());
+  EXPECT_TRUE(std::filesystem::exists(path));
 }
 
 TEST(LiveLoop, RecordingAndDisconnectRules) {

@@ -74,6 +74,10 @@ void addLiveCommand(CLI::App& app) {
   command->add_option("--out", options->outDir, "folder for the snapshots");
   command->add_flag("--no-audio", options->noAudio, "play no sound");
   command->add_flag("--events", options->events, "print JSON lines: connection, notice, picture, audio, summary");
+  CLI::Option* avi = addAviCaptureArgs(*command, options->avi);
+  command->add_flag("--low-speed", options->lowSpeed,
+                    "for a slow link: the capture takes the last picture every 40 ms and writes it with the sound")
+      ->needs(avi);
   command->callback([options, password, passwordFile, mouseTexts, passwordOption] {
     if (options->host.empty() && options->ddns.empty()) {
       throw CommandError("give the DVR's --host, or --ddns and --name");

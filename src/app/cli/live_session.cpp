@@ -7,6 +7,7 @@
 #include <iostream>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 #include "app/cli/cli_support.h"
 #include "app/cli/play_session.h"
@@ -27,6 +28,9 @@ using Clock = std::chrono::steady_clock;
 
 // The pause between two --key commands, as a user presses them.
 constexpr std::chrono::seconds kKeyInterval{1};
+// How often a low-speed capture's frame takes the last picture, as the
+// window's timer refreshes it.
+constexpr std::chrono::milliseconds kCaptureRefreshInterval{40};
 
 // Prints the session's events and learns how it ends; called on the engine's
 // and the connection's threads.
@@ -168,12 +172,39 @@ void connectEngine(PlayerEngine& engine, const LiveOptions& options) {
   }
 }
 
-// What a user does once logged in: the mouse events at once (a burst the
-// client merges), then one key a second, until the session ends.
+// The capture starts with the first picture, which gives the frame its
+// size. At low speed the returned thread refreshes the frame until it goes.
+std::jthread startLiveCapture(PlayerEngine& engine, const LiveSessionObserver& observer, const LiveOptions& options,
+                              Clock::time_point deadline) {
+  while (observer.pictures() == 0) {
+    if (Clock::now() >= deadline) {
+      throw CommandError("no live picture came to size the capture by");
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  startAviCapture(engine, options.avi, options.lowSpeed ? kCaptureOnRefresh : kCaptureEveryPicture);
+  if (!options.lowSpeed) {
+    return {};
+  }
+  return std::jthread([&engine](const std::stop_token& stop) {
+    while (!stop.stop_requested()) {
+      engine.requestCaptureRefresh();
+      std::this_thread::sleep_for(kCaptureRefreshInterval);
+    }
+  });
+}
+
+// What a user does once logged in: the capture, if asked for, the mouse
+// events at once (a burst the client merges), then one key a second, until
+// the session ends.
 void driveSession(PlayerEngine& engine, LiveSessionObserver& observer, const LiveOptions& options,
                   Clock::time_point deadline) {
   if (!observer.waitForLogin(deadline)) {
     return;
+  }
+  std::jthread captureRefresh;
+  if (!options.avi.path.empty()) {
+    captureRefresh = startLiveCapture(engine, observer, options, deadline);
   }
   for (const MouseFields& event : options.mouse) {
     engine.renderer().mouse().record(event);
@@ -263,6 +294,9 @@ void runLiveSession(const LiveOptions& options) {
                Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(options.seconds)));
   engine.disconnect();
   printSummary(observer, engine, options.events);
+  if (engine.isAviCapturing()) {
+    finishAviCapture(engine, options.avi, options.events);
+  }
 
   if (const std::optional<net::ClientNotice> ending = observer.ending()) {
     reportEnding(*ending, engine.getLastError());

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/cli/avi_capture_args.h"
 #include "platform/shared_mouse.h"
 
 namespace marlin::cli {
@@ -27,6 +28,10 @@ struct LiveOptions {
   std::string outDir;
   bool noAudio = false;
   bool events = false;
+  AviCaptureArgs avi;
+  // The capture's frame is refreshed from the last picture every 40 ms
+  // instead of taking every picture.
+  bool lowSpeed = false;
 };
 
 // "STATE,X,Y" as a mouse event of the view; nullopt when malformed.

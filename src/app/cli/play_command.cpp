@@ -54,11 +54,15 @@ void addPlayCommand(CLI::App& app) {
   });
   command->add_flag("--no-audio", options->noAudio, "keep the sound path's timing but play nothing");
   command->add_flag("--events", options->events, "print one JSON line per shown picture and state change");
+  addAviCaptureArgs(*command, options->avi);
   command->callback([options] {
     checkSpeed(options->speed);
     checkSeconds(options->seconds);
     if (options->snapshotEvery && options->outDir.empty()) {
       throw CommandError("--snapshot-every needs --out");
+    }
+    if (!options->avi.path.empty() && (options->reverse || options->speed != 1.0)) {
+      throw CommandError("--avi captures forward at normal speed: it takes no --reverse or --speed");
     }
     runPlaySession(*options);
   });

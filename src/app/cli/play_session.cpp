@@ -197,6 +197,14 @@ void runPlaySession(const PlayOptions& options) {
     throw CommandError("the player engine did not start");
   }
   reachSpeed(engine, observer, options);
+  const bool capturing = !options.avi.path.empty();
+  if (capturing) {
+    // The capture's frame takes its size from the pictures decoded.
+    if (!waitUntil([&] { return observer.pictures() > 0; })) {
+      throw CommandError("the recording showed no picture to size the capture by");
+    }
+    startAviCapture(engine, options.avi, kCaptureEveryPicture);
+  }
   std::this_thread::sleep_for(std::chrono::duration<double>(options.seconds));
   engine.closeSource();
   std::cerr << "played " << observer.pictures() << " pictures";
@@ -204,6 +212,9 @@ void runPlaySession(const PlayOptions& options) {
     std::cerr << ", saved " << observer.snapshots() << " snapshots";
   }
   std::cerr << "\n";
+  if (capturing) {
+    finishAviCapture(engine, options.avi, options.events);
+  }
   if (observer.failedSnapshots() != 0) {
     throw CommandError(std::to_string(observer.failedSnapshots()) + " snapshots could not be written");
   }

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "app/cli/avi_capture_args.h"
 #include "app/cli/recording_args.h"
 #include "render/geometry.h"
 
@@ -20,6 +21,7 @@ struct PlayOptions {
   std::string size = "1280x896";
   bool noAudio = false;
   bool events = false;
+  AviCaptureArgs avi;
 };
 
 std::optional<Size> parseSize(const std::string& text);

@@ -1,0 +1,53 @@
+#include "app/cli/avi_capture_args.h"
+
+#include <cstdio>
+#include <iostream>
+#include <map>
+
+#include "app/cli/cli_support.h"
+
+namespace marlin::cli {
+
+namespace {
+
+const std::map<std::string, VideoCodec>& codecNames() {
+  static const std::map<std::string, VideoCodec> names{{"raw", VideoCodec::Uncompressed},
+                                                       {"mjpeg", VideoCodec::Mjpeg},
+                                                       {"mpeg4", VideoCodec::Mpeg4},
+                                                       {"ffv1", VideoCodec::Ffv1},
+                                                       {"h264", VideoCodec::H264}};
+  return names;
+}
+
+}  // namespace
+
+CLI::Option* addAviCaptureArgs(CLI::App& command, AviCaptureArgs& args) {
+  CLI::Option* path = command.add_option("--avi", args.path, "capture what is shown into this AVI file");
+  command.add_option("--avi-codec", args.codec, "the capture's video: raw (default), mjpeg, mpeg4, ffv1 or h264")
+      ->check(CLI::IsMember(codecNames()))
+      ->needs(path);
+  return path;
+}
+
+void startAviCapture(PlayerEngine& engine, const AviCaptureArgs& args, int captureMode) {
+  Compression compression;
+  compression.codec = codecNames().at(args.codec);
+  const int result = engine.startAviCapture(args.path, compression, captureMode);
+  if (result != avi_result::kDone) {
+    throw CommandError("cannot capture into " + args.path + " (AVI recorder result " + std::to_string(result) + ")");
+  }
+}
+
+void finishAviCapture(PlayerEngine& engine, const AviCaptureArgs& args, bool events) {
+  const AviRecorder& recorder = engine.aviRecorder();
+  const long long frames = recorder.framesWritten();
+  const unsigned samples = recorder.audioSamplesWritten();
+  engine.stopAviCapture();
+  if (events) {
+    std::printf("{\"event\":\"avi\",\"frames\":%lld,\"samples\":%u}\n", frames, samples);
+    std::fflush(stdout);
+  }
+  std::cerr << "captured " << frames << " frames and " << samples << " sound samples into " << args.path << "\n";
+}
+
+}  // namespace marlin::cli
