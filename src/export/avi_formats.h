@@ -26,6 +26,7 @@ struct AviAudioFormat {
 };
 
 inline constexpr std::uint16_t kWaveFormatPcm = 1;
+inline constexpr std::uint16_t kWaveFormatALaw = 6;
 
 // Bytes of one bitmap row: rows start on 4-byte boundaries whatever the width.
 std::uint32_t dibRowBytes(int width, int bitCount);

@@ -6,6 +6,7 @@
 
 #include "base/log.h"
 #include "export/avi_header_patch.h"
+#include "export/container.h"
 #include "export/compression_choice.h"
 #include "export/ffmpeg_log.h"
 #include "export/ffmpeg_status.h"
@@ -20,6 +21,7 @@ namespace marlin {
 
 struct AviWriter::Muxer {
   std::string path;
+  Container container = Container::Avi;
   AVFormatContext* format = nullptr;
   AVPacket* packet = av_packet_alloc();
   AVStream* video = nullptr;
@@ -98,6 +100,7 @@ Status checkRateAndVideo(std::uint32_t rate, std::uint32_t scale, AviVideoFormat
 }
 
 AVCodecID pcmCodecFor(const AviAudioFormat& format) {
+  if (format.formatTag == kWaveFormatALaw && format.bitsPerSample == 8) return AV_CODEC_ID_PCM_ALAW;
   if (format.formatTag != kWaveFormatPcm || format.channels == 0 || format.blockAlign == 0 ||
       format.samplesPerSecond == 0 || format.avgBytesPerSecond == 0 || format.avgBytesPerSecond > INT32_MAX ||
       format.samplesPerSecond > INT32_MAX) {
@@ -132,8 +135,10 @@ int AviWriter::open(const std::string& path) {
   auto muxer = std::make_unique<Muxer>();
   muxer->path = path;
   if (muxer->packet == nullptr) return fail(Status::failure(StatusCode::OutOfMemory, "no memory for an AVI writer"));
-  if (const int result = avformat_alloc_output_context2(&muxer->format, nullptr, "avi", path.c_str()); result < 0) {
-    return fail(ffmpegFailure(result, "cannot make an AVI muxer for " + path));
+  muxer->container = containerOf(path);
+  const char* muxerName = ffmpegMuxerName(muxer->container);
+  if (const int result = avformat_alloc_output_context2(&muxer->format, nullptr, muxerName, path.c_str()); result < 0) {
+    return fail(ffmpegFailure(result, std::string("cannot make the ") + muxerName + " muxer for " + path));
   }
   if (const int result = avio_open(&muxer->format->pb, path.c_str(), AVIO_FLAG_WRITE); result < 0) {
     return fail(ffmpegFailure(result, "cannot create " + path));
@@ -157,7 +162,10 @@ int AviWriter::createStreams(std::uint32_t rate, std::uint32_t scale, const AviV
   if (audio != nullptr) {
     audioFormat_ = *audio;
     const AVCodecID codec = pcmCodecFor(audioFormat_);
-    if (codec == AV_CODEC_ID_NONE) {
+    if (muxer_->container == Container::Mp4) {
+      audioFailure = Status::failure(StatusCode::Unsupported,
+                                     "MP4 files cannot hold PCM or A-law sound: write .mkv or .avi, or leave the sound out");
+    } else if (codec == AV_CODEC_ID_NONE) {
       audioFailure = Status::failure(StatusCode::Unsupported,
                                      "sound format " + std::to_string(audio->formatTag) + " with " +
                                          std::to_string(audio->bitsPerSample) + "-bit samples is not stored");
@@ -185,6 +193,12 @@ int AviWriter::createStreams(std::uint32_t rate, std::uint32_t scale, const AviV
   muxer_->video->time_base = muxer_->frameTimeBase;
   const Compression compression = compression_choice::current();
   AVCodecParameters* parameters = muxer_->video->codecpar;
+  const bool avi = muxer_->container == Container::Avi;
+  if (compression.codec == VideoCodec::Uncompressed && !avi) {
+    // Only AVI's bitmap frames store bottom-up rows as they are.
+    return fail(Status::failure(StatusCode::Unsupported, "uncompressed pictures are written to .avi files only; choose "
+                                                         "a codec for " + muxer_->path));
+  }
   if (compression.codec == VideoCodec::Uncompressed) {
     parameters->codec_type = AVMEDIA_TYPE_VIDEO;
     parameters->codec_id = AV_CODEC_ID_RAWVIDEO;
@@ -194,7 +208,8 @@ int AviWriter::createStreams(std::uint32_t rate, std::uint32_t scale, const AviV
     parameters->width = videoFormat_.width;
     parameters->height = videoFormat_.height;
   } else {
-    if (Status opened = CompressedVideoEncoder::open(compression, videoFormat_, muxer_->frameTimeBase, muxer_->encoder);
+    if (Status opened = CompressedVideoEncoder::open(compression, videoFormat_, muxer_->frameTimeBase, !avi,
+                                                    muxer_->encoder);
         !opened) {
       return fail(std::move(opened));
     }
@@ -204,10 +219,10 @@ int AviWriter::createStreams(std::uint32_t rate, std::uint32_t scale, const AviV
   // The frames are bitmaps whose bottom row comes first; the header must say
   // so (a positive height), or readers show them upside down.
   AVDictionary* options = nullptr;
-  av_dict_set(&options, "flipped_raw_rgb", "1", 0);
+  if (avi) av_dict_set(&options, "flipped_raw_rgb", "1", 0);
   const int result = avformat_write_header(format, &options);
   av_dict_free(&options);
-  if (result < 0) return fail(ffmpegFailure(result, "cannot write the AVI header"));
+  if (result < 0) return fail(ffmpegFailure(result, "cannot write the file's header"));
   muxer_->headerWritten = true;
   if (!audioFailure) return fail(std::move(audioFailure));
   return 1;

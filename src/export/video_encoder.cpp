@@ -57,7 +57,8 @@ AVRational encoderTimeBase(VideoCodec codec, AVRational frameTimeBase) {
 }  // namespace
 
 Status CompressedVideoEncoder::open(const Compression& compression, const AviVideoFormat& format,
-                                    AVRational frameTimeBase, std::unique_ptr<CompressedVideoEncoder>& encoder) {
+                                    AVRational frameTimeBase, bool globalHeader,
+                                    std::unique_ptr<CompressedVideoEncoder>& encoder) {
   const AVCodec* codec = findVideoEncoder(compression.codec);
   if (codec == nullptr) {
     return Status::failure(StatusCode::Unsupported, "this FFmpeg build has no encoder for the chosen compression");
@@ -78,6 +79,7 @@ Status CompressedVideoEncoder::open(const Compression& compression, const AviVid
   context->framerate = av_inv_q(context->time_base);
   // AVI has no room for reordered frames: every packet is shown as it comes.
   context->max_b_frames = 0;
+  if (globalHeader) context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   if (compression.keyFrameInterval > 0) context->gop_size = compression.keyFrameInterval;
   if (compression.dataRate > 0 && compression.codec != VideoCodec::Ffv1) {
     context->bit_rate = static_cast<std::int64_t>(compression.dataRate) * 8;

@@ -22,9 +22,10 @@ class CompressedVideoEncoder {
  public:
   using PacketSink = std::function<Status(AVPacket* packet)>;
 
-  // frameTimeBase is one frame's duration (scale / rate).
+  // frameTimeBase is one frame's duration (scale / rate). globalHeader: the
+  // container keeps the codec's set-up out of the packets (MP4, Matroska).
   static Status open(const Compression& compression, const AviVideoFormat& format, AVRational frameTimeBase,
-                     std::unique_ptr<CompressedVideoEncoder>& encoder);
+                     bool globalHeader, std::unique_ptr<CompressedVideoEncoder>& encoder);
   ~CompressedVideoEncoder();
   CompressedVideoEncoder(const CompressedVideoEncoder&) = delete;
   CompressedVideoEncoder& operator=(const CompressedVideoEncoder&) = delete;
