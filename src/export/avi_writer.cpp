@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/log.h"
+#include "export/aac_sound_encoder.h"
 #include "export/avi_header_patch.h"
 #include "export/container.h"
 #include "export/compression_choice.h"
@@ -30,12 +31,15 @@ struct AviWriter::Muxer {
   AVRational sampleTimeBase{1, 1};
   // Null for uncompressed frames, which go to the file as they are.
   std::unique_ptr<CompressedVideoEncoder> encoder;
+  // Set for MP4 files only, whose sound is AAC.
+  std::unique_ptr<AacSoundEncoder> soundEncoder;
   bool headerWritten = false;
   // An AVI file holds frames in the order of their times; none can go back.
   std::int64_t nextFrameIndex = 0;
 
   ~Muxer() {
     encoder.reset();
+    soundEncoder.reset();
     if (format != nullptr) {
       if (format->pb != nullptr) avio_closep(&format->pb);
       avformat_free_context(format);
@@ -53,8 +57,12 @@ struct AviWriter::Muxer {
     return result < 0 ? ffmpegFailure(result, "cannot write to the file") : Status::ok();
   }
 
-  CompressedVideoEncoder::PacketSink encodedVideoSink() {
+  PacketSink encodedVideoSink() {
     return [this](AVPacket* out) { return write(out, video, encoder->timeBase()); };
+  }
+
+  PacketSink encodedSoundSink() {
+    return [this](AVPacket* out) { return write(out, audio, soundEncoder->timeBase()); };
   }
 
   Status writeBytes(AVStream* stream, AVRational base, std::int64_t time, std::int64_t duration,
@@ -162,15 +170,22 @@ int AviWriter::createStreams(std::uint32_t rate, std::uint32_t scale, const AviV
   if (audio != nullptr) {
     audioFormat_ = *audio;
     const AVCodecID codec = pcmCodecFor(audioFormat_);
-    if (muxer_->container == Container::Mp4) {
-      audioFailure = Status::failure(StatusCode::Unsupported,
-                                     "MP4 files cannot hold PCM or A-law sound: write .mkv or .avi, or leave the sound out");
-    } else if (codec == AV_CODEC_ID_NONE) {
+    if (codec == AV_CODEC_ID_NONE) {
       audioFailure = Status::failure(StatusCode::Unsupported,
                                      "sound format " + std::to_string(audio->formatTag) + " with " +
                                          std::to_string(audio->bitsPerSample) + "-bit samples is not stored");
     } else if ((muxer_->audio = avformat_new_stream(format, nullptr)) == nullptr) {
       audioFailure = Status::failure(StatusCode::OutOfMemory, "no memory for the sound stream");
+    } else if (muxer_->container == Container::Mp4) {
+      // MP4 cannot hold PCM or A-law sound: it goes in as AAC.
+      Status aac = AacSoundEncoder::open(audioFormat_, muxer_->soundEncoder);
+      if (aac) aac = muxer_->soundEncoder->describeStream(muxer_->audio->codecpar);
+      if (aac) {
+        muxer_->audio->time_base = muxer_->soundEncoder->timeBase();
+        audioEnabled_ = true;
+      } else {
+        audioFailure = std::move(aac);
+      }
     } else {
       AVCodecParameters* parameters = muxer_->audio->codecpar;
       parameters->codec_type = AVMEDIA_TYPE_AUDIO;
@@ -258,10 +273,10 @@ int AviWriter::writeAudio(const std::uint8_t* data, std::uint32_t bytes) {
   // rather than stamped with the time of the samples that follow.
   if (samples == 0) return 1;
   Muxer& muxer = *muxer_;
-  if (Status written = muxer.writeBytes(muxer.audio, muxer.sampleTimeBase, audioPosition_, samples, data, bytes, true);
-      !written) {
-    return fail(std::move(written));
-  }
+  Status written = muxer.soundEncoder != nullptr
+                       ? muxer.soundEncoder->encode(data, bytes, muxer.encodedSoundSink())
+                       : muxer.writeBytes(muxer.audio, muxer.sampleTimeBase, audioPosition_, samples, data, bytes, true);
+  if (!written) return fail(std::move(written));
   audioPosition_ += samples;
   return 1;
 }
@@ -274,6 +289,10 @@ void AviWriter::close() {
     Muxer& muxer = *muxer_;
     if (muxer.encoder != nullptr) {
       Status finished = muxer.encoder->finish(muxer.encodedVideoSink());
+      if (!finished) lastFailure_ = logged(LogLevel::Warning, std::move(finished));
+    }
+    if (muxer.soundEncoder != nullptr) {
+      Status finished = muxer.soundEncoder->finish(muxer.encodedSoundSink());
       if (!finished) lastFailure_ = logged(LogLevel::Warning, std::move(finished));
     }
     if (const int result = av_write_trailer(muxer.format); result < 0) {

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "export/encoder_packets.h"
 #include "export/ffmpeg_codec.h"
 #include "export/ffmpeg_status.h"
 
@@ -133,25 +134,14 @@ Status CompressedVideoEncoder::encode(const std::uint8_t* image, std::int64_t fr
   if (const int result = avcodec_send_frame(context_, frame_); result < 0) {
     return ffmpegFailure(result, "the video encoder refused a frame");
   }
-  return receivePackets(sink);
+  return drainEncoder(context_, packet_, sink, "the video encoder");
 }
 
 Status CompressedVideoEncoder::finish(const PacketSink& sink) {
   if (const int result = avcodec_send_frame(context_, nullptr); result < 0 && result != AVERROR_EOF) {
     return ffmpegFailure(result, "the video encoder cannot finish");
   }
-  return receivePackets(sink);
-}
-
-Status CompressedVideoEncoder::receivePackets(const PacketSink& sink) {
-  for (;;) {
-    const int result = avcodec_receive_packet(context_, packet_);
-    if (result == AVERROR(EAGAIN) || result == AVERROR_EOF) return Status::ok();
-    if (result < 0) return ffmpegFailure(result, "the video encoder failed");
-    Status handed = sink(packet_);
-    av_packet_unref(packet_);
-    if (!handed) return handed;
-  }
+  return drainEncoder(context_, packet_, sink, "the video encoder");
 }
 
 }  // namespace marlin

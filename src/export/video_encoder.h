@@ -1,12 +1,12 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 
 #include "base/status.h"
 #include "export/avi_formats.h"
 #include "export/compression.h"
+#include "export/encoder_packets.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -20,8 +20,6 @@ namespace marlin {
 // image to the encoder's pixel format and hands on the packets that come out.
 class CompressedVideoEncoder {
  public:
-  using PacketSink = std::function<Status(AVPacket* packet)>;
-
   // frameTimeBase is one frame's duration (scale / rate). globalHeader: the
   // container keeps the codec's set-up out of the packets (MP4, Matroska).
   static Status open(const Compression& compression, const AviVideoFormat& format, AVRational frameTimeBase,
@@ -41,7 +39,6 @@ class CompressedVideoEncoder {
 
  private:
   CompressedVideoEncoder() = default;
-  Status receivePackets(const PacketSink& sink);
 
   AVCodecContext* context_ = nullptr;
   SwsContext* converter_ = nullptr;
