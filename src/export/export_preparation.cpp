@@ -99,7 +99,10 @@ Status ExportJob::prepare(const std::string& outputPath) {
   damagedStretches_ = 0;
   source_.setCodecVariant(videoCodecIndex_);
   decoder_.Init(videoCodecIndex_);
-  return openChannelFiles(outputPath, survey());
+  const Survey found = survey();
+  // Back to the range's start, so that position() shows the writing pass's progress from its beginning.
+  source_.setPosition(rangeStart_);
+  return openChannelFiles(outputPath, found);
 }
 
 }  // namespace marlin
