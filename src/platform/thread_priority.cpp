@@ -3,18 +3,27 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+
 namespace marlin {
 
 namespace {
 
-// Well below the default 0, above the idle-only 19.
-constexpr int kBackgroundNice = 10;
+// Steps below the thread's priority so far: from the default 0 well below
+// anything interactive, still above the idle-only 19.
+constexpr int kBackgroundSteps = 10;
+constexpr int kLowestNice = 19;
 
 }  // namespace
 
 bool lowerCurrentThreadPriority() {
   // PRIO_PROCESS with a thread id names that one thread on Linux.
-  return ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kBackgroundNice) == 0;
+  const auto thread = static_cast<id_t>(::gettid());
+  errno = 0;
+  const int current = ::getpriority(PRIO_PROCESS, thread);
+  if (errno != 0) return false;
+  return ::setpriority(PRIO_PROCESS, thread, std::min(current + kBackgroundSteps, kLowestNice)) == 0;
 }
 
 }  // namespace marlin
