@@ -1,6 +1,8 @@
 // The writing pass, on the job's worker thread.
+#include <array>
 #include <chrono>
 #include <cstdio>
+#include <string_view>
 #include <vector>
 
 #include "codec/audio_convert.h"
@@ -19,11 +21,13 @@ constexpr int kLargestWidth = 640;
 constexpr int kLargestFieldHeight = 272;
 constexpr auto kPreviewInterval = std::chrono::milliseconds(40);
 
-std::string stampText(const CalendarTime& time) {
-  char text[48];  // room for every value the fields can hold
-  std::snprintf(text, sizeof text, "%02d/%02d/%02d %02d:%02d:%02d", time.year, time.month, time.day, time.hour,
-                time.minute, time.second);
-  return text;
+// Room for every value the fields can hold.
+using StampText = std::array<char, 48>;
+
+std::string_view formatStamp(const CalendarTime& time, StampText& text) {
+  const int length = std::snprintf(text.data(), text.size(), "%02d/%02d/%02d %02d:%02d:%02d", time.year, time.month,
+                                   time.day, time.hour, time.minute, time.second);
+  return {text.data(), static_cast<std::size_t>(length)};
 }
 
 }  // namespace
@@ -39,6 +43,7 @@ struct ExportJob::Buffers {
   std::vector<std::uint8_t> field = std::vector<std::uint8_t>(kLargestWidth * kLargestFieldHeight * 3);
   std::vector<std::uint8_t> picture =
       std::vector<std::uint8_t>(dibImageBytes(kLargestWidth, 2 * kLargestFieldHeight, 24));
+  StampText stamp{};
   std::array<std::int64_t, kChannels> nextFrame{};
   std::chrono::steady_clock::time_point lastPreview{};
 };
@@ -98,7 +103,8 @@ void ExportJob::writePicture(int channel, const std::uint8_t* frame, std::uint32
   std::uint8_t* picture = buffers.picture.data();
   fieldToFullHeight(buffers.field.data(), width, fieldHeight, picture);
   if (stamping_) {
-    stampBottomUpBgr24(picture, width, 2 * fieldHeight, dibRowBytes(width, 24), stampText(time), *painter_);
+    stampBottomUpBgr24(picture, width, 2 * fieldHeight, dibRowBytes(width, 24), formatStamp(time, buffers.stamp),
+                       *painter_);
   }
   if (preview_ != nullptr) {
     const auto now = std::chrono::steady_clock::now();

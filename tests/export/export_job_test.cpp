@@ -57,6 +57,19 @@ int whitePixelsInStampBand(const std::vector<std::uint8_t>& topDown, int width) 
   return white;
 }
 
+// Counts the pictures previewed and keeps the size of the last.
+class PreviewCount final : public ExportPreview {
+ public:
+  void showExportedPicture(int, const std::uint8_t*, int width, int height) override {
+    ++shown;
+    lastWidth = width;
+    lastHeight = height;
+  }
+  int shown = 0;
+  int lastWidth = 0;
+  int lastHeight = 0;
+};
+
 TEST(ExportJob, EachChannelWithPicturesGetsAFileOfItsPicturesSoundAndStamp) {
   testing::TempDir dir;
   exporttest::PictureRecordingOptions options;
@@ -67,9 +80,16 @@ TEST(ExportJob, EachChannelWithPicturesGetsAFileOfItsPicturesSoundAndStamp) {
   testing::writeFile(dir.file("rec.QKV"), recording.bytes);
 
   ExportJob job;
+  PreviewCount preview;
+  job.setPreview(&preview);
   // Channel 3 is ticked too, but has no pictures: it gets no file.
   job.setChannelMask(0b111);
   ASSERT_TRUE(exportToEnd(job, dir.file("rec.QKV"), dir.file("out.avi")));
+  // The first picture is always previewed, the others at most every 40 ms.
+  EXPECT_GE(preview.shown, 1);
+  EXPECT_LE(preview.shown, 12);
+  EXPECT_EQ(preview.lastWidth, 640);
+  EXPECT_EQ(preview.lastHeight, 448);
   EXPECT_FALSE(std::filesystem::exists(dir.file("out-CH3.avi")));
   ASSERT_EQ(job.results().size(), 2u);
   EXPECT_TRUE(job.hasAudio());
