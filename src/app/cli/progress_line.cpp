@@ -29,8 +29,12 @@ void ProgressLine::update(std::uint64_t done, std::uint64_t total, const std::st
     std::fprintf(stderr, "%s %5.1f%% %s\n", label_.c_str(), percent, detail.c_str());
     return;
   }
+  constexpr int kBarWidth = 20;
+  const int filled = static_cast<int>(percent * kBarWidth / 100.0);
+  const std::string bar = std::string(filled, '#') + std::string(kBarWidth - filled, '.');
   // Spaces cover what a longer line before left behind.
-  const int width = std::fprintf(stderr, "\r%s %5.1f%% %s", label_.c_str(), percent, detail.c_str()) - 1;
+  const int width =
+      std::fprintf(stderr, "\r%s [%s] %5.1f%% %s", label_.c_str(), bar.c_str(), percent, detail.c_str()) - 1;
   std::fprintf(stderr, "%*s", std::max(0, drawnWidth_ - width), "");
   drawnWidth_ = std::max(drawnWidth_, width);
   std::fflush(stderr);

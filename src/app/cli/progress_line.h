@@ -10,8 +10,8 @@ namespace marlin::cli {
 // or a plain line at most once a second (for logs of long runs).
 enum class WhenNotTerminal { Silent, PlainLines };
 
-// A self-overwriting "label  42%  detail" line on standard error when it is
-// a terminal, refreshed at most ten times a second.
+// A self-overwriting "label [########............]  42%  detail" line on
+// standard error when it is a terminal, refreshed at most ten times a second.
 class ProgressLine {
  public:
   explicit ProgressLine(std::string label, WhenNotTerminal notTerminal = WhenNotTerminal::Silent);
