@@ -20,13 +20,9 @@ Status AacSoundEncoder::open(const AviAudioFormat& format, std::unique_ptr<AacSo
   }
   std::unique_ptr<AacSoundEncoder> made(new AacSoundEncoder);
   made->format_ = format;
-  made->context_ = avcodec_alloc_context3(codec);
-  made->frame_ = av_frame_alloc();
-  made->packet_ = av_packet_alloc();
-  if (made->context_ == nullptr || made->frame_ == nullptr || made->packet_ == nullptr) {
-    return Status::failure(StatusCode::OutOfMemory, "no memory for the sound encoder");
-  }
-  AVCodecContext* context = made->context_;
+  made->encoder_ = std::make_unique<FfmpegEncoder>(codec, "the sound encoder");
+  if (Status allocated = made->encoder_->allocated(); !allocated) return allocated;
+  AVCodecContext* context = made->encoder_->context();
   context->sample_fmt = AV_SAMPLE_FMT_FLTP;
   context->sample_rate = static_cast<int>(format.samplesPerSecond);
   av_channel_layout_default(&context->ch_layout, 1);
@@ -34,32 +30,20 @@ Status AacSoundEncoder::open(const AviAudioFormat& format, std::unique_ptr<AacSo
   context->time_base = {1, context->sample_rate};
   // MP4 keeps the decoder's set-up in the stream header.
   context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-  if (const int result = avcodec_open2(context, codec, nullptr); result < 0) {
-    return ffmpegFailure(result, "cannot open the AAC encoder");
-  }
-  AVFrame* frame = made->frame_;
+  if (Status opened = made->encoder_->open(codec); !opened) return opened;
+  // The encoder's frame size is known once it is open.
+  AVFrame* frame = made->encoder_->frame();
   frame->format = context->sample_fmt;
   frame->nb_samples = context->frame_size;
   frame->sample_rate = context->sample_rate;
   av_channel_layout_copy(&frame->ch_layout, &context->ch_layout);
-  if (const int result = av_frame_get_buffer(frame, 0); result < 0) {
-    return ffmpegFailure(result, "no memory for a sound frame");
-  }
+  if (Status allocated = made->encoder_->allocateFrame(); !allocated) return allocated;
   encoder = std::move(made);
   return Status::ok();
 }
 
-AacSoundEncoder::~AacSoundEncoder() {
-  av_packet_free(&packet_);
-  av_frame_free(&frame_);
-  avcodec_free_context(&context_);
-}
-
 Status AacSoundEncoder::describeStream(AVCodecParameters* parameters) const {
-  if (const int result = avcodec_parameters_from_context(parameters, context_); result < 0) {
-    return ffmpegFailure(result, "cannot describe the sound stream");
-  }
-  return Status::ok();
+  return encoder_->describeStream(parameters);
 }
 
 float AacSoundEncoder::sampleAt(const std::uint8_t* data, std::uint32_t index) const {
@@ -72,15 +56,16 @@ float AacSoundEncoder::sampleAt(const std::uint8_t* data, std::uint32_t index) c
 }
 
 Status AacSoundEncoder::encode(const std::uint8_t* data, std::uint32_t bytes, const PacketSink& sink) {
+  AVFrame* frame = encoder_->frame();
   const std::uint32_t samples = bytes / format_.blockAlign;
   for (std::uint32_t i = 0; i < samples; ++i) {
     if (gathered_ == 0) {
-      if (const int result = av_frame_make_writable(frame_); result < 0) {
+      if (const int result = av_frame_make_writable(frame); result < 0) {
         return ffmpegFailure(result, "no memory for a sound frame");
       }
     }
-    reinterpret_cast<float*>(frame_->data[0])[gathered_++] = sampleAt(data, i);
-    if (gathered_ == frame_->nb_samples) {
+    reinterpret_cast<float*>(frame->data[0])[gathered_++] = sampleAt(data, i);
+    if (gathered_ == frame->nb_samples) {
       if (Status sent = sendFrame(sink); !sent) return sent;
     }
   }
@@ -88,25 +73,23 @@ Status AacSoundEncoder::encode(const std::uint8_t* data, std::uint32_t bytes, co
 }
 
 Status AacSoundEncoder::sendFrame(const PacketSink& sink) {
-  const int full = frame_->nb_samples;
-  frame_->nb_samples = gathered_;
-  frame_->pts = samplesSent_;
-  const int result = avcodec_send_frame(context_, frame_);
-  frame_->nb_samples = full;
+  AVFrame* frame = encoder_->frame();
+  const int full = frame->nb_samples;
+  // Only the last frame may be short; it goes with its own sample count.
+  frame->nb_samples = gathered_;
+  frame->pts = samplesSent_;
+  Status sent = encoder_->send(frame, sink);
+  frame->nb_samples = full;
   samplesSent_ += gathered_;
   gathered_ = 0;
-  if (result < 0) return ffmpegFailure(result, "the sound encoder refused samples");
-  return drainEncoder(context_, packet_, sink, "the sound encoder");
+  return sent;
 }
 
 Status AacSoundEncoder::finish(const PacketSink& sink) {
   if (gathered_ != 0) {
     if (Status sent = sendFrame(sink); !sent) return sent;
   }
-  if (const int result = avcodec_send_frame(context_, nullptr); result < 0 && result != AVERROR_EOF) {
-    return ffmpegFailure(result, "the sound encoder cannot finish");
-  }
-  return drainEncoder(context_, packet_, sink, "the sound encoder");
+  return encoder_->send(nullptr, sink);
 }
 
 }  // namespace marlin

@@ -6,7 +6,7 @@
 
 #include "base/status.h"
 #include "export/avi_formats.h"
-#include "export/encoder_packets.h"
+#include "export/ffmpeg_encoder.h"
 
 namespace marlin {
 
@@ -16,13 +16,13 @@ namespace marlin {
 class AacSoundEncoder {
  public:
   static Status open(const AviAudioFormat& format, std::unique_ptr<AacSoundEncoder>& encoder);
-  ~AacSoundEncoder();
+  ~AacSoundEncoder() = default;
   AacSoundEncoder(const AacSoundEncoder&) = delete;
   AacSoundEncoder& operator=(const AacSoundEncoder&) = delete;
 
   Status describeStream(AVCodecParameters* parameters) const;
   // The time base of the packets' time stamps: one sample.
-  AVRational timeBase() const { return context_->time_base; }
+  AVRational timeBase() const { return encoder_->context()->time_base; }
 
   // bytes of samples in the format opened with (whole samples only).
   Status encode(const std::uint8_t* data, std::uint32_t bytes, const PacketSink& sink);
@@ -35,9 +35,7 @@ class AacSoundEncoder {
   Status sendFrame(const PacketSink& sink);
 
   AviAudioFormat format_;
-  AVCodecContext* context_ = nullptr;
-  AVFrame* frame_ = nullptr;
-  AVPacket* packet_ = nullptr;
+  std::unique_ptr<FfmpegEncoder> encoder_;
   int gathered_ = 0;
   std::int64_t samplesSent_ = 0;
 };

@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "export/encoder_packets.h"
 #include "export/ffmpeg_codec.h"
 #include "export/ffmpeg_status.h"
 
@@ -66,13 +65,9 @@ Status CompressedVideoEncoder::open(const Compression& compression, const AviVid
   }
   std::unique_ptr<CompressedVideoEncoder> made(new CompressedVideoEncoder);
   made->frameTimeBase_ = frameTimeBase;
-  made->context_ = avcodec_alloc_context3(codec);
-  made->frame_ = av_frame_alloc();
-  made->packet_ = av_packet_alloc();
-  if (made->context_ == nullptr || made->frame_ == nullptr || made->packet_ == nullptr) {
-    return Status::failure(StatusCode::OutOfMemory, "no memory for the video encoder");
-  }
-  AVCodecContext* context = made->context_;
+  made->encoder_ = std::make_unique<FfmpegEncoder>(codec, "the video encoder");
+  if (Status allocated = made->encoder_->allocated(); !allocated) return allocated;
+  AVCodecContext* context = made->encoder_->context();
   context->width = format.width;
   context->height = format.height;
   context->pix_fmt = pixelFormatFor(compression.codec, codec);
@@ -87,17 +82,12 @@ Status CompressedVideoEncoder::open(const Compression& compression, const AviVid
   } else {
     applyQuality(context, compression.codec, compression.quality);
   }
-  if (const int result = avcodec_open2(context, codec, nullptr); result < 0) {
-    return ffmpegFailure(result, std::string("cannot open the ") + codec->name + " encoder");
-  }
-
-  AVFrame* frame = made->frame_;
+  if (Status opened = made->encoder_->open(codec); !opened) return opened;
+  AVFrame* frame = made->encoder_->frame();
   frame->width = format.width;
   frame->height = format.height;
   frame->format = context->pix_fmt;
-  if (const int result = av_frame_get_buffer(frame, 0); result < 0) {
-    return ffmpegFailure(result, "no memory for a video frame");
-  }
+  if (Status allocated = made->encoder_->allocateFrame(); !allocated) return allocated;
   made->converter_ = sws_getContext(format.width, format.height, AV_PIX_FMT_BGR24, format.width, format.height,
                                     context->pix_fmt, SWS_BILINEAR, nullptr, nullptr, nullptr);
   if (made->converter_ == nullptr) {
@@ -107,41 +97,29 @@ Status CompressedVideoEncoder::open(const Compression& compression, const AviVid
   return Status::ok();
 }
 
-CompressedVideoEncoder::~CompressedVideoEncoder() {
-  sws_freeContext(converter_);
-  av_packet_free(&packet_);
-  av_frame_free(&frame_);
-  avcodec_free_context(&context_);
-}
+CompressedVideoEncoder::~CompressedVideoEncoder() { sws_freeContext(converter_); }
 
 Status CompressedVideoEncoder::describeStream(AVCodecParameters* parameters) const {
-  if (const int result = avcodec_parameters_from_context(parameters, context_); result < 0) {
-    return ffmpegFailure(result, "cannot describe the video stream");
-  }
-  return Status::ok();
+  return encoder_->describeStream(parameters);
 }
 
+AVRational CompressedVideoEncoder::timeBase() const { return encoder_->context()->time_base; }
+
 Status CompressedVideoEncoder::encode(const std::uint8_t* image, std::int64_t frameIndex, const PacketSink& sink) {
-  if (const int result = av_frame_make_writable(frame_); result < 0) {
+  AVFrame* frame = encoder_->frame();
+  const AVCodecContext* context = encoder_->context();
+  if (const int result = av_frame_make_writable(frame); result < 0) {
     return ffmpegFailure(result, "no memory for a video frame");
   }
   // The bottom row comes first: start at the top row and step backwards.
-  const auto rowBytes = static_cast<int>(dibRowBytes(context_->width, 24));
-  const std::uint8_t* topRow = image + static_cast<std::ptrdiff_t>(rowBytes) * (context_->height - 1);
+  const auto rowBytes = static_cast<int>(dibRowBytes(context->width, 24));
+  const std::uint8_t* topRow = image + static_cast<std::ptrdiff_t>(rowBytes) * (context->height - 1);
   const int sourceStride = -rowBytes;
-  sws_scale(converter_, &topRow, &sourceStride, 0, context_->height, frame_->data, frame_->linesize);
-  frame_->pts = av_rescale_q(frameIndex, frameTimeBase_, context_->time_base);
-  if (const int result = avcodec_send_frame(context_, frame_); result < 0) {
-    return ffmpegFailure(result, "the video encoder refused a frame");
-  }
-  return drainEncoder(context_, packet_, sink, "the video encoder");
+  sws_scale(converter_, &topRow, &sourceStride, 0, context->height, frame->data, frame->linesize);
+  frame->pts = av_rescale_q(frameIndex, frameTimeBase_, context->time_base);
+  return encoder_->send(frame, sink);
 }
 
-Status CompressedVideoEncoder::finish(const PacketSink& sink) {
-  if (const int result = avcodec_send_frame(context_, nullptr); result < 0 && result != AVERROR_EOF) {
-    return ffmpegFailure(result, "the video encoder cannot finish");
-  }
-  return drainEncoder(context_, packet_, sink, "the video encoder");
-}
+Status CompressedVideoEncoder::finish(const PacketSink& sink) { return encoder_->send(nullptr, sink); }
 
 }  // namespace marlin

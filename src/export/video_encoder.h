@@ -6,7 +6,7 @@
 #include "base/status.h"
 #include "export/avi_formats.h"
 #include "export/compression.h"
-#include "export/encoder_packets.h"
+#include "export/ffmpeg_encoder.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -30,7 +30,7 @@ class CompressedVideoEncoder {
 
   Status describeStream(AVCodecParameters* parameters) const;
   // The time base of the packets' time stamps.
-  AVRational timeBase() const { return context_->time_base; }
+  AVRational timeBase() const;
 
   // image: rows of dibRowBytes(width, 24) bytes, the bottom row first.
   Status encode(const std::uint8_t* image, std::int64_t frameIndex, const PacketSink& sink);
@@ -40,10 +40,8 @@ class CompressedVideoEncoder {
  private:
   CompressedVideoEncoder() = default;
 
-  AVCodecContext* context_ = nullptr;
+  std::unique_ptr<FfmpegEncoder> encoder_;
   SwsContext* converter_ = nullptr;
-  AVFrame* frame_ = nullptr;
-  AVPacket* packet_ = nullptr;
   AVRational frameTimeBase_{1, 1};
 };
 
