@@ -122,9 +122,16 @@ void runExport(const Options& options) {
   }
   job.stop();
   bool failed = false;
+  std::uint16_t made = 0;
   for (const ChannelExportResult& result : job.results()) {
     printResult(result, options.events);
     failed = failed || !result.failure;
+    made = static_cast<std::uint16_t>(made | 1u << result.channel);
+  }
+  for (const int channel : options.channels) {
+    if ((made >> (channel - 1) & 1) == 0) {
+      std::fprintf(stderr, "marlin: channel %d has no pictures in the range exported: no file\n", channel);
+    }
   }
   if (options.events) {
     std::printf("{\"event\":\"done\",\"damagedStretches\":%" PRIu64 "}\n", job.damagedStretches());
