@@ -180,6 +180,25 @@ TEST(ExportJob, FailedPreparationRemovesTheFilesItMadeAndSaysWhichFailed) {
   EXPECT_TRUE(job.results().empty());
 }
 
+TEST(ExportJob, AFileThatCannotBeWrittenStopsAloneAndTheOthersGoOn) {
+  testing::TempDir dir;
+  writeRecording(dir, 2, 4);
+  // Channel 2's file is a device that takes the header into its buffer but fails the first picture.
+  std::filesystem::create_symlink("/dev/full", dir.file("out-CH2.avi"));
+  ExportJob job;
+  ASSERT_TRUE(exportToEnd(job, dir.file("rec.QKV"), dir.file("out.avi")));
+  const std::vector<ChannelExportResult> results = job.results();
+  ASSERT_EQ(results.size(), 2u);
+  EXPECT_TRUE(results[0].failure) << results[0].failure.message();
+  EXPECT_EQ(results[0].framesWritten, 4u);
+  EXPECT_FALSE(results[1].failure);
+  EXPECT_NE(results[1].failure.message().find("No space left"), std::string::npos) << results[1].failure.message();
+  EXPECT_EQ(results[1].framesWritten, 0u);
+  const exporttest::FileSeen kept = readBack(dir.file("out-CH1.avi"));
+  ASSERT_NE(kept.stream(AVMEDIA_TYPE_VIDEO), nullptr);
+  EXPECT_EQ(kept.stream(AVMEDIA_TYPE_VIDEO)->packets, 4);
+}
+
 TEST(ExportJob, StopEndsTheWritingEarlyWithPlayableFiles) {
   testing::TempDir dir;
   writeRecording(dir, 1, 200);
