@@ -25,7 +25,7 @@ class FfmpegEncoder {
   FfmpegEncoder(const FfmpegEncoder&) = delete;
   FfmpegEncoder& operator=(const FfmpegEncoder&) = delete;
 
-  // A failure when any part could not be made.
+  // A failure when the context, frame or packet could not be made.
   Status allocated() const;
   // Opens the context as set up.
   Status open(const AVCodec* codec);
