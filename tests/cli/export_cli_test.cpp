@@ -52,6 +52,26 @@ TEST(ExportCli, TimeRangeOfTwoChannelsIntoMatroskaWithSound) {
   EXPECT_NE(r.out.find("damaged stretches skipped: 0"), std::string::npos) << r;
 }
 
+TEST(ExportCli, EventsGiveOneJsonLinePerFileForAByteRange) {
+  TempDir dir;
+  const Result r = runMarlin(dir,
+                             {"export", MARLIN_SAMPLE_RECORDING, dir.file("part.avi"), "--from", "0", "--to", "200000",
+                              "--no-audio", "--no-stamp", "--events"},
+                             {kPatience, {}});
+  ASSERT_TRUE(r.exited && r.status == 0) << r;
+  const std::regex file("\\{\"event\":\"file\",\"channel\":([0-9]+),\"path\":\"[^\"]+-CH\\1\\.avi\","
+                        "\"frames\":([0-9]+),\"seconds\":[0-9.]+,\"bytes\":[0-9]+,\"failure\":\"\"\\}\n");
+  int files = 0;
+  for (auto it = std::sregex_iterator(r.out.begin(), r.out.end(), file); it != std::sregex_iterator(); ++it) {
+    ++files;
+    // 200000 of the sample's 499712 bytes hold about four of its ten seconds: some 30 pictures a channel.
+    EXPECT_GT(std::stoi((*it)[2]), 20) << r;
+    EXPECT_LT(std::stoi((*it)[2]), 40) << r;
+  }
+  EXPECT_EQ(files, 4) << r;
+  EXPECT_TRUE(r.out.ends_with("{\"event\":\"done\",\"damagedStretches\":0}\n")) << r;
+}
+
 TEST(ExportCli, TimeOutsideTheRecordingIsRefusedClearly) {
   TempDir dir;
   const Result r = runMarlin(dir, {"export", MARLIN_SAMPLE_RECORDING, dir.file("clip.avi"), "--from",
