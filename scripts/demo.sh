@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds, and shows the built-in sample recording:
 # what it holds, its first frames and pictures, then plays it for a few
-# seconds through the player engine, saving what is shown now and then; then
+# seconds through the player engine, saving what is shown now and then,
+# exports two channels of a few seconds of it to files of their own; then
 # serves it as a DVR would and shows it live through the client.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -16,6 +17,11 @@ echo "first frames (index kind channel length position block-time):"
 echo "pictures written to $build/samples/pictures"
 "$marlin" play "$sample" --seconds 4 --snapshot-every 30 --out "$build/samples/snapshots"
 echo "snapshots of the 4-way split view written to $build/samples/snapshots"
+# The sample's block times are UTC; TZ makes the times typed here UTC too.
+mkdir -p "$build/samples/export"
+TZ=UTC0 "$marlin" export "$sample" "$build/samples/export/sample.mkv" --channels 1,2 \
+  --from "2010-01-01 12:00:02" --to "2010-01-01 12:00:06"
+echo "channels 1 and 2 of 12:00:02 to 12:00:06 exported to $build/samples/export"
 
 # Client mode without hardware: the simulator serves the sample as a DVR's
 # live stream on 127.0.0.1, and the headless client logs in, records it and

@@ -5,7 +5,9 @@
 #include <string>
 
 #include "base/log.h"
+#include "export/aac_sound_encoder.h"
 #include "export/avi_header_patch.h"
+#include "export/container.h"
 #include "export/compression_choice.h"
 #include "export/ffmpeg_log.h"
 #include "export/ffmpeg_status.h"
@@ -20,6 +22,7 @@ namespace marlin {
 
 struct AviWriter::Muxer {
   std::string path;
+  Container container = Container::Avi;
   AVFormatContext* format = nullptr;
   AVPacket* packet = av_packet_alloc();
   AVStream* video = nullptr;
@@ -28,12 +31,15 @@ struct AviWriter::Muxer {
   AVRational sampleTimeBase{1, 1};
   // Null for uncompressed frames, which go to the file as they are.
   std::unique_ptr<CompressedVideoEncoder> encoder;
+  // Set for MP4 files only, whose sound is AAC.
+  std::unique_ptr<AacSoundEncoder> soundEncoder;
   bool headerWritten = false;
   // An AVI file holds frames in the order of their times; none can go back.
   std::int64_t nextFrameIndex = 0;
 
   ~Muxer() {
     encoder.reset();
+    soundEncoder.reset();
     if (format != nullptr) {
       if (format->pb != nullptr) avio_closep(&format->pb);
       avformat_free_context(format);
@@ -51,8 +57,12 @@ struct AviWriter::Muxer {
     return result < 0 ? ffmpegFailure(result, "cannot write to the file") : Status::ok();
   }
 
-  CompressedVideoEncoder::PacketSink encodedVideoSink() {
+  PacketSink encodedVideoSink() {
     return [this](AVPacket* out) { return write(out, video, encoder->timeBase()); };
+  }
+
+  PacketSink encodedSoundSink() {
+    return [this](AVPacket* out) { return write(out, audio, soundEncoder->timeBase()); };
   }
 
   Status writeBytes(AVStream* stream, AVRational base, std::int64_t time, std::int64_t duration,
@@ -133,8 +143,10 @@ int AviWriter::open(const std::string& path) {
   auto muxer = std::make_unique<Muxer>();
   muxer->path = path;
   if (muxer->packet == nullptr) return fail(Status::failure(StatusCode::OutOfMemory, "no memory for an AVI writer"));
-  if (const int result = avformat_alloc_output_context2(&muxer->format, nullptr, "avi", path.c_str()); result < 0) {
-    return fail(ffmpegFailure(result, "cannot make an AVI muxer for " + path));
+  muxer->container = containerOf(path);
+  const char* muxerName = ffmpegMuxerName(muxer->container);
+  if (const int result = avformat_alloc_output_context2(&muxer->format, nullptr, muxerName, path.c_str()); result < 0) {
+    return fail(ffmpegFailure(result, std::string("cannot make the ") + muxerName + " muxer for " + path));
   }
   if (const int result = avio_open(&muxer->format->pb, path.c_str(), AVIO_FLAG_WRITE); result < 0) {
     return fail(ffmpegFailure(result, "cannot create " + path));
@@ -164,6 +176,16 @@ int AviWriter::createStreams(std::uint32_t rate, std::uint32_t scale, const AviV
                                          std::to_string(audio->bitsPerSample) + "-bit samples is not stored");
     } else if ((muxer_->audio = avformat_new_stream(format, nullptr)) == nullptr) {
       audioFailure = Status::failure(StatusCode::OutOfMemory, "no memory for the sound stream");
+    } else if (muxer_->container == Container::Mp4) {
+      // MP4 cannot hold PCM or A-law sound: it goes in as AAC.
+      Status aac = AacSoundEncoder::open(audioFormat_, muxer_->soundEncoder);
+      if (aac) aac = muxer_->soundEncoder->describeStream(muxer_->audio->codecpar);
+      if (aac) {
+        muxer_->audio->time_base = muxer_->soundEncoder->timeBase();
+        audioEnabled_ = true;
+      } else {
+        audioFailure = std::move(aac);
+      }
     } else {
       AVCodecParameters* parameters = muxer_->audio->codecpar;
       parameters->codec_type = AVMEDIA_TYPE_AUDIO;
@@ -186,6 +208,12 @@ int AviWriter::createStreams(std::uint32_t rate, std::uint32_t scale, const AviV
   muxer_->video->time_base = muxer_->frameTimeBase;
   const Compression compression = compression_choice::current();
   AVCodecParameters* parameters = muxer_->video->codecpar;
+  const bool avi = muxer_->container == Container::Avi;
+  if (compression.codec == VideoCodec::Uncompressed && !avi) {
+    // Only AVI's bitmap frames store bottom-up rows as they are.
+    return fail(Status::failure(StatusCode::Unsupported, "uncompressed pictures are written to .avi files only; choose "
+                                                         "a codec for " + muxer_->path));
+  }
   if (compression.codec == VideoCodec::Uncompressed) {
     parameters->codec_type = AVMEDIA_TYPE_VIDEO;
     parameters->codec_id = AV_CODEC_ID_RAWVIDEO;
@@ -195,7 +223,8 @@ int AviWriter::createStreams(std::uint32_t rate, std::uint32_t scale, const AviV
     parameters->width = videoFormat_.width;
     parameters->height = videoFormat_.height;
   } else {
-    if (Status opened = CompressedVideoEncoder::open(compression, videoFormat_, muxer_->frameTimeBase, muxer_->encoder);
+    if (Status opened = CompressedVideoEncoder::open(compression, videoFormat_, muxer_->frameTimeBase, !avi,
+                                                    muxer_->encoder);
         !opened) {
       return fail(std::move(opened));
     }
@@ -205,10 +234,10 @@ int AviWriter::createStreams(std::uint32_t rate, std::uint32_t scale, const AviV
   // The frames are bitmaps whose bottom row comes first; the header must say
   // so (a positive height), or readers show them upside down.
   AVDictionary* options = nullptr;
-  av_dict_set(&options, "flipped_raw_rgb", "1", 0);
+  if (avi) av_dict_set(&options, "flipped_raw_rgb", "1", 0);
   const int result = avformat_write_header(format, &options);
   av_dict_free(&options);
-  if (result < 0) return fail(ffmpegFailure(result, "cannot write the AVI header"));
+  if (result < 0) return fail(ffmpegFailure(result, "cannot write the file's header"));
   muxer_->headerWritten = true;
   if (!audioFailure) return fail(std::move(audioFailure));
   return 1;
@@ -244,10 +273,10 @@ int AviWriter::writeAudio(const std::uint8_t* data, std::uint32_t bytes) {
   // rather than stamped with the time of the samples that follow.
   if (samples == 0) return 1;
   Muxer& muxer = *muxer_;
-  if (Status written = muxer.writeBytes(muxer.audio, muxer.sampleTimeBase, audioPosition_, samples, data, bytes, true);
-      !written) {
-    return fail(std::move(written));
-  }
+  Status written = muxer.soundEncoder != nullptr
+                       ? muxer.soundEncoder->encode(data, bytes, muxer.encodedSoundSink())
+                       : muxer.writeBytes(muxer.audio, muxer.sampleTimeBase, audioPosition_, samples, data, bytes, true);
+  if (!written) return fail(std::move(written));
   audioPosition_ += samples;
   return 1;
 }
@@ -260,6 +289,10 @@ void AviWriter::close() {
     Muxer& muxer = *muxer_;
     if (muxer.encoder != nullptr) {
       Status finished = muxer.encoder->finish(muxer.encodedVideoSink());
+      if (!finished) lastFailure_ = logged(LogLevel::Warning, std::move(finished));
+    }
+    if (muxer.soundEncoder != nullptr) {
+      Status finished = muxer.soundEncoder->finish(muxer.encodedSoundSink());
       if (!finished) lastFailure_ = logged(LogLevel::Warning, std::move(finished));
     }
     if (const int result = av_write_trailer(muxer.format); result < 0) {

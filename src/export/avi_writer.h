@@ -11,7 +11,9 @@ namespace marlin {
 
 // Writes one AVI file: one video stream in the process-wide compression
 // (export/compression_choice.h) and an optional PCM or A-law sound stream, through
-// FFmpeg's AVI muxer (OpenDML past 1 GiB). Operations answer 1 or 0. Any
+// FFmpeg's AVI muxer (OpenDML past 1 GiB). A path ending in .mkv or .mp4
+// makes a Matroska or MP4 file of the same streams instead; those take
+// compressed video only, and MP4's sound is encoded to AAC. Operations answer 1 or 0. Any
 // failure sets the error flag, which fails every later write until the next
 // close or open; lastFailure() says why. Not thread-safe: one thread drives
 // a writer.

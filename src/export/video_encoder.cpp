@@ -57,20 +57,17 @@ AVRational encoderTimeBase(VideoCodec codec, AVRational frameTimeBase) {
 }  // namespace
 
 Status CompressedVideoEncoder::open(const Compression& compression, const AviVideoFormat& format,
-                                    AVRational frameTimeBase, std::unique_ptr<CompressedVideoEncoder>& encoder) {
+                                    AVRational frameTimeBase, bool globalHeader,
+                                    std::unique_ptr<CompressedVideoEncoder>& encoder) {
   const AVCodec* codec = findVideoEncoder(compression.codec);
   if (codec == nullptr) {
     return Status::failure(StatusCode::Unsupported, "this FFmpeg build has no encoder for the chosen compression");
   }
   std::unique_ptr<CompressedVideoEncoder> made(new CompressedVideoEncoder);
   made->frameTimeBase_ = frameTimeBase;
-  made->context_ = avcodec_alloc_context3(codec);
-  made->frame_ = av_frame_alloc();
-  made->packet_ = av_packet_alloc();
-  if (made->context_ == nullptr || made->frame_ == nullptr || made->packet_ == nullptr) {
-    return Status::failure(StatusCode::OutOfMemory, "no memory for the video encoder");
-  }
-  AVCodecContext* context = made->context_;
+  made->encoder_ = std::make_unique<FfmpegEncoder>(codec, "the video encoder");
+  if (Status allocated = made->encoder_->allocated(); !allocated) return allocated;
+  AVCodecContext* context = made->encoder_->context();
   context->width = format.width;
   context->height = format.height;
   context->pix_fmt = pixelFormatFor(compression.codec, codec);
@@ -78,23 +75,19 @@ Status CompressedVideoEncoder::open(const Compression& compression, const AviVid
   context->framerate = av_inv_q(context->time_base);
   // AVI has no room for reordered frames: every packet is shown as it comes.
   context->max_b_frames = 0;
+  if (globalHeader) context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   if (compression.keyFrameInterval > 0) context->gop_size = compression.keyFrameInterval;
   if (compression.dataRate > 0 && compression.codec != VideoCodec::Ffv1) {
     context->bit_rate = static_cast<std::int64_t>(compression.dataRate) * 8;
   } else {
     applyQuality(context, compression.codec, compression.quality);
   }
-  if (const int result = avcodec_open2(context, codec, nullptr); result < 0) {
-    return ffmpegFailure(result, std::string("cannot open the ") + codec->name + " encoder");
-  }
-
-  AVFrame* frame = made->frame_;
+  if (Status opened = made->encoder_->open(codec); !opened) return opened;
+  AVFrame* frame = made->encoder_->frame();
   frame->width = format.width;
   frame->height = format.height;
   frame->format = context->pix_fmt;
-  if (const int result = av_frame_get_buffer(frame, 0); result < 0) {
-    return ffmpegFailure(result, "no memory for a video frame");
-  }
+  if (Status allocated = made->encoder_->allocateFrame(); !allocated) return allocated;
   made->converter_ = sws_getContext(format.width, format.height, AV_PIX_FMT_BGR24, format.width, format.height,
                                     context->pix_fmt, SWS_BILINEAR, nullptr, nullptr, nullptr);
   if (made->converter_ == nullptr) {
@@ -104,52 +97,29 @@ Status CompressedVideoEncoder::open(const Compression& compression, const AviVid
   return Status::ok();
 }
 
-CompressedVideoEncoder::~CompressedVideoEncoder() {
-  sws_freeContext(converter_);
-  av_packet_free(&packet_);
-  av_frame_free(&frame_);
-  avcodec_free_context(&context_);
-}
+CompressedVideoEncoder::~CompressedVideoEncoder() { sws_freeContext(converter_); }
 
 Status CompressedVideoEncoder::describeStream(AVCodecParameters* parameters) const {
-  if (const int result = avcodec_parameters_from_context(parameters, context_); result < 0) {
-    return ffmpegFailure(result, "cannot describe the video stream");
-  }
-  return Status::ok();
+  return encoder_->describeStream(parameters);
 }
 
+AVRational CompressedVideoEncoder::timeBase() const { return encoder_->context()->time_base; }
+
 Status CompressedVideoEncoder::encode(const std::uint8_t* image, std::int64_t frameIndex, const PacketSink& sink) {
-  if (const int result = av_frame_make_writable(frame_); result < 0) {
+  AVFrame* frame = encoder_->frame();
+  const AVCodecContext* context = encoder_->context();
+  if (const int result = av_frame_make_writable(frame); result < 0) {
     return ffmpegFailure(result, "no memory for a video frame");
   }
   // The bottom row comes first: start at the top row and step backwards.
-  const auto rowBytes = static_cast<int>(dibRowBytes(context_->width, 24));
-  const std::uint8_t* topRow = image + static_cast<std::ptrdiff_t>(rowBytes) * (context_->height - 1);
+  const auto rowBytes = static_cast<int>(dibRowBytes(context->width, 24));
+  const std::uint8_t* topRow = image + static_cast<std::ptrdiff_t>(rowBytes) * (context->height - 1);
   const int sourceStride = -rowBytes;
-  sws_scale(converter_, &topRow, &sourceStride, 0, context_->height, frame_->data, frame_->linesize);
-  frame_->pts = av_rescale_q(frameIndex, frameTimeBase_, context_->time_base);
-  if (const int result = avcodec_send_frame(context_, frame_); result < 0) {
-    return ffmpegFailure(result, "the video encoder refused a frame");
-  }
-  return receivePackets(sink);
+  sws_scale(converter_, &topRow, &sourceStride, 0, context->height, frame->data, frame->linesize);
+  frame->pts = av_rescale_q(frameIndex, frameTimeBase_, context->time_base);
+  return encoder_->send(frame, sink);
 }
 
-Status CompressedVideoEncoder::finish(const PacketSink& sink) {
-  if (const int result = avcodec_send_frame(context_, nullptr); result < 0 && result != AVERROR_EOF) {
-    return ffmpegFailure(result, "the video encoder cannot finish");
-  }
-  return receivePackets(sink);
-}
-
-Status CompressedVideoEncoder::receivePackets(const PacketSink& sink) {
-  for (;;) {
-    const int result = avcodec_receive_packet(context_, packet_);
-    if (result == AVERROR(EAGAIN) || result == AVERROR_EOF) return Status::ok();
-    if (result < 0) return ffmpegFailure(result, "the video encoder failed");
-    Status handed = sink(packet_);
-    av_packet_unref(packet_);
-    if (!handed) return handed;
-  }
-}
+Status CompressedVideoEncoder::finish(const PacketSink& sink) { return encoder_->send(nullptr, sink); }
 
 }  // namespace marlin

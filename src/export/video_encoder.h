@@ -1,12 +1,12 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 
 #include "base/status.h"
 #include "export/avi_formats.h"
 #include "export/compression.h"
+#include "export/ffmpeg_encoder.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -20,18 +20,17 @@ namespace marlin {
 // image to the encoder's pixel format and hands on the packets that come out.
 class CompressedVideoEncoder {
  public:
-  using PacketSink = std::function<Status(AVPacket* packet)>;
-
-  // frameTimeBase is one frame's duration (scale / rate).
+  // frameTimeBase is one frame's duration (scale / rate). globalHeader: the
+  // container keeps the codec's set-up out of the packets (MP4, Matroska).
   static Status open(const Compression& compression, const AviVideoFormat& format, AVRational frameTimeBase,
-                     std::unique_ptr<CompressedVideoEncoder>& encoder);
+                     bool globalHeader, std::unique_ptr<CompressedVideoEncoder>& encoder);
   ~CompressedVideoEncoder();
   CompressedVideoEncoder(const CompressedVideoEncoder&) = delete;
   CompressedVideoEncoder& operator=(const CompressedVideoEncoder&) = delete;
 
   Status describeStream(AVCodecParameters* parameters) const;
   // The time base of the packets' time stamps.
-  AVRational timeBase() const { return context_->time_base; }
+  AVRational timeBase() const;
 
   // image: rows of dibRowBytes(width, 24) bytes, the bottom row first.
   Status encode(const std::uint8_t* image, std::int64_t frameIndex, const PacketSink& sink);
@@ -40,12 +39,9 @@ class CompressedVideoEncoder {
 
  private:
   CompressedVideoEncoder() = default;
-  Status receivePackets(const PacketSink& sink);
 
-  AVCodecContext* context_ = nullptr;
+  std::unique_ptr<FfmpegEncoder> encoder_;
   SwsContext* converter_ = nullptr;
-  AVFrame* frame_ = nullptr;
-  AVPacket* packet_ = nullptr;
   AVRational frameTimeBase_{1, 1};
 };
 

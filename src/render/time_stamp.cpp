@@ -24,7 +24,7 @@ FontSpec timeStampFont() {
   return font;
 }
 
-void stampBottomUpBgr24(std::uint8_t* bottomUpBgr, int width, int height, std::string_view text,
+void stampBottomUpBgr24(std::uint8_t* bottomUpBgr, int width, int height, std::size_t rowBytes, std::string_view text,
                         TextPainter& painter, const FontSpec& font) {
   // Only the rows the text and its outline can reach go through a canvas;
   // the canvas's B, G, R pixels are the picture's bytes, top-down.
@@ -35,7 +35,7 @@ void stampBottomUpBgr24(std::uint8_t* bottomUpBgr, int width, int height, std::s
     return;
   }
   const std::size_t pitch = band.pitch();
-  const auto pictureRow = [&](int y) { return bottomUpBgr + static_cast<std::size_t>(height - 1 - y) * pitch; };
+  const auto pictureRow = [&](int y) { return bottomUpBgr + static_cast<std::size_t>(height - 1 - y) * rowBytes; };
   for (int y = 0; y < bandHeight; ++y) {
     std::memcpy(band.data() + y * pitch, pictureRow(y), pitch);
   }

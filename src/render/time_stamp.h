@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -11,11 +12,12 @@ namespace marlin {
 // the digits of successive frames stay in place.
 FontSpec timeStampFont();
 
-// Stamps text into the top-left corner of a bottom-up B, G, R picture of
-// rows of exactly width x 3 bytes: black at the four diagonal neighbours of
+// Stamps text into the top-left corner of a bottom-up B, G, R picture whose
+// rows start rowBytes apart (width x 3, or a bitmap's rows padded to 4
+// bytes; the padding is left alone): black at the four diagonal neighbours of
 // (8, 8), then white at (8, 8), counted from the picture's top-left corner,
 // so the text reads on light and dark pictures alike.
-void stampBottomUpBgr24(std::uint8_t* bottomUpBgr, int width, int height, std::string_view text,
+void stampBottomUpBgr24(std::uint8_t* bottomUpBgr, int width, int height, std::size_t rowBytes, std::string_view text,
                         TextPainter& painter, const FontSpec& font = timeStampFont());
 
 }  // namespace marlin

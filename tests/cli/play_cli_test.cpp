@@ -10,7 +10,7 @@
 #include <regex>
 #include <sstream>
 
-#include "engine/audio/g711.h"
+#include "codec/g711.h"
 #include "run_marlin.h"
 #include "source/stream_source.h"
 

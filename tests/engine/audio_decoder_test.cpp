@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "engine/audio/audio_decoder.h"
-#include "engine/audio/g711.h"
+#include "codec/g711.h"
 
 namespace marlin {
 namespace {

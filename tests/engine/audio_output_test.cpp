@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "engine/audio/audio_output.h"
-#include "engine/audio/g711.h"
+#include "codec/g711.h"
 #include "support/fake_audio_device.h"
 
 namespace marlin {

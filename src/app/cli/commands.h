@@ -9,6 +9,7 @@ namespace marlin::cli {
 void addInfoCommand(CLI::App& app);
 void addFramesCommand(CLI::App& app);
 void addCutCommand(CLI::App& app);
+void addExportCommand(CLI::App& app);
 void addDisksCommand(CLI::App& app);
 void addDecodeCommand(CLI::App& app);
 void addMakeSampleCommand(CLI::App& app);

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <new>
 
-#include "engine/audio/g711.h"
+#include "codec/g711.h"
 
 namespace marlin {
 

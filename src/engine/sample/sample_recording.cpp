@@ -7,7 +7,7 @@
 
 #include "base/frame_period.h"
 #include "codec/encoder/video_encoder.h"
-#include "engine/audio/g711.h"
+#include "codec/g711.h"
 #include "source/container.h"
 
 namespace marlin::sample {

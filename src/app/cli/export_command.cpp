@@ -1,0 +1,170 @@
+#include <cinttypes>
+#include <cstdio>
+#include <map>
+#include <thread>
+
+#include "app/cli/commands.h"
+#include "app/cli/progress_line.h"
+#include "app/cli/range_bound.h"
+#include "app/cli/recording_args.h"
+#include "codec/audio_convert.h"
+#include "export/compression_choice.h"
+#include "export/container.h"
+#include "export/export_job.h"
+
+namespace marlin::cli {
+
+namespace {
+
+struct Options {
+  RecordingArgs recording;
+  std::string output;
+  std::vector<int> channels;
+  bool noAudio = false;
+  std::string codec;
+  int quality = -1;
+  std::string from;
+  std::string to;
+  bool noStamp = false;
+  bool events = false;
+};
+
+const std::map<std::string, VideoCodec>& codecNames() {
+  static const std::map<std::string, VideoCodec> names{{"raw", VideoCodec::Uncompressed},
+                                                       {"mjpeg", VideoCodec::Mjpeg},
+                                                       {"mpeg4", VideoCodec::Mpeg4},
+                                                       {"ffv1", VideoCodec::Ffv1},
+                                                       {"h264", VideoCodec::H264}};
+  return names;
+}
+
+// Uncompressed bitmaps fit AVI only; MP4 and Matroska get H.264 unless asked otherwise.
+Compression chosenCompression(const Options& options) {
+  Compression compression;
+  if (!options.codec.empty()) {
+    compression.codec = codecNames().at(options.codec);
+  } else if (containerOf(options.output) != Container::Avi) {
+    compression.codec = VideoCodec::H264;
+  }
+  compression.quality = options.quality;
+  return compression;
+}
+
+std::uint16_t channelMask(const std::vector<int>& channels) {
+  if (channels.empty()) return 0xFFFF;
+  std::uint16_t mask = 0;
+  for (const int channel : channels) mask = static_cast<std::uint16_t>(mask | 1u << (channel - 1));
+  return mask;
+}
+
+std::string progressDetail(std::uint64_t pictures, double seconds, double fraction) {
+  const double fps = seconds > 0 ? static_cast<double>(pictures) / seconds : 0.0;
+  const double left = fraction > 0.001 ? seconds * (1 - fraction) / fraction : 0.0;
+  char text[96];
+  std::snprintf(text, sizeof text, "%" PRIu64 " frames  %.1f fps  ETA %d:%02d", pictures, fps,
+                static_cast<int>(left) / 60, static_cast<int>(left) % 60);
+  return text;
+}
+
+void printResult(const ChannelExportResult& result, bool events) {
+  if (events) {
+    std::printf("{\"event\":\"file\",\"channel\":%d,\"path\":%s,\"frames\":%" PRIu64
+                ",\"seconds\":%.3f,\"bytes\":%" PRIu64 ",\"failure\":%s}\n",
+                result.channel + 1, jsonString(result.path).c_str(), result.framesWritten, result.seconds(),
+                result.fileBytes, jsonString(result.failure.message()).c_str());
+    return;
+  }
+  std::printf("CH%-2d %s  %" PRIu64 " frames  %.1f s  %" PRIu64 " bytes%s\n", result.channel + 1,
+              result.path.c_str(), result.framesWritten, result.seconds(), result.fileBytes,
+              result.failure ? "" : ("  FAILED: " + result.failure.message()).c_str());
+}
+
+void runExport(const Options& options) {
+  ExportJob job;
+  // The job's writers reset the process-wide choice as they are made, so it is set after them.
+  compression_choice::set(chosenCompression(options));
+  const CodecVariant variant = options.recording.variant;
+  // Recorders with one microphone give every channel's file its sound.
+  job.configure(variant, recordsALawAudio(variant) ? kAudioALaw : kAudioUnsigned8, 8000,
+                carriesAudioPerCamera(variant) ? 4 : 1);
+  job.setChannelMask(channelMask(options.channels));
+  job.setAudioSelected(!options.noAudio);
+  job.setStamping(!options.noStamp);
+  if (const Status opened = job.openInput(options.recording.path, options.recording.isDisk); !opened) {
+    throw openFailureError(opened);
+  }
+  const std::uint64_t from = options.from.empty() ? 0 : resolveRangeBound("--from", options.from, options.recording);
+  const std::uint64_t to = options.to.empty() ? 0 : resolveRangeBound("--to", options.to, options.recording);
+  if (to != 0 && to <= from) {
+    throw CommandError("--to must come after --from: " + std::to_string(to) + " <= " + std::to_string(from));
+  }
+  job.setRange(from, to);
+  if (const Status prepared = job.prepare(options.output); !prepared) {
+    throw CommandError("cannot export " + options.recording.path + ": " + prepared.message());
+  }
+  const auto started = std::chrono::steady_clock::now();
+  job.start();
+  {
+    ProgressLine progress("exporting", WhenNotTerminal::PlainLines);
+    const std::uint64_t end = to != 0 ? std::min(to, job.total()) : job.total();
+    for (int tick = 1; !job.done(); ++tick) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      if (options.events && tick % 5 == 0) {
+        std::printf("{\"event\":\"progress\",\"position\":%" PRIu64 ",\"frames\":%" PRIu64 "}\n", job.position(),
+                    job.picturesWritten());
+        std::fflush(stdout);
+      }
+      const std::uint64_t done = std::min(job.position(), end) - std::min(from, end);
+      const double fraction = end > from ? static_cast<double>(done) / static_cast<double>(end - from) : 1.0;
+      const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+      progress.update(done, end - from, progressDetail(job.picturesWritten(), seconds, fraction));
+    }
+  }
+  job.stop();
+  bool failed = false;
+  std::uint16_t made = 0;
+  for (const ChannelExportResult& result : job.results()) {
+    printResult(result, options.events);
+    failed = failed || !result.failure;
+    made = static_cast<std::uint16_t>(made | 1u << result.channel);
+  }
+  for (const int channel : options.channels) {
+    if ((made >> (channel - 1) & 1) == 0) {
+      std::fprintf(stderr, "marlin: channel %d has no pictures in the range exported: no file\n", channel);
+    }
+  }
+  if (options.events) {
+    std::printf("{\"event\":\"done\",\"damagedStretches\":%" PRIu64 "}\n", job.damagedStretches());
+  } else {
+    std::printf("damaged stretches skipped: %" PRIu64 "\n", job.damagedStretches());
+  }
+  std::fflush(stdout);
+  if (failed) throw CommandError("some files stopped early; see above");
+}
+
+}  // namespace
+
+void addExportCommand(CLI::App& app) {
+  auto options = std::make_shared<Options>();
+  CLI::App* command = app.add_subcommand(
+      "export", "Export each channel's pictures and the sound into its own file: OUT-CH1.avi, OUT-CH2.avi, ...");
+  addRecordingArgs(*command, options->recording);
+  command->add_option("output", options->output,
+                      "output name; the container follows its extension: .avi, .mkv or .mp4")
+      ->required();
+  command->add_option("--channels", options->channels, "channels to export, 1-16 (default: every one with pictures)")
+      ->delimiter(',')
+      ->check(CLI::Range(1, 16));
+  command->add_flag("--no-audio", options->noAudio, "leave the sound out");
+  command->add_option("--codec", options->codec, "video codec (default: raw for .avi, h264 for .mkv and .mp4)")
+      ->check(CLI::IsMember({"raw", "mjpeg", "mpeg4", "ffv1", "h264"}));
+  command->add_option("--quality", options->quality, "0 (smallest) to 10000 (best); the encoder's default if left out")
+      ->check(CLI::Range(0, 10000));
+  command->add_option("--from", options->from, "start: a byte position or a local time \"2010-01-01 12:00:05\"");
+  command->add_option("--to", options->to, "end (exclusive): a byte position or a local time");
+  command->add_flag("--no-stamp", options->noStamp, "leave the time stamp off the pictures");
+  command->add_flag("--events", options->events, "print JSON lines (progress, one per file, done) instead of the summary");
+  command->callback([options] { runExport(*options); });
+}
+
+}  // namespace marlin::cli

@@ -1,0 +1,108 @@
+// The preparation pass: what the recording holds, and the files made for it.
+#include <filesystem>
+#include <vector>
+
+#include "export/channel_output_path.h"
+#include "export/export_job.h"
+#include "export/export_sound_format.h"
+#include "export/frame_range_reader.h"
+
+namespace marlin {
+
+namespace {
+
+constexpr int kSoundChannels = 4;
+
+}  // namespace
+
+struct ExportJob::Survey {
+  std::array<std::uint64_t, kChannels> pictures{};
+  std::array<std::uint64_t, kSoundChannels> soundBytes{};
+  std::array<AviVideoFormat, kChannels> formats{};
+  std::array<StreamRate, kChannels> rates{};
+};
+
+ExportJob::Survey ExportJob::survey() {
+  Survey found;
+  std::vector<std::uint8_t> frame(container::kFrameBufferSize);
+  FrameRangeReader reader(source_, rangeStart_, rangeEnd_);
+  while (const std::uint32_t length = reader.next(frame.data())) {
+    const FrameHeader& header = source_.header();
+    if (header.isAudio) {
+      hasAudio_ = true;
+      if (header.channel < kSoundChannels) found.soundBytes[header.channel] += header.length;
+      continue;
+    }
+    if (decoder_.ParseHeader(frame.data(), length) == 0) continue;
+    const int channel = decoder_.GetChannel();
+    if (channel < 0 || channel >= kChannels) continue;
+    const auto at = static_cast<std::size_t>(channel);
+    // Each channel's file takes the size and rate of its first picture.
+    if (found.pictures[at]++ == 0 && (channelMask_ >> channel & 1) != 0) {
+      const int width = decoder_.GetWidth();
+      const int height = 2 * decoder_.GetHeight();
+      found.formats[at] = AviVideoFormat{width, height, 24, dibImageBytes(width, height, 24)};
+      found.rates[at] =
+          recordedVideoRate(decoder_.GetHeight(), videoCodecIndex_, header.frameInterval, header.channelMask);
+    }
+  }
+  return found;
+}
+
+Status ExportJob::openChannelFiles(const std::string& outputPath, const Survey& found) {
+  const ExportSoundFormat sound = exportSoundFormat(audioFormatIndex_, sampleRate_);
+  convertAudio_ = sound.convert;
+  const bool withSound = audioSelected_ && hasAudio_;
+  std::vector<std::string> created;
+  for (int channel = 0; channel < kChannels; ++channel) {
+    const auto at = static_cast<std::size_t>(channel);
+    if (found.pictures[at] == 0 || (channelMask_ >> channel & 1) == 0) continue;
+    ChannelExportResult& result = channels_[at];
+    result.channel = channel;
+    result.path = channelOutputPath(outputPath, channel + 1);
+    result.rate = hasAudio_ ? soundPacedRate(found.pictures[at], found.soundBytes[0], sampleRate_, found.rates[at])
+                            : found.rates[at];
+    AviWriter& writer = writers_[at];
+    const bool opened = writer.open(result.path) == 1;
+    if (opened) created.push_back(result.path);
+    if (!opened || writer.createStreams(result.rate.rate, result.rate.scale, &found.formats[at],
+                                        withSound ? &sound.format : nullptr) == 0) {
+      const Status why = writer.lastFailure();
+      // A half-made export is no export: the files made so far go again.
+      closeFiles();
+      for (const std::string& path : created) {
+        std::error_code ignored;
+        std::filesystem::remove(path, ignored);
+      }
+      const std::string failedPath = result.path;
+      channels_ = {};
+      return Status::failure(why.code(), "channel " + std::to_string(channel + 1) + " (" + failedPath + "): " +
+                                             why.message());
+    }
+  }
+  if (created.empty()) {
+    return Status::failure(StatusCode::NotFound, "none of the chosen channels has pictures in the range exported");
+  }
+  return Status::ok();
+}
+
+Status ExportJob::prepare(const std::string& outputPath) {
+  if (hasThread()) {
+    if (!done()) return Status::failure(StatusCode::Busy, "an export is still running");
+    WorkerThread::stop();
+  }
+  if (!source_.isOpen()) return Status::failure(StatusCode::InvalidArgument, "no recording is open to export");
+  closeFiles();
+  channels_ = {};
+  hasAudio_ = false;
+  picturesWritten_ = 0;
+  damagedStretches_ = 0;
+  source_.setCodecVariant(videoCodecIndex_);
+  decoder_.Init(videoCodecIndex_);
+  const Survey found = survey();
+  // Back to the range's start, so that position() shows the writing pass's progress from its beginning.
+  source_.setPosition(rangeStart_);
+  return openChannelFiles(outputPath, found);
+}
+
+}  // namespace marlin

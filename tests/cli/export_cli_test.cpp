@@ -1,0 +1,84 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <regex>
+#include <string>
+
+#include "run_marlin.h"
+
+namespace marlin::testing {
+namespace {
+
+constexpr std::chrono::milliseconds kPatience{120000};
+
+// ffprobe's csv lines for the entries asked of the streams chosen.
+std::string probe(const std::string& path, const std::string& streams, const std::string& entries) {
+  const std::string command = "/usr/bin/ffprobe -v error -count_frames -select_streams " + streams +
+                              " -show_entries stream=" + entries + " -of csv=p=0 '" + path + "'";
+  std::string out;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return out;
+  char line[256];
+  while (std::fgets(line, sizeof line, pipe) != nullptr) out += line;
+  pclose(pipe);
+  return out;
+}
+
+// The sample starts at 2010-01-01 12:00:00 and holds four channels with sound.
+TEST(ExportCli, TimeRangeOfTwoChannelsIntoMatroskaWithSound) {
+  if (!std::filesystem::exists("/usr/bin/ffprobe")) GTEST_SKIP() << "ffprobe is not installed";
+  TempDir dir;
+  const std::string output = dir.file("clip.mkv");
+  const Result r = runMarlin(dir,
+                             {"export", MARLIN_SAMPLE_RECORDING, output, "--channels", "1,3", "--from",
+                              "2010-01-01 12:00:02", "--to", "2010-01-01 12:00:05"},
+                             {kPatience, {}});
+  ASSERT_TRUE(r.exited && r.status == 0) << r;
+  EXPECT_FALSE(std::filesystem::exists(dir.file("clip-CH2.mkv")));
+  for (const std::string channel : {"1", "3"}) {
+    SCOPED_TRACE("channel " + channel);
+    const std::string path = dir.file("clip-CH" + channel + ".mkv");
+    std::smatch summary;
+    const std::regex line("CH" + channel + " +\\S+-CH" + channel + "\\.mkv  ([0-9]+) frames  ([0-9.]+) s");
+    ASSERT_TRUE(std::regex_search(r.out, summary, line)) << r;
+    const int frames = std::stoi(summary[1]);
+    // Three seconds of a channel's share of about 30 pictures a second.
+    EXPECT_GT(frames, 15);
+    EXPECT_LT(frames, 30);
+    EXPECT_EQ(probe(path, "a", "codec_name,sample_rate"), "pcm_u8,8000\n");
+    EXPECT_EQ(probe(path, "v", "codec_name,nb_read_frames"), "h264," + std::to_string(frames) + "\n");
+  }
+  EXPECT_NE(r.out.find("damaged stretches skipped: 0"), std::string::npos) << r;
+}
+
+TEST(ExportCli, EventsGiveOneJsonLinePerFileForAByteRange) {
+  TempDir dir;
+  const Result r = runMarlin(dir,
+                             {"export", MARLIN_SAMPLE_RECORDING, dir.file("part.avi"), "--from", "0", "--to", "200000",
+                              "--no-audio", "--no-stamp", "--events"},
+                             {kPatience, {}});
+  ASSERT_TRUE(r.exited && r.status == 0) << r;
+  const std::regex file("\\{\"event\":\"file\",\"channel\":([0-9]+),\"path\":\"[^\"]+-CH\\1\\.avi\","
+                        "\"frames\":([0-9]+),\"seconds\":[0-9.]+,\"bytes\":[0-9]+,\"failure\":\"\"\\}\n");
+  int files = 0;
+  for (auto it = std::sregex_iterator(r.out.begin(), r.out.end(), file); it != std::sregex_iterator(); ++it) {
+    ++files;
+    // 200000 of the sample's 499712 bytes hold about four of its ten seconds: some 30 pictures a channel.
+    EXPECT_GT(std::stoi((*it)[2]), 20) << r;
+    EXPECT_LT(std::stoi((*it)[2]), 40) << r;
+  }
+  EXPECT_EQ(files, 4) << r;
+  EXPECT_TRUE(r.out.ends_with("{\"event\":\"done\",\"damagedStretches\":0}\n")) << r;
+}
+
+TEST(ExportCli, TimeOutsideTheRecordingIsRefusedClearly) {
+  TempDir dir;
+  const Result r = runMarlin(dir, {"export", MARLIN_SAMPLE_RECORDING, dir.file("clip.avi"), "--from",
+                                   "2009-12-31 23:00:00"});
+  expectOneLineFailure(r, "is before the recording, which starts at 2010-01-01 12:00:00");
+  EXPECT_FALSE(std::filesystem::exists(dir.file("clip-CH1.avi")));
+}
+
+}  // namespace
+}  // namespace marlin::testing
