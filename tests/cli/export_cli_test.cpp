@@ -5,6 +5,7 @@
 #include <regex>
 #include <string>
 
+#include "marlin_process.h"
 #include "run_marlin.h"
 
 namespace marlin::testing {
@@ -78,6 +79,27 @@ TEST(ExportCli, TimeOutsideTheRecordingIsRefusedClearly) {
                                    "2009-12-31 23:00:00"});
   expectOneLineFailure(r, "is before the recording, which starts at 2010-01-01 12:00:00");
   EXPECT_FALSE(std::filesystem::exists(dir.file("clip-CH1.avi")));
+}
+
+// Ctrl-C during an export finishes every file with what was written so far, instead of leaving it without its index.
+TEST(ExportCli, InterruptFinishesTheFilesWrittenSoFar) {
+  if (!std::filesystem::exists("/usr/bin/ffprobe")) GTEST_SKIP() << "ffprobe is not installed";
+  TempDir dir;
+  // FFV1 is the slowest codec: the sample takes seconds to export, and the first progress line comes after half of one.
+  MarlinProcess exporting(dir, {"export", MARLIN_SAMPLE_RECORDING, dir.file("cut.avi"), "--codec", "ffv1", "--events"});
+  ASSERT_TRUE(exporting.readUntil("\"event\":\"progress\"").size() > 0);
+  const Result r = exporting.finish(SIGINT);
+  ASSERT_TRUE(r.exited) << r;
+  EXPECT_EQ(r.status, 130) << r;
+  EXPECT_NE(r.err.find("interrupted"), std::string::npos) << r;
+  std::smatch file;
+  ASSERT_TRUE(std::regex_search(r.out, file, std::regex("\"channel\":1,\"path\":\"[^\"]+\",\"frames\":([0-9]+)")))
+      << r;
+  const int frames = std::stoi(file[1]);
+  EXPECT_GT(frames, 0);
+  // The whole sample would have been 75 pictures a channel.
+  EXPECT_LT(frames, 75);
+  EXPECT_EQ(probe(dir.file("cut-CH1.avi"), "v", "codec_name,nb_read_frames"), "ffv1," + std::to_string(frames) + "\n");
 }
 
 }  // namespace

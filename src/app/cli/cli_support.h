@@ -10,6 +10,9 @@ namespace marlin::cli {
 
 // A failure that ends the command with a one-line message and an exit code,
 // 1 unless the command documents another.
+// The exit status of a command a signal stopped early, as shells report one killed by SIGINT.
+inline constexpr int kInterruptedExit = 130;
+
 class CommandError : public std::runtime_error {
  public:
   explicit CommandError(const std::string& message, int exitCode = 1)

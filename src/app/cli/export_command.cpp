@@ -7,6 +7,7 @@
 #include "app/cli/progress_line.h"
 #include "app/cli/range_bound.h"
 #include "app/cli/recording_args.h"
+#include "app/cli/stop_on_signals.h"
 #include "codec/audio_convert.h"
 #include "export/compression_choice.h"
 #include "export/container.h"
@@ -80,6 +81,8 @@ void printResult(const ChannelExportResult& result, bool events) {
 }
 
 void runExport(const Options& options) {
+  // Ctrl-C stops the writing between two pictures, so every file is finished and plays up to there.
+  const StopOnSignals interrupt([] {});
   ExportJob job;
   // The job's writers reset the process-wide choice as they are made, so it is set after them.
   compression_choice::set(chosenCompression(options));
@@ -107,7 +110,7 @@ void runExport(const Options& options) {
   {
     ProgressLine progress("exporting", WhenNotTerminal::PlainLines);
     const std::uint64_t end = to != 0 ? std::min(to, job.total()) : job.total();
-    for (int tick = 1; !job.done(); ++tick) {
+    for (int tick = 1; !job.done() && !interrupt.requested(); ++tick) {
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
       if (options.events && tick % 5 == 0) {
         std::printf("{\"event\":\"progress\",\"position\":%" PRIu64 ",\"frames\":%" PRIu64 "}\n", job.position(),
@@ -139,6 +142,9 @@ void runExport(const Options& options) {
     std::printf("damaged stretches skipped: %" PRIu64 "\n", job.damagedStretches());
   }
   std::fflush(stdout);
+  if (interrupt.requested()) {
+    throw CommandError("interrupted: the files hold what was exported until then", kInterruptedExit);
+  }
   if (failed) throw CommandError("some files stopped early; see above");
 }
 

@@ -9,7 +9,7 @@
 
 #include "app/cli/serve_dvr/ddns_responder.h"
 #include "app/cli/serve_dvr/dvr_session.h"
-#include "app/cli/serve_dvr/stop_on_signals.h"
+#include "app/cli/stop_on_signals.h"
 #include "net/ansi_text.h"
 #include "net/ddns_messages.h"
 #include "net/login_reply.h"

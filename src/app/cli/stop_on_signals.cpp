@@ -1,10 +1,10 @@
-#include "app/cli/serve_dvr/stop_on_signals.h"
+#include "app/cli/stop_on_signals.h"
 
 #include <pthread.h>
 
 #include <csignal>
 
-namespace marlin::cli::serve_dvr {
+namespace marlin::cli {
 
 namespace {
 
@@ -40,4 +40,4 @@ StopOnSignals::~StopOnSignals() {
   waiter_.join();
 }
 
-}  // namespace marlin::cli::serve_dvr
+}  // namespace marlin::cli

@@ -4,9 +4,9 @@
 #include <functional>
 #include <thread>
 
-namespace marlin::cli::serve_dvr {
+namespace marlin::cli {
 
-// Makes SIGINT and SIGTERM end the simulator cleanly instead of killing it:
+// Makes SIGINT and SIGTERM end a long command cleanly instead of killing it:
 // the signals are blocked in every thread, and a thread of their own runs
 // onStop when one arrives.
 class StopOnSignals {
@@ -26,4 +26,4 @@ class StopOnSignals {
   std::thread waiter_;
 };
 
-}  // namespace marlin::cli::serve_dvr
+}  // namespace marlin::cli
