@@ -1,7 +1,6 @@
 #include "export/avi_writer.h"
 
 #include <cstdint>
-#include <cstring>
 #include <string>
 
 #include "base/log.h"
@@ -67,10 +66,10 @@ struct AviWriter::Muxer {
 
   Status writeBytes(AVStream* stream, AVRational base, std::int64_t time, std::int64_t duration,
                     const std::uint8_t* data, std::uint32_t bytes, bool keyFrame) {
-    if (const int result = av_new_packet(packet, static_cast<int>(bytes)); result < 0) {
-      return ffmpegFailure(result, "no memory for a packet");
-    }
-    std::memcpy(packet->data, data, bytes);
+    // The muxer writes a packet before av_write_frame returns and only copies data it keeps, so the caller's bytes
+    // go as they are: a copy of every uncompressed frame was a tenth of an export's time.
+    packet->data = const_cast<std::uint8_t*>(data);
+    packet->size = static_cast<int>(bytes);
     packet->pts = packet->dts = time;
     packet->duration = duration;
     if (keyFrame) packet->flags |= AV_PKT_FLAG_KEY;
