@@ -4,6 +4,7 @@
 
 #include "export/ffmpeg_codec.h"
 #include "export/ffmpeg_status.h"
+#include "export/full_range_yuv.h"
 
 extern "C" {
 #include <libavutil/imgutils.h>
@@ -88,6 +89,10 @@ Status CompressedVideoEncoder::open(const Compression& compression, const AviVid
   frame->height = format.height;
   frame->format = context->pix_fmt;
   if (Status allocated = made->encoder_->allocateFrame(); !allocated) return allocated;
+  if (context->pix_fmt == AV_PIX_FMT_YUVJ420P) {
+    encoder = std::move(made);
+    return Status::ok();
+  }
   made->converter_ = sws_getContext(format.width, format.height, AV_PIX_FMT_BGR24, format.width, format.height,
                                     context->pix_fmt, SWS_BILINEAR, nullptr, nullptr, nullptr);
   if (made->converter_ == nullptr) {
@@ -115,7 +120,13 @@ Status CompressedVideoEncoder::encode(const std::uint8_t* image, std::int64_t fr
   const auto rowBytes = static_cast<int>(dibRowBytes(context->width, 24));
   const std::uint8_t* topRow = image + static_cast<std::ptrdiff_t>(rowBytes) * (context->height - 1);
   const int sourceStride = -rowBytes;
-  sws_scale(converter_, &topRow, &sourceStride, 0, context->height, frame->data, frame->linesize);
+  if (converter_ == nullptr) {
+    bgr24ToFullRangeYuv420(topRow, sourceStride, context->width, context->height,
+                           {frame->data[0], frame->linesize[0], frame->data[1], frame->linesize[1], frame->data[2],
+                            frame->linesize[2]});
+  } else {
+    sws_scale(converter_, &topRow, &sourceStride, 0, context->height, frame->data, frame->linesize);
+  }
   frame->pts = av_rescale_q(frameIndex, frameTimeBase_, context->time_base);
   return encoder_->send(frame, sink);
 }

@@ -41,6 +41,7 @@ class CompressedVideoEncoder {
   CompressedVideoEncoder() = default;
 
   std::unique_ptr<FfmpegEncoder> encoder_;
+  // Null for full-range 4:2:0, which bgr24ToFullRangeYuv420 makes.
   SwsContext* converter_ = nullptr;
   AVRational frameTimeBase_{1, 1};
 };
