@@ -78,29 +78,36 @@ class AviCaptureCli : public ::testing::Test {
 };
 
 // The sample records about 30 pictures a second over its four channels: each
-// channel's 7.5, cut to 7 frames a second.
-TEST_F(AviCaptureCli, PlayCapturesTheSplitViewWithTheRecordingsSound) {
-  const Result r = runMarlin(dir, {"play", sample, "--events", "--no-audio", "--seconds", "2", "--avi", avi});
-  ASSERT_TRUE(r.exited && r.status == 0) << r;
+// channel's 7.5, cut to 7 frames a second. Ctrl-C ends the run as its end
+// would, with the file finished.
+TEST_F(AviCaptureCli, PlayCapturesTheSplitViewWithTheRecordingsSoundUntilInterrupted) {
+  MarlinProcess play(dir, {"play", sample, "--events", "--no-audio", "--seconds", "60", "--avi", avi});
+  for (int picture = 0; picture < 40; ++picture) {
+    ASSERT_FALSE(play.readUntil("\"event\":\"picture\"").empty());
+  }
+  const Result r = play.finish(SIGINT);
+  ASSERT_TRUE(r.exited && r.status == 130) << r;
   expectCaptureHolds(avi, reported(r.out), "7/1");
 }
 
 // At low speed a frame goes in only with each sound packet, which the DVR
-// simulator sends 1000 samples at a time.
-TEST_F(AviCaptureCli, LiveAtLowSpeedWritesAFrameWithEachSoundPacket) {
+// simulator sends 1000 samples at a time. Ctrl-C ends the session as its end
+// would, logged out and with the file finished.
+TEST_F(AviCaptureCli, LiveAtLowSpeedWritesAFrameWithEachSoundPacketUntilInterrupted) {
   std::uint16_t port = 0;
   auto dvr = serveDvr(dir, sample, {"--password", "pw", "--fps", "30"}, port);
-  RunOptions options;
-  options.timeout = std::chrono::seconds(120);
-  const Result r = runMarlin(dir,
-                             {"live", "--host", "127.0.0.1", "--port", std::to_string(port), "--password", "pw",
-                              "--seconds", "2", "--no-audio", "--events", "--avi", avi, "--low-speed"},
-                             options);
-  ASSERT_TRUE(r.exited && r.status == 0) << r;
+  MarlinProcess live(dir, {"live", "--host", "127.0.0.1", "--port", std::to_string(port), "--password", "pw",
+                           "--seconds", "60", "--no-audio", "--events", "--avi", avi, "--low-speed"});
+  for (int packet = 0; packet < 10; ++packet) {
+    ASSERT_FALSE(live.readUntil("\"event\":\"audio\"").empty());
+  }
+  const Result r = live.finish(SIGINT);
+  ASSERT_TRUE(r.exited && r.status == 130) << r;
   const Reported said = reported(r.out);
   expectCaptureHolds(avi, said, "25/1");
   EXPECT_EQ(said.samples, said.frames * 1000);
-  dvr->finish(SIGTERM);
+  const Result served = dvr->finish(SIGTERM);
+  EXPECT_NE(served.out.find(R"({"event":"logout"})"), std::string::npos) << served;
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <mutex>
@@ -12,6 +13,7 @@
 #include "app/cli/cli_support.h"
 #include "app/cli/play_session.h"
 #include "app/cli/snapshot_series.h"
+#include "app/cli/stop_on_signals.h"
 #include "engine/codec_names.h"
 #include "engine/player_engine.h"
 #include "platform/sdl_audio_device.h"
@@ -83,13 +85,17 @@ class LiveSessionObserver final : public LiveObserver {
   // the login has happened by then.
   bool waitForLogin(Clock::time_point deadline) {
     std::unique_lock lock(mutex_);
-    changed_.wait_until(lock, deadline, [&] { return loggedIn_ || ending_.has_value(); });
-    return loggedIn_ && !ending_;
+    changed_.wait_until(lock, deadline, [&] { return loggedIn_ || ending_.has_value() || interrupted_; });
+    return loggedIn_ && !ending_ && !interrupted_;
   }
   // Waits until the deadline; false when a notice ended the session first.
   bool sleepUntil(Clock::time_point deadline) {
     std::unique_lock lock(mutex_);
-    return !changed_.wait_until(lock, deadline, [&] { return ending_.has_value(); });
+    return !changed_.wait_until(lock, deadline, [&] { return ending_.has_value() || interrupted_; });
+  }
+  // Ctrl-C: the session ends as at its deadline.
+  void interrupt() {
+    wakeWaiter([&] { interrupted_ = true; });
   }
   std::optional<net::ClientNotice> ending() const {
     std::lock_guard lock(mutex_);
@@ -124,6 +130,7 @@ class LiveSessionObserver final : public LiveObserver {
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   bool loggedIn_ = false;
+  bool interrupted_ = false;
   std::optional<net::ClientNotice> ending_;
   std::atomic<std::uint64_t> pictures_{0};
   std::atomic<std::uint64_t> audioPackets_{0};
@@ -269,6 +276,14 @@ std::optional<MouseFields> parseMouseEvent(const std::string& text) {
 void runLiveSession(const LiveOptions& options) {
   createSnapshotFolder(options.outDir);
   const Size viewSize = *parseSize(options.size);
+  // Ctrl-C ends the session as its deadline does: logged out, the recording and the capture finished. The signal's
+  // thread reaches the observer only while it exists.
+  std::mutex interruptMutex;
+  LiveSessionObserver* interrupted = nullptr;
+  StopOnSignals interrupt([&] {
+    const std::lock_guard lock(interruptMutex);
+    if (interrupted != nullptr) interrupted->interrupt();
+  });
   OffscreenPresenter presenter(viewSize);
   const std::unique_ptr<TextPainter> painter = makeTextPainter();
   SdlAudioDevice sdlDevice(true);
@@ -284,6 +299,16 @@ void runLiveSession(const LiveOptions& options) {
   engine.setTimeout(static_cast<std::uint32_t>(options.timeoutSeconds * 1000));
   engine.setMouseRemoteMode(static_cast<net::MouseRemoteMode>(options.mouseMode));
   LiveSessionObserver observer(options, engine);
+  const auto listen = [&](LiveSessionObserver* to) {
+    const std::lock_guard lock(interruptMutex);
+    interrupted = to;
+  };
+  listen(&observer);
+  struct Unlisten {
+    std::function<void()> clear;
+    ~Unlisten() { clear(); }
+  } const unlisten{[&] { listen(nullptr); }};
+  if (interrupt.requested()) observer.interrupt();
   engine.setLiveObserver(&observer);
   if (!options.recordPath.empty() && engine.startRecording(options.recordPath) != 1) {
     throw CommandError(engine.lastRecordingFailure().message());
@@ -307,6 +332,9 @@ void runLiveSession(const LiveOptions& options) {
   }
   if (observer.snapshots().failed() != 0) {
     throw CommandError(std::to_string(observer.snapshots().failed()) + " snapshots could not be written");
+  }
+  if (interrupt.requested()) {
+    throw CommandError("interrupted", kInterruptedExit);
   }
 }
 

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "app/cli/snapshot_series.h"
+#include "app/cli/stop_on_signals.h"
 #include "engine/codec_names.h"
 #include "engine/player_engine.h"
 #include "platform/sdl_audio_device.h"
@@ -175,6 +176,8 @@ void runPlaySession(const PlayOptions& options) {
     StreamSource probe;
     openRecording(probe, options.recording);
   }
+  // Ctrl-C ends the run early the way its end does: the capture file is finished and the summary printed.
+  StopOnSignals interrupt([] {});
   OffscreenPresenter presenter(*parseSize(options.size));
   const std::unique_ptr<TextPainter> painter = makeTextPainter();
   SdlAudioDevice sdlDevice(true);
@@ -205,7 +208,7 @@ void runPlaySession(const PlayOptions& options) {
     }
     startAviCapture(engine, options.avi, kCaptureEveryPicture);
   }
-  std::this_thread::sleep_for(std::chrono::duration<double>(options.seconds));
+  const bool interrupted = !interrupt.sleepFor(std::chrono::duration<double>(options.seconds));
   engine.closeSource();
   std::cerr << "played " << observer.pictures() << " pictures";
   if (options.snapshotEvery) {
@@ -217,6 +220,9 @@ void runPlaySession(const PlayOptions& options) {
   }
   if (observer.failedSnapshots() != 0) {
     throw CommandError(std::to_string(observer.failedSnapshots()) + " snapshots could not be written");
+  }
+  if (interrupted) {
+    throw CommandError("interrupted", kInterruptedExit);
   }
 }
 

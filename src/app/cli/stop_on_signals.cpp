@@ -25,10 +25,19 @@ StopOnSignals::StopOnSignals(std::function<void()> onStop) : onStop_(std::move(o
     int received = 0;
     sigwait(&signals, &received);
     if (!finishing_.load()) {
-      requested_.store(true);
+      {
+        const std::lock_guard lock(mutex_);
+        requested_.store(true);
+      }
+      stopped_.notify_all();
       onStop_();
     }
   });
+}
+
+bool StopOnSignals::sleepFor(std::chrono::duration<double> time) {
+  std::unique_lock lock(mutex_);
+  return !stopped_.wait_for(lock, time, [this] { return requested_.load(); });
 }
 
 StopOnSignals::~StopOnSignals() {

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <thread>
 
 namespace marlin::cli {
@@ -18,11 +21,15 @@ class StopOnSignals {
   StopOnSignals& operator=(const StopOnSignals&) = delete;
 
   bool requested() const { return requested_.load(); }
+  // Sleeps for the time given, or less when a stop comes; false when one came.
+  bool sleepFor(std::chrono::duration<double> time);
 
  private:
   std::function<void()> onStop_;
   std::atomic<bool> requested_{false};
   std::atomic<bool> finishing_{false};
+  std::mutex mutex_;
+  std::condition_variable stopped_;
   std::thread waiter_;
 };
 
