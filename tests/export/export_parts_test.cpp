@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "export/avi_formats.h"
 #include "export/channel_output_path.h"
 #include "export/export_sound_format.h"
 #include "export/export_timing.h"
@@ -68,6 +69,30 @@ TEST(FullHeightPicture, FieldLinesDoubleTopDownIntoPaddedBottomUpRows) {
     EXPECT_EQ(row[0], expectedFromTop[line]) << "line " << line;
     EXPECT_EQ(row[2], expectedFromTop[line]) << "line " << line;
     EXPECT_EQ(row[3], 0) << "pad of line " << line;
+  }
+}
+
+// Wide rows are averaged many bytes at a time: bytes rising from 0 to 255 against bytes falling, across the whole
+// words and the odd rest of a row seven pixels wide, must still come out as their means rounded down.
+TEST(FullHeightPicture, LinesBetweenAreMeansRoundedDownAcrossWholeRows) {
+  constexpr int kWidth = 7;
+  constexpr int kRowBytes = kWidth * 3;
+  std::vector<std::uint8_t> field;  // bottom-up: the lower field line first
+  for (int pair = 0; pair < 256 * 256; pair += 97) {
+    field.push_back(static_cast<std::uint8_t>(pair >> 8));
+  }
+  field.resize(2 * kRowBytes);
+  for (int i = 0; i < kRowBytes; ++i) {
+    field[static_cast<std::size_t>(kRowBytes + i)] = static_cast<std::uint8_t>(255 - field[static_cast<std::size_t>(i)] + i);
+  }
+  const std::uint32_t pictureRow = dibRowBytes(kWidth, 24);
+  std::vector<std::uint8_t> picture(4 * pictureRow);
+  fieldToFullHeight(field.data(), kWidth, 2, picture.data());
+  const std::uint8_t* top = field.data() + kRowBytes;
+  const std::uint8_t* bottom = field.data();
+  const std::uint8_t* between = picture.data() + 2 * pictureRow;  // line 1 from the top
+  for (int i = 0; i < kRowBytes; ++i) {
+    EXPECT_EQ(between[i], (top[i] + bottom[i]) / 2) << "byte " << i << ": " << int{top[i]} << ", " << int{bottom[i]};
   }
 }
 
