@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "codec/audio_convert.h"
-#include "codec/colour_convert.h"
 #include "export/export_job.h"
 #include "export/frame_range_reader.h"
 #include "export/full_height_picture.h"
@@ -40,7 +39,6 @@ struct ExportJob::Buffers {
   // Conditional pictures update the channel's last one in place.
   std::vector<std::vector<std::uint8_t>> decoded =
       std::vector<std::vector<std::uint8_t>>(kChannels, std::vector<std::uint8_t>(VideoDecoder::kMaxPictureBytes));
-  std::vector<std::uint8_t> field = std::vector<std::uint8_t>(kLargestWidth * kLargestFieldHeight * 3);
   std::vector<std::uint8_t> picture =
       std::vector<std::uint8_t>(dibImageBytes(kLargestWidth, 2 * kLargestFieldHeight, 24));
   StampText stamp{};
@@ -99,9 +97,8 @@ void ExportJob::writePicture(int channel, const std::uint8_t* frame, std::uint32
   }
   std::uint8_t* decoded = buffers.decoded[at].data();
   if (decoder_.Decode(frame, length, decoded) != 1) return;
-  ToDib24(buffers.field.data(), decoded, width, fieldHeight);
   std::uint8_t* picture = buffers.picture.data();
-  fieldToFullHeight(buffers.field.data(), width, fieldHeight, picture);
+  fieldToFullHeight(decoded, width, fieldHeight, picture);
   if (stamping_) {
     stampBottomUpBgr24(picture, width, 2 * fieldHeight, dibRowBytes(width, 24), formatStamp(time, buffers.stamp),
                        *painter_);

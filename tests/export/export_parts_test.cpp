@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <vector>
 
+#include "codec/colour_convert.h"
 #include "export/avi_formats.h"
 #include "export/channel_output_path.h"
 #include "export/export_sound_format.h"
@@ -56,43 +58,31 @@ TEST(ExportSoundFormat, EachRecorderCodecGetsItsStoredFormat) {
   EXPECT_EQ(exportSoundFormat(9, 8000).format.bitsPerSample, 8);
 }
 
-// One pixel wide, so every 3-byte row of the picture carries a pad byte.
+// Six pixels wide, so every 18-byte row of the picture carries two pad bytes; the field's lines come from ToDib24.
 TEST(FullHeightPicture, FieldLinesDoubleTopDownIntoPaddedBottomUpRows) {
-  // Field lines from the top: 10, 21, 40 (all three bytes alike); stored bottom-up.
-  const std::vector<std::uint8_t> field = {40, 40, 40, 21, 21, 21, 10, 10, 10};
-  std::vector<std::uint8_t> picture(6 * 4, 0xEE);
-  fieldToFullHeight(field.data(), 1, 3, picture.data());
-  // From the top: 10, 15 (15.5 rounded down), 21, 30 (30.5), 40, and the last line repeats 40.
-  const std::vector<std::uint8_t> expectedFromTop = {10, 15, 21, 30, 40, 40};
-  for (int line = 0; line < 6; ++line) {
-    const std::uint8_t* row = picture.data() + (5 - line) * 4;
-    EXPECT_EQ(row[0], expectedFromTop[line]) << "line " << line;
-    EXPECT_EQ(row[2], expectedFromTop[line]) << "line " << line;
-    EXPECT_EQ(row[3], 0) << "pad of line " << line;
-  }
-}
+  constexpr int kWidth = 6;
+  constexpr int kFieldHeight = 4;
+  constexpr std::size_t kLineBytes = kWidth * 3;
+  std::vector<std::uint8_t> yuv(kWidth * kFieldHeight * 3 / 2);
+  std::srand(11);
+  for (std::uint8_t& value : yuv) value = static_cast<std::uint8_t>(std::rand() & 0xFF);
+  std::vector<std::uint8_t> field(kLineBytes * kFieldHeight);
+  ToDib24(field.data(), yuv.data(), kWidth, kFieldHeight);
+  const auto fieldLine = [&](int y) { return field.data() + (kFieldHeight - 1 - y) * kLineBytes; };
 
-// Wide rows are averaged many bytes at a time: bytes rising from 0 to 255 against bytes falling, across the whole
-// words and the odd rest of a row seven pixels wide, must still come out as their means rounded down.
-TEST(FullHeightPicture, LinesBetweenAreMeansRoundedDownAcrossWholeRows) {
-  constexpr int kWidth = 7;
-  constexpr int kRowBytes = kWidth * 3;
-  std::vector<std::uint8_t> field;  // bottom-up: the lower field line first
-  for (int pair = 0; pair < 256 * 256; pair += 97) {
-    field.push_back(static_cast<std::uint8_t>(pair >> 8));
-  }
-  field.resize(2 * kRowBytes);
-  for (int i = 0; i < kRowBytes; ++i) {
-    field[static_cast<std::size_t>(kRowBytes + i)] = static_cast<std::uint8_t>(255 - field[static_cast<std::size_t>(i)] + i);
-  }
   const std::uint32_t pictureRow = dibRowBytes(kWidth, 24);
-  std::vector<std::uint8_t> picture(4 * pictureRow);
-  fieldToFullHeight(field.data(), kWidth, 2, picture.data());
-  const std::uint8_t* top = field.data() + kRowBytes;
-  const std::uint8_t* bottom = field.data();
-  const std::uint8_t* between = picture.data() + 2 * pictureRow;  // line 1 from the top
-  for (int i = 0; i < kRowBytes; ++i) {
-    EXPECT_EQ(between[i], (top[i] + bottom[i]) / 2) << "byte " << i << ": " << int{top[i]} << ", " << int{bottom[i]};
+  std::vector<std::uint8_t> picture(2 * kFieldHeight * pictureRow, 0xEE);
+  fieldToFullHeight(yuv.data(), kWidth, kFieldHeight, picture.data());
+  for (int line = 0; line < 2 * kFieldHeight; ++line) {
+    const std::uint8_t* row = picture.data() + (2 * kFieldHeight - 1 - line) * pictureRow;
+    const bool copied = line % 2 == 0 || line == 2 * kFieldHeight - 1;
+    for (std::size_t i = 0; i < kLineBytes; ++i) {
+      const int above = fieldLine(line / 2)[i];
+      const int wanted = copied ? above : (above + fieldLine(line / 2 + 1)[i]) / 2;
+      ASSERT_EQ(row[i], wanted) << "line " << line << " byte " << i;
+    }
+    EXPECT_EQ(row[kLineBytes], 0) << "pad of line " << line;
+    EXPECT_EQ(row[kLineBytes + 1], 0) << "pad of line " << line;
   }
 }
 
