@@ -18,7 +18,7 @@ constexpr std::uint8_t kBox[kGlyphHeight] = {0x1F, 0x11, 0x11, 0x11, 0x11, 0x11,
 
 int scaleFor(int size, int cell) { return std::clamp(std::abs(std::clamp(size, -4096, 4096)) / cell, 1, kMaxScale); }
 
-// How a font spec scales and shapes the glyphs.
+// How the chosen font (FontSpec) scales and shapes the glyphs.
 struct Scaling {
   int x;
   int y;

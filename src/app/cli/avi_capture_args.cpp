@@ -8,9 +8,7 @@
 
 namespace marlin::cli {
 
-namespace {
-
-const std::map<std::string, VideoCodec>& codecNames() {
+const std::map<std::string, VideoCodec>& videoCodecNames() {
   static const std::map<std::string, VideoCodec> names{{"raw", VideoCodec::Uncompressed},
                                                        {"mjpeg", VideoCodec::Mjpeg},
                                                        {"mpeg4", VideoCodec::Mpeg4},
@@ -19,19 +17,17 @@ const std::map<std::string, VideoCodec>& codecNames() {
   return names;
 }
 
-}  // namespace
-
 CLI::Option* addAviCaptureArgs(CLI::App& command, AviCaptureArgs& args) {
   CLI::Option* path = command.add_option("--avi", args.path, "capture what is shown into this AVI file");
   command.add_option("--avi-codec", args.codec, "the capture's video: raw (default), mjpeg, mpeg4, ffv1 or h264")
-      ->check(CLI::IsMember(codecNames()))
+      ->check(CLI::IsMember(videoCodecNames()))
       ->needs(path);
   return path;
 }
 
 void startAviCapture(PlayerEngine& engine, const AviCaptureArgs& args, int captureMode) {
   Compression compression;
-  compression.codec = codecNames().at(args.codec);
+  compression.codec = videoCodecNames().at(args.codec);
   const int result = engine.startAviCapture(args.path, compression, captureMode);
   if (result != avi_result::kDone) {
     throw CommandError("cannot capture into " + args.path + " (AVI recorder result " + std::to_string(result) + ")");

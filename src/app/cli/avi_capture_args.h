@@ -1,6 +1,7 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <map>
 #include <string>
 
 #include "engine/player_engine.h"
@@ -12,6 +13,9 @@ struct AviCaptureArgs {
   std::string path;
   std::string codec = "raw";
 };
+
+// The video codecs by the names the commands take them by.
+const std::map<std::string, VideoCodec>& videoCodecNames();
 
 // Returns the --avi option, for the options that need it.
 CLI::Option* addAviCaptureArgs(CLI::App& command, AviCaptureArgs& args);

@@ -3,6 +3,7 @@
 #include <map>
 #include <thread>
 
+#include "app/cli/avi_capture_args.h"
 #include "app/cli/commands.h"
 #include "app/cli/progress_line.h"
 #include "app/cli/range_bound.h"
@@ -30,20 +31,11 @@ struct Options {
   bool events = false;
 };
 
-const std::map<std::string, VideoCodec>& codecNames() {
-  static const std::map<std::string, VideoCodec> names{{"raw", VideoCodec::Uncompressed},
-                                                       {"mjpeg", VideoCodec::Mjpeg},
-                                                       {"mpeg4", VideoCodec::Mpeg4},
-                                                       {"ffv1", VideoCodec::Ffv1},
-                                                       {"h264", VideoCodec::H264}};
-  return names;
-}
-
 // Uncompressed bitmaps fit AVI only; MP4 and Matroska get H.264 unless asked otherwise.
 Compression chosenCompression(const Options& options) {
   Compression compression;
   if (!options.codec.empty()) {
-    compression.codec = codecNames().at(options.codec);
+    compression.codec = videoCodecNames().at(options.codec);
   } else if (containerOf(options.output) != Container::Avi) {
     compression.codec = VideoCodec::H264;
   }
@@ -163,7 +155,7 @@ void addExportCommand(CLI::App& app) {
       ->check(CLI::Range(1, 16));
   command->add_flag("--no-audio", options->noAudio, "leave the sound out");
   command->add_option("--codec", options->codec, "video codec (default: raw for .avi, h264 for .mkv and .mp4)")
-      ->check(CLI::IsMember({"raw", "mjpeg", "mpeg4", "ffv1", "h264"}));
+      ->check(CLI::IsMember(videoCodecNames()));
   command->add_option("--quality", options->quality, "0 (smallest) to 10000 (best); the encoder's default if left out")
       ->check(CLI::Range(0, 10000));
   command->add_option("--from", options->from, "start: a byte position or a local time \"2010-01-01 12:00:05\"");
