@@ -75,6 +75,8 @@ class PlayerEngine : public WorkerThread {
   int saveRange(std::uint64_t start, std::uint64_t end, const std::string& outputPath);
   const Status& lastSaveRangeFailure() const { return lastSaveRangeFailure_; }
   int getFrameTime(CalendarTime& out) const;
+  // The time of the block at a position, for a slider's tooltip.
+  bool blockTimeAt(std::uint64_t position, CalendarTime& out) const { return source_.blockTimeAt(position, out); }
   PlaybackState getState() const { return status_.state(); }
   double getSpeed() const { return status_.speed(); }
   // The block time of the last frame the worker handled; zero once it stopped.

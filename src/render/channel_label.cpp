@@ -21,25 +21,28 @@ int dayOfYear(const CalendarTime& time) {
 
 }  // namespace
 
-std::string channelLabel(int channel, const CalendarTime* time, const std::string& timeFormat) {
-  std::string label = "CH" + std::to_string(channel + 1) + " ";
-  if (time == nullptr || time->year == 0 || timeFormat.empty()) {
-    return label;
+std::string formatPictureTime(const CalendarTime& time, const std::string& timeFormat) {
+  if (time.year == 0 || timeFormat.empty()) {
+    return {};
   }
   std::tm fields{};
-  fields.tm_year = time->year - 1900;
-  fields.tm_mon = time->month - 1;
-  fields.tm_mday = time->day;
-  fields.tm_hour = time->hour;
-  fields.tm_min = time->minute;
-  fields.tm_sec = time->second;
-  fields.tm_wday = time->dayOfWeek;
-  fields.tm_yday = dayOfYear(*time);
+  fields.tm_year = time.year - 1900;
+  fields.tm_mon = time.month - 1;
+  fields.tm_mday = time.day;
+  fields.tm_hour = time.hour;
+  fields.tm_min = time.minute;
+  fields.tm_sec = time.second;
+  fields.tm_wday = time.dayOfWeek;
+  fields.tm_yday = dayOfYear(time);
   fields.tm_isdst = -1;
   std::array<char, 256> text{};
   const std::size_t length = std::strftime(text.data(), text.size(), timeFormat.c_str(), &fields);
-  label.append(text.data(), length);
-  return label;
+  return std::string(text.data(), length);
+}
+
+std::string channelLabel(int channel, const CalendarTime* time, const std::string& timeFormat) {
+  const std::string label = "CH" + std::to_string(channel + 1) + " ";
+  return time == nullptr ? label : label + formatPictureTime(*time, timeFormat);
 }
 
 }  // namespace marlin

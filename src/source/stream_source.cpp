@@ -1,12 +1,14 @@
 #include "source/stream_source.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 
 #include "base/log.h"
 #include "platform/time_zone.h"
 #include "source/block_header.h"
+#include "source/block_reading.h"
 #include "source/byte_order.h"
 #include "source/start_code_search.h"
 
@@ -112,6 +114,24 @@ bool StreamSource::getBlockTime(CalendarTime& out) const {
     return false;
   }
   const CalendarTime time = calendarFromTimestamp(static_cast<std::uint32_t>(stamp), timeZoneBias_);
+  if (!isPlausible(time)) {
+    return false;
+  }
+  out = time;
+  return true;
+}
+
+bool StreamSource::blockTimeAt(std::uint64_t pos, CalendarTime& out) const {
+  if (!isOpen() || pos >= getSize()) {
+    return false;
+  }
+  std::array<std::uint8_t, container::kBlockSize> block{};
+  BlockHeader header;
+  const std::uint64_t start = pos - pos % container::kBlockSize;
+  if (readBlock(file_, start, BlockLayout{isDisk_, bigEndian_}, block.data(), header) != BlockRead::Valid) {
+    return false;
+  }
+  const CalendarTime time = calendarFromTimestamp(header.time, timeZoneBias_);
   if (!isPlausible(time)) {
     return false;
   }

@@ -61,6 +61,9 @@ class StreamSource {
 
   const FrameHeader& header() const { return header_; }
   bool getBlockTime(CalendarTime& out) const;
+  // The local time of the valid block holding pos, read with a positional
+  // read of its own, so that another thread may ask while one reads.
+  bool blockTimeAt(std::uint64_t pos, CalendarTime& out) const;
 
   // Copies whole blocks, from the one holding start up to end rounded up to a
   // block boundary, into a new ".QKV" file in file byte order. Refuses a range

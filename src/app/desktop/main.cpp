@@ -1,9 +1,81 @@
 #include <QApplication>
+#include <QScreen>
+#include <QTimer>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
 
+#include "app/desktop/command_line.h"
+#include "app/desktop/main_window.h"
 #include "app/desktop/skin/palette.h"
 
+namespace {
+
+constexpr const char* kVersionText = "marlin-viewer 2.7.4.0 (Marlin Viewer 2.74)\n";
+
+// --help and --version answer without a display.
+int answerWithoutWindow(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      std::fputs(marlin::desktop::viewerUsage().c_str(), stdout);
+      return 0;
+    }
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::fputs(kVersionText, stdout);
+      return 0;
+    }
+  }
+  return -1;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  if (const int answered = answerWithoutWindow(argc, argv); answered >= 0) {
+    return answered;
+  }
   QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("marlin-viewer"));
+  QApplication::setApplicationDisplayName(QStringLiteral("Marlin Viewer"));
+  QApplication::setDesktopFileName(QStringLiteral("marlin-viewer"));
+  // Qt has taken its own options (-platform, -geometry ...) out by now.
+  std::vector<std::string> arguments;
+  for (const QString& argument : QApplication::arguments().mid(1)) {
+    arguments.push_back(argument.toStdString());
+  }
+  marlin::desktop::MainWindow::Setup setup;
+  setup.commandLine = marlin::desktop::parseViewerCommandLine(arguments);
+  if (!setup.commandLine.error.empty()) {
+    std::fprintf(stderr, "marlin-viewer: %s\nTry marlin-viewer --help.\n", setup.commandLine.error.c_str());
+    return 2;
+  }
+  setup.settingsPath = marlin::desktop::settingsFilePath();
+  if (setup.commandLine.events) {
+    setup.events = stdout;
+  }
   marlin::desktop::applySkin(app);
-  return 0;
+  const marlin::desktop::ViewerCommandLine line = setup.commandLine;
+  marlin::desktop::MainWindow window(std::move(setup));
+  if (line.windowWidth > 0) {
+    window.resize(line.windowWidth, line.windowHeight);
+    if (const QScreen* screen = window.screen()) {
+      QRect frame = window.geometry();
+      frame.moveCenter(screen->availableGeometry().center());
+      window.move(frame.topLeft());
+    }
+  }
+  window.show();
+  int status = 0;
+  if (!line.screenshotPath.empty()) {
+    QTimer::singleShot(static_cast<int>(line.screenshotAfterSeconds * 1000), &window, [&] {
+      if (!window.grab().save(QString::fromStdString(line.screenshotPath))) {
+        std::fprintf(stderr, "marlin-viewer: cannot write %s\n", line.screenshotPath.c_str());
+        status = 1;
+      }
+      window.close();
+    });
+  }
+  const int loop = QApplication::exec();
+  return status != 0 ? status : loop;
 }

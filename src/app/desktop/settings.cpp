@@ -107,4 +107,43 @@ bool saveSettings(const std::string& path, const ViewerSettings& s) {
   return file.write(path);
 }
 
+namespace {
+
+constexpr const char* kRecentSection = "Recent Files";
+
+std::string recentKey(int index) { return "File" + std::to_string(index + 1); }
+
+}  // namespace
+
+std::vector<std::string> loadRecentFiles(const std::string& path) {
+  const IniFile file = IniFile::read(path);
+  std::vector<std::string> files;
+  for (int i = 0; i < kRecentFileCount; ++i) {
+    const auto value = file.value(kRecentSection, recentKey(i));
+    if (value && !value->empty()) {
+      files.push_back(*value);
+    }
+  }
+  return files;
+}
+
+bool saveRecentFiles(const std::string& path, const std::vector<std::string>& files) {
+  IniFile file = IniFile::read(path);
+  for (int i = 0; i < kRecentFileCount; ++i) {
+    file.set(kRecentSection, recentKey(i), i < static_cast<int>(files.size()) ? files[i] : "");
+  }
+  std::error_code ignored;
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
+  return file.write(path);
+}
+
+std::vector<std::string> withRecentFile(std::vector<std::string> files, const std::string& path) {
+  std::erase(files, path);
+  files.insert(files.begin(), path);
+  if (files.size() > static_cast<std::size_t>(kRecentFileCount)) {
+    files.resize(kRecentFileCount);
+  }
+  return files;
+}
+
 }  // namespace marlin::desktop

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace marlin::desktop {
 
@@ -42,5 +43,13 @@ ViewerSettings loadSettings(const std::string& path);
 // Writes every key, leaving other sections and keys of the file as they are;
 // creates the folder. False when the file could not be written.
 bool saveSettings(const std::string& path, const ViewerSettings& settings);
+
+// The recordings opened last, newest first, in a "Recent Files" section of
+// the same file.
+inline constexpr int kRecentFileCount = 8;
+std::vector<std::string> loadRecentFiles(const std::string& path);
+bool saveRecentFiles(const std::string& path, const std::vector<std::string>& files);
+// files with path put first, once, and kept to kRecentFileCount.
+std::vector<std::string> withRecentFile(std::vector<std::string> files, const std::string& path);
 
 }  // namespace marlin::desktop

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/engine_types.h"
+
+namespace marlin::desktop {
+
+// What the window knows when it decides which commands are offered.
+struct WindowFacts {
+  int mode = 1;  // 1 Player, 2 Client
+  PlaybackState state = PlaybackState::Idle;
+  bool sourceOpen = false;
+  std::uint64_t markIn = 0;
+  std::uint64_t markOut = 0;
+  bool muted = false;
+  bool showTime = true;
+  bool alwaysOnTop = false;
+  bool normal = false;
+  bool maximized = false;
+  int videoWidth = 0;
+  int videoHeight = 0;
+  bool connected = false;
+  bool localRecording = false;
+  // Go to time needs the recording's block times.
+  bool timeSearchable = false;
+};
+
+struct CommandLook {
+  bool enabled = true;
+  bool checked = false;
+};
+
+// A marked range is copied into a new recording only below 650 MiB.
+inline constexpr std::uint64_t kLargestExportRange = 681'574'400;
+
+CommandLook commandLook(int commandId, const WindowFacts& facts);
+
+// The Client menu's connect item, by the connection.
+const char* connectItemText(bool connected);
+
+}  // namespace marlin::desktop

@@ -1,0 +1,43 @@
+#include "app/desktop/skin/status_strip.h"
+
+#include <QFontDatabase>
+#include <QPainter>
+
+#include "app/desktop/skin/palette.h"
+
+namespace marlin::desktop {
+
+StatusStrip::StatusStrip(QWidget* parent) : QWidget(parent) {
+  setObjectName(QStringLiteral("statusStrip"));
+  setAttribute(Qt::WA_OpaquePaintEvent, false);
+}
+
+void StatusStrip::setTexts(const QString& status, const QString& time) {
+  if (status == status_ && time == time_) {
+    return;
+  }
+  status_ = status;
+  time_ = time;
+  update();
+}
+
+void StatusStrip::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.setRenderHint(QPainter::TextAntialiasing);
+  QFont stateFont = font();
+  stateFont.setPointSizeF(8.5);
+  stateFont.setWeight(QFont::DemiBold);
+  stateFont.setLetterSpacing(QFont::AbsoluteSpacing, 0.6);
+  painter.setFont(stateFont);
+  const bool playing = status_.startsWith(QStringLiteral("PLAY"));
+  painter.setPen(playing ? QColor(0x8A, 0xB8, 0xFA) : skin::kMutedText);
+  painter.drawText(rect().adjusted(2, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, status_);
+
+  QFont timeFont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  timeFont.setPointSizeF(9.0);
+  painter.setFont(timeFont);
+  painter.setPen(skin::kText);
+  painter.drawText(rect().adjusted(0, 0, -2, 0), Qt::AlignVCenter | Qt::AlignRight, time_);
+}
+
+}  // namespace marlin::desktop

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+namespace marlin::desktop {
+
+// The line under the video: what the player is doing on the left, the time
+// of the picture on the right in figures of even width, so that it does not
+// jitter while it counts. Repaints only when a text changes.
+class StatusStrip : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit StatusStrip(QWidget* parent = nullptr);
+
+  void setTexts(const QString& status, const QString& time);
+  QString statusText() const { return status_; }
+  QString timeText() const { return time_; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  QString status_;
+  QString time_;
+};
+
+}  // namespace marlin::desktop

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QWidget>
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+#include "render/video_presenter.h"
+
+namespace marlin {
+class VideoRenderer;
+}
+
+namespace marlin::desktop {
+
+// The video area: the display the renderer composes for. The renderer
+// hands over each composed picture (from the thread that delivered it);
+// the view keeps one copy as its front picture and paints it straight
+// from memory as a 32-bit image in the renderer's own format, so showing
+// a picture costs one copy and no conversion. Mouse events go to the
+// renderer, which switches splits on a double-click and records them for
+// a DVR's remote control.
+class VideoView : public QWidget, public VideoPresenter {
+  Q_OBJECT
+
+ public:
+  explicit VideoView(QWidget* parent = nullptr);
+
+  void setRenderer(VideoRenderer* renderer) { renderer_ = renderer; }
+  // In Player mode a drag on the picture moves the window; in Client mode
+  // the pointer belongs to the DVR's remote control.
+  void setDragMovesWindow(bool moves) { dragMovesWindow_ = moves; }
+  // Pictures presented since the start; for start-up timing and tests.
+  int presentedCount() const { return presented_.load(std::memory_order_relaxed); }
+
+  SurfaceFormat surfaceFormat() const override { return SurfaceFormat::Rgb32; }
+  Size clientSize() const override;
+  void present(const Canvas& back) override;
+  void copyToClipboard(std::span<const std::uint8_t> dib) override;
+
+ signals:
+  // The first picture of the session reached the screen.
+  void firstPicturePainted();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+ private:
+  VideoRenderer* renderer_ = nullptr;
+  std::atomic<int> width_{0};
+  std::atomic<int> height_{0};
+  std::atomic<int> presented_{0};
+  std::atomic<bool> updateQueued_{false};
+  bool firstPainted_ = false;
+  bool dragMovesWindow_ = true;
+  QPoint pressedAt_;
+  bool pressed_ = false;
+
+  std::mutex frontLock_;
+  std::vector<std::uint8_t> front_;
+  int frontWidth_ = 0;
+  int frontHeight_ = 0;
+};
+
+}  // namespace marlin::desktop
