@@ -25,7 +25,7 @@ inline constexpr std::array<std::string_view, 41> kIconNames{
     // The live DVR.
     "player-mode", "client-mode", "connect", "disconnect", "record", "stop", "dvr-menu", "up",
     "down", "select",
-    // The frameless window's own buttons.
+    // The window's own buttons.
     "minimise", "close", "maximise",
     kAppIconName,
 };
