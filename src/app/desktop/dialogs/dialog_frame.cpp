@@ -1,0 +1,46 @@
+#include "app/desktop/dialogs/dialog_frame.h"
+
+#include <QCheckBox>
+#include <QDialog>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/desktop/skin/palette.h"
+
+namespace marlin::desktop {
+
+QVBoxLayout* makeDialogColumn(QDialog& dialog) {
+  auto* column = new QVBoxLayout(&dialog);
+  column->setContentsMargins(skin::kDialogMargin, skin::kDialogMargin, skin::kDialogMargin, skin::kDialogMargin);
+  column->setSizeConstraint(QLayout::SetFixedSize);
+  return column;
+}
+
+QCheckBox* makeCheckBox(const QString& text, const char* name, bool checked, QWidget* parent) {
+  auto* box = new QCheckBox(text, parent);
+  box->setObjectName(QString::fromLatin1(name));
+  box->setChecked(checked);
+  return box;
+}
+
+void addButtonRow(QBoxLayout& column, QDialog& dialog, const QString& primary, const QString& secondary) {
+  auto* row = new QHBoxLayout;
+  row->addStretch(1);
+  if (!secondary.isEmpty()) {
+    auto* button = new QPushButton(secondary, &dialog);
+    button->setObjectName(QStringLiteral("secondaryButton"));
+    button->setAutoDefault(false);
+    QObject::connect(button, &QPushButton::clicked, &dialog, &QDialog::reject);
+    row->addWidget(button);
+  }
+  auto* button = new QPushButton(primary, &dialog);
+  button->setObjectName(QStringLiteral("primaryButton"));
+  button->setDefault(true);
+  QObject::connect(button, &QPushButton::clicked, &dialog, &QDialog::accept);
+  row->addWidget(button);
+  column.addSpacing(skin::kDialogMargin / 2);
+  column.addLayout(row);
+}
+
+}  // namespace marlin::desktop
