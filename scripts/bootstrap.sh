@@ -12,6 +12,8 @@ packages=(
   ffmpeg
   libsdl2-dev
   libfreetype-dev fonts-dejavu-core
+  qt6-base-dev qt6-svg-dev qt6-qpa-plugins libgl-dev
+  xvfb xauth
   g++-aarch64-linux-gnu qemu-user-static
 )
 

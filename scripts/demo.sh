@@ -3,7 +3,8 @@
 # what it holds, its first frames and pictures, then plays it for a few
 # seconds through the player engine, saving what is shown now and then,
 # exports two channels of a few seconds of it to files of their own; then
-# serves it as a DVR would and shows it live through the client.
+# serves it as a DVR would and shows it live through the client; last,
+# opens it in the desktop app when there is a display.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/bootstrap.sh"
@@ -41,3 +42,11 @@ kill "$dvr"
 wait "$dvr" || true
 echo "the DVR saw: $(grep -c '"event"' "$build/samples/dvr.log") messages ($(grep -o '"event":"[a-z]*"' "$build/samples/dvr.log" | sort | uniq -c | tr -s ' ' | tr '\n' ' '))"
 echo "live recording written to $build/samples/live.QKV, snapshots to $build/samples/live-snapshots"
+
+# The desktop app on the sample, where there is a display to show it on.
+if [[ -n ${DISPLAY:-} || -n ${WAYLAND_DISPLAY:-} ]]; then
+  echo "opening the sample in marlin-viewer (close the window to end)"
+  "$build/bin/marlin-viewer" "$sample"
+else
+  echo "no display: marlin-viewer not started (run $build/bin/marlin-viewer $sample on a desktop)"
+fi

@@ -1,0 +1,261 @@
+// The window driven as a user drives it, through its buttons, keys and menu
+// items, on the sample recording and against the DVR simulator on 127.0.0.1.
+#include <QAction>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <fstream>
+#include <sstream>
+
+#include "app/desktop/command_ids.h"
+#include "app/desktop/main_window.h"
+#include "app/desktop/skin/picture_button.h"
+#include "app/desktop/skin/status_strip.h"
+#include "app/desktop/video_view.h"
+#include "engine/player_engine.h"
+#include "source/container.h"
+#include "source/stream_source.h"
+
+using namespace marlin;
+using namespace marlin::desktop;
+
+namespace {
+
+constexpr int kPatience = 20000;
+
+std::string fileText(const std::string& path) {
+  std::ifstream in(path);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// The DVR simulator serving the sample recording, on a free port.
+class Dvr {
+ public:
+  explicit Dvr(const QStringList& extra) {
+    process_.setProgram(QString::fromLocal8Bit(qgetenv("MARLIN_CLI")));
+    process_.setArguments(QStringList{"serve-dvr", MARLIN_SAMPLE_RECORDING, "--port", "0", "--loop"} + extra);
+    process_.start();
+    if (process_.waitForReadyRead(kPatience)) {
+      const QString line = QString::fromLatin1(process_.readLine()).trimmed();
+      if (line.startsWith("LISTENING ")) {
+        port_ = line.mid(10).toInt();
+      }
+    }
+  }
+  ~Dvr() {
+    process_.kill();
+    process_.waitForFinished();
+  }
+  int port() const { return port_; }
+
+ private:
+  QProcess process_;
+  int port_ = 0;
+};
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+
+ private:
+  QTemporaryDir dir_;
+  QStringList messages_;
+  QString login_address_ = QStringLiteral("127.0.0.1");
+  int loginPort_ = 0;
+  std::string loginPassword_ = "pw";
+
+  std::string path(const char* name) const { return (dir_.path() + "/" + name).toStdString(); }
+
+  std::unique_ptr<MainWindow> makeWindow(const std::string& settingsText = "") {
+    const std::string settings = path("viewer.ini");
+    std::ofstream(settings) << "[Marlin Viewer]\nCapture Path=" << path("stills") << "\n" << settingsText;
+    MainWindow::Setup setup;
+    setup.settingsPath = settings;
+    setup.silentAudio = true;
+    setup.prompts.openRecording = [](QWidget*) { return QStringLiteral(MARLIN_SAMPLE_RECORDING); };
+    setup.prompts.saveRange = [this](QWidget*) { return QString::fromStdString(path("range.QKV")); };
+    setup.prompts.login = [this](QWidget*, const LoginValues& start) -> std::optional<LoginValues> {
+      LoginValues values = start;
+      values.address = login_address_.toStdString();
+      values.port = loginPort_;
+      values.password = loginPassword_;
+      return values;
+    };
+    auto window = std::make_unique<MainWindow>(std::move(setup));
+    messages_.clear();
+    window->messages().setObserver([this](const QString& text) { messages_ << text; });
+    window->show();
+    return window;
+  }
+
+  static void click(MainWindow& window, int id) {
+    PictureButton* button = window.button(id);
+    QVERIFY(button != nullptr);
+    QVERIFY(button->isVisible());
+    QVERIFY(button->isEnabled());
+    QTest::mouseClick(button, Qt::LeftButton);
+  }
+
+ private slots:
+  void openPlayPauseStepMarkAndExportARange() {
+    auto window = makeWindow();
+    click(*window, kOpenFile);
+    QTRY_VERIFY_WITH_TIMEOUT(window->videoView()->presentedCount() > 0, kPatience);
+    QTRY_COMPARE_WITH_TIMEOUT(window->engine().getState(), PlaybackState::Forward, kPatience);
+    QTRY_VERIFY_WITH_TIMEOUT(window->statusStrip()->statusText() == "PLAY  x 1.0", kPatience);
+    QTRY_VERIFY_WITH_TIMEOUT(!window->statusStrip()->timeText().trimmed().isEmpty(), kPatience);
+    QVERIFY(!window->look(kMarkIn).enabled);
+
+    click(*window, kPause);
+    QTRY_COMPARE_WITH_TIMEOUT(window->engine().getState(), PlaybackState::Paused, kPatience);
+    QTRY_COMPARE_WITH_TIMEOUT(window->statusStrip()->statusText(), QStringLiteral("PAUSE"), kPatience);
+    QVERIFY(window->look(kMarkIn).enabled);
+    window->action(kMarkIn)->trigger();
+    const std::uint64_t in = window->markIn();
+    QVERIFY(in > 0);
+    for (int step = 0; step < 40; ++step) {
+      const std::uint64_t before = window->engine().getPosition();
+      click(*window, kNextFrame);
+      QTRY_VERIFY_WITH_TIMEOUT(window->engine().getPosition() > before, kPatience);
+    }
+    QTest::keyClick(window.get(), Qt::Key_Period);
+    window->action(kMarkOut)->trigger();
+    QVERIFY(window->markOut() > in);
+    QVERIFY(window->look(kExportCapture).enabled);
+
+    window->action(kExportCapture)->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(QString::fromStdString(path("range.QKV"))), kPatience);
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(QString::fromStdString(path("range.QKV"))).size() > 0, kPatience);
+    StreamSource copy;
+    QVERIFY(copy.open(path("range.QKV"), false).isOk());
+    const std::uint64_t blocks = (window->markOut() + container::kBlockSize - 1) / container::kBlockSize -
+                                 window->markIn() / container::kBlockSize;
+    QCOMPARE(copy.getSize(), blocks * container::kBlockSize);
+    std::vector<std::uint8_t> frame(container::kFrameBufferSize);
+    int frames = 0;
+    while (copy.readNext(frame.data()) != 0) {
+      ++frames;
+    }
+    QVERIFY(frames > 10);
+    QVERIFY(messages_.isEmpty());
+  }
+
+  void fastForwardDoublesFromEightAndStartsAgainAfterRewind() {
+    auto window = makeWindow("Repeat=1\n");
+    QVERIFY(window->openRecording(QStringLiteral(MARLIN_SAMPLE_RECORDING)));
+    QTRY_COMPARE_WITH_TIMEOUT(window->engine().getState(), PlaybackState::Forward, kPatience);
+    for (double speed : {8.0, 16.0, 32.0}) {
+      click(*window, kFastForward);
+      QCOMPARE(window->engine().getSpeed(), speed);
+      QTRY_COMPARE_WITH_TIMEOUT(window->engine().getState(), PlaybackState::Forward, kPatience);
+    }
+    click(*window, kFastRewind);
+    QCOMPARE(window->engine().getSpeed(), 8.0);
+    QTRY_COMPARE_WITH_TIMEOUT(window->engine().getState(), PlaybackState::Reverse, kPatience);
+    click(*window, kFastForward);
+    QCOMPARE(window->engine().getSpeed(), 8.0);
+    QTRY_VERIFY_WITH_TIMEOUT(window->statusStrip()->statusText() == "PLAY  x 8.0", kPatience);
+  }
+
+  void keysAndStillsInPlayerMode() {
+    auto window = makeWindow();
+    QVERIFY(window->openRecording(QStringLiteral(MARLIN_SAMPLE_RECORDING)));
+    QTRY_COMPARE_WITH_TIMEOUT(window->engine().getState(), PlaybackState::Forward, kPatience);
+    QTest::keyClick(window.get(), Qt::Key_Space);
+    QTRY_COMPARE_WITH_TIMEOUT(window->engine().getState(), PlaybackState::Paused, kPatience);
+    QTest::keyClick(window.get(), Qt::Key_BracketRight);
+    QCOMPARE(window->engine().getSpeed(), 1.1);
+    QTest::keyClick(window.get(), Qt::Key_Space);
+    QTRY_COMPARE_WITH_TIMEOUT(window->engine().getState(), PlaybackState::Forward, kPatience);
+    QTRY_VERIFY_WITH_TIMEOUT(window->videoView()->presentedCount() > 0, kPatience);
+
+    click(*window, kStillCapture);
+    click(*window, kStillCapture);
+    QStringList stills = QDir(QString::fromStdString(path("stills"))).entryList({"*.bmp"}, QDir::Files);
+    std::sort(stills.begin(), stills.end(), [](const QString& a, const QString& b) { return a.size() < b.size(); });
+    // Both kept: within one second the second gets "-2".
+    QCOMPARE(stills.size(), 2);
+    const QString first = stills[0];
+    QCOMPARE(first.size(), 19);
+    QVERIFY(stills[1] == first.left(15) + "-2.bmp" || stills[1].size() == 19);
+  }
+
+  void settingsReachTheEngineAndGoBackAtExit() {
+    {
+      auto window = makeWindow("Timeout=7\nVolume=1234\nShow Time=0\nMute=1\n");
+      QCOMPARE(window->engine().getTimeout(), 7000u);
+      QCOMPARE(window->engine().getVolume(), 1234u);
+      QVERIFY(!window->engine().getShowTime());
+      QVERIFY(window->look(kMute).checked);
+      click(*window, kMute);
+      QVERIFY(!window->look(kMute).checked);
+      window->close();
+    }
+    const std::string text = fileText(path("viewer.ini"));
+    QVERIFY(text.find("Timeout=7\n") != std::string::npos);
+    QVERIFY(text.find("Volume=1234\n") != std::string::npos);
+    QVERIFY(text.find("Mute=0\n") != std::string::npos);
+    QVERIFY(text.find("Show Time=0\n") != std::string::npos);
+  }
+
+  void sizesAndTheSmallestWindow() {
+    auto window = makeWindow();
+    window->runCommand(kSize640x448);
+    QVERIFY(window->look(kSize640x448).checked);
+    QCOMPARE(window->videoView()->size(), QSize(640, 448));
+    window->resize(100, 100);
+    QVERIFY(window->width() >= 578 && window->height() >= 486);
+    window->runCommand(kClientMode);
+    QCOMPARE(window->mode(), 2);
+    QVERIFY(window->button(kConnect)->isVisible());
+    QVERIFY(!window->button(kOpenFile)->isVisible());
+  }
+
+  void loginFailuresSayWhatWentWrong() {
+    {
+      Dvr dvr({"--password", "right"});
+      QVERIFY(dvr.port() > 0);
+      auto window = makeWindow("Timeout=3\n");
+      loginPort_ = dvr.port();
+      loginPassword_ = "wrong";
+      window->runCommand(kClientMode);
+      click(*window, kConnect);
+      QTRY_COMPARE_WITH_TIMEOUT(messages_.size(), 1, kPatience);
+      QCOMPARE(messages_.front(), QStringLiteral("Incorrect password."));
+    }
+    {
+      Dvr dvr({"--refuse", "1"});
+      auto window = makeWindow("Timeout=3\n");
+      loginPort_ = dvr.port();
+      window->runCommand(kClientMode);
+      click(*window, kConnect);
+      QTRY_COMPARE_WITH_TIMEOUT(messages_.size(), 1, kPatience);
+      QCOMPARE(messages_.front(), QStringLiteral("Too many client."));
+    }
+    loginPassword_ = "pw";
+  }
+
+  void withoutAutoReconnectionALostStreamEndsTheSession() {
+    Dvr dvr({"--password", "pw", "--fault", "stall@1"});
+    auto window = makeWindow("Timeout=2\nAuto Reconnection=0\n");
+    loginPort_ = dvr.port();
+    window->runCommand(kClientMode);
+    click(*window, kConnect);
+    QTRY_VERIFY_WITH_TIMEOUT(window->engine().isConnected(), kPatience);
+    QTRY_VERIFY_WITH_TIMEOUT(window->videoView()->presentedCount() > 0, kPatience);
+    QVERIFY(window->look(kDvrMenu).enabled);
+    QTRY_COMPARE_WITH_TIMEOUT(messages_.size(), 1, kPatience);
+    QCOMPARE(messages_.front(), QStringLiteral("Disconnected by server."));
+    QVERIFY(!window->engine().isConnected());
+    QVERIFY(!window->look(kDvrMenu).enabled);
+  }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"
