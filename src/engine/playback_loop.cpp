@@ -145,6 +145,24 @@ void PlaybackLoop::countFailedRead() {
   }
 }
 
+// A read that delivered nothing and could not move the read position has
+// reached the end of the recording (reading backward, its start); a damaged
+// stretch always moves it on.
+bool PlaybackLoop::startOverFromOtherEnd(std::uint64_t positionBefore, bool backward) {
+  StreamSource& source = context_.source;
+  if (!context_.status.repeat() || !readSinceStartOver_ || source.getPosition() != positionBefore) {
+    return false;
+  }
+  if (backward) {
+    source.setPositionToEnd();
+  } else {
+    source.setPosition(0);
+  }
+  readSinceStartOver_ = false;
+  failedReads_ = 0;
+  return true;
+}
+
 PlaybackLoop::Next PlaybackLoop::readForward() {
   if (context_.pipeline.hasPendingSound()) {
     // Play resumed: the block a command cut short goes before anything new.
@@ -155,12 +173,16 @@ PlaybackLoop::Next PlaybackLoop::readForward() {
     skipForward();
   }
   StreamSource& source = context_.source;
+  const std::uint64_t before = source.getPosition();
   const std::uint32_t length = source.readNext(frame_.data());
   if (length == 0) {
-    countFailedRead();
+    if (!startOverFromOtherEnd(before, false)) {
+      countFailedRead();
+    }
     return Next::Pace;
   }
   failedReads_ = 0;
+  readSinceStartOver_ = true;
   if (source.header().isAudio) {
     handleAudio(length);
     return Next::Continue;
@@ -176,12 +198,16 @@ PlaybackLoop::Next PlaybackLoop::readReverse() {
     skipBackward();
   }
   StreamSource& source = context_.source;
+  const std::uint64_t before = source.getPosition();
   const std::uint32_t length = source.readPrevious(frame_.data());
   if (length == 0) {
-    countFailedRead();
+    if (!startOverFromOtherEnd(before, true)) {
+      countFailedRead();
+    }
     return Next::Continue;
   }
   failedReads_ = 0;
+  readSinceStartOver_ = true;
   if (!source.header().isAudio && parseAndCheckChannel(length)) {
     handleParsedPicture(length);
   }

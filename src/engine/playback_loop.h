@@ -35,6 +35,7 @@ class PlaybackLoop {
   Next readStep(bool backward);
   Next readJump();
   void countFailedRead();
+  bool startOverFromOtherEnd(std::uint64_t positionBefore, bool backward);
   bool parseAndCheckChannel(std::uint32_t length);
   void countPicture();
   void handlePicture(std::uint32_t length);
@@ -52,6 +53,9 @@ class PlaybackLoop {
   std::vector<std::uint8_t> frame_;
   int skipCounter_ = 0;
   int failedReads_ = 0;
+  // Whether a frame was read since play last started over from the other
+  // end; a recording without one is not gone round again and again.
+  bool readSinceStartOver_ = true;
   std::uint32_t frameStartMs_ = 0;
   PlaybackState lastReportedState_ = PlaybackState::Idle;
   double lastReportedSpeed_ = 0.0;

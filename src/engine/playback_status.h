@@ -20,6 +20,9 @@ class PlaybackStatus {
   void setState(PlaybackState state) { state_ = static_cast<int>(state); }
   double speed() const { return speed_.load(); }
   void setSpeed(double speed) { speed_ = speed; }
+  // Play reaching the end (reverse: the start) goes on from the other end.
+  bool repeat() const { return repeat_.load(); }
+  void setRepeat(bool on) { repeat_ = on; }
   // The block time of the last frame the worker handled.
   CalendarTime frameTime() const;
   void setFrameTime(const CalendarTime& time);
@@ -37,6 +40,7 @@ class PlaybackStatus {
  private:
   std::atomic<int> state_{static_cast<int>(PlaybackState::Idle)};
   std::atomic<double> speed_{1.0};
+  std::atomic<bool> repeat_{false};
   std::atomic<int> framePeriodUs_{33333};
   std::atomic<int> pictureWidth_{0};
   std::atomic<int> pictureHeight_{0};

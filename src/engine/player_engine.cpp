@@ -8,6 +8,8 @@
 #include "engine/live_loop.h"
 #include "engine/open_failure_box.h"
 #include "engine/playback_loop.h"
+#include "render/split_layout.h"
+#include "source/recorded_channels.h"
 
 namespace marlin {
 
@@ -140,8 +142,24 @@ int PlayerEngine::openSource(const std::string& path, bool isDisk) {
     raiseOpenFailureBox(lastOpenFailure_, messages_);
     return 0;
   }
+  if (mode_ == static_cast<int>(EngineMode::Player)) {
+    followRecordedChannels();
+  }
   renderer_.ClearAll();
   return start(1);
+}
+
+// A recording from a recorder with more cameras than the build's shows all
+// of them; one with fewer leaves no empty pages behind.
+void PlayerEngine::followRecordedChannels() {
+  maxSplit_ = channelCountForMask(source_.recordedChannelMask());
+  renderer_.SetChannelCount(maxSplit_);
+  int split = 0;
+  int page = 0;
+  renderer_.GetSplit(split, page);
+  if (split > maxSplit_ || page >= splitPages(split, maxSplit_)) {
+    renderer_.SetSplit(maxSplit_, 0);
+  }
 }
 
 int PlayerEngine::closeSource() {

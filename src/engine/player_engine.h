@@ -63,7 +63,9 @@ class PlayerEngine : public WorkerThread {
   int maxSplit() const { return maxSplit_; }
   const DvrConfig& config() const { return config_; }
 
-  // Player mode.
+  // Player mode. Opening a recording in Player mode sets the split limit and
+  // the renderer's channels to the recorder's channel count its blocks show
+  // (4, 9 or 16); Client mode keeps the configured count.
   int openSource(const std::string& path, bool isDisk);
   // Why the last openSource failed; ok after one that did not.
   const Status& lastOpenFailure() const { return lastOpenFailure_; }
@@ -92,6 +94,10 @@ class PlayerEngine : public WorkerThread {
   int stepBackward();
   int jumpTo(std::uint64_t position);
   int adjustSpeed(double speed);
+  // Repeat: play in either direction, at any speed, goes on from the other
+  // end of the recording instead of pausing at its end or start.
+  void setRepeat(bool on) { status_.setRepeat(on); }
+  bool getRepeat() const { return status_.repeat(); }
 
   // Client mode. connect and connectViaDdns start the connection and the
   // live loop; whether the login succeeds is told later, through the live
@@ -108,6 +114,10 @@ class PlayerEngine : public WorkerThread {
   std::string getLastError() const { return client_.lastError(); }
   void setTimeout(std::uint32_t ms) { client_.setTimeoutMs(ms); }
   std::uint32_t getTimeout() const { return client_.timeoutMs(); }
+  // Whether a lost connection logs in again (on by default); off, the
+  // connection ends with the Closed notice.
+  void setAutoReconnect(bool on) { client_.setAutoReconnect(on); }
+  bool getAutoReconnect() const { return client_.autoReconnect(); }
   void setMouseRemoteMode(net::MouseRemoteMode mode) { client_.setMouseMode(mode); }
   const net::DvrClient& client() const { return client_; }
 
@@ -168,6 +178,7 @@ class PlayerEngine : public WorkerThread {
   int post(EngineCommand command);
   void stopWorker();
   int startLive();
+  void followRecordedChannels();
   int captureFrameRate(int fieldHeight, int captureMode) const;
 
   PlaybackClock& clock_;

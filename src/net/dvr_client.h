@@ -31,8 +31,9 @@ inline constexpr std::uint32_t kAudioQueueBlocks = 16;
 // (directly, or after asking the dynamic-address service for the DVR's
 // address), log in with the password's digest, cut the live stream into the
 // video and audio queues, send the view's mouse events, and reconnect after
-// a silent or lost connection for as long as it is not stopped. Stopping a
-// logged-in connection sends one logout.
+// a silent or lost connection for as long as it is not stopped (unless
+// reconnecting is switched off). Stopping a logged-in connection sends one
+// logout.
 //
 // Failed connects are retried after a pause that starts at one second and
 // doubles up to eight; the no-response notice comes each time the timeout
@@ -66,6 +67,10 @@ class DvrClient : public WorkerThread {
   ConnectionState connectionState() const { return state_.load(); }
   std::string lastError() const;
   void setTimeoutMs(std::uint32_t ms) { timeoutMs_ = ms; }
+  // Off: a logged-in connection that is lost (silent for the timeout, or
+  // closed by the DVR) ends with notice Closed instead of logging in again.
+  void setAutoReconnect(bool on) { autoReconnect_ = on; }
+  bool autoReconnect() const { return autoReconnect_.load(); }
   std::uint32_t timeoutMs() const { return timeoutMs_.load(); }
   // The DVR's last status report (five words).
   std::array<std::uint16_t, 5> statusWords() const;
@@ -116,6 +121,7 @@ class DvrClient : public WorkerThread {
   std::atomic<bool> loggedIn_{false};
   std::atomic<ConnectionState> state_{ConnectionState::Idle};
   std::atomic<std::uint32_t> timeoutMs_{5000};
+  std::atomic<bool> autoReconnect_{true};
   std::atomic<std::uint64_t> videoDropped_{0};
   std::atomic<std::uint64_t> audioDropped_{0};
   std::atomic<std::uint64_t> reconnects_{0};

@@ -113,6 +113,11 @@ void DvrClient::Connection::run() {
     }
     attachMouse(false);
     client_.closeSocket();
+    if (!client_.autoReconnect_) {
+      // As if the DVR had said it was closing; the state goes idle below.
+      client_.tell(ClientNotice::Closed);
+      break;
+    }
     client_.changeState(ConnectionState::Idle);
     if (client_.stopEvent_.wait(kPauseAfterLoss)) {
       break;

@@ -10,6 +10,7 @@
 #include "source/block_header.h"
 #include "source/block_reading.h"
 #include "source/byte_order.h"
+#include "source/recorded_channels.h"
 #include "source/start_code_search.h"
 
 namespace marlin {
@@ -70,6 +71,7 @@ Status StreamSource::open(const std::string& path, bool isDisk) {
     return openFailure(path, StatusCode::Unsupported, sized.systemError());
   }
   size_.store(size, std::memory_order_relaxed);
+  recordedChannelMask_.store(sampleChannelMask(file_, size, BlockLayout{isDisk, bigEndian_}), std::memory_order_relaxed);
   name_ = path;
   position_.store(0, std::memory_order_relaxed);
   clearScanner();
@@ -80,6 +82,7 @@ Status StreamSource::open(const std::string& path, bool isDisk) {
 bool StreamSource::close() {
   file_.close();
   size_.store(0, std::memory_order_relaxed);
+  recordedChannelMask_.store(0, std::memory_order_relaxed);
   position_.store(0, std::memory_order_relaxed);
   mark_ = 0;
   name_.clear();

@@ -44,6 +44,9 @@ class StreamSource {
   std::uint64_t getSize() const { return size_.load(std::memory_order_relaxed); }
   std::uint64_t getPosition() const { return position_.load(std::memory_order_relaxed); }
   bool isDisk() const { return isDisk_; }
+  // The cameras the recording holds, sampled from its blocks when it was
+  // opened (sampleChannelMask); 0 while closed.
+  std::uint16_t recordedChannelMask() const { return recordedChannelMask_.load(std::memory_order_relaxed); }
 
   // Ignored (but still successful) unless pos < size.
   bool setPosition(std::uint64_t pos);
@@ -101,6 +104,7 @@ class StreamSource {
 
   std::atomic<std::uint64_t> size_{0};
   std::atomic<std::uint64_t> position_{0};
+  std::atomic<std::uint16_t> recordedChannelMask_{0};
   std::uint64_t mark_ = 0;
 
   // The last whole, valid block read; reused while reading stays inside it.

@@ -182,6 +182,23 @@ TEST_F(LiveCli, RecoversFromNetworkAndDvrFaultsWithoutSpinningOrANewLookup) {
   EXPECT_EQ(matching(linesOf(served.out), R"("event":"ddns-query")").size(), 1u) << served;
 }
 
+TEST_F(LiveCli, WithoutReconnectingAStalledDvrEndsTheSession) {
+  auto dvr = serve({"--fps", "5", "--loop", "--fault", "stall@1"});
+  const auto started = std::chrono::steady_clock::now();
+  const Result r = live({"--host", "127.0.0.1", "--port", std::to_string(port), "--seconds", "30", "--timeout", "1",
+                         "--no-reconnect", "--no-audio", "--events"});
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20)) << "the session ended early";
+  EXPECT_TRUE(r.exited && r.status == 1) << r;
+  EXPECT_NE(r.err.find("disconnected by the DVR"), std::string::npos) << r;
+  const std::vector<std::string> events = linesOf(r.out);
+  EXPECT_EQ(matching(events, R"("state":"LoggedIn")").size(), 1u) << r.out;
+  EXPECT_EQ(matching(events, R"(^\{"event":"notice","notice":"closed","error":"No response from server."\}$)").size(),
+            1u)
+      << r.out;
+  EXPECT_EQ(matching(events, R"("event":"summary".*"reconnects":0\})").size(), 1u) << r.out;
+  dvr->finish(SIGTERM);
+}
+
 TEST_F(LiveCli, SessionsThatCannotStartEndWithTheReason) {
   struct Case {
     std::vector<std::string> dvr;

@@ -219,6 +219,18 @@ TEST_F(PlayCli, CompandedSoundOfOlderRecordersPlaysAsRecorded) {
   EXPECT_NEAR(signChanges, 880, 20);
 }
 
+TEST_F(PlayCli, ASixteenChannelRecordingTakesTheSixteenSplit) {
+  const std::string sixteen = dir.file("sixteen.QKV");
+  ASSERT_EQ(runMarlin(dir, {"make-sample", sixteen, "--channels", "16", "--seconds", "3"}).status, 0);
+  expectOneLineFailure(runMarlin(dir, {"play", sixteen, "--split", "16", "--page", "1"}), "page 1");
+  sample = sixteen;
+  const Events events = play({"--split", "16"});
+  ASSERT_GE(events.pictures.size(), 16u);
+  for (std::size_t i = 0; i < 16; ++i) {
+    EXPECT_EQ(events.pictures[i].channel, static_cast<int>(i));
+  }
+}
+
 TEST_F(PlayCli, RefusesWhatItCannotDoWithOneLine) {
   expectOneLineFailure(runMarlin(dir, {"play", sample, "--split", "16"}), "split 16");
   expectOneLineFailure(runMarlin(dir, {"play", sample, "--split", "4", "--page", "1"}), "page 1");

@@ -65,6 +65,42 @@ TEST(PlayerEngine, SetUpRules) {
   EXPECT_FALSE(rig.engine.hasThread());
 }
 
+TEST(PlayerEngine, ARecordingSetsTheSplitLimitByTheCamerasItHolds) {
+  EngineRig rig;
+  const std::pair<int, int> limits[] = {{16, 16}, {2, 4}, {6, 9}, {4, 4}, {10, 16}};
+  for (const auto& [channels, split] : limits) {
+    RecordingPlan plan;
+    plan.rounds = 2;
+    plan.channels = channels;
+    rig.open(makePlaybackRecording(plan));
+    EXPECT_EQ(rig.engine.maxSplit(), split) << channels << " channels";
+    EXPECT_EQ(rig.engine.selectView(split, 0), 1) << channels << " channels";
+    EXPECT_EQ(rig.engine.selectView(split + 1, 0), 0) << channels << " channels";
+  }
+  // A view beyond a smaller recording's cameras falls back to all of them.
+  rig.engine.selectView(16, 0);
+  RecordingPlan four;
+  four.rounds = 2;
+  rig.open(makePlaybackRecording(four));
+  int split = 0;
+  int page = 0;
+  rig.engine.getView(split, page);
+  EXPECT_EQ(split, 4);
+
+  // Client mode keeps the configured count.
+  rig.engine.closeSource();
+  rig.engine.configure(4, 1, 4, 8000, 0);
+  rig.engine.setMode(2, -1);
+  RecordingPlan sixteen;
+  sixteen.channels = 16;
+  sixteen.rounds = 2;
+  const std::string path = rig.dir.file("client.QKV");
+  writeFile(path, makePlaybackRecording(sixteen));
+  ASSERT_EQ(rig.engine.openSource(path, false), 1);
+  EXPECT_EQ(rig.engine.maxSplit(), 4);
+  rig.engine.closeSource();
+}
+
 TEST(PlayerEngine, ClosingRightAfterOpeningAlwaysStopsTheWorker) {
   EngineRig rig;
   const std::string path = rig.dir.file("recording.QKV");

@@ -282,6 +282,49 @@ TEST_F(DvrClientTest, TheAddressServiceIsAskedOnceAndASilentDvrIsReconnected) {
   EXPECT_TRUE(observer.notices().empty());
 }
 
+// Without reconnecting, a lost connection ends as if the DVR had closed it:
+// one Closed notice, idle, and no second connection.
+void expectEndedWithoutReconnecting(const DvrClient& client, const RecordingObserver& observer,
+                                    const FakeServer& dvr) {
+  ASSERT_TRUE(eventually([&] { return !observer.notices().empty(); }));
+  EXPECT_EQ(observer.notices(), std::vector{ClientNotice::Closed});
+  EXPECT_FALSE(client.isLoggedIn());
+  ASSERT_TRUE(eventually([&] { return client.connectionState() == ConnectionState::Idle; }));
+  // Longer than the pause before a reconnect.
+  std::this_thread::sleep_for(1500ms);
+  EXPECT_EQ(dvr.connections(), 1);
+  EXPECT_EQ(client.reconnects(), 0u);
+  EXPECT_EQ(observer.states(), (std::vector{ConnectionState::ConnectingDvr, ConnectionState::LoggingIn,
+                                            ConnectionState::LoggedIn, ConnectionState::Idle}));
+  EXPECT_EQ(observer.notices(), std::vector{ClientNotice::Closed});
+}
+
+TEST_F(DvrClientTest, WithoutAutoReconnectASilentDvrEndsTheConnection) {
+  EXPECT_TRUE(client.autoReconnect());
+  client.setAutoReconnect(false);
+  FakeServer dvr(acceptAndHold);
+  start(dvr, 300);
+  expectEndedWithoutReconnecting(client, observer, dvr);
+  EXPECT_EQ(client.lastError(), "No response from server.");
+}
+
+TEST_F(DvrClientTest, WithoutAutoReconnectAPeerThatClosesEndsTheConnection) {
+  client.setAutoReconnect(false);
+  FakeServer dvr([](FakePeer& peer, int connection) {
+    if (connection == 0) {
+      peer.read(44);
+      peer.send(kAccept);
+      return;
+    }
+    acceptAndHold(peer, connection);
+  });
+  start(dvr);
+  expectEndedWithoutReconnecting(client, observer, dvr);
+  // Stopping the ended connection sends nothing more.
+  client.stopConnection();
+  EXPECT_EQ(dvr.received(0).size(), 44u);
+}
+
 TEST_F(DvrClientTest, AnUnreachableDvrIsRetriedWithPausesUntilItListens) {
   std::uint16_t port = 0;
   {

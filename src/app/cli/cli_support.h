@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "engine/json_text.h"
 #include "platform/message_sink.h"
 
 namespace marlin::cli {
@@ -34,9 +35,6 @@ class CapturedMessages final : public MessageSink {
  private:
   std::string last_;
 };
-
-// text as a JSON string literal, quotes included.
-std::string jsonString(const std::string& text);
 
 // For unsigned options: CLI11 reads "-1" as the largest value instead of
 // refusing it.

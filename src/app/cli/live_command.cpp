@@ -57,6 +57,8 @@ void addLiveCommand(CLI::App& app) {
   host->excludes(ddns);
   command->add_option("--seconds", options->seconds, "how long to stay connected, in seconds (default 10)");
   command->add_option("--timeout", options->timeoutSeconds, "seconds without data before reconnecting (default 7)");
+  command->add_flag("--no-reconnect", options->noReconnect,
+                    "end the session when the connection is lost instead of logging in again");
   command->add_option("--record", options->recordPath, "record the live stream into this .QKV file");
   command->add_option("--key", options->keys,
                       "a remote key value to send, one per second after the login (its low 8 bits go out)")

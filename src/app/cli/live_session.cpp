@@ -15,6 +15,7 @@
 #include "app/cli/snapshot_series.h"
 #include "app/cli/stop_on_signals.h"
 #include "engine/codec_names.h"
+#include "engine/event_lines.h"
 #include "engine/player_engine.h"
 #include "platform/sdl_audio_device.h"
 #include "platform/silent_audio_device.h"
@@ -39,13 +40,12 @@ constexpr std::chrono::milliseconds kCaptureRefreshInterval{40};
 class LiveSessionObserver final : public LiveObserver {
  public:
   LiveSessionObserver(const LiveOptions& options, PlayerEngine& engine)
-      : options_(options), engine_(engine), snapshots_(engine, options.snapshotEvery, options.outDir) {}
+      : options_(options), snapshots_(engine, options.snapshotEvery, options.outDir), lines_(engine.client()) {}
 
-  void pictureShown(int channel, const CalendarTime& time, int width, int height, std::uint64_t) override {
+  void pictureShown(int channel, const CalendarTime& time, int width, int height, std::uint64_t position) override {
     const std::uint64_t shown = ++pictures_;
     if (options_.events) {
-      print("{\"event\":\"picture\",\"channel\":%d,\"time\":\"%s\",\"width\":%d,\"height\":%d}\n", channel,
-            formatCalendarTime(time).c_str(), width, height);
+      lines_.pictureShown(channel, time, width, height, position);
     }
     snapshots_.pictureShown(shown);
   }
@@ -53,26 +53,27 @@ class LiveSessionObserver final : public LiveObserver {
   void audioPlayed(std::uint32_t bytes) override {
     ++audioPackets_;
     if (options_.events) {
-      print("{\"event\":\"audio\",\"bytes\":%u}\n", bytes);
+      lines_.audioPlayed(bytes);
     }
   }
 
   void connectionStateChanged(net::ConnectionState state) override {
     if (options_.events) {
-      print("{\"event\":\"connection\",\"state\":\"%s\"}\n", net::connectionStateName(state));
+      lines_.connectionStateChanged(state);
     }
+    connected_ = state == net::ConnectionState::LoggedIn;
     wakeWaiter([&] { loggedIn_ = loggedIn_ || state == net::ConnectionState::LoggedIn; });
   }
 
   void notice(net::ClientNotice notice) override {
     if (options_.events) {
-      print("{\"event\":\"notice\",\"notice\":\"%s\",\"error\":%s}\n", net::clientNoticeName(notice),
-            jsonString(engine_.getLastError()).c_str());
+      lines_.notice(notice);
     }
     // The window ends the session on these, except a close the DVR announces
-    // before the login.
+    // before the login. A connection that is not to reconnect tells of its
+    // loss as a close while it is still in the logged-in state.
     if (notice == net::ClientNotice::LoginFailed || notice == net::ClientNotice::NoResponse ||
-        (notice == net::ClientNotice::Closed && engine_.isConnected())) {
+        (notice == net::ClientNotice::Closed && connected_)) {
       wakeWaiter([&] {
         if (!ending_) {
           ending_ = notice;
@@ -107,13 +108,6 @@ class LiveSessionObserver final : public LiveObserver {
   const SnapshotSeries& snapshots() const { return snapshots_; }
 
  private:
-  template <typename... Args>
-  void print(const char* format, Args... args) {
-    std::lock_guard lock(printing_);
-    std::printf(format, args...);
-    std::fflush(stdout);
-  }
-
   template <typename Change>
   void wakeWaiter(Change change) {
     {
@@ -124,9 +118,10 @@ class LiveSessionObserver final : public LiveObserver {
   }
 
   const LiveOptions& options_;
-  PlayerEngine& engine_;
   SnapshotSeries snapshots_;
-  std::mutex printing_;
+  EventLinePrinter lines_;
+  // The connection's state as last told: logged in or not.
+  std::atomic<bool> connected_{false};
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   bool loggedIn_ = false;
@@ -297,6 +292,7 @@ void runLiveSession(const LiveOptions& options) {
     throw CommandError("the live view shows the DVR's one picture: --split must be 1");
   }
   engine.setTimeout(static_cast<std::uint32_t>(options.timeoutSeconds * 1000));
+  engine.setAutoReconnect(!options.noReconnect);
   engine.setMouseRemoteMode(static_cast<net::MouseRemoteMode>(options.mouseMode));
   LiveSessionObserver observer(options, engine);
   const auto listen = [&](LiveSessionObserver* to) {

@@ -18,6 +18,8 @@ struct LiveOptions {
   std::string dvrName;
   double seconds = 10.0;
   double timeoutSeconds = 7.0;
+  // A lost connection ends the session instead of being logged in again.
+  bool noReconnect = false;
   std::string recordPath;
   std::vector<int> keys;
   std::vector<MouseFields> mouse;  // the view's size is filled in from --size

@@ -13,6 +13,7 @@
 #include "app/cli/snapshot_series.h"
 #include "app/cli/stop_on_signals.h"
 #include "engine/codec_names.h"
+#include "engine/event_lines.h"
 #include "engine/player_engine.h"
 #include "platform/sdl_audio_device.h"
 #include "platform/silent_audio_device.h"
@@ -34,40 +35,17 @@ AudioCodecId audioCodecFor(CodecVariant variant) {
   return resolveAudioCodecId(kBuildAudioCodecName, consoleMessageSink());
 }
 
-const char* stateWord(PlaybackState state) {
-  switch (state) {
-    case PlaybackState::Idle:
-      return "idle";
-    case PlaybackState::Forward:
-      return "forward";
-    case PlaybackState::Reverse:
-      return "reverse";
-    case PlaybackState::StepForward:
-      return "step-forward";
-    case PlaybackState::StepBackward:
-      return "step-backward";
-    case PlaybackState::Paused:
-      return "paused";
-    case PlaybackState::Jump:
-      return "jump";
-  }
-  return "unknown";
-}
-
 // Prints events and takes the snapshots; runs on the engine's worker thread.
 class SessionObserver final : public PlaybackObserver {
  public:
   SessionObserver(const PlayOptions& options, PlayerEngine& engine)
-      : options_(options), snapshots_(engine, options.snapshotEvery, options.outDir) {}
+      : options_(options), snapshots_(engine, options.snapshotEvery, options.outDir), lines_(engine.client()) {}
 
   void pictureShown(int channel, const CalendarTime& blockTime, int width, int height,
                     std::uint64_t position) override {
     const std::uint64_t shown = ++pictures_;
     if (options_.events) {
-      std::printf("{\"event\":\"picture\",\"channel\":%d,\"time\":\"%s\",\"width\":%d,\"height\":%d,"
-                  "\"position\":%" PRIu64 "}\n",
-                  channel, formatCalendarTime(blockTime).c_str(), width, height, position);
-      std::fflush(stdout);
+      lines_.pictureShown(channel, blockTime, width, height, position);
     }
     snapshots_.pictureShown(shown);
   }
@@ -75,8 +53,7 @@ class SessionObserver final : public PlaybackObserver {
   void stateChanged(PlaybackState state, double speed) override {
     ++stateReports_;
     if (options_.events) {
-      std::printf("{\"event\":\"state\",\"state\":\"%s\",\"speed\":%g}\n", stateWord(state), speed);
-      std::fflush(stdout);
+      lines_.stateChanged(state, speed);
     }
   }
 
@@ -89,9 +66,27 @@ class SessionObserver final : public PlaybackObserver {
  private:
   const PlayOptions& options_;
   SnapshotSeries snapshots_;
+  EventLinePrinter lines_;
   std::atomic<std::uint64_t> pictures_{0};
   std::atomic<std::uint64_t> stateReports_{0};
 };
+
+// The split and page asked for, within the channels the engine found in the
+// recording it opened.
+void selectRequestedView(PlayerEngine& engine, const PlayOptions& options) {
+  const int channels = engine.maxSplit();
+  const int split = options.split.value_or(channels);
+  if (split > channels) {
+    throw CommandError("split " + std::to_string(split) + " needs more than the " + std::to_string(channels) +
+                       " channels of this recorder");
+  }
+  const int pages = splitPages(split, channels);
+  if (options.page >= pages) {
+    throw CommandError("page " + std::to_string(options.page) + " does not exist: split " + std::to_string(split) +
+                       " has " + std::to_string(pages) + " page(s)");
+  }
+  engine.selectView(split, options.page);
+}
 
 // Polls like the window's timers do, until the worker shows the condition.
 bool waitUntil(const std::function<bool()>& condition) {
@@ -161,16 +156,6 @@ std::optional<Size> parseSize(const std::string& text) {
 
 void runPlaySession(const PlayOptions& options) {
   createSnapshotFolder(options.outDir);
-  const int split = options.split.value_or(splitLimitFor(kBuildChannelCount));
-  if (split > splitLimitFor(kBuildChannelCount)) {
-    throw CommandError("split " + std::to_string(split) + " needs more than the " +
-                       std::to_string(kBuildChannelCount) + " channels of this recorder");
-  }
-  const int pages = splitPages(split, kBuildChannelCount);
-  if (options.page >= pages) {
-    throw CommandError("page " + std::to_string(options.page) + " does not exist: split " + std::to_string(split) +
-                       " has " + std::to_string(pages) + " page(s)");
-  }
   {
     // Refuse a recording that cannot be read before the sound device opens.
     StreamSource probe;
@@ -188,12 +173,12 @@ void runPlaySession(const PlayOptions& options) {
   engine.configure(options.recording.variant, audioCodecFor(options.recording.variant), kBuildChannelCount,
                    kBuildSampleRate, 0);
   engine.setMode(static_cast<int>(EngineMode::Player), -1);
-  engine.selectView(split, options.page);
   SessionObserver observer(options, engine);
   engine.setObserver(&observer);
   if (engine.openSource(options.recording.path, options.recording.isDisk) != 1) {
     throw CommandError(engine.lastOpenFailure().message());
   }
+  selectRequestedView(engine, options);
   // Commands given before the worker took its own first Play would be lost
   // in the one-slot mailbox.
   if (!waitUntil([&] { return engine.getState() != PlaybackState::Idle; })) {
