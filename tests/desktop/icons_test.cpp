@@ -48,7 +48,8 @@ class IconsTest : public QObject {
     QTest::addColumn<QString>("path");
     QTest::addColumn<bool>("lineIcon");
     for (const std::string_view name : kIconNames)
-      QTest::newRow(std::string(name).c_str()) << ":/icons/" + fileName(name) << (name != kAppIconName);
+      QTest::newRow(std::string(name).c_str())
+          << ":/icons/" + fileName(name) << (name != kAppIconName);
   }
 
   void everyIconDrawsInItsBox() {
@@ -77,10 +78,11 @@ class IconsTest : public QObject {
     QCOMPARE(offColour, 0);
     // At one pixel per unit the two units of padding are the outer two pixels.
     const QImage actual = draw(renderer, 24);
-    for (int i = 0; i < 24; ++i) {
+    for (int along = 0; along < 24; ++along) {
       for (const int edge : {0, 1, 22, 23}) {
-        QVERIFY2(qAlpha(actual.pixel(i, edge)) == 0 && qAlpha(actual.pixel(edge, i)) == 0,
-                 qPrintable(QString("drawn in the padding at %1, %2").arg(i).arg(edge)));
+        const QString where = QString("drawn in the padding: %1, %2").arg(edge).arg(along);
+        QVERIFY2(qAlpha(actual.pixel(along, edge)) == 0, qPrintable(where));
+        QVERIFY2(qAlpha(actual.pixel(edge, along)) == 0, qPrintable(where));
       }
     }
   }
