@@ -34,6 +34,12 @@ T* child(QWidget& parent, const char* name) {
   return found;
 }
 
+// Check and radio buttons only take clicks on their indicator and text,
+// which sit at the left of a row that may be much wider.
+void clickButton(QAbstractButton* button) {
+  QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+}
+
 QString strftimeAt(const QString& format, std::time_t when) {
   std::tm local{};
   localtime_r(&when, &local);
@@ -114,7 +120,7 @@ class DialogsTest : public QObject {
 
     dialog.show();
     for (const char* box : {"alwaysOnTop", "showTime", "repeat", "fastPath"}) {
-      QTest::mouseClick(child<QCheckBox>(dialog, box), Qt::LeftButton);
+      clickButton(child<QCheckBox>(dialog, box));
     }
     child<QComboBox>(dialog, "timeFormat")->setCurrentIndex(1);
     QTest::keyClicks(child<QLineEdit>(dialog, "capturePath"), "/more");
@@ -169,7 +175,7 @@ class DialogsTest : public QObject {
     for (int mode : {2, 0, 1}) {
       auto* button = child<QRadioButton>(dialog, qPrintable(QStringLiteral("mouseMode%1").arg(mode)));
       QCOMPARE(button->text().replace("&&", "&"), QString::fromLatin1(texts[mode]));
-      QTest::mouseClick(button, Qt::LeftButton);
+      clickButton(button);
       QCOMPARE(dialog.values().mouseMode, mode);
     }
   }
