@@ -4,8 +4,8 @@
 
 class QBoxLayout;
 class QCheckBox;
-class QSpinBox;
 class QDialog;
+class QSpinBox;
 class QVBoxLayout;
 class QWidget;
 
