@@ -11,10 +11,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
 
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 
+#include "app/desktop/dialogs/about_dialog.h"
 #include "app/desktop/dialogs/folder_browser.h"
 #include "app/desktop/dialogs/login_dialog.h"
 #include "app/desktop/dialogs/network_options_dialog.h"
@@ -34,6 +37,12 @@ T* child(QWidget& parent, const char* name) {
   return found;
 }
 
+// Check and radio buttons only take clicks on their indicator and text,
+// which sit at the left of a row that may be much wider.
+void clickButton(QAbstractButton* button) {
+  QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+}
+
 QString strftimeAt(const QString& format, std::time_t when) {
   std::tm local{};
   localtime_r(&when, &local);
@@ -42,19 +51,22 @@ QString strftimeAt(const QString& format, std::time_t when) {
   return QString::fromLocal8Bit(text, static_cast<qsizetype>(length));
 }
 
-// The next message box gets the given answer; its text and icon are kept.
+// The next message boxes get the given answers in turn; the text and icon
+// of the last one answered are kept.
 struct BoxAnswer {
   QString text;
   QMessageBox::Icon icon = QMessageBox::NoIcon;
 };
 
-void answerNextBox(BoxAnswer& seen, QMessageBox::StandardButton answer) {
-  QTimer::singleShot(0, [&seen, answer] {
+void answerBoxes(BoxAnswer& seen, QList<QMessageBox::StandardButton> answers) {
+  QTimer::singleShot(0, [&seen, answers]() mutable {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
     if (box == nullptr) return;
     seen.text = box->text();
     seen.icon = box->icon();
-    box->button(answer)->click();
+    QAbstractButton* button = box->button(answers.takeFirst());
+    if (!answers.isEmpty()) answerBoxes(seen, answers);
+    button->click();
   });
 }
 
@@ -114,7 +126,7 @@ class DialogsTest : public QObject {
 
     dialog.show();
     for (const char* box : {"alwaysOnTop", "showTime", "repeat", "fastPath"}) {
-      QTest::mouseClick(child<QCheckBox>(dialog, box), Qt::LeftButton);
+      clickButton(child<QCheckBox>(dialog, box));
     }
     child<QComboBox>(dialog, "timeFormat")->setCurrentIndex(1);
     QTest::keyClicks(child<QLineEdit>(dialog, "capturePath"), "/more");
@@ -169,7 +181,7 @@ class DialogsTest : public QObject {
     for (int mode : {2, 0, 1}) {
       auto* button = child<QRadioButton>(dialog, qPrintable(QStringLiteral("mouseMode%1").arg(mode)));
       QCOMPARE(button->text().replace("&&", "&"), QString::fromLatin1(texts[mode]));
-      QTest::mouseClick(button, Qt::LeftButton);
+      clickButton(button);
       QCOMPARE(dialog.values().mouseMode, mode);
     }
   }
@@ -218,6 +230,10 @@ class DialogsTest : public QObject {
     target->clear();
     QTest::keyClicks(target, "10.1.1.1");
     QTest::keyClicks(child<QLineEdit>(dialog, "password"), "secret");
+    auto* login = child<QPushButton>(dialog, "primaryButton");
+    QCOMPARE(login->text(), QStringLiteral("Login"));
+    QVERIFY(login->isDefault());
+    QVERIFY(login->x() > child<QPushButton>(dialog, "secondaryButton")->x());
     LoginValues back = dialog.values();
     QCOMPARE(back.ddns, false);
     QCOMPARE(back.address, std::string("10.1.1.1"));
@@ -245,16 +261,27 @@ class DialogsTest : public QObject {
 
     const QString invalid = dir.path() + "/bad./x";
     field->setText(invalid);
-    answerNextBox(seen, QMessageBox::Ok);
+    child<QTreeView>(browser, "treeView")->setFocus();
+    answerBoxes(seen, {QMessageBox::Ok});
     browser.accept();
     QCOMPARE(seen.icon, QMessageBox::Warning);
     QCOMPARE(seen.text, QString::fromStdString("The folder:\n\n" + invalid.toStdString() +
                                                "\n\nis invalid. Please reenter."));
     QVERIFY(browser.isVisible());
+    QCOMPARE(browser.focusWidget(), field);
+
+    const std::string blocker = (dir.path() + "/blocker").toStdString();
+    std::ofstream(blocker) << "x";
+    field->setText(QString::fromStdString(blocker + "/sub"));
+    answerBoxes(seen, {QMessageBox::Yes, QMessageBox::Ok});
+    browser.accept();
+    QCOMPARE(seen.icon, QMessageBox::Warning);
+    QCOMPARE(seen.text.toStdString(), "The folder:\n\n" + blocker + "/sub\n\ncan not be created. Please double check.");
+    QVERIFY(browser.isVisible());
 
     const QString missing = dir.path() + "/new/inner";
     field->setText(missing);
-    answerNextBox(seen, QMessageBox::No);
+    answerBoxes(seen, {QMessageBox::No});
     browser.accept();
     QCOMPARE(seen.icon, QMessageBox::Question);
     QVERIFY(seen.text.startsWith("The folder:\n\n" + missing + "\n\ndoes not exist."));
@@ -262,12 +289,24 @@ class DialogsTest : public QObject {
     QCOMPARE(field->text(), missing);
     QVERIFY(!std::filesystem::exists((dir.path() + "/new").toStdString()));
 
-    answerNextBox(seen, QMessageBox::Yes);
+    answerBoxes(seen, {QMessageBox::Yes});
     browser.accept();
     QVERIFY(!browser.isVisible());
     QCOMPARE(browser.result(), int(QDialog::Accepted));
     QCOMPARE(browser.chosenFolder(), missing.toStdString());
     QVERIFY(std::filesystem::is_directory(missing.toStdString()));
+
+    FolderBrowser fresh(nullptr, "");
+    QCOMPARE(fresh.directory().absolutePath(), QDir::currentPath());
+  }
+
+  void aboutNamesTheProductAndBothVersions() {
+    AboutDialog dialog;
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("About Viewer"));
+    QCOMPARE(child<QLabel>(dialog, "aboutProduct")->text(), QStringLiteral("Marlin Viewer 2.74"));
+    QVERIFY(child<QLabel>(dialog, "aboutVersion")->text().endsWith("2.7.4.0"));
+    QCOMPARE(child<QLabel>(dialog, "aboutLibrary")->text(), QStringLiteral("Lib: 2.74"));
+    QCOMPARE(dialog.findChild<QLabel*>("aboutIcon") != nullptr, QFile::exists(":/icons/marlin-viewer.svg"));
   }
 };
 

@@ -49,6 +49,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
   bigger.setBold(true);
   bigger.setPointSizeF(bigger.pointSizeF() * 1.35);
   product->setFont(bigger);
+  product->setMinimumWidth(240);
   text->addWidget(product);
   text->addSpacing(4);
   const QString muted = QStringLiteral("color: %1;").arg(skin::kMutedText.name());
@@ -62,6 +63,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
   row->addLayout(text);
   row->addSpacing(skin::kDialogMargin * 2);
   column->addLayout(row);
+  column->addSpacing(skin::kDialogMargin);
 
   addButtonRow(*column, *this, QStringLiteral("OK"));
 }

@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "app/desktop/skin/palette.h"
@@ -22,6 +23,16 @@ QCheckBox* makeCheckBox(const QString& text, const char* name, bool checked, QWi
   box->setObjectName(QString::fromLatin1(name));
   box->setChecked(checked);
   return box;
+}
+
+QSpinBox* makeNumberField(const char* name, int minimum, int maximum, int value, QWidget* parent) {
+  auto* field = new QSpinBox(parent);
+  field->setObjectName(QString::fromLatin1(name));
+  field->setRange(minimum, maximum);
+  field->setValue(value);
+  // Ports and time-outs are typed, not stepped through.
+  field->setButtonSymbols(QAbstractSpinBox::NoButtons);
+  return field;
 }
 
 void addButtonRow(QBoxLayout& column, QDialog& dialog, const QString& primary, const QString& secondary) {

@@ -1,8 +1,10 @@
 #include "app/desktop/dialogs/folder_browser.h"
 
 #include <QDir>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QTreeView>
 
 #include "app/desktop/dialogs/folder_check.h"
 
@@ -16,6 +18,17 @@ FolderBrowser::FolderBrowser(QWidget* parent, const std::string& current)
   setFileMode(QFileDialog::Directory);
   setAcceptMode(QFileDialog::AcceptOpen);
   setLabelText(QFileDialog::Accept, QStringLiteral("Select Folder"));
+  // Only folders are shown, so the file type choice has nothing to offer.
+  for (const char* name : {"fileTypeLabel", "fileTypeCombo"}) {
+    if (auto* widget = findChild<QWidget*>(QString::fromLatin1(name))) widget->hide();
+  }
+  // The names take the room left; dates are shown whole.
+  if (auto* details = findChild<QTreeView*>(QStringLiteral("treeView"))) {
+    details->header()->setStretchLastSection(false);
+    details->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    details->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+  }
+  resize(760, 480);
   setDirectory(current.empty() ? QDir::currentPath() : QString::fromStdString(current));
 }
 

@@ -19,16 +19,13 @@ LoginDialog::LoginDialog(const LoginValues& values, QWidget* parent)
       form_(new QFormLayout),
       targetLabel_(new QLabel(this)),
       target_(new QLineEdit(this)),
-      port_(new QSpinBox(this)),
+      port_(makeNumberField("port", 1, 65535, values.port, this)),
       password_(new QLineEdit(this)),
       ddns_(makeCheckBox(QStringLiteral("Use dynamic ip service"), "ddns", values.ddns, this)) {
   setWindowTitle(QStringLiteral("Login"));
   targetLabel_->setObjectName(QStringLiteral("targetLabel"));
   target_->setObjectName(QStringLiteral("target"));
   target_->setMinimumWidth(200);
-  port_->setObjectName(QStringLiteral("port"));
-  port_->setRange(1, 65535);
-  port_->setValue(values.port);
   password_->setObjectName(QStringLiteral("password"));
   password_->setEchoMode(QLineEdit::Password);
   password_->setText(QString::fromStdString(values.password));

@@ -15,20 +15,6 @@
 
 namespace marlin::desktop {
 
-namespace {
-
-// Only whole numbers in range can be typed, so the dialog never closes on
-// a field that does not hold one.
-QSpinBox* makeNumberField(const char* name, int minimum, int maximum, int value, QWidget* parent) {
-  auto* field = new QSpinBox(parent);
-  field->setObjectName(QString::fromLatin1(name));
-  field->setRange(minimum, maximum);
-  field->setValue(value);
-  return field;
-}
-
-}  // namespace
-
 NetworkOptionsDialog::NetworkOptionsDialog(const NetworkOptionsValues& values, QWidget* parent)
     : QDialog(parent),
       alwaysOnTop_(makeCheckBox(QStringLiteral("Always on top"), "alwaysOnTop", values.alwaysOnTop, this)),
