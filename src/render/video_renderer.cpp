@@ -1,5 +1,6 @@
 #include "render/video_renderer.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -86,6 +87,23 @@ VideoRenderer::VideoRenderer(VideoPresenter& presenter, TextPainter& painter, Me
 bool VideoRenderer::composingAvi() const { return aviCapture_ && engineMode_ == 1; }
 
 Size VideoRenderer::drawingArea() const { return fastPathActive_ ? back_.size() : client_; }
+
+SplitLayout VideoRenderer::viewLayout() const {
+  const Size area = drawingArea();
+  SplitLayout layout = layoutSplit(area, split_, page_, channelCount_);
+  if (cellGap_ <= 0 || split_ <= 1) {
+    return layout;
+  }
+  for (Rect& cell : layout.cells) {
+    if (cell.right < area.width) {
+      cell.right = std::max(cell.left + 1, cell.right - cellGap_);
+    }
+    if (cell.bottom < area.height) {
+      cell.bottom = std::max(cell.top + 1, cell.bottom - cellGap_);
+    }
+  }
+  return layout;
+}
 
 void VideoRenderer::releaseSurfaces() {
   video_.release();
@@ -235,7 +253,7 @@ bool VideoRenderer::PutPicture(int channel, const CalendarTime& time, const std:
       return true;
     }
   }
-  const SplitLayout layout = layoutSplit(drawingArea(), split_, page_, channelCount_);
+  const SplitLayout layout = viewLayout();
   if (!layout.visible[channel]) {
     return true;
   }
@@ -264,7 +282,10 @@ void VideoRenderer::repaintLocked() {
   if (!fastPathActive_ && !prepareBgr24Back()) {
     return;
   }
-  const SplitLayout layout = layoutSplit(drawingArea(), split_, page_, channelCount_);
+  const SplitLayout layout = viewLayout();
+  if (cellGap_ > 0 && split_ > 1) {
+    back_.fillAll(gapColour_);
+  }
   const bool composing = composingAvi() && !avi_.empty();
   SplitLayout aviLayout;
   if (composing) {
@@ -411,6 +432,13 @@ void VideoRenderer::SetFont(FontSpec font) {
   font_ = std::move(font);
 }
 
+void VideoRenderer::SetCellGap(int pixels, std::uint32_t colour) {
+  std::lock_guard guard(lock_);
+  cellGap_ = std::clamp(pixels, 0, 8);
+  gapColour_ = colour;
+  repaintLocked();
+}
+
 void VideoRenderer::SetAviCapture(bool on) {
   std::lock_guard guard(lock_);
   aviCapture_ = on;
@@ -537,7 +565,7 @@ void VideoRenderer::doubleClick(MouseButton button, Point point) {
       return;
     }
     if (split_ == 4 || split_ == 9 || split_ == 16) {
-      const SplitLayout layout = layoutSplit(drawingArea(), split_, page_, channelCount_);
+      const SplitLayout layout = viewLayout();
       for (int i = 0; i < channelCount_; ++i) {
         if (layout.visible[i] && layout.cells[i].contains(point)) {
           setSplitLocked(1, i);

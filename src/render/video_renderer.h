@@ -71,6 +71,9 @@ class VideoRenderer {
   void SetTextColour(std::uint32_t colour);
   void SetOutlineColour(std::uint32_t colour);
   void SetFont(FontSpec font);
+  // Leaves pixels of colour between the cells of a split, so that cameras
+  // read as separate pictures; 0 (the default) tiles them edge to edge.
+  void SetCellGap(int pixels, std::uint32_t colour);
   void SetAviCapture(bool on);
   // sink receives the composed frames; nullptr for none. It must outlive
   // its use here.
@@ -118,6 +121,8 @@ class VideoRenderer {
   // first capture).
   bool aviFrameFits() const;
   Size drawingArea() const;
+  // The cells of the view on the display, the gap taken off between them.
+  SplitLayout viewLayout() const;
   // Records an event at point with state (or the state kept); false, and
   // nothing recorded, outside the view.
   bool recordMouse(Point point, std::optional<int> state);
@@ -166,6 +171,8 @@ class VideoRenderer {
   std::uint32_t outlineColour_ = rgbColour(20, 20, 20);
   std::uint32_t textColour_ = rgbColour(255, 255, 128);
   FontSpec font_;
+  int cellGap_ = 0;
+  std::uint32_t gapColour_ = 0;
   std::string timeFormat_ = "%Y/%m/%d %H:%M:%S";
   std::string lastError_;
   bool snapshotWritten_ = false;

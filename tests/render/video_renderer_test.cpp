@@ -181,6 +181,28 @@ TEST(VideoRendererPathsAgree, FastAnd24BitPathsComposeTheSamePicture) {
   }
 }
 
+TEST(VideoRendererSplit, ACellGapSeparatesTheCellsButNotTheEdges) {
+  Fixture f({320, 240});
+  f.renderer.SetSplit(4, 0);
+  const std::uint32_t gap = rgbColour(11, 12, 14);
+  f.renderer.SetCellGap(2, gap);
+  for (int channel = 0; channel < 4; ++channel) {
+    ASSERT_TRUE(f.renderer.PutPicture(channel, kNoTime, kVioletPicture.data(), 320, 224));
+  }
+  // Cells of 160 x 120 with the gap at their right and bottom inner edges.
+  EXPECT_EQ(colourAt(f.shown(), 157, 60), kViolet);
+  EXPECT_EQ(colourAt(f.shown(), 158, 60), gap);
+  EXPECT_EQ(colourAt(f.shown(), 159, 60), gap);
+  EXPECT_EQ(colourAt(f.shown(), 160, 60), kViolet);
+  EXPECT_EQ(colourAt(f.shown(), 60, 118), gap);
+  EXPECT_EQ(colourAt(f.shown(), 60, 120), kViolet);
+  EXPECT_EQ(colourAt(f.shown(), 319, 239), kViolet);
+  EXPECT_EQ(colourAt(f.shown(), 0, 0), kViolet);
+  // One channel alone fills the view.
+  f.renderer.SetSplit(1, 0);
+  EXPECT_EQ(colourAt(f.shown(), 159, 60), kViolet);
+}
+
 TEST(VideoRendererLabels, ChannelNumberAndPictureTime) {
   Fixture f({400, 300}, 3);
   f.renderer.SetSplit(3, 0);

@@ -1,8 +1,12 @@
 #include <QApplication>
 #include <QScreen>
+#include <QSocketNotifier>
 #include <QTimer>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 #include <string>
 #include <vector>
 
@@ -27,6 +31,33 @@ int answerWithoutWindow(int argc, char** argv) {
     }
   }
   return -1;
+}
+
+int signalPipe[2] = {-1, -1};
+
+void noteSignal(int) {
+  const char byte = 1;
+  [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
+}
+
+// Ctrl-C and SIGTERM close the window the way its close button does, so
+// that captures and recordings are finished and the settings kept.
+void closeOnSignals(QWidget& window) {
+  if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+    return;
+  }
+  auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &window);
+  QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
+    char drained[16];
+    while (::read(signalPipe[0], drained, sizeof drained) > 0) {
+    }
+    window.close();
+  });
+  struct sigaction action {};
+  action.sa_handler = noteSignal;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
 }
 
 }  // namespace
@@ -65,6 +96,7 @@ int main(int argc, char** argv) {
       window.move(frame.topLeft());
     }
   }
+  closeOnSignals(window);
   window.show();
   int status = 0;
   if (!line.screenshotPath.empty()) {

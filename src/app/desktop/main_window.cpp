@@ -26,6 +26,7 @@
 #include "engine/player_engine.h"
 #include "platform/sdl_audio_device.h"
 #include "platform/silent_audio_device.h"
+#include "render/channel_label.h"
 #include "render/text_painter_choice.h"
 
 namespace marlin::desktop {
@@ -119,6 +120,7 @@ MainWindow::MainWindow(Setup setup, QWidget* parent)
   engine_->setFont(FontSpec{16, 0, 500, false, "Arial"});
   engine_->setTextColour(0x0080FFFF);
   engine_->setOutlineColour(0);
+  engine_->renderer().SetCellGap(2, rgbColour(0x0B, 0x0C, 0x0E));
 
   settings_ = loadSettings(setup_.settingsPath);
   recentFiles_ = loadRecentFiles(setup_.settingsPath);

@@ -14,6 +14,9 @@
 #include "app/desktop/command_ids.h"
 #include "app/desktop/main_window.h"
 #include "app/desktop/skin/picture_button.h"
+#include "app/desktop/skin/skin_slider.h"
+#include "app/desktop/skin/status_strip.h"
+#include "app/desktop/video_view.h"
 #include "app/desktop/window_layout.h"
 #include "engine/avi_capture.h"
 #include "engine/player_engine.h"
@@ -395,7 +398,7 @@ void MainWindow::toggleAviCapture() {
   const int result = engine_->startAviCapture(
       path.toStdString(), [this] { return setup_.prompts.compression(this); }, aviCaptureMode_);
   engine_->play(1.0);
-  if (result == kDone) {
+  if (result == avi_result::kDone) {
     buttons_[kSaveAvi]->setText(QStringLiteral("Stop AVI"));
   } else {
     aviCaptureMode_ = kCaptureEveryPicture;
