@@ -123,6 +123,8 @@ int PlayerEngine::setMode(int mode, int splitLimit) {
       stopWorker();
       status_.setState(PlaybackState::Idle);
     }
+    // A recording's channel count does not carry over to the DVR.
+    maxSplit_ = splitLimitFor(config_.channelCount);
     // The live stream always carries the network layout.
     decoder_.Init(kLiveStreamVariant);
     renderer_.SetChannelCount(1);

@@ -87,13 +87,15 @@ TEST(PlayerEngine, ARecordingSetsTheSplitLimitByTheCamerasItHolds) {
   rig.engine.getView(split, page);
   EXPECT_EQ(split, 4);
 
-  // Client mode keeps the configured count.
-  rig.engine.closeSource();
-  rig.engine.configure(4, 1, 4, 8000, 0);
-  rig.engine.setMode(2, -1);
+  // Client mode keeps the configured count, whatever the last recording held.
   RecordingPlan sixteen;
   sixteen.channels = 16;
   sixteen.rounds = 2;
+  rig.open(makePlaybackRecording(sixteen));
+  ASSERT_EQ(rig.engine.maxSplit(), 16);
+  rig.engine.closeSource();
+  rig.engine.setMode(2, -1);
+  EXPECT_EQ(rig.engine.maxSplit(), 4);
   const std::string path = rig.dir.file("client.QKV");
   writeFile(path, makePlaybackRecording(sixteen));
   ASSERT_EQ(rig.engine.openSource(path, false), 1);

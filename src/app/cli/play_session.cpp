@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <cinttypes>
 #include <cmath>
 #include <cstdio>
 #include <functional>
