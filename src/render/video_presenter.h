@@ -24,6 +24,12 @@ class VideoPresenter {
   virtual Size clientSize() const = 0;
   // Shows the composed picture of the whole drawing area.
   virtual void present(const Canvas& back) = 0;
+  // Shows the composed picture where only area changed since the last
+  // present; a display that copies pictures may copy just that.
+  virtual void presentArea(const Canvas& back, const Rect& area) {
+    static_cast<void>(area);
+    present(back);
+  }
   // A still of what is shown, as a 24-bit device-independent bitmap: a
   // 40-byte info header and bottom-up B, G, R rows padded to 4 bytes.
   virtual void copyToClipboard(std::span<const std::uint8_t> dib) = 0;

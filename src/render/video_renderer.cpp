@@ -262,7 +262,7 @@ bool VideoRenderer::PutPicture(int channel, const CalendarTime& time, const std:
   if (labelsOn_) {
     drawLabel(back_, cell, channel);
   }
-  present();
+  presenter_.presentArea(back_, cell);
   composeAvi(channel, path);
   return true;
 }

@@ -98,7 +98,8 @@ class MainWindowTest : public QObject {
     PictureButton* button = window.button(id);
     QVERIFY(button != nullptr);
     QVERIFY(button->isVisible());
-    QVERIFY(button->isEnabled());
+    // The window refreshes its buttons on its timers.
+    QTRY_VERIFY_WITH_TIMEOUT(button->isEnabled(), kPatience);
     QTest::mouseClick(button, Qt::LeftButton);
   }
 

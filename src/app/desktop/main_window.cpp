@@ -129,7 +129,7 @@ MainWindow::MainWindow(Setup setup, QWidget* parent)
   volume_->setRange(0, 65535);
   volume_->setValue(static_cast<int>(engine_->getVolume()));
   titleText_ = productTitle();
-  title_->setText(titleText_);
+  showTitle();
   alwaysOnTop_ = settings_.alwaysOnTop != 0;
 
   layOut(QSize(kStartVideoWidth, kStartVideoHeight));
@@ -319,8 +319,13 @@ void MainWindow::layOut(std::optional<QSize> videoSize) {
     found->second->setGeometry(placed.rect.x, placed.rect.y, placed.rect.width, placed.rect.height);
     found->second->setVisible(placed.visible);
   }
+  showTitle();
   update();
   layoutDone_ = true;
+}
+
+void MainWindow::showTitle() {
+  title_->setText(title_->fontMetrics().elidedText(titleText_, Qt::ElideMiddle, title_->width()));
 }
 
 void MainWindow::applyTopmost() {

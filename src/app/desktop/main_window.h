@@ -108,6 +108,8 @@ class MainWindow : public QWidget {
   // Layout.
   void layOut(std::optional<QSize> videoSize);
   void applyTopmost();
+  // The recording's name, shortened in the middle to fit the title strip.
+  void showTitle();
   bool inResizeGrip(const QPoint& point) const;
 
   // Timers.

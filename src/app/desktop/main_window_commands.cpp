@@ -219,7 +219,7 @@ void MainWindow::switchMode(int mode) {
   engine_->setMode(mode, -1);
   mode_ = mode;
   titleText_ = productTitle();
-  title_->setText(titleText_);
+  showTitle();
   buttons_[kSaveAvi]->setText(QStringLiteral("Save AVI"));
   engine_->selectView(mode == 1 ? 4 : 1, 0);
   video_->setDragMovesWindow(mode == 1);
@@ -284,11 +284,11 @@ bool MainWindow::openSource(const QString& path, bool isDisk) {
   markIn_ = 0;
   markOut_ = 0;
   const bool opened = engine_->openSource(path.toStdString(), isDisk) == 1;
-  titleText_ = QString::fromStdString(engine_->getSourceName());
-  if (titleText_.isEmpty()) {
-    titleText_ = QFileInfo(path).fileName();
-  }
-  title_->setText(title_->fontMetrics().elidedText(titleText_, Qt::ElideMiddle, title_->width()));
+  // The engine names the recording by its path; the strip has room for its
+  // file name, and the tooltip gives the whole path.
+  const QString name = QString::fromStdString(engine_->getSourceName());
+  titleText_ = QFileInfo(name.isEmpty() ? path : name).fileName();
+  showTitle();
   title_->setToolTip(path);
   if (!opened) {
     position_->setRange(0, 0);
@@ -317,7 +317,7 @@ void MainWindow::closeFile() {
   position_->setRange(0, 0);
   position_->setValue(0);
   titleText_ = productTitle();
-  title_->setText(titleText_);
+  showTitle();
   title_->setToolTip(QString());
   sourcePath_.clear();
   update();

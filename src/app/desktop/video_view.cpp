@@ -4,10 +4,13 @@
 #include <QClipboard>
 #include <QImage>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QThread>
 #include <QWindow>
+#include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "render/video_renderer.h"
 
@@ -70,29 +73,60 @@ VideoView::VideoView(QWidget* parent) : QWidget(parent) {
 
 Size VideoView::clientSize() const { return {width_.load(), height_.load()}; }
 
-void VideoView::present(const Canvas& back) {
+void VideoView::present(const Canvas& back) { presentArea(back, {0, 0, back.width(), back.height()}); }
+
+void VideoView::presentArea(const Canvas& back, const Rect& area) {
   {
     std::lock_guard guard(frontLock_);
-    const std::size_t bytes = back.pitch() * static_cast<std::size_t>(back.height());
-    front_.resize(bytes);
-    if (bytes != 0) {
-      std::memcpy(front_.data(), back.data(), bytes);
-    }
-    frontWidth_ = back.width();
-    frontHeight_ = back.height();
+    copyToFront(back, area);
   }
   presented_.fetch_add(1, std::memory_order_relaxed);
-  // One repaint request at a time: pictures that come faster than the
-  // screen takes them are folded into the next paint.
-  if (!updateQueued_.exchange(true)) {
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-          updateQueued_ = false;
-          update();
-        },
-        Qt::QueuedConnection);
+  requestPaint();
+}
+
+void VideoView::copyToFront(const Canvas& back, Rect area) {
+  if (back.width() != frontWidth_ || back.height() != frontHeight_) {
+    front_.resize(static_cast<std::size_t>(back.width()) * static_cast<std::size_t>(back.height()));
+    frontWidth_ = back.width();
+    frontHeight_ = back.height();
+    area = {0, 0, frontWidth_, frontHeight_};
   }
+  area.left = std::clamp(area.left, 0, frontWidth_);
+  area.right = std::clamp(area.right, area.left, frontWidth_);
+  area.top = std::clamp(area.top, 0, frontHeight_);
+  area.bottom = std::clamp(area.bottom, area.top, frontHeight_);
+  // The renderer leaves the fourth byte 0; a window with an alpha channel
+  // would show that as transparent, so the copy makes every pixel opaque.
+  for (int y = area.top; y < area.bottom; ++y) {
+    const std::uint8_t* in = back.row(y) + 4 * static_cast<std::size_t>(area.left);
+    std::uint32_t* out = front_.data() + static_cast<std::size_t>(y) * frontWidth_ + area.left;
+    for (int x = 0; x < area.width(); ++x) {
+      std::uint32_t pixel;
+      std::memcpy(&pixel, in + 4 * x, 4);
+      out[x] = pixel | 0xFF000000u;
+    }
+  }
+  dirty_ |= QRect(area.left, area.top, area.width(), area.height());
+}
+
+// One repaint request at a time: pictures that come faster than the screen
+// takes them are folded into the next paint.
+void VideoView::requestPaint() {
+  if (updateQueued_.exchange(true)) {
+    return;
+  }
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        updateQueued_ = false;
+        QRect changed;
+        {
+          std::lock_guard guard(frontLock_);
+          changed = std::exchange(dirty_, QRect());
+        }
+        update(changed);
+      },
+      Qt::QueuedConnection);
 }
 
 void VideoView::copyToClipboard(std::span<const std::uint8_t> dib) {
@@ -107,14 +141,16 @@ void VideoView::copyToClipboard(std::span<const std::uint8_t> dib) {
   QMetaObject::invokeMethod(qApp, [image] { QApplication::clipboard()->setImage(image); }, Qt::QueuedConnection);
 }
 
-void VideoView::paintEvent(QPaintEvent*) {
+void VideoView::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
   bool painted = false;
   {
     std::lock_guard guard(frontLock_);
     if (frontWidth_ > 0 && frontHeight_ > 0) {
-      const QImage image(front_.data(), frontWidth_, frontHeight_, frontWidth_ * 4, QImage::Format_RGB32);
-      painter.drawImage(0, 0, image);
+      const QImage image(reinterpret_cast<const uchar*>(front_.data()), frontWidth_, frontHeight_, frontWidth_ * 4,
+                         QImage::Format_RGB32);
+      const QRect changed = event->rect() & image.rect();
+      painter.drawImage(changed.topLeft(), image, changed);
       painted = true;
       if (frontWidth_ < width() || frontHeight_ < height()) {
         painter.fillRect(QRect(frontWidth_, 0, width() - frontWidth_, height()), Qt::black);

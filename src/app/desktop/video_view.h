@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QRect>
 #include <QWidget>
 #include <atomic>
 #include <cstdint>
@@ -18,7 +19,8 @@ namespace marlin::desktop {
 // hands over each composed picture (from the thread that delivered it);
 // the view keeps one copy as its front picture and paints it straight
 // from memory as a 32-bit image in the renderer's own format, so showing
-// a picture costs one copy and no conversion. Mouse events go to the
+// a picture costs one copy and no conversion. The display takes 32-bit
+// pixels, so the renderer composes in them on either of its paths. Mouse events go to the
 // renderer, which switches splits on a double-click and records them for
 // a DVR's remote control.
 class VideoView : public QWidget, public VideoPresenter {
@@ -37,6 +39,7 @@ class VideoView : public QWidget, public VideoPresenter {
   SurfaceFormat surfaceFormat() const override { return SurfaceFormat::Rgb32; }
   Size clientSize() const override;
   void present(const Canvas& back) override;
+  void presentArea(const Canvas& back, const Rect& area) override;
   void copyToClipboard(std::span<const std::uint8_t> dib) override;
 
  signals:
@@ -62,8 +65,15 @@ class VideoView : public QWidget, public VideoPresenter {
   QPoint pressedAt_;
   bool pressed_ = false;
 
+  // Copies rows of area into the front picture, opaque; the whole picture
+  // when its size changed. Called with frontLock_ held.
+  void copyToFront(const Canvas& back, Rect area);
+  void requestPaint();
+
   std::mutex frontLock_;
-  std::vector<std::uint8_t> front_;
+  // What changed since the last paint request was taken.
+  QRect dirty_;
+  std::vector<std::uint32_t> front_;
   int frontWidth_ = 0;
   int frontHeight_ = 0;
 };
