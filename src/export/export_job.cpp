@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "codec/audio_convert.h"
 #include "render/text_painter_choice.h"
 
 namespace marlin {
@@ -17,6 +18,10 @@ void ExportJob::configure(CodecVariant videoCodecIndex, int audioFormatIndex, st
   sampleRate_ = sampleRate;
   audioChannels_ = audioChannels;
   done_ = false;
+}
+
+void ExportJob::configureForRecorder(CodecVariant variant) {
+  configure(variant, recordsALawAudio(variant) ? kAudioALaw : kAudioUnsigned8, 8000, carriesAudioPerCamera(variant) ? 4 : 1);
 }
 
 void ExportJob::setRange(std::uint64_t start, std::uint64_t end) {

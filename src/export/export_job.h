@@ -36,6 +36,9 @@ class ExportJob final : public WorkerThread {
   // videoCodecIndex: the recording's codec variant; audioFormatIndex: its
   // sound codec (1..6). Clears done.
   void configure(CodecVariant videoCodecIndex, int audioFormatIndex, std::uint32_t sampleRate, int audioChannels);
+  // configure with the sound as the recorder of that variant stores it: A-law or unsigned 8-bit at 8000 Hz, one
+  // channel per camera or, from recorders with one microphone, the same sound in every channel's file.
+  void configureForRecorder(CodecVariant variant);
   // Bit n: channel n + 1. All set at first.
   void setChannelMask(std::uint16_t mask) { channelMask_ = mask; }
   void setAudioSelected(bool selected) { audioSelected_ = selected; }

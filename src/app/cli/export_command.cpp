@@ -9,7 +9,6 @@
 #include "app/cli/range_bound.h"
 #include "app/cli/recording_args.h"
 #include "app/cli/stop_on_signals.h"
-#include "codec/audio_convert.h"
 #include "export/compression_choice.h"
 #include "export/container.h"
 #include "export/export_job.h"
@@ -78,10 +77,7 @@ void runExport(const Options& options) {
   ExportJob job;
   // The job's writers reset the process-wide choice as they are made, so it is set after them.
   compression_choice::set(chosenCompression(options));
-  const CodecVariant variant = options.recording.variant;
-  // Recorders with one microphone give every channel's file its sound.
-  job.configure(variant, recordsALawAudio(variant) ? kAudioALaw : kAudioUnsigned8, 8000,
-                carriesAudioPerCamera(variant) ? 4 : 1);
+  job.configureForRecorder(options.recording.variant);
   job.setChannelMask(channelMask(options.channels));
   job.setAudioSelected(!options.noAudio);
   job.setStamping(!options.noStamp);

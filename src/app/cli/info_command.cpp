@@ -6,7 +6,7 @@
 #include "app/cli/commands.h"
 #include "app/cli/progress_line.h"
 #include "app/cli/recording_args.h"
-#include "platform/time_zone.h"
+#include "source/local_time.h"
 #include "source/recording_survey.h"
 
 namespace marlin::cli {
@@ -14,7 +14,7 @@ namespace marlin::cli {
 namespace {
 
 std::string blockTimeText(const std::optional<std::uint32_t>& time) {
-  return time ? formatCalendarTime(calendarFromTimestamp(*time, timeZoneBiasSeconds())) : std::string();
+  return time ? localTimeText(*time) : std::string();
 }
 
 std::string hex16(std::uint16_t value) {

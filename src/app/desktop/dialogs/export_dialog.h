@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QDialog>
+#include <QElapsedTimer>
+#include <array>
+#include <memory>
+#include <string>
+
+#include "base/codec_ids.h"
+#include "base/status.h"
+#include "export/export_job.h"
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+
+namespace marlin::desktop {
+
+class ExportPreviewView;
+
+// "Export To AVI": one file per ticked channel, with or without the sound, in
+// the compression chosen through "Select...". The preparation pass and the
+// writing run off the UI thread; closing the dialog stops the writing.
+class ExportDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit ExportDialog(const std::string& inputPath, QWidget* parent = nullptr);
+  ~ExportDialog() override;
+
+  // How the recording is stored: the build's recorder in a file unless told otherwise.
+  void setRecordingFormat(CodecVariant variant, bool isDisk);
+
+  void reject() override;
+
+ private:
+  enum class Stage { Idle, Preparing, Exporting };
+
+  void browseInput();
+  void browseOutput();
+  void selectCompression();
+  void startExport();
+  void finishPreparation(const Status& prepared);
+  void showProgress();
+  void finishExport();
+  void setSettingsEnabled(bool enabled);
+  void showChannelBoxes(int channelCount);
+  std::uint16_t tickedChannels() const;
+
+  std::shared_ptr<ExportJob> job_;
+  Stage stage_ = Stage::Idle;
+  CodecVariant variant_ = kVariantQkt2;
+  bool isDisk_ = false;
+
+  std::array<QCheckBox*, ExportJob::kChannels> channels_{};
+  QCheckBox* audio_;
+  QLineEdit* inputPath_;
+  QPushButton* browseInput_;
+  QLineEdit* outputPath_;
+  QPushButton* browseOutput_;
+  QLineEdit* compression_;
+  QPushButton* selectCompression_;
+  ExportPreviewView* preview_;
+  QProgressBar* progress_;
+  QLabel* percent_;
+  QLabel* status_;
+  QPushButton* ok_;
+  QTimer* progressTimer_;
+  QElapsedTimer elapsed_;
+};
+
+}  // namespace marlin::desktop

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QDialog>
+#include <cstdint>
+#include <string>
+
+#include "base/calendar.h"
+#include "base/codec_ids.h"
+
+class QDateTimeEdit;
+class QLabel;
+class QPushButton;
+
+namespace marlin::desktop {
+
+// "Go to time": the block recorded at a local date and time, found off the UI
+// thread; a time outside the recording is refused and the dialog stays open.
+class GoToTimeDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  // shownTime: the time of the picture shown now; the current local time when it is all zero.
+  GoToTimeDialog(std::string recordingPath, bool isDisk, int codecVariant, const CalendarTime& shownTime,
+                 QWidget* parent = nullptr);
+
+  // The byte position to jump to, once accepted.
+  std::uint64_t position() const { return position_; }
+
+  void accept() override;
+
+ signals:
+  // A search ended without finding the time; the message says why.
+  void refused();
+
+ private:
+  void refuse(const QString& message);
+
+  std::string recordingPath_;
+  bool isDisk_;
+  CodecVariant variant_;
+  std::uint64_t position_ = 0;
+  bool searching_ = false;
+  QDateTimeEdit* time_;
+  QLabel* message_;
+  QPushButton* ok_;
+};
+
+}  // namespace marlin::desktop
