@@ -172,8 +172,12 @@ void VideoRenderer::stretchPicture(Canvas& target, const Rect& cell, Path path, 
 
 void VideoRenderer::drawLabel(Canvas& target, const Rect& cell, int channel) {
   const CalendarTime* time = showTime_ && hasPicture_[channel] ? &pictureTime_[channel] : nullptr;
-  const std::string text = channelLabel(channel, time, timeFormat_);
+  std::string text = channelLabel(channel, time, timeFormat_);
   const int x = cell.left + 4;
+  // A cell too narrow for the time keeps at least its channel readable.
+  if (time != nullptr && x + 1 + painter_.measureText(text, font_).width > cell.right) {
+    text = channelLabel(channel, nullptr, timeFormat_);
+  }
   const int y = cell.top + 2;
   for (int dy = -1; dy <= 1; ++dy) {
     for (int dx = -1; dx <= 1; ++dx) {

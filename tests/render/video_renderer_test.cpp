@@ -232,6 +232,19 @@ TEST(VideoRendererLabels, ChannelNumberAndPictureTime) {
   EXPECT_EQ(labelAfter(kTime), "CH3 ");
 }
 
+TEST(VideoRendererLabels, ACellTooNarrowForTheTimeKeepsItsChannel) {
+  // The recording painter's text is half its height wide per character.
+  for (const auto& [width, label] : {std::pair{640, "CH2 2024/03/05 07:08:09"}, std::pair{200, "CH2 "}}) {
+    rendertest::RecordingPainter painter;
+    Fixture f({width, 200}, 4, &painter);
+    f.renderer.SetSplit(4, 0);
+    f.renderer.SetLabelsOn(true);
+    ASSERT_TRUE(f.renderer.PutPicture(1, kTime, kVioletPicture.data(), 320, 224));
+    ASSERT_FALSE(painter.drawn.empty());
+    EXPECT_EQ(painter.drawn.back().text, label) << width;
+  }
+}
+
 TEST(VideoRendererAvi, AFrameGoesOutWhenAChannelComesRound) {
   Fixture f({128, 96});
   rendertest::RecordingFrameSink sink(64, 48);

@@ -1,4 +1,6 @@
 #include <QApplication>
+#include <QPainter>
+#include <QPixmap>
 #include <QScreen>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -60,6 +62,18 @@ void closeOnSignals(QWidget& window) {
   sigaction(SIGTERM, &action, nullptr);
 }
 
+// The window with the dialogs and menus open over it, as a user sees it.
+QPixmap windowPicture(QWidget& window) {
+  QPixmap picture = window.grab();
+  QPainter painter(&picture);
+  for (QWidget* other : QApplication::topLevelWidgets()) {
+    if (other != &window && other->isVisible() && other->isWindow()) {
+      painter.drawPixmap(other->geometry().topLeft() - window.geometry().topLeft(), other->grab());
+    }
+  }
+  return picture;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -101,11 +115,13 @@ int main(int argc, char** argv) {
   int status = 0;
   if (!line.screenshotPath.empty()) {
     QTimer::singleShot(static_cast<int>(line.screenshotAfterSeconds * 1000), &window, [&] {
-      if (!window.grab().save(QString::fromStdString(line.screenshotPath))) {
+      if (!windowPicture(window).save(QString::fromStdString(line.screenshotPath))) {
         std::fprintf(stderr, "marlin-viewer: cannot write %s\n", line.screenshotPath.c_str());
         status = 1;
       }
       window.close();
+      // Also ends the loop of a dialog that is open.
+      QApplication::exit(status);
     });
   }
   const int loop = QApplication::exec();
