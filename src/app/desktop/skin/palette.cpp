@@ -28,6 +28,18 @@ QPushButton:default:hover { background: #4A93F8; }
 QPushButton:focus { border: 1px solid #8AB8FA; }
 QPushButton:disabled { color: #5E646E; background: #1C1F25; border-color: #24272E; }
 QCheckBox, QRadioButton, QLabel, QGroupBox { color: #E6E9EE; }
+QCheckBox::indicator, QRadioButton::indicator {
+  width: 14px; height: 14px; border: 1px solid #6B717C; background: #1E2128; border-radius: 3px;
+}
+QRadioButton::indicator { border-radius: 8px; }
+QCheckBox::indicator:hover, QRadioButton::indicator:hover { border-color: #8AB8FA; }
+QCheckBox::indicator:checked { background: #2F81F7; border-color: #2F81F7; image: url(:/icons/select.svg); }
+QRadioButton::indicator:checked {
+  border: 1px solid #2F81F7;
+  background: qradialgradient(cx: 0.5, cy: 0.5, radius: 0.5, fx: 0.5, fy: 0.5,
+                              stop: 0 #FFFFFF, stop: 0.35 #FFFFFF, stop: 0.45 #2F81F7, stop: 1 #2F81F7);
+}
+QCheckBox::indicator:disabled, QRadioButton::indicator:disabled { border-color: #3A3F49; background: #1A1C21; }
 QCheckBox:disabled, QRadioButton:disabled, QLabel:disabled { color: #6B717C; }
 QGroupBox { border: 1px solid #2A2E36; border-radius: 6px; margin-top: 10px; padding-top: 6px; }
 QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0 4px; color: #9AA1AC; }
