@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -187,6 +188,50 @@ class MainWindowTest : public QObject {
     QVERIFY(stills[1] == first.left(15) + "-2.bmp" || stills[1].size() == 19);
   }
 
+  void eventLinesAndTheAviCaptureOfWhatIsShown() {
+    std::FILE* events = std::tmpfile();
+    const std::string avi = path("shown.avi");
+    {
+      const std::string settings = path("avi.ini");
+      std::ofstream(settings) << "[Marlin Viewer]\n";
+      MainWindow::Setup setup;
+      setup.settingsPath = settings;
+      setup.silentAudio = true;
+      setup.events = events;
+      setup.prompts.saveAvi = [&avi](QWidget*, const QString&) { return QString::fromStdString(avi); };
+      setup.prompts.compression = [](QWidget*) -> std::optional<Compression> { return Compression{}; };
+      MainWindow window(std::move(setup));
+      window.show();
+      QVERIFY(window.openRecording(QStringLiteral(MARLIN_SAMPLE_RECORDING)));
+      QTRY_VERIFY_WITH_TIMEOUT(window.videoView()->presentedCount() > 8, kPatience);
+      click(window, kSaveAvi);
+      QTRY_VERIFY_WITH_TIMEOUT(window.engine().isAviCapturing(), kPatience);
+      QCOMPARE(window.button(kSaveAvi)->text(), QStringLiteral("Stop AVI"));
+      const int shown = window.videoView()->presentedCount();
+      QTRY_VERIFY_WITH_TIMEOUT(window.videoView()->presentedCount() > shown + 20, kPatience);
+      click(window, kSaveAvi);
+      QVERIFY(!window.engine().isAviCapturing());
+      QCOMPARE(window.button(kSaveAvi)->text(), QStringLiteral("Save AVI"));
+    }
+    // The capture is a playable file with the pictures in it.
+    const std::string header = fileText(avi).substr(0, 12);
+    QCOMPARE(header.substr(0, 4), std::string("RIFF"));
+    QCOMPARE(header.substr(8, 4), std::string("AVI "));
+    QVERIFY(QFileInfo(QString::fromStdString(avi)).size() > 640 * 448 * 3);
+    // The same lines as marlin play --events prints.
+    std::rewind(events);
+    std::string lines;
+    char buffer[4096];
+    while (const std::size_t n = std::fread(buffer, 1, sizeof buffer, events)) {
+      lines.append(buffer, n);
+    }
+    std::fclose(events);
+    QVERIFY(lines.find("{\"event\":\"state\",\"state\":\"forward\",\"speed\":1}\n") != std::string::npos);
+    const QRegularExpression picture(
+        R"(\{"event":"picture","channel":[0-3],"time":"2010-01-01 12:00:\d\d","width":640,"height":224,"position":\d+\}\n)");
+    QVERIFY(picture.match(QString::fromStdString(lines)).hasMatch());
+  }
+
   void settingsReachTheEngineAndGoBackAtExit() {
     {
       auto window = makeWindow("Timeout=7\nVolume=1234\nShow Time=0\nMute=1\n");
@@ -238,6 +283,34 @@ class MainWindowTest : public QObject {
       click(*window, kConnect);
       QTRY_COMPARE_WITH_TIMEOUT(messages_.size(), 1, kPatience);
       QCOMPARE(messages_.front(), QStringLiteral("Too many client."));
+    }
+    {
+      // Nobody listens any more where a DVR was: the client's own reason,
+      // not the password.
+      int closed = 0;
+      {
+        Dvr gone({});
+        closed = gone.port();
+      }
+      auto window = makeWindow("Timeout=2\n");
+      loginPort_ = closed;
+      window->runCommand(kClientMode);
+      click(*window, kConnect);
+      QTRY_COMPARE_WITH_TIMEOUT(messages_.size(), 1, kPatience);
+      QVERIFY(!messages_.front().isEmpty());
+      QVERIFY(messages_.front() != QStringLiteral("Incorrect password."));
+    }
+    {
+      // A name is looked up away from the window's thread, and one that
+      // does not exist is said so.
+      auto window = makeWindow();
+      login_address_ = QStringLiteral("no-such-dvr.invalid");
+      window->runCommand(kClientMode);
+      click(*window, kConnect);
+      QTRY_COMPARE_WITH_TIMEOUT(messages_.size(), 1, kPatience);
+      QCOMPARE(messages_.front(), QStringLiteral("Cannot find the DVR \"no-such-dvr.invalid\"."));
+      QVERIFY(!window->engine().isConnected());
+      login_address_ = QStringLiteral("127.0.0.1");
     }
     loginPassword_ = "pw";
   }
