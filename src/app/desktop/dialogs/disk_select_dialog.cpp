@@ -22,7 +22,8 @@ QString skippedDriveText(const SkippedDrive& drive) {
                         " cannot be read: permission denied. Reading a DVR disk needs membership of the \"disk\" "
                         "group: sudo usermod -aG disk $USER, then log in again.");
   }
-  return device + QStringLiteral(" cannot be read: ") + QString::fromStdString(drive.reason.message());
+  const QString reason = QString::fromStdString(drive.reason.message());
+  return reason.contains(device) ? reason : device + QStringLiteral(" cannot be read: ") + reason;
 }
 
 DiskSelectDialog::DiskSelectDialog(QWidget* parent, std::string sysBlockDir, std::string devDir) : QDialog(parent) {

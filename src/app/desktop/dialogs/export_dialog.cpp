@@ -47,15 +47,17 @@ QString timeLeftText(qint64 elapsedMs, std::uint64_t done, std::uint64_t total) 
 }
 
 QString resultsText(const std::vector<ChannelExportResult>& results) {
-  QStringList lines;
+  if (results.empty()) return QStringLiteral("No channel had pictures to export.");
+  // Every file lies beside the output name, so the folder is named once.
+  QStringList lines{QStringLiteral("In %1:").arg(QFileInfo(QString::fromStdString(results.front().path)).absolutePath())};
   for (const ChannelExportResult& result : results) {
-    QString line = QStringLiteral("%1  (%2 frames)")
-                       .arg(QString::fromStdString(result.path))
+    QString line = QStringLiteral("%1   %2 frames")
+                       .arg(QFileInfo(QString::fromStdString(result.path)).fileName())
                        .arg(static_cast<qulonglong>(result.framesWritten));
-    if (!result.failure) line += QStringLiteral("  stopped early: ") + QString::fromStdString(result.failure.message());
+    if (!result.failure) line += QStringLiteral(", stopped early: ") + QString::fromStdString(result.failure.message());
     lines << line;
   }
-  return lines.isEmpty() ? QStringLiteral("No channel had pictures to export.") : lines.join(QLatin1Char('\n'));
+  return lines.join(QLatin1Char('\n'));
 }
 
 }  // namespace
