@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSlider>
@@ -66,6 +67,24 @@ class ExportDialogTest : public QObject {
   Q_OBJECT
 
  private slots:
+  void offersTheChannelsTheRecordingHas() {
+    QTemporaryDir dir;
+    const QString nine = dir.filePath(QStringLiteral("nine.QKV"));
+    QProcess maker;
+    maker.start(QString::fromLocal8Bit(qgetenv("MARLIN_CLI")),
+                {QStringLiteral("make-sample"), nine, QStringLiteral("--channels"), QStringLiteral("9"),
+                 QStringLiteral("--seconds"), QStringLiteral("1")});
+    QVERIFY(maker.waitForFinished(30000) && maker.exitCode() == 0);
+    for (const auto& [path, shown] : {std::pair{nine, 9}, std::pair{QStringLiteral(MARLIN_SAMPLE_RECORDING), 4}}) {
+      ExportDialog dialog(path.toStdString());
+      dialog.show();
+      for (int channel = 1; channel <= 16; ++channel) {
+        const QString name = QStringLiteral("channel%1").arg(channel);
+        QCOMPARE(child<QCheckBox>(&dialog, name.toLatin1().constData())->isVisible(), channel <= shown);
+      }
+    }
+  }
+
   void chooserOffersOnlyTheSettingsACodecUses() {
     const std::vector<VideoCodec> offered = offeredVideoCodecs();
     QVERIFY(!offered.empty());

@@ -21,7 +21,10 @@
 #include "app/desktop/dialogs/compression_dialog.h"
 #include "app/desktop/dialogs/export_preview_view.h"
 #include "app/desktop/skin/palette.h"
+#include "base/codec_ids.h"
 #include "export/compression_choice.h"
+#include "source/recorded_channels.h"
+#include "source/stream_source.h"
 
 namespace marlin::desktop {
 
@@ -30,9 +33,15 @@ namespace {
 constexpr int kInitiallyTicked = 4;
 constexpr int kProgressIntervalMs = 200;
 
-// The channel count of a recording: 4, 9 or 16 by the highest channel its blocks were recorded with. Every
-// recorder this build serves has four cameras; the count read from the blocks' channel masks replaces this.
-int recordingChannelCount(const std::string&) { return kBuildChannelCount; }
+// The channel count of a recording: 4, 9 or 16 by the highest channel its blocks were recorded with, read
+// from a few hundred block headers at most; the build's four when it cannot be opened.
+int recordingChannelCount(const std::string& path, bool isDisk) {
+  StreamSource source;
+  if (path.empty() || !source.open(path, isDisk)) {
+    return kBuildChannelCount;
+  }
+  return channelCountForMask(source.recordedChannelMask());
+}
 
 QString compressionText(const Compression& compression) {
   if (compression.codec == VideoCodec::Uncompressed) return QStringLiteral("Full Frames (Uncompressed)");
@@ -150,7 +159,7 @@ ExportDialog::ExportDialog(const std::string& inputPath, QWidget* parent)
   connect(buttons, &QDialogButtonBox::accepted, this, &ExportDialog::startExport);
   connect(buttons, &QDialogButtonBox::rejected, this, &ExportDialog::reject);
 
-  showChannelBoxes(recordingChannelCount(inputPath));
+  showChannelBoxes(recordingChannelCount(inputPath, false));
   resize(640, 600);
 }
 
@@ -190,7 +199,7 @@ void ExportDialog::browseInput() {
                                                     QStringLiteral("All Files (*);;QKV File Format (*.QKV *.qkv)"));
   if (path.isEmpty() || !QFileInfo::exists(path)) return;
   inputPath_->setText(path);
-  showChannelBoxes(recordingChannelCount(path.toStdString()));
+  showChannelBoxes(recordingChannelCount(path.toStdString(), isDisk_));
   if (outputPath_->text().isEmpty()) {
     QString output = path;
     output.replace(QStringLiteral("QKV"), QStringLiteral("AVI")).replace(QStringLiteral("qkv"), QStringLiteral("AVI"));
