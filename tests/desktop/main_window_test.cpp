@@ -53,8 +53,14 @@ class Dvr {
     process_.waitForFinished();
   }
   int port() const { return port_; }
+  // What the DVR logged so far, one JSON line per event.
+  QString log() {
+    log_ += QString::fromLatin1(process_.readAllStandardOutput());
+    return log_;
+  }
 
  private:
+  QString log_;
   QProcess process_;
   int port_ = 0;
 };
@@ -127,6 +133,9 @@ class MainWindowTest : public QObject {
       QTRY_VERIFY_WITH_TIMEOUT(window->engine().getPosition() > before, kPatience);
     }
     QTest::keyClick(window.get(), Qt::Key_Period);
+    // A step shows "STEPF" until the worker has taken it; marks wait for the pause.
+    QTRY_COMPARE_WITH_TIMEOUT(window->engine().getState(), PlaybackState::Paused, kPatience);
+    QTRY_VERIFY_WITH_TIMEOUT(window->look(kMarkOut).enabled, kPatience);
     window->action(kMarkOut)->trigger();
     QVERIFY(window->markOut() > in);
     QVERIFY(window->look(kExportCapture).enabled);
@@ -313,6 +322,53 @@ class MainWindowTest : public QObject {
       login_address_ = QStringLiteral("127.0.0.1");
     }
     loginPassword_ = "pw";
+  }
+
+  void remoteKeysAndALocalRecordingOfTheLiveStream() {
+    Dvr dvr({"--password", "pw"});
+    auto window = makeWindow(("Local Recording Path=" + path("live") + "\n").c_str());
+    loginPort_ = dvr.port();
+    window->runCommand(kClientMode);
+    QVERIFY(!window->look(kStartLocalRecording).enabled);
+    click(*window, kConnect);
+    QTRY_VERIFY_WITH_TIMEOUT(window->engine().isConnected(), kPatience);
+    QTRY_VERIFY_WITH_TIMEOUT(window->videoView()->presentedCount() > 0, kPatience);
+
+    // Keys wait in the key buffer for the window's timer, one at a time.
+    for (const auto& [key, text] : {std::pair{Qt::Key_Down, ""}, {Qt::Key_Tab, "\t"}, {Qt::Key_A, "a"}}) {
+      QTest::keyClick(window.get(), key, Qt::NoModifier);
+      QTest::qWait(120);
+    }
+    click(*window, kDvrMenu);
+    QTRY_VERIFY_WITH_TIMEOUT(dvr.log().count("\"event\":\"key\"") == 3, kPatience);
+    const QString log = dvr.log();
+    const auto at = [&log](int value) { return log.indexOf(QStringLiteral("\"value\":%1}").arg(value)); };
+    QVERIFY(at(14) >= 0 && at(14) < at(65) && at(65) < at(12));
+
+    QVERIFY(window->look(kStartLocalRecording).enabled);
+    window->action(kStartLocalRecording)->trigger();
+    QVERIFY(window->engine().isRecording());
+    QVERIFY(!window->look(kStartLocalRecording).enabled && window->look(kStopLocalRecording).enabled);
+    // The recording begins at the next refresh picture and grows a block at a time.
+    const QDir folder(QString::fromStdString(path("live")));
+    QTRY_VERIFY_WITH_TIMEOUT(folder.entryInfoList({"*.QKV"}, QDir::Files).size() == 1 &&
+                                 folder.entryInfoList({"*.QKV"}, QDir::Files).front().size() >= 6 * 4096,
+                             kPatience);
+    window->action(kStopLocalRecording)->trigger();
+    QVERIFY(!window->engine().isRecording());
+    const QStringList recordings = folder.entryList({"*.QKV"}, QDir::Files);
+    QCOMPARE(recordings.size(), 1);
+    QVERIFY(QRegularExpression(R"(^\d{8}-\d{6}\.QKV$)").match(recordings.front()).hasMatch());
+    StreamSource recorded;
+    recorded.setCodecVariant(window->engine().config().videoFormat);
+    QVERIFY(recorded.open(path("live") + "/" + recordings.front().toStdString(), false).isOk());
+    std::vector<std::uint8_t> frame(container::kFrameBufferSize);
+    QVERIFY(recorded.readNext(frame.data()) > 0);
+
+    click(*window, kConnect);
+    QVERIFY(!window->engine().isConnected());
+    QTRY_VERIFY_WITH_TIMEOUT(dvr.log().contains("\"event\":\"logout\""), kPatience);
+    QVERIFY(messages_.isEmpty());
   }
 
   void withoutAutoReconnectionALostStreamEndsTheSession() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <functional>
 #include <stdexcept>
 #include <string>
 
@@ -13,6 +14,20 @@ namespace marlin::cli {
 // 1 unless the command documents another.
 // The exit status of a command a signal stopped early, as shells report one killed by SIGINT.
 inline constexpr int kInterruptedExit = 130;
+
+// Runs its action when the scope ends, however it ends: an engine's worker
+// that calls an observer on the stack must stop before the observer goes,
+// also when a command is refused with an exception.
+class OnScopeExit {
+ public:
+  explicit OnScopeExit(std::function<void()> action) : action_(std::move(action)) {}
+  ~OnScopeExit() { action_(); }
+  OnScopeExit(const OnScopeExit&) = delete;
+  OnScopeExit& operator=(const OnScopeExit&) = delete;
+
+ private:
+  std::function<void()> action_;
+};
 
 class CommandError : public std::runtime_error {
  public:

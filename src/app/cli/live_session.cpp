@@ -300,12 +300,10 @@ void runLiveSession(const LiveOptions& options) {
     interrupted = to;
   };
   listen(&observer);
-  struct Unlisten {
-    std::function<void()> clear;
-    ~Unlisten() { clear(); }
-  } const unlisten{[&] { listen(nullptr); }};
+  const OnScopeExit unlisten([&] { listen(nullptr); });
   if (interrupt.requested()) observer.interrupt();
   engine.setLiveObserver(&observer);
+  const OnScopeExit stopConnection([&engine] { engine.disconnect(); });
   if (!options.recordPath.empty() && engine.startRecording(options.recordPath) != 1) {
     throw CommandError(engine.lastRecordingFailure().message());
   }

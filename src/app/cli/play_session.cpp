@@ -9,6 +9,7 @@
 #include <memory>
 #include <thread>
 
+#include "app/cli/cli_support.h"
 #include "app/cli/snapshot_series.h"
 #include "app/cli/stop_on_signals.h"
 #include "engine/codec_names.h"
@@ -174,6 +175,7 @@ void runPlaySession(const PlayOptions& options) {
   engine.setMode(static_cast<int>(EngineMode::Player), -1);
   SessionObserver observer(options, engine);
   engine.setObserver(&observer);
+  const OnScopeExit stopWorker([&engine] { engine.closeSource(); });
   if (engine.openSource(options.recording.path, options.recording.isDisk) != 1) {
     throw CommandError(engine.lastOpenFailure().message());
   }

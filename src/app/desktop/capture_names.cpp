@@ -43,6 +43,19 @@ std::string localRecordingPath(const std::string& folder, const std::tm& local,
   return firstFreeName(folder, timeStem(local), ".QKV", exists);
 }
 
+std::tm localTimeNow() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return local;
+}
+
+void makeCaptureFolder(const std::string& folder) {
+  if (!folder.empty()) {
+    ::mkdir(folder.c_str(), 0777);
+  }
+}
+
 bool pathExists(const std::string& path) {
   struct stat info {};
   return ::lstat(path.c_str(), &info) == 0;

@@ -25,4 +25,9 @@ std::string localRecordingPath(const std::string& folder, const std::tm& local,
 
 bool pathExists(const std::string& path);
 
+std::tm localTimeNow();
+// Makes the folder, one level, as the recorder did; an existing folder or
+// a failure is left for the write that follows to report.
+void makeCaptureFolder(const std::string& folder);
+
 }  // namespace marlin::desktop

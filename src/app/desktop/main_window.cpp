@@ -157,6 +157,7 @@ MainWindow::MainWindow(Setup setup, QWidget* parent)
 
 MainWindow::~MainWindow() {
   qApp->removeEventFilter(this);
+  rangeCopy_.waitForFinished();
   // The engine's threads report to the window until they stop.
   engine_.reset();
 }
@@ -465,6 +466,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 void MainWindow::exitApplication() {
+  // A range being copied reads through the engine: it ends first.
+  rangeCopy_.waitForFinished();
   if (engine_->isRecording()) {
     engine_->stopRecording();
   }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFuture>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
@@ -185,6 +186,7 @@ class MainWindow : public QWidget {
   bool autoConnect_ = false;
   bool sessionWanted_ = false;
   bool busy_ = false;
+  QFuture<int> rangeCopy_;
   PlaybackState lastStateShown_ = PlaybackState::Idle;
   int aviCaptureMode_ = 7;
   QString lastAviName_ = QStringLiteral("DVR.avi");

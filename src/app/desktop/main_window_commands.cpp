@@ -27,21 +27,6 @@ namespace marlin::desktop {
 
 namespace {
 
-std::tm localNow() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  return local;
-}
-
-// One level, as the recorder did; an existing folder or a failure is left
-// for the write that follows to report.
-void makeFolder(const std::string& folder) {
-  if (!folder.empty()) {
-    ::mkdir(folder.c_str(), 0777);
-  }
-}
-
 // Reads the first block, which wakes a disk that was asleep.
 void wakeDevice(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -56,7 +41,9 @@ void wakeDevice(const std::string& path) {
 }  // namespace
 
 void MainWindow::runCommand(int id) {
-  if (busy_) {
+  // While a disk wakes, a name is looked up or a range is copied, the
+  // window takes no other command than leaving.
+  if (busy_ && id != kExit && id != kCloseButton && id != kMinimise) {
     return;
   }
   if (const auto value = net::remoteValueForCommand(id)) {
@@ -332,8 +319,8 @@ void MainWindow::addRecentFile(const QString& path) {
 
 void MainWindow::stillCapture() {
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  makeFolder(settings_.capturePath);
-  const std::string path = stillCapturePath(settings_.capturePath, localNow(), pathExists);
+  makeCaptureFolder(settings_.capturePath);
+  const std::string path = stillCapturePath(settings_.capturePath, localTimeNow(), pathExists);
   engine_->saveSnapshot(path);
   QApplication::restoreOverrideCursor();
   lastStill_ = QString::fromStdString(path);
@@ -357,19 +344,11 @@ void MainWindow::exportRange() {
       messages_.showMessage(engine_->lastSaveRangeFailure().message(), "");
     }
   });
-  watcher->setFuture(QtConcurrent::run([engine = engine_.get(), in = markIn_, out = markOut_,
-                                        target = path.toStdString()] { return engine->saveRange(in, out, target); }));
+  rangeCopy_ = QtConcurrent::run([engine = engine_.get(), in = markIn_, out = markOut_, target = path.toStdString()] {
+    return engine->saveRange(in, out, target);
+  });
+  watcher->setFuture(rangeCopy_);
 }
-
-void MainWindow::startLocalRecording() {
-  makeFolder(settings_.localRecordingPath);
-  const std::string path = localRecordingPath(settings_.localRecordingPath, localNow(), pathExists);
-  if (engine_->startRecording(path) != 1) {
-    messages_.showMessage(engine_->lastRecordingFailure().message(), "");
-  }
-}
-
-void MainWindow::stopLocalRecording() { engine_->stopRecording(); }
 
 void MainWindow::toggleAviCapture() {
   const bool usable = mode_ == 1 ? engine_->isSourceOpen()
@@ -402,115 +381,6 @@ void MainWindow::toggleAviCapture() {
     buttons_[kSaveAvi]->setText(QStringLiteral("Stop AVI"));
   } else {
     aviCaptureMode_ = kCaptureEveryPicture;
-  }
-}
-
-// ---------------------------------------------------------------- client
-
-void MainWindow::connectOrDisconnect() {
-  if (engine_->isConnected() || sessionWanted_) {
-    endSession();
-    return;
-  }
-  LoginValues start;
-  start.address = settings_.ipAddress;
-  start.port = settings_.port;
-  start.ddns = settings_.dynamicIp != 0;
-  start.dvrName = settings_.dvrName;
-  const std::optional<LoginValues> login = setup_.prompts.login(this, start);
-  if (!login) {
-    return;
-  }
-  if (login->ddns) {
-    settings_.dvrName = login->dvrName;
-  } else {
-    settings_.ipAddress = login->address;
-    settings_.port = login->port;
-  }
-  settings_.dynamicIp = login->ddns ? 1 : 0;
-  connectTo(*login);
-}
-
-void MainWindow::connectTo(const LoginValues& login) {
-  if (mode_ != 2) {
-    switchMode(2);
-  }
-  sessionWanted_ = true;
-  buttons_[kConnect]->setIconName(QStringLiteral("disconnect"));
-  if (login.ddns) {
-    if (engine_->connectViaDdns(settings_.ddnsIp, static_cast<std::uint16_t>(settings_.ddnsPort), login.dvrName,
-                                login.password) != 1) {
-      endSession();
-      messages_.showMessage(engine_->lastConnectFailure().message(), "");
-    }
-    return;
-  }
-  // A host name is looked up on a thread of its own: a slow resolver must
-  // not freeze the window.
-  busy_ = true;
-  status_->setTexts(QStringLiteral("LOOKING UP"), QString::fromStdString(login.address));
-  auto* watcher = new QFutureWatcher<std::optional<std::uint32_t>>(this);
-  connect(watcher, &QFutureWatcher<std::optional<std::uint32_t>>::finished, this, [this, watcher, login] {
-    watcher->deleteLater();
-    busy_ = false;
-    const std::optional<std::uint32_t> address = watcher->result();
-    if (!sessionWanted_) {
-      return;
-    }
-    if (!address) {
-      endSession();
-      messages_.showMessage("Cannot find the DVR \"" + login.address + "\".", "");
-      return;
-    }
-    if (engine_->connect(dottedIpv4(*address), static_cast<std::uint16_t>(login.port), login.password) != 1) {
-      endSession();
-      messages_.showMessage(engine_->lastConnectFailure().message(), "");
-    }
-  });
-  watcher->setFuture(QtConcurrent::run([host = login.address] { return resolveIpv4(host); }));
-}
-
-void MainWindow::endSession() {
-  sessionWanted_ = false;
-  if (engine_->isAviCapturing() && mode_ == 2) {
-    toggleAviCapture();
-  }
-  if (engine_->isRecording()) {
-    engine_->stopRecording();
-  }
-  engine_->disconnect();
-  buttons_[kConnect]->setIconName(QStringLiteral("connect"));
-  refreshControls();
-}
-
-void MainWindow::handleNotice(net::ClientNotice notice) {
-  switch (notice) {
-    case net::ClientNotice::Status:
-      refreshControls();
-      return;
-    case net::ClientNotice::Closed:
-      // Only a session the user did not end himself is reported.
-      if (sessionWanted_ && (engine_->isConnected() || !engine_->getAutoReconnect())) {
-        endSession();
-        messages_.showMessage("Disconnected by server.", "");
-      }
-      return;
-    case net::ClientNotice::NoResponse:
-      if (sessionWanted_) {
-        endSession();
-        messages_.showMessage("No response server.", "");
-      }
-      return;
-    case net::ClientNotice::LoginFailed: {
-      if (!sessionWanted_) {
-        return;
-      }
-      // The password is blamed only when the DVR said so.
-      const std::string reason = engine_->getLastError();
-      endSession();
-      messages_.showMessage(reason.empty() ? "Incorrect password." : reason, "");
-      return;
-    }
   }
 }
 

@@ -18,6 +18,9 @@ PictureButton::PictureButton(int commandId, const QString& iconName, const QStri
 }
 
 void PictureButton::setIconName(const QString& name) {
+  if (name == iconName_) {
+    return;
+  }
   iconName_ = name;
   update();
 }
