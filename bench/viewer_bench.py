@@ -2,7 +2,7 @@
 """The desktop app as a user starts it, under a virtual X server: the time from
 the start of the process to the first picture of a recording given on the
 command line, and the processor time a second while it plays (speed 1, four
-channels in a 1280x896 window) and while it is paused.
+channels in a 1280x896 window) and after Ctrl+P has paused it.
 
     bench/viewer_bench.py [BUILD_DIR] [--runs N] [--seconds S]
 
@@ -10,6 +10,7 @@ BUILD_DIR (default build-bench, else build) holds bin/marlin-viewer and
 samples/sample.QKV. Needs Xvfb. Prints one line per measure: median, min, max.
 """
 import argparse
+import ctypes
 import os
 import pathlib
 import select
@@ -43,6 +44,31 @@ class VirtualDisplay:
         self.process.wait()
 
 
+def press_ctrl_p(display):
+    """Ctrl+P (Pause) through the X test extension, with the pointer over the
+    centred window so that it has the keyboard on a server without a window
+    manager."""
+    x11 = ctypes.cdll.LoadLibrary("libX11.so.6")
+    xtst = ctypes.cdll.LoadLibrary("libXtst.so.6")
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XKeysymToKeycode.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+    xtst.XTestFakeKeyEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int, ctypes.c_ulong]
+    xtst.XTestFakeMotionEvent.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int, ctypes.c_int, ctypes.c_ulong]
+    x11.XFlush.argtypes = [ctypes.c_void_p]
+    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    handle = x11.XOpenDisplay(f":{display}".encode())
+    if not handle:
+        return False
+    xtst.XTestFakeMotionEvent(handle, -1, 960, 540, 0)
+    control = x11.XKeysymToKeycode(handle, 0xFFE3)
+    letter = x11.XKeysymToKeycode(handle, ord("p"))
+    for code, down in ((control, 1), (letter, 1), (letter, 0), (control, 0)):
+        xtst.XTestFakeKeyEvent(handle, code, down, 0)
+    x11.XFlush(handle)
+    x11.XCloseDisplay(handle)
+    return True
+
+
 def start_viewer(viewer, sample, display, config, extra=()):
     environment = dict(os.environ, DISPLAY=f":{display}", QT_QPA_PLATFORM="xcb", XDG_CONFIG_HOME=config,
                        SDL_AUDIODRIVER="dummy")
@@ -52,15 +78,16 @@ def start_viewer(viewer, sample, display, config, extra=()):
     return process, started
 
 
-def first_picture_ms(process, started, patience=20.0):
-    deadline = started + patience
+def wait_for_line(process, marker, started, patience=20.0):
+    """The time from started to the first line holding marker, in ms."""
+    deadline = time.monotonic() + patience
     while time.monotonic() < deadline:
         ready, _, _ = select.select([process.stdout], [], [], 0.05)
         if ready:
             line = process.stdout.readline()
-            if b'"event":"picture"' in line:
+            if marker in line:
                 return (time.monotonic() - started) * 1000.0
-    raise RuntimeError("no picture within the patience")
+    raise RuntimeError(f"no {marker!r} within the patience")
 
 
 def drain(process):
@@ -108,12 +135,11 @@ def main():
             for _ in range(options.runs):
                 process, started = start_viewer(viewer, sample, display.number, config)
                 try:
-                    starts.append(first_picture_ms(process, started))
+                    starts.append(wait_for_line(process, b'"event":"picture"', started))
                     time.sleep(1.0)
                     playing.append(busy_share(process, options.seconds))
-                    # Ctrl+P pauses: sent as the window's shortcut through xdotool when there is one.
-                    if shutil.which("xdotool"):
-                        subprocess.run(["xdotool", "key", "ctrl+p"], env=dict(os.environ, DISPLAY=f":{display.number}"))
+                    if press_ctrl_p(display.number):
+                        wait_for_line(process, b'"state":"paused"', time.monotonic())
                         time.sleep(1.0)
                         paused.append(busy_share(process, options.seconds / 2))
                 finally:

@@ -38,6 +38,8 @@ TEST(PlayerEngine, FastPlayDoublesOnlyInItsOwnDirection) {
   EXPECT_EQ(engine.getSpeed(), 16.0);
   engine.fastForward();
   EXPECT_EQ(engine.getSpeed(), 32.0);
+  // Far enough from the start that playing back does not reach it at once.
+  ASSERT_TRUE(rig.log.waitFor([&](const EventLog&) { return engine.getPosition() > engine.getSourceSize() / 2; }));
   engine.fastReverse();  // playing forward: 8 and reverse
   EXPECT_EQ(engine.getSpeed(), 8.0);
   ASSERT_TRUE(rig.waitForState(PlaybackState::Reverse));

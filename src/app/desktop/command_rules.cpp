@@ -36,7 +36,7 @@ CommandLook commandLook(int id, const WindowFacts& f) {
     case kExportCapture:
       return {pausedWithSource && f.markOut > f.markIn && f.markOut - f.markIn < kLargestExportRange, false};
     case kGoToTime:
-      return {f.sourceOpen && f.timeSearchable, false};
+      return {f.sourceOpen, false};
     case kMute:
       return {true, f.muted};
     case kShowTime:

@@ -23,8 +23,6 @@ struct WindowFacts {
   int videoHeight = 0;
   bool connected = false;
   bool localRecording = false;
-  // Go to time needs the recording's block times.
-  bool timeSearchable = false;
 };
 
 struct CommandLook {

@@ -294,7 +294,6 @@ WindowFacts MainWindow::facts() const {
   f.videoHeight = area.height;
   f.connected = engine_->isConnected();
   f.localRecording = engine_->isRecording();
-  f.timeSearchable = true;
   return f;
 }
 
