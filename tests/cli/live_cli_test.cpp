@@ -134,11 +134,15 @@ TEST_F(LiveCli, RecordsThePicturesTheDvrSentAndSendsKeysMouseAndOneLogout) {
   EXPECT_EQ(matching(log, R"(\{"event":"login","ok":true\})").size(), 1u) << served;
   EXPECT_EQ(matching(log, R"(\{"event":"key","value":132\})").size(), 1u) << served;
   EXPECT_EQ(matching(log, R"(\{"event":"key","value":44\})").size(), 1u) << "300's low 8 bits\n" << served;
-  // The two events recorded at once reach the DVR as one message with the
-  // last of them, the DVR's cursor shown.
+  // The two events recorded at once reach the DVR merged into one message
+  // with the last of them, the DVR's cursor shown; when the sender's 250 ms
+  // tick falls between the two recordings, the first goes out on its own.
   const std::vector<std::string> mouse = matching(log, R"("event":"mouse")");
-  ASSERT_EQ(mouse.size(), 1u) << served;
-  EXPECT_EQ(mouse[0], R"({"event":"mouse","state":256,"width":640,"height":448,"x":11,"y":21})");
+  ASSERT_TRUE(mouse.size() == 1u || mouse.size() == 2u) << served;
+  if (mouse.size() == 2u) {
+    EXPECT_EQ(mouse[0], R"({"event":"mouse","state":257,"width":640,"height":448,"x":10,"y":20})");
+  }
+  EXPECT_EQ(mouse.back(), R"({"event":"mouse","state":256,"width":640,"height":448,"x":11,"y":21})");
   EXPECT_EQ(matching(log, R"(\{"event":"logout"\})").size(), 1u) << served;
 
   // Pictures split into pieces and with status messages inside them are

@@ -1,12 +1,29 @@
 #include "app/desktop/skin/palette.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QPalette>
+#include <QProxyStyle>
 #include <QStyleFactory>
 
 namespace marlin::desktop {
 
 namespace {
+
+// Fusion with the primary button of every dialog and message box on the
+// right, where the skin's own dialogs put it.
+class SkinStyle final : public QProxyStyle {
+ public:
+  SkinStyle() : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))) {}
+
+  int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                QStyleHintReturn* returned) const override {
+    if (hint == SH_DialogButtonLayout) {
+      return QDialogButtonBox::GnomeLayout;
+    }
+    return QProxyStyle::styleHint(hint, option, widget, returned);
+  }
+};
 
 QString styleSheet() {
   return QStringLiteral(R"(
@@ -60,7 +77,7 @@ QToolTip { background: #23262D; color: #E6E9EE; border: 1px solid #3A3F49; paddi
 }  // namespace
 
 void applySkin(QApplication& app) {
-  app.setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+  app.setStyle(new SkinStyle);
   QPalette palette;
   palette.setColor(QPalette::Window, skin::kWindow);
   palette.setColor(QPalette::WindowText, skin::kText);
