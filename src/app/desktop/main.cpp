@@ -112,6 +112,9 @@ int main(int argc, char** argv) {
   }
   closeOnSignals(window);
   window.show();
+  // Keyboard shortcuts need the window active, also where no window manager
+  // gives it the focus.
+  window.activateWindow();
   int status = 0;
   if (!line.screenshotPath.empty()) {
     QTimer::singleShot(static_cast<int>(line.screenshotAfterSeconds * 1000), &window, [&] {
