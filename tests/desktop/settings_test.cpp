@@ -1,6 +1,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -101,6 +102,23 @@ class SettingsTest : public QObject {
     QCOMPARE(back.value("Window", "Geometry").value_or(""), std::string("1,2"));
     QCOMPARE(back.value("Marlin Viewer", "Multiscreen").value_or(""), std::string("1"));
     QCOMPARE(back.value("Marlin Viewer", "Port").value_or(""), std::string("77"));
+  }
+
+  void recentFilesComeFirstOnceAndKeepTheirNumberBesideTheSettings() {
+    std::vector<std::string> files;
+    for (int i = 0; i < kRecentFileCount + 2; ++i) {
+      files = withRecentFile(files, "/rec/" + std::to_string(i) + ".QKV");
+    }
+    QCOMPARE(files.size(), std::size_t(kRecentFileCount));
+    QCOMPARE(files.front(), std::string("/rec/9.QKV"));
+    files = withRecentFile(files, "/rec/5.QKV");
+    QCOMPARE(files.front(), std::string("/rec/5.QKV"));
+    QCOMPARE(std::count(files.begin(), files.end(), std::string("/rec/5.QKV")), 1L);
+    const std::string file = path("recent.ini");
+    QVERIFY(saveSettings(file, ViewerSettings{}));
+    QVERIFY(saveRecentFiles(file, files));
+    QVERIFY(loadRecentFiles(file) == files);
+    QCOMPARE(loadSettings(file).port, 8841);
   }
 
   void settingsFileFollowsXdgConfigHome() {
