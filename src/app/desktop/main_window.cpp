@@ -35,14 +35,14 @@ namespace {
 
 constexpr int kGripSize = 16;
 
-struct ButtonSpec {
+struct ButtonRow {
   int id;
   const char* icon;
   const char* toolTip;
 };
 
 // Tooltips name the shortcut, so the keyboard can be learnt from the mouse.
-constexpr ButtonSpec kButtons[] = {
+constexpr ButtonRow kButtons[] = {
     {kOpenFile, "open-file", "Open File (Ctrl+O)"},
     {kFastRewind, "fast-rewind", "Fast Rewind"},
     {kPlayReverse, "play-reverse", "Play Reverse"},
@@ -133,13 +133,7 @@ MainWindow::MainWindow(Setup setup, QWidget* parent)
   alwaysOnTop_ = settings_.alwaysOnTop != 0;
 
   layOut(QSize(kStartVideoWidth, kStartVideoHeight));
-  connect(&secondTimer_, &QTimer::timeout, this, [this] {
-    tick(false);
-    if (relayoutPending_) {
-      relayoutPending_ = false;
-      layOut(std::nullopt);
-    }
-  });
+  connect(&secondTimer_, &QTimer::timeout, this, [this] { tick(false); });
   connect(&statusTimer_, &QTimer::timeout, this, [this] { tick(false); });
   connect(&captureTimer_, &QTimer::timeout, this, [this] { tick(true); });
   secondTimer_.start(1000);
@@ -163,11 +157,11 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::createControls() {
-  for (const ButtonSpec& spec : kButtons) {
-    auto* button = new PictureButton(spec.id, QString::fromLatin1(spec.icon), QString::fromLatin1(spec.toolTip), this);
-    connect(button, &QAbstractButton::clicked, this, [this, id = spec.id] { runCommand(id); });
-    buttons_[spec.id] = button;
-    controls_[spec.id] = button;
+  for (const ButtonRow& entry : kButtons) {
+    auto* button = new PictureButton(entry.id, QString::fromLatin1(entry.icon), QString::fromLatin1(entry.toolTip), this);
+    connect(button, &QAbstractButton::clicked, this, [this, id = entry.id] { runCommand(id); });
+    buttons_[entry.id] = button;
+    controls_[entry.id] = button;
   }
   buttons_[kCloseButton]->setDanger(true);
   buttons_[kMute]->setCheckable(true);
@@ -343,8 +337,7 @@ void MainWindow::applyTopmost() {
 void MainWindow::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   if (layoutDone_) {
-    // Placing the controls now keeps a system resize smooth; the Part's
-    // one-second relayout remains for what the window system changes later.
+    // Placing the controls at once keeps a resize by the window system smooth.
     layOut(std::nullopt);
   }
 }

@@ -182,7 +182,6 @@ class MainWindow : public QWidget {
   bool normal_ = false;
   bool maximized_ = false;
   bool layoutDone_ = false;
-  bool relayoutPending_ = false;
   bool autoConnect_ = false;
   bool sessionWanted_ = false;
   bool busy_ = false;

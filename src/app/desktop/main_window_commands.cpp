@@ -21,6 +21,7 @@
 #include "engine/avi_capture.h"
 #include "engine/player_engine.h"
 #include "net/remote_keys.h"
+#include "render/split_layout.h"
 #include "platform/tcp_socket.h"
 
 namespace marlin::desktop {
@@ -219,8 +220,7 @@ void MainWindow::selectSplit(int cells) {
   int split = 1;
   int page = 0;
   engine_->getView(split, page);
-  const int pages = qMax(1, (engine_->maxSplit() + cells - 1) / cells);
-  engine_->selectView(cells, qMin(page, pages - 1));
+  engine_->selectView(cells, qMin(page, splitPages(cells, engine_->maxSplit()) - 1));
 }
 
 void MainWindow::setAlwaysOnTop(bool on) {

@@ -19,14 +19,14 @@ namespace marlin::desktop {
 
 namespace {
 
-struct ActionSpec {
+struct ActionRow {
   int id;
   const char* text;
   const char* shortcut;
   bool checkable;
 };
 
-constexpr ActionSpec kActions[] = {
+constexpr ActionRow kActions[] = {
     {kAbout, "About Viewer (&A)...", "F10", false},
     {kPlayerMode, "&Player", "", true},
     {kClientMode, "&Client", "", true},
@@ -105,17 +105,17 @@ std::optional<int> playerKeyCommand(int key, PlaybackState state) {
 }  // namespace
 
 void MainWindow::createActions() {
-  for (const ActionSpec& spec : kActions) {
-    auto* action = new QAction(QString::fromUtf8(spec.text), this);
-    if (spec.shortcut[0] != '\0') {
-      action->setShortcut(QKeySequence(QString::fromLatin1(spec.shortcut)));
+  for (const ActionRow& entry : kActions) {
+    auto* action = new QAction(QString::fromUtf8(entry.text), this);
+    if (entry.shortcut[0] != '\0') {
+      action->setShortcut(QKeySequence(QString::fromLatin1(entry.shortcut)));
       action->setShortcutContext(Qt::WindowShortcut);
     }
-    action->setCheckable(spec.checkable);
-    connect(action, &QAction::triggered, this, [this, id = spec.id] { runCommand(id); });
+    action->setCheckable(entry.checkable);
+    connect(action, &QAction::triggered, this, [this, id = entry.id] { runCommand(id); });
     // Shortcuts work with the menus closed.
     addAction(action);
-    actions_[spec.id] = action;
+    actions_[entry.id] = action;
   }
 }
 

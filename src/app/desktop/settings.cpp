@@ -28,6 +28,13 @@ std::string userFolder(QStandardPaths::StandardLocation location, const char* fa
   return base + "/Marlin Viewer";
 }
 
+// The settings folder is made on the first save.
+bool writeInFolder(const IniFile& file, const std::string& path) {
+  std::error_code ignored;
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
+  return file.write(path);
+}
+
 int integerOr(const IniFile& file, const char* key, int fallback) {
   const auto text = file.value(kSettingsSection, key);
   if (!text || text->empty()) {
@@ -102,9 +109,7 @@ bool saveSettings(const std::string& path, const ViewerSettings& s) {
   set("Local Recording Path", s.localRecordingPath);
   set("DvrName", s.dvrName);
   setNumber("Enable && Hidden cusor on DVR side", s.mouseMode);
-  std::error_code ignored;
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
-  return file.write(path);
+  return writeInFolder(file, path);
 }
 
 namespace {
@@ -132,9 +137,7 @@ bool saveRecentFiles(const std::string& path, const std::vector<std::string>& fi
   for (int i = 0; i < kRecentFileCount; ++i) {
     file.set(kRecentSection, recentKey(i), i < static_cast<int>(files.size()) ? files[i] : "");
   }
-  std::error_code ignored;
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
-  return file.write(path);
+  return writeInFolder(file, path);
 }
 
 std::vector<std::string> withRecentFile(std::vector<std::string> files, const std::string& path) {
