@@ -201,7 +201,7 @@ void MainWindow::createControls() {
   title_ = new QLabel(this);
   title_->setObjectName(QStringLiteral("titleLabel"));
   QFont titleFont = title_->font();
-  titleFont.setPointSizeF(9.5);
+  titleFont.setPointSizeF(9.0);
   titleFont.setWeight(QFont::DemiBold);
   title_->setFont(titleFont);
   title_->setStyleSheet(QStringLiteral("color: #E6E9EE;"));

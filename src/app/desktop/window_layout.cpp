@@ -16,7 +16,7 @@ ControlRect sizeOf(int id) {
     case kSkinIcon:
       return {0, 0, 16, 16};
     case kTitleLabel:
-      return {0, 0, 134, 20};
+      return {0, 0, 136, 20};
     case kMinimise:
     case kCloseButton:
       return {0, 0, 22, 21};
