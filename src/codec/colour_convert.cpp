@@ -16,6 +16,9 @@ namespace colour {
 
 namespace {
 
+// Y x 1024 is a multiple of 1024, so (Y x 1024 + t) >> 10 equals
+// Y + (t >> 10): each chroma sample gives three offsets that its four luma
+// samples share.
 struct ColourTables {
   std::array<std::int32_t, 256> crToR{};
   std::array<std::int32_t, 256> cbToG{};
@@ -43,41 +46,55 @@ const ColourTables& tables() {
   return built;
 }
 
-void rowToRgbPortable(const std::uint8_t* y, const std::uint8_t* cb, const std::uint8_t* cr, int width,
-                      std::uint8_t* r, std::uint8_t* g, std::uint8_t* b) {
+// put(at, r, g, b) writes one pixel of pixelBytes bytes.
+template <std::size_t pixelBytes, class Put>
+void rowPairPortable(const std::uint8_t* y0, const std::uint8_t* y1, const std::uint8_t* cb, const std::uint8_t* cr,
+                     int width, std::uint8_t* out0, std::uint8_t* out1, Put put) {
   const ColourTables& t = tables();
   for (int x = 0; x < width; x += 2) {
     const int chroma = x / 2;
-    const std::int32_t red = t.crToR[cr[chroma]];
-    const std::int32_t green = t.cbToG[cb[chroma]] + t.crToG[cr[chroma]];
-    const std::int32_t blue = t.cbToB[cb[chroma]];
+    const std::int32_t red = t.crToR[cr[chroma]] >> 10;
+    const std::int32_t green = -(t.cbToG[cb[chroma]] + t.crToG[cr[chroma]]) >> 10;
+    const std::int32_t blue = t.cbToB[cb[chroma]] >> 10;
     for (int i = x; i < x + 2; ++i) {
-      const std::int32_t luma = y[i] * 1024;
-      r[i] = t.clamped((luma + red) >> 10);
-      g[i] = t.clamped((luma - green) >> 10);
-      b[i] = t.clamped((luma + blue) >> 10);
+      put(out0 + i * pixelBytes, t.clamped(y0[i] + red), t.clamped(y0[i] + green), t.clamped(y0[i] + blue));
+      put(out1 + i * pixelBytes, t.clamped(y1[i] + red), t.clamped(y1[i] + green), t.clamped(y1[i] + blue));
     }
   }
 }
 
-void packBgraPortable(std::uint8_t* out, const std::uint8_t* r, const std::uint8_t* g, const std::uint8_t* b, int n) {
-  for (int i = 0; i < n; ++i) {
-    out[4 * i] = b[i];
-    out[4 * i + 1] = g[i];
-    out[4 * i + 2] = r[i];
-    out[4 * i + 3] = 0;
-  }
+void putBgr(std::uint8_t* at, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+  at[0] = b;
+  at[1] = g;
+  at[2] = r;
 }
 
-void packBgr24Portable(std::uint8_t* out, const std::uint8_t* r, const std::uint8_t* g, const std::uint8_t* b, int n) {
-  for (int i = 0; i < n; ++i) {
-    out[3 * i] = b[i];
-    out[3 * i + 1] = g[i];
-    out[3 * i + 2] = r[i];
-  }
+void rowPairToBgraPortable(const std::uint8_t* y0, const std::uint8_t* y1, const std::uint8_t* cb,
+                           const std::uint8_t* cr, int width, std::uint8_t* out0, std::uint8_t* out1) {
+  rowPairPortable<4>(y0, y1, cb, cr, width, out0, out1,
+                     [](std::uint8_t* at, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+                       putBgr(at, r, g, b);
+                       at[3] = 0;
+                     });
 }
 
-const Kernel kPortable{"portable", rowToRgbPortable, packBgraPortable, packBgr24Portable};
+void rowPairToBgr24Portable(const std::uint8_t* y0, const std::uint8_t* y1, const std::uint8_t* cb,
+                            const std::uint8_t* cr, int width, std::uint8_t* out0, std::uint8_t* out1) {
+  rowPairPortable<3>(y0, y1, cb, cr, width, out0, out1, putBgr);
+}
+
+// The display's 16-bit layouts have no vector versions: they are rare.
+template <std::uint16_t (*pack)(unsigned r, unsigned g, unsigned b)>
+void rowPairTo16(const std::uint8_t* y0, const std::uint8_t* y1, const std::uint8_t* cb, const std::uint8_t* cr,
+                 int width, std::uint8_t* out0, std::uint8_t* out1) {
+  rowPairPortable<2>(y0, y1, cb, cr, width, out0, out1,
+                     [](std::uint8_t* at, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+                       const std::uint16_t pixel = pack(r, g, b);
+                       std::memcpy(at, &pixel, 2);
+                     });
+}
+
+const Kernel kPortable{"portable", rowPairToBgraPortable, rowPairToBgr24Portable};
 
 void addVectorVersions([[maybe_unused]] std::vector<const Kernel*>& versions, [[maybe_unused]] CpuFlags flags) {
 #ifdef MARLIN_ARCH_X86_64
@@ -101,39 +118,35 @@ void selectKernel(const Kernel& kernel) { choice().select(kernel); }
 
 namespace {
 
-// Converts every picture row to planar RGB and hands it to pack together
-// with the row's destination (chosen by rowOf).
-template <class RowOf, class Pack>
+// Converts the picture a row pair at a time; rowOf chooses each picture
+// row's destination row.
+template <class RowOf>
 void convert(std::uint8_t* dest, const std::uint8_t* yuv, int width, int height, std::size_t rowBytes, RowOf rowOf,
-             Pack pack) {
-  std::vector<std::uint8_t> rgb(static_cast<std::size_t>(width) * 3);
-  std::uint8_t* r = rgb.data();
-  std::uint8_t* g = r + width;
-  std::uint8_t* b = g + width;
+             colour::RowPairFn rowPair) {
   const std::size_t lumaSize = static_cast<std::size_t>(width) * height;
   const std::uint8_t* cbPlane = yuv + lumaSize;
   const std::uint8_t* crPlane = cbPlane + lumaSize / 4;
-  const auto rowToRgb = colour::activeKernel().rowToRgb;
-  for (int y = 0; y < height; ++y) {
+  for (int y = 0; y < height; y += 2) {
+    const std::uint8_t* luma = yuv + static_cast<std::size_t>(y) * width;
     const std::size_t chromaRow = static_cast<std::size_t>(y / 2) * (width / 2);
-    rowToRgb(yuv + static_cast<std::size_t>(y) * width, cbPlane + chromaRow, crPlane + chromaRow, width, r, g, b);
-    pack(dest + static_cast<std::size_t>(rowOf(y)) * rowBytes, r, g, b, width);
+    rowPair(luma, luma + width, cbPlane + chromaRow, crPlane + chromaRow, width,
+            dest + static_cast<std::size_t>(rowOf(y)) * rowBytes, dest + static_cast<std::size_t>(rowOf(y + 1)) * rowBytes);
   }
 }
 
 constexpr auto topDown = [](int y) { return y; };
 
-template <class Pack16>
-void convert16(std::uint8_t* dest, const std::uint8_t* yuv, int width, int height, Pack16 pack16) {
-  convert(dest, yuv, width, height, static_cast<std::size_t>(width) * 2, topDown,
-          [pack16](std::uint8_t* out, const std::uint8_t* r, const std::uint8_t* g, const std::uint8_t* b, int n) {
-            for (int i = 0; i < n; ++i) {
-              const std::uint16_t pixel = pack16(r[i], g[i], b[i]);
-              std::memcpy(out + 2 * i, &pixel, 2);
-            }
-          });
+std::uint16_t packRgb555(unsigned r, unsigned g, unsigned b) {
+  return static_cast<std::uint16_t>((r >> 3) << 10 | (g >> 3) << 5 | (b >> 3));
 }
 
+std::uint16_t packRgb565(unsigned r, unsigned g, unsigned b) {
+  return static_cast<std::uint16_t>((r >> 3) << 11 | (g >> 2) << 5 | (b >> 3));
+}
+
+std::uint16_t packBgr565(unsigned r, unsigned g, unsigned b) {
+  return static_cast<std::uint16_t>((b >> 3) << 11 | (g >> 2) << 5 | (r >> 3));
+}
 
 }  // namespace
 
@@ -149,44 +162,39 @@ std::size_t bytesPerPixel(SurfaceFormat format) {
 }
 
 void ToRgb555(std::uint8_t* dest, const std::uint8_t* yuv, int width, int height) {
-  convert16(dest, yuv, width, height, [](unsigned r, unsigned g, unsigned b) {
-    return static_cast<std::uint16_t>((r >> 3) << 10 | (g >> 3) << 5 | (b >> 3));
-  });
+  convert(dest, yuv, width, height, static_cast<std::size_t>(width) * 2, topDown, colour::rowPairTo16<packRgb555>);
 }
 
 void ToRgb565(std::uint8_t* dest, const std::uint8_t* yuv, int width, int height) {
-  convert16(dest, yuv, width, height, [](unsigned r, unsigned g, unsigned b) {
-    return static_cast<std::uint16_t>((r >> 3) << 11 | (g >> 2) << 5 | (b >> 3));
-  });
+  convert(dest, yuv, width, height, static_cast<std::size_t>(width) * 2, topDown, colour::rowPairTo16<packRgb565>);
 }
 
 void ToBgr565(std::uint8_t* dest, const std::uint8_t* yuv, int width, int height) {
-  convert16(dest, yuv, width, height, [](unsigned r, unsigned g, unsigned b) {
-    return static_cast<std::uint16_t>((b >> 3) << 11 | (g >> 2) << 5 | (r >> 3));
-  });
+  convert(dest, yuv, width, height, static_cast<std::size_t>(width) * 2, topDown, colour::rowPairTo16<packBgr565>);
 }
 
 void ToRgb24Surface(std::uint8_t* dest, const std::uint8_t* yuv, int width, int height) {
-  convert(dest, yuv, width, height, static_cast<std::size_t>(width) * 3, topDown, colour::activeKernel().packBgr24);
+  convert(dest, yuv, width, height, static_cast<std::size_t>(width) * 3, topDown,
+          colour::activeKernel().rowPairToBgr24);
 }
 
 void ToRgb32(std::uint8_t* dest, const std::uint8_t* yuv, int width, int height) {
-  convert(dest, yuv, width, height, static_cast<std::size_t>(width) * 4, topDown, colour::activeKernel().packBgra);
+  convert(dest, yuv, width, height, static_cast<std::size_t>(width) * 4, topDown, colour::activeKernel().rowPairToBgra);
 }
 
 void ToDib24(std::uint8_t* dest, const std::uint8_t* yuv, int width, int height) {
   convert(dest, yuv, width, height, static_cast<std::size_t>(width) * 3, [height](int y) { return height - 1 - y; },
-          colour::activeKernel().packBgr24);
+          colour::activeKernel().rowPairToBgr24);
 }
 
 void ToDib24Doubled(std::uint8_t* dest, const std::uint8_t* yuv, int width, int height) {
   convert(dest, yuv, width, height, static_cast<std::size_t>(width) * 3,
-          [height](int y) { return 2 * height - 2 - 2 * y; }, colour::activeKernel().packBgr24);
+          [height](int y) { return 2 * height - 2 - 2 * y; }, colour::activeKernel().rowPairToBgr24);
 }
 
 void ToDib24EvenLines(std::uint8_t* dest, const std::uint8_t* yuv, int width, int height, std::size_t stride) {
   convert(dest, yuv, width, height, stride, [height](int y) { return 2 * height - 1 - 2 * y; },
-          colour::activeKernel().packBgr24);
+          colour::activeKernel().rowPairToBgr24);
 }
 
 void interpolateDoubledRows(std::uint8_t* dest, int width, int height) {

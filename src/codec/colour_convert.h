@@ -39,20 +39,20 @@ void averageRows(const std::uint8_t* a, const std::uint8_t* b, std::size_t bytes
 // B, G, R rows, bottom-up.
 void surfaceToBgr24BottomUp(std::uint8_t* dest, const std::uint8_t* surface, int width, int height, SurfaceFormat format);
 
-// The arithmetic core and the pixel packing, in a portable and vector
+// The arithmetic core, straight into packed pixels, in a portable and vector
 // versions that give identical bytes.
 namespace colour {
 
-using RowToRgbFn = void (*)(const std::uint8_t* y, const std::uint8_t* cb, const std::uint8_t* cr, int width,
-                            std::uint8_t* r, std::uint8_t* g, std::uint8_t* b);
-// Interleaves n pixels of planar R, G, B into B, G, R, 0 or B, G, R bytes.
-using PackFn = void (*)(std::uint8_t* out, const std::uint8_t* r, const std::uint8_t* g, const std::uint8_t* b, int n);
+// Two picture rows that share one chroma row, into packed pixels; out0 and
+// out1 may be any two rows (not necessarily adjacent), width even.
+using RowPairFn = void (*)(const std::uint8_t* y0, const std::uint8_t* y1, const std::uint8_t* cb,
+                           const std::uint8_t* cr, int width, std::uint8_t* out0, std::uint8_t* out1);
 
+// B, G, R, 0 and B, G, R bytes per pixel.
 struct Kernel {
   const char* name;
-  RowToRgbFn rowToRgb;
-  PackFn packBgra;
-  PackFn packBgr24;
+  RowPairFn rowPairToBgra;
+  RowPairFn rowPairToBgr24;
 };
 
 const Kernel& portableKernel();

@@ -222,52 +222,85 @@ TEST(ColourConversion, PureRedPacksIntoEachSixteenBitLayout) {
 }
 
 TEST(ColourConversion, EveryKernelMatchesTheDefinitionForEveryInput) {
-  // All 256 x 256 x 256 (Y, Cb, Cr) triples: rows of 512 pixels with Cr
-  // running over 0..255 and each chroma sample serving Y and 255 - Y.
+  // All 256 x 256 x 256 (Y, Cb, Cr) triples: row pairs of 512 pixels with Cr
+  // running over 0..255 and each chroma sample serving Y and 255 - Y in both
+  // rows, in opposite order.
   constexpr int kWidth = 512;
-  std::vector<std::uint8_t> y(kWidth);
+  std::vector<std::uint8_t> y0(kWidth);
+  std::vector<std::uint8_t> y1(kWidth);
   std::vector<std::uint8_t> cb(kWidth / 2);
   std::vector<std::uint8_t> cr(kWidth / 2);
   for (int i = 0; i < kWidth / 2; ++i) {
     cr[i] = static_cast<std::uint8_t>(i);
   }
-  std::vector<std::uint8_t> want(3 * kWidth);
-  std::vector<std::uint8_t> got(3 * kWidth);
+  std::vector<std::uint8_t> want(8 * kWidth);
+  std::vector<std::uint8_t> got(8 * kWidth);
   const auto kernels = colour::supportedKernels();
   for (int cbValue = 0; cbValue < 256; ++cbValue) {
     std::fill(cb.begin(), cb.end(), static_cast<std::uint8_t>(cbValue));
     for (int yValue = 0; yValue < 256; ++yValue) {
       for (int i = 0; i < kWidth; i += 2) {
-        y[i] = static_cast<std::uint8_t>(yValue);
-        y[i + 1] = static_cast<std::uint8_t>(255 - yValue);
+        y0[i] = y1[i + 1] = static_cast<std::uint8_t>(yValue);
+        y0[i + 1] = y1[i] = static_cast<std::uint8_t>(255 - yValue);
       }
-      for (int i = 0; i < kWidth; ++i) {
-        const Rgb c = convertPixel(y[i], cbValue, cr[i / 2]);
-        want[i] = static_cast<std::uint8_t>(c.r);
-        want[kWidth + i] = static_cast<std::uint8_t>(c.g);
-        want[2 * kWidth + i] = static_cast<std::uint8_t>(c.b);
+      for (int i = 0; i < 2 * kWidth; ++i) {
+        const std::uint8_t luma = i < kWidth ? y0[i] : y1[i - kWidth];
+        const Rgb c = convertPixel(luma, cbValue, cr[(i % kWidth) / 2]);
+        want[4 * i] = static_cast<std::uint8_t>(c.b);
+        want[4 * i + 1] = static_cast<std::uint8_t>(c.g);
+        want[4 * i + 2] = static_cast<std::uint8_t>(c.r);
+        want[4 * i + 3] = 0;
       }
       for (const colour::Kernel* kernel : kernels) {
-        kernel->rowToRgb(y.data(), cb.data(), cr.data(), kWidth, got.data(), got.data() + kWidth,
-                         got.data() + 2 * kWidth);
+        kernel->rowPairToBgra(y0.data(), y1.data(), cb.data(), cr.data(), kWidth, got.data(), got.data() + 4 * kWidth);
         if (got != want) {
           const auto at = std::mismatch(got.begin(), got.end(), want.begin()).first - got.begin();
-          const int i = static_cast<int>(at % kWidth);
-          FAIL() << kernel->name << ": Y " << int(y[i]) << " Cb " << cbValue << " Cr " << i / 2 << " component "
-                 << at / kWidth << " (R, G, B) is " << int(got[at]) << " instead of " << int(want[at]);
+          const int pixel = static_cast<int>(at / 4);
+          FAIL() << kernel->name << ": row " << pixel / kWidth << " Y "
+                 << int(pixel < kWidth ? y0[pixel] : y1[pixel - kWidth]) << " Cb " << cbValue << " Cr "
+                 << (pixel % kWidth) / 2 << " byte " << at % 4 << " (B, G, R, 0) is " << int(got[at])
+                 << " instead of " << int(want[at]);
         }
       }
     }
   }
 }
 
+// Converts one row pair into a buffer whose second row lies before the
+// first, with guard bytes around both and the rows offset from alignment.
+struct RowPairLayout {
+  int width;
+  int offset;
+  std::size_t pixelBytes;
+  std::size_t rowBytes() const { return pixelBytes * width; }
+  std::size_t row0() const { return 2 * kGuard + rowBytes() + offset; }
+  std::size_t row1() const { return kGuard + offset; }
+  std::size_t size() const { return 3 * kGuard + 2 * rowBytes() + offset; }
+
+  Bytes run(colour::RowPairFn rowPair, const std::vector<std::uint8_t>& y, const std::vector<std::uint8_t>& cb,
+            const std::vector<std::uint8_t>& cr) const {
+    Bytes out(size(), kGuardByte);
+    rowPair(y.data() + offset, y.data() + offset + width, cb.data() + offset, cr.data() + offset, width,
+            out.data() + row0(), out.data() + row1());
+    return out;
+  }
+};
+
 TEST(ColourConversion, EveryKernelAgreesWithThePortableOneAtAnyWidthAndAlignment) {
   std::mt19937 random(31);
   std::uniform_int_distribution<int> any(0, 255);
   const colour::Kernel& portable = colour::portableKernel();
+  std::vector<int> widths;
   for (int width = 2; width <= 132; width += 2) {
+    widths.push_back(width);
+  }
+  // The renderer's widths, and odd multiples of the vector steps with short tails.
+  for (const int width : {320, 640, 336, 338, 352, 354, 360, 672, 674, 702}) {
+    widths.push_back(width);
+  }
+  for (const int width : widths) {
     for (int offset = 0; offset < 3; ++offset) {
-      std::vector<std::uint8_t> y(width + offset);
+      std::vector<std::uint8_t> y(2 * width + offset);
       std::vector<std::uint8_t> cb(width / 2 + offset);
       std::vector<std::uint8_t> cr(width / 2 + offset);
       for (auto* v : {&y, &cb, &cr}) {
@@ -275,27 +308,32 @@ TEST(ColourConversion, EveryKernelAgreesWithThePortableOneAtAnyWidthAndAlignment
           s = static_cast<std::uint8_t>(any(random));
         }
       }
-      std::vector<std::uint8_t> want(3 * (width + kGuard), kGuardByte);
-      portable.rowToRgb(y.data() + offset, cb.data() + offset, cr.data() + offset, width, want.data(),
-                        want.data() + width + kGuard, want.data() + 2 * (width + kGuard));
-      for (const colour::Kernel* kernel : colour::supportedKernels()) {
-        std::vector<std::uint8_t> got(3 * (width + kGuard), kGuardByte);
-        kernel->rowToRgb(y.data() + offset, cb.data() + offset, cr.data() + offset, width, got.data() + offset,
-                         got.data() + width + kGuard + offset, got.data() + 2 * (width + kGuard) + offset);
-        std::vector<std::uint8_t> aligned(3 * (width + kGuard), kGuardByte);
-        for (int plane = 0; plane < 3; ++plane) {
-          const std::size_t base = static_cast<std::size_t>(plane) * (width + kGuard);
-          std::copy_n(got.begin() + static_cast<std::ptrdiff_t>(base + offset), width,
-                      aligned.begin() + static_cast<std::ptrdiff_t>(base));
-          // Nothing written before or after the row.
-          for (int i = 0; i < offset; ++i) {
-            ASSERT_EQ(got[base + i], kGuardByte) << kernel->name << " width " << width;
-          }
-          for (std::size_t i = base + offset + width; i < base + width + kGuard; ++i) {
-            ASSERT_EQ(got[i], kGuardByte) << kernel->name << " width " << width;
+      const RowPairLayout bgra{width, offset, 4};
+      const RowPairLayout bgr24{width, offset, 3};
+      const Bytes wantBgra = bgra.run(portable.rowPairToBgra, y, cb, cr);
+      const Bytes wantBgr24 = bgr24.run(portable.rowPairToBgr24, y, cb, cr);
+      // The portable rows themselves: nothing outside them written, and the
+      // same pixels in both layouts.
+      for (const auto& [layout, bytes] : {std::pair{&bgra, &wantBgra}, std::pair{&bgr24, &wantBgr24}}) {
+        for (std::size_t i = 0; i < bytes->size(); ++i) {
+          const bool inRow = (i >= layout->row0() && i < layout->row0() + layout->rowBytes()) ||
+                             (i >= layout->row1() && i < layout->row1() + layout->rowBytes());
+          if (!inRow) {
+            ASSERT_EQ((*bytes)[i], kGuardByte) << "width " << width << " byte " << i;
           }
         }
-        ASSERT_EQ(aligned, want) << kernel->name << " width " << width << " offset " << offset;
+      }
+      for (int x = 0; x < width; ++x) {
+        for (int c = 0; c < 3; ++c) {
+          ASSERT_EQ(wantBgr24[bgr24.row0() + 3 * x + c], wantBgra[bgra.row0() + 4 * x + c]) << "width " << width;
+          ASSERT_EQ(wantBgr24[bgr24.row1() + 3 * x + c], wantBgra[bgra.row1() + 4 * x + c]) << "width " << width;
+        }
+      }
+      for (const colour::Kernel* kernel : colour::supportedKernels()) {
+        ASSERT_EQ(bgra.run(kernel->rowPairToBgra, y, cb, cr), wantBgra)
+            << kernel->name << " B, G, R, 0 width " << width << " offset " << offset;
+        ASSERT_EQ(bgr24.run(kernel->rowPairToBgr24, y, cb, cr), wantBgr24)
+            << kernel->name << " B, G, R width " << width << " offset " << offset;
       }
     }
   }
