@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "codec/colour_convert.h"
+#include "codec/x86/colour_row_pair_steps.h"
 
 namespace marlin::colour {
 
@@ -82,34 +83,11 @@ void storeBgr24(std::uint8_t* out, const __m128i q[4]) {
   std::memcpy(out + 44, &last, 4);
 }
 
-template <int pixelBytes, void (*store)(std::uint8_t*, const __m128i*)>
-void rowPairSse2(const std::uint8_t* y0, const std::uint8_t* y1, const std::uint8_t* cb, const std::uint8_t* cr,
-                 int width, std::uint8_t* out0, std::uint8_t* out1, RowPairFn tail) {
-  int x = 0;
-  for (; x + 16 <= width; x += 16) {
-    const ChromaOffsets offsets = chromaOffsets(cb + x / 2, cr + x / 2);
-    __m128i q[4];
-    rowQuads(y0 + x, offsets, q);
-    store(out0 + pixelBytes * x, q);
-    rowQuads(y1 + x, offsets, q);
-    store(out1 + pixelBytes * x, q);
-  }
-  if (x < width) {
-    tail(y0 + x, y1 + x, cb + x / 2, cr + x / 2, width - x, out0 + pixelBytes * x, out1 + pixelBytes * x);
-  }
-}
+template <int pixelBytes, auto store, RowPairFn Kernel::*tail>
+constexpr RowPairFn kSse2Steps = rowPairInSteps<16, __m128i, chromaOffsets, rowQuads, pixelBytes, store, tail>;
 
-void rowPairToBgraSse2(const std::uint8_t* y0, const std::uint8_t* y1, const std::uint8_t* cb, const std::uint8_t* cr,
-                       int width, std::uint8_t* out0, std::uint8_t* out1) {
-  rowPairSse2<4, storeBgra>(y0, y1, cb, cr, width, out0, out1, portableKernel().rowPairToBgra);
-}
-
-void rowPairToBgr24Sse2(const std::uint8_t* y0, const std::uint8_t* y1, const std::uint8_t* cb, const std::uint8_t* cr,
-                        int width, std::uint8_t* out0, std::uint8_t* out1) {
-  rowPairSse2<3, storeBgr24>(y0, y1, cb, cr, width, out0, out1, portableKernel().rowPairToBgr24);
-}
-
-const Kernel kSse2{"sse2", rowPairToBgraSse2, rowPairToBgr24Sse2};
+const Kernel kSse2{"sse2", kSse2Steps<4, storeBgra, &Kernel::rowPairToBgra>,
+                   kSse2Steps<3, storeBgr24, &Kernel::rowPairToBgr24>};
 
 }  // namespace
 
