@@ -12,11 +12,19 @@ namespace {
 // The R, G, B offsets of 8 chroma samples, in 16 bits. (c x k) >> 10 is the
 // high half of (c x 64) x k, exactly; green sums two products before its
 // shift, so it takes a multiply-add in 32 bits.
+// Each offset serves two neighbouring pixels, so each comes twice: [0] for
+// the pixels of the step's first luma unpack, [1] for its second.
 struct ChromaOffsets {
-  __m128i red, green, blue;
+  __m128i red[2], green[2], blue[2];
 };
 
-ChromaOffsets chromaOffsets(const std::uint8_t* cb, const std::uint8_t* cr) {
+[[gnu::always_inline]] inline ChromaOffsets twice(__m128i red, __m128i green, __m128i blue) {
+  return {{_mm_unpacklo_epi16(red, red), _mm_unpackhi_epi16(red, red)},
+          {_mm_unpacklo_epi16(green, green), _mm_unpackhi_epi16(green, green)},
+          {_mm_unpacklo_epi16(blue, blue), _mm_unpackhi_epi16(blue, blue)}};
+}
+
+[[gnu::always_inline]] inline ChromaOffsets chromaOffsets(const std::uint8_t* cb, const std::uint8_t* cr) {
   const __m128i zero = _mm_setzero_si128();
   const __m128i bias = _mm_set1_epi16(128);
   const __m128i cb16 = _mm_sub_epi16(_mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(cb)), zero), bias);
@@ -24,18 +32,18 @@ ChromaOffsets chromaOffsets(const std::uint8_t* cb, const std::uint8_t* cr) {
   const __m128i greenFactors = _mm_set_epi16(-731, -352, -731, -352, -731, -352, -731, -352);
   const __m128i greenLow = _mm_srai_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(cb16, cr16), greenFactors), 10);
   const __m128i greenHigh = _mm_srai_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(cb16, cr16), greenFactors), 10);
-  return {_mm_mulhi_epi16(_mm_slli_epi16(cr16, 6), _mm_set1_epi16(1436)), _mm_packs_epi32(greenLow, greenHigh),
-          _mm_mulhi_epi16(_mm_slli_epi16(cb16, 6), _mm_set1_epi16(1815))};
+  return twice(_mm_mulhi_epi16(_mm_slli_epi16(cr16, 6), _mm_set1_epi16(1436)), _mm_packs_epi32(greenLow, greenHigh),
+          _mm_mulhi_epi16(_mm_slli_epi16(cb16, 6), _mm_set1_epi16(1815)));
 }
 
 // Luma plus offset, clamped to 1..255, in 16 bits.
-__m128i component(__m128i luma, __m128i offset) {
+[[gnu::always_inline]] inline __m128i component(__m128i luma, __m128i offset) {
   return _mm_min_epi16(_mm_max_epi16(_mm_add_epi16(luma, offset), _mm_set1_epi16(1)), _mm_set1_epi16(255));
 }
 
 // 8 pixels of one row as two vectors of B, G, R, 0: B | G << 8 beside R,
 // whose high byte is already 0.
-void quads(__m128i luma, __m128i red, __m128i green, __m128i blue, __m128i& low, __m128i& high) {
+[[gnu::always_inline]] inline void quads(__m128i luma, __m128i red, __m128i green, __m128i blue, __m128i& low, __m128i& high) {
   const __m128i blueGreen = _mm_or_si128(component(luma, blue), _mm_slli_epi16(component(luma, green), 8));
   const __m128i redZero = component(luma, red);
   low = _mm_unpacklo_epi16(blueGreen, redZero);
@@ -43,19 +51,14 @@ void quads(__m128i luma, __m128i red, __m128i green, __m128i blue, __m128i& low,
 }
 
 // 16 pixels of one row as four vectors of B, G, R, 0 quads.
-void rowQuads(const std::uint8_t* y, const ChromaOffsets& o, __m128i out[4]) {
+[[gnu::always_inline]] inline void rowQuads(const std::uint8_t* y, const ChromaOffsets& o, __m128i out[4]) {
   const __m128i zero = _mm_setzero_si128();
   const __m128i luma = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y));
-  const __m128i lumaLow = _mm_unpacklo_epi8(luma, zero);
-  const __m128i lumaHigh = _mm_unpackhi_epi8(luma, zero);
-  // Each chroma offset serves two neighbouring pixels.
-  quads(lumaLow, _mm_unpacklo_epi16(o.red, o.red), _mm_unpacklo_epi16(o.green, o.green),
-        _mm_unpacklo_epi16(o.blue, o.blue), out[0], out[1]);
-  quads(lumaHigh, _mm_unpackhi_epi16(o.red, o.red), _mm_unpackhi_epi16(o.green, o.green),
-        _mm_unpackhi_epi16(o.blue, o.blue), out[2], out[3]);
+  quads(_mm_unpacklo_epi8(luma, zero), o.red[0], o.green[0], o.blue[0], out[0], out[1]);
+  quads(_mm_unpackhi_epi8(luma, zero), o.red[1], o.green[1], o.blue[1], out[2], out[3]);
 }
 
-void storeBgra(std::uint8_t* out, const __m128i q[4]) {
+[[gnu::always_inline]] inline void storeBgra(std::uint8_t* out, const __m128i q[4]) {
   for (int i = 0; i < 4; ++i) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16 * i), q[i]);
   }
@@ -65,7 +68,7 @@ void storeBgra(std::uint8_t* out, const __m128i q[4]) {
 // second pixel moves down one byte, then the two halves close up. Each
 // 16-byte store holds 12 valid bytes and is overlapped by the next; the
 // last writes exactly its 12.
-void storeBgr24(std::uint8_t* out, const __m128i q[4]) {
+[[gnu::always_inline]] inline void storeBgr24(std::uint8_t* out, const __m128i q[4]) {
   const __m128i firstPixel = _mm_set1_epi64x(0x0000000000FFFFFF);
   const __m128i secondPixel = _mm_set1_epi64x(0x0000FFFFFF000000);
   const __m128i lowSixBytes = _mm_set_epi64x(0, 0x0000FFFFFFFFFFFF);
