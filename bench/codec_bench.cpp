@@ -47,6 +47,7 @@ extern "C" {
 #include "codec/video_decoder.h"
 #include "codec/yuv_picture.h"
 #include "engine/sample/sample_recording.h"
+#include "paired_reference.h"
 
 namespace {
 
@@ -387,54 +388,6 @@ bool prepareSequence(Sequence& sequence, int height) {
   add("mpeg1_psnr_db", std::to_string(mpeg1Psnr));
   return true;
 }
-
-// Every iteration makes one reference pass, outside the measured time, just
-// before the benchmark's own pass. Other developers' load on this machine
-// moves throughput by tens of percent within seconds; the median of ratios
-// of passes made milliseconds apart moves much less.
-class PairedReference {
- public:
-  void pass(benchmark::State& state, const std::function<bool()>& reference) {
-    state.PauseTiming();
-    const auto begin = Clock::now();
-    ok_ = reference() && ok_;
-    referenceSeconds_.push_back(secondsSince(begin));
-    state.ResumeTiming();
-  }
-
-  void own(double seconds) {
-    if (seconds > 0 && referenceSeconds_.size() > ownSeconds_.size()) {
-      ratios_.push_back(referenceSeconds_.back() / seconds);
-      ownSeconds_.push_back(seconds);
-    }
-  }
-
-  bool ok() const { return ok_; }
-
-  void report(benchmark::State& state, const char* ratioName, int picturesPerPass) {
-    if (ratios_.empty()) {
-      return;
-    }
-    const double pictures = picturesPerPass;
-    state.counters["pictures_per_s"] = pictures / median(ownSeconds_);
-    state.counters["ref_pictures_per_s"] = pictures / median(referenceSeconds_);
-    state.counters[ratioName] = median(ratios_);
-    state.counters[std::string(ratioName) + "_best"] =
-        *std::min_element(referenceSeconds_.begin(), referenceSeconds_.end()) /
-        *std::min_element(ownSeconds_.begin(), ownSeconds_.end());
-  }
-
- private:
-  static double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-  }
-
-  bool ok_ = true;
-  std::vector<double> referenceSeconds_;
-  std::vector<double> ownSeconds_;
-  std::vector<double> ratios_;
-};
 
 // The number of pictures FFmpeg decoded in a pass must be all of them, or
 // it would be measured doing less work.
