@@ -65,25 +65,25 @@ struct ChromaOffsets {
 }
 
 // B, G, R, 0 quads squeezed to B, G, R triples: in each 64-bit half the
-// second pixel moves down one byte, then the two halves close up. Each
-// 16-byte store holds 12 valid bytes and is overlapped by the next; the
-// last writes exactly its 12.
+// second pixel moves down one byte next to the first, and each half goes out
+// by an 8-byte store of which the next store overlaps the last 2. The last
+// quad's halves close up first, so that it writes exactly its 12 bytes.
 [[gnu::always_inline]] inline void storeBgr24(std::uint8_t* out, const __m128i q[4]) {
   const __m128i firstPixel = _mm_set1_epi64x(0x0000000000FFFFFF);
   const __m128i secondPixel = _mm_set1_epi64x(0x0000FFFFFF000000);
-  const __m128i lowSixBytes = _mm_set_epi64x(0, 0x0000FFFFFFFFFFFF);
-  __m128i triples[4];
+  __m128i pairs[4];
   for (int i = 0; i < 4; ++i) {
-    const __m128i pairs =
-        _mm_or_si128(_mm_and_si128(q[i], firstPixel), _mm_and_si128(_mm_srli_epi64(q[i], 8), secondPixel));
-    triples[i] = _mm_or_si128(_mm_and_si128(pairs, lowSixBytes), _mm_slli_si128(_mm_srli_si128(pairs, 8), 6));
+    pairs[i] = _mm_or_si128(_mm_and_si128(q[i], firstPixel), _mm_and_si128(_mm_srli_epi64(q[i], 8), secondPixel));
   }
   for (int i = 0; i < 3; ++i) {
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 12 * i), triples[i]);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 12 * i), pairs[i]);
+    _mm_storeh_pd(reinterpret_cast<double*>(out + 12 * i + 6), _mm_castsi128_pd(pairs[i]));
   }
-  _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 36), triples[3]);
-  const int last = _mm_cvtsi128_si32(_mm_srli_si128(triples[3], 8));
-  std::memcpy(out + 44, &last, 4);
+  const __m128i lowSixBytes = _mm_set_epi64x(0, 0x0000FFFFFFFFFFFF);
+  const __m128i last = _mm_or_si128(_mm_and_si128(pairs[3], lowSixBytes), _mm_slli_si128(_mm_srli_si128(pairs[3], 8), 6));
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 36), last);
+  const int lastFour = _mm_cvtsi128_si32(_mm_srli_si128(last, 8));
+  std::memcpy(out + 44, &lastFour, 4);
 }
 
 template <int pixelBytes, auto store, RowPairFn Kernel::*tail>
