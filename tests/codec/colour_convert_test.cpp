@@ -221,10 +221,11 @@ TEST(ColourConversion, PureRedPacksIntoEachSixteenBitLayout) {
   }
 }
 
-TEST(ColourConversion, EveryKernelMatchesTheDefinitionForEveryInput) {
-  // All 256 x 256 x 256 (Y, Cb, Cr) triples: row pairs of 512 pixels with Cr
-  // running over 0..255 and each chroma sample serving Y and 255 - Y (Y below
-  // 128) in both rows, in opposite order.
+TEST(ColourConversion, EveryKernelMatchesTheDefinitionForEveryLumaAndCrAndSpreadCb) {
+  // Every Y and Cr with Cb 0, 5, .. 255 (the whole cube would take half a
+  // minute under the sanitizers): row pairs of 512 pixels with Cr running
+  // over 0..255 and each chroma sample serving Y and 255 - Y (Y below 128) in
+  // both rows, in opposite order.
   constexpr int kWidth = 512;
   std::vector<std::uint8_t> y0(kWidth);
   std::vector<std::uint8_t> y1(kWidth);
@@ -236,7 +237,7 @@ TEST(ColourConversion, EveryKernelMatchesTheDefinitionForEveryInput) {
   std::vector<std::uint8_t> want(8 * kWidth);
   std::vector<std::uint8_t> got(8 * kWidth);
   const auto kernels = colour::supportedKernels();
-  for (int cbValue = 0; cbValue < 256; ++cbValue) {
+  for (int cbValue = 0; cbValue < 256; cbValue += 5) {
     std::fill(cb.begin(), cb.end(), static_cast<std::uint8_t>(cbValue));
     for (int yValue = 0; yValue < 128; ++yValue) {
       for (int i = 0; i < kWidth; i += 2) {

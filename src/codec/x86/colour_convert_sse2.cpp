@@ -64,6 +64,12 @@ struct ChromaOffsets {
   }
 }
 
+// The high 8 bytes of v to any address (GCC makes it one movhps).
+[[gnu::always_inline]] inline void storeHigh(std::uint8_t* out, __m128i v) {
+  const double high = _mm_cvtsd_f64(_mm_unpackhi_pd(_mm_castsi128_pd(v), _mm_castsi128_pd(v)));
+  std::memcpy(out, &high, 8);
+}
+
 // B, G, R, 0 quads squeezed to B, G, R triples: in each 64-bit half the
 // second pixel moves down one byte next to the first, and each half goes out
 // by an 8-byte store of which the next store overlaps the last 2. The last
@@ -77,7 +83,7 @@ struct ChromaOffsets {
   }
   for (int i = 0; i < 3; ++i) {
     _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 12 * i), pairs[i]);
-    _mm_storeh_pd(reinterpret_cast<double*>(out + 12 * i + 6), _mm_castsi128_pd(pairs[i]));
+    storeHigh(out + 12 * i + 6, pairs[i]);
   }
   const __m128i lowSixBytes = _mm_set_epi64x(0, 0x0000FFFFFFFFFFFF);
   const __m128i last = _mm_or_si128(_mm_and_si128(pairs[3], lowSixBytes), _mm_slli_si128(_mm_srli_si128(pairs[3], 8), 6));
