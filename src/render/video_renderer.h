@@ -132,7 +132,15 @@ class VideoRenderer {
   void releaseSurfaces();
   bool prepareBgr24Back();
   bool convertForFastPath(int channel);
-  void stretchPicture(Canvas& target, const Rect& cell, Path path, int channel);
+  // Readies the channel's picture for drawPicture along path: formats the
+  // picture converts straight into need nothing, the others a conversion
+  // into video_ (fast path) or rgbBuffer_ (24-bit path). False when the
+  // fast path's surface could not be made.
+  bool preparePicture(int channel, Path path);
+  void drawPicture(Canvas& target, const Rect& cell, Path path, int channel);
+  // Whether a repaint blacks out a visible cell that has no picture.
+  bool coversEmptyCell() const;
+  void paintGaps(const SplitLayout& layout);
   void drawLabel(Canvas& target, const Rect& cell, int channel);
   void composeAvi(int channel, Path path);
   void present();
