@@ -195,8 +195,9 @@ void Canvas::fill(const Rect& rect, std::uint32_t colour) {
     constexpr std::size_t kBytes = kPixelBytes<kFormat>;
     std::uint8_t pixel[kBytes];
     packAs<kFormat>(pixel, colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
-    for (int y = r.top; y < r.bottom; ++y) {
-      std::uint8_t* out = rowAt(y) + r.left * kBytes;
+    const std::size_t rowBytes = static_cast<std::size_t>(width_) * kBytes;
+    std::uint8_t* out = pixels_.data() + r.top * rowBytes + r.left * kBytes;
+    for (int y = r.top; y < r.bottom; ++y, out += rowBytes) {
       for (int x = 0; x < r.width(); ++x) {
         std::memcpy(out + x * kBytes, pixel, kBytes);
       }
