@@ -1,7 +1,5 @@
 // Speed of showing pictures: our decoder (ParseHeader + Decode) with each
-// transform version, and the colour conversions the display uses (ToDib24,
-// ToRgb32) with each kernel version, against what FFmpeg does with the same
-// pictures.
+// transform version, against what FFmpeg does with the same pictures.
 //
 // The pictures are the sample content of four channels in turn, 60 of them
 // at 640x224 and at 640x272, encoded at quality 3 by our encoder twice: every
@@ -12,15 +10,13 @@
 // closest to our refresh pictures'; its decoder runs on one thread. The
 // conditional run is compared with that same intra stream: it shows what
 // conditional pictures save a player, not a like-for-like codec comparison.
-// Colour conversion is compared with libswscale converting full-range
-// yuv420p to bgr24 (bottom-up, as a DIB) and to bgra, unscaled, one thread.
 //
-// "vs_ffmpeg" / "vs_swscale" is our pictures per second divided by FFmpeg's,
+// "vs_ffmpeg" is our pictures per second divided by FFmpeg's,
 // both measured in the same iterations: every iteration makes one reference
 // pass over the 60 pictures, outside the measured time, just before its own
 // pass, and the counter is the median of the pairs' ratios. "_best" compares
 // the fastest passes of each kind. pictures_per_s and ref_pictures_per_s come
-// from the median pass times. The ffmpeg and swscale benchmarks pair the
+// from the median pass times. The ffmpeg benchmark pairs the
 // reference with itself and show how much of a ratio is noise.
 
 #include <benchmark/benchmark.h>
@@ -31,7 +27,6 @@ extern "C" {
 #include <libavutil/log.h>
 #include <libavutil/opt.h>
 #include <libavutil/pixfmt.h>
-#include <libswscale/swscale.h>
 }
 
 #include <algorithm>
@@ -47,12 +42,12 @@ extern "C" {
 #include <string>
 #include <vector>
 
-#include "codec/colour_convert.h"
 #include "codec/encoder/video_encoder.h"
 #include "codec/idct.h"
 #include "codec/video_decoder.h"
 #include "codec/yuv_picture.h"
 #include "engine/sample/sample_recording.h"
+#include "paired_reference.h"
 
 namespace {
 
@@ -86,13 +81,9 @@ struct FrameFree {
 struct PacketFree {
   void operator()(AVPacket* packet) const { av_packet_free(&packet); }
 };
-struct SwsFree {
-  void operator()(SwsContext* context) const { sws_freeContext(context); }
-};
 using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextFree>;
 using FramePtr = std::unique_ptr<AVFrame, FrameFree>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketFree>;
-using SwsPtr = std::unique_ptr<SwsContext, SwsFree>;
 
 double averageSize(const std::vector<Bytes>& payloads) {
   double total = 0;
@@ -239,43 +230,6 @@ class Mpeg1Decoder {
   CodecContextPtr context_;
   FramePtr frame_;
 };
-
-enum class Rgb { Bgr24BottomUp, Bgra };
-
-// libswscale's unscaled conversion of full-range yuv420p (our decoder's
-// output range) on one thread.
-SwsPtr makeConverter(int width, int height, Rgb format) {
-  SwsPtr context(sws_alloc_context());
-  if (!context) {
-    return {};
-  }
-  const AVPixelFormat destFormat = format == Rgb::Bgra ? AV_PIX_FMT_BGRA : AV_PIX_FMT_BGR24;
-  const bool set = av_opt_set_int(context.get(), "srcw", width, 0) >= 0 &&
-                   av_opt_set_int(context.get(), "srch", height, 0) >= 0 &&
-                   av_opt_set_int(context.get(), "src_format", AV_PIX_FMT_YUV420P, 0) >= 0 &&
-                   av_opt_set_int(context.get(), "src_range", 1, 0) >= 0 &&
-                   av_opt_set_int(context.get(), "dstw", width, 0) >= 0 &&
-                   av_opt_set_int(context.get(), "dsth", height, 0) >= 0 &&
-                   av_opt_set_int(context.get(), "dst_format", destFormat, 0) >= 0 &&
-                   av_opt_set_int(context.get(), "sws_flags", SWS_POINT, 0) >= 0 &&
-                   av_opt_set_int(context.get(), "threads", 1, 0) >= 0;
-  if (!set || sws_init_context(context.get(), nullptr, nullptr) < 0) {
-    return {};
-  }
-  return context;
-}
-
-void swsConvert(SwsContext* context, const YuvPicture& picture, std::uint8_t* dest, Rgb format) {
-  const std::uint8_t* const source[3] = {picture.y(), picture.cb(), picture.cr()};
-  const int sourceStrides[3] = {picture.width, picture.width / 2, picture.width / 2};
-  const int bytes = format == Rgb::Bgra ? 4 : 3;
-  const int rowBytes = picture.width * bytes;
-  // A DIB's rows run bottom-up: start at the last row, step backwards.
-  std::uint8_t* const destRows[1] = {
-      format == Rgb::Bgra ? dest : dest + static_cast<std::ptrdiff_t>(picture.height - 1) * rowBytes};
-  const int destStrides[1] = {format == Rgb::Bgra ? rowBytes : -rowBytes};
-  sws_scale(context, source, sourceStrides, 0, picture.height, destRows, destStrides);
-}
 
 // One picture size's material, made once before the benchmarks run.
 struct Sequence {
@@ -435,78 +389,6 @@ bool prepareSequence(Sequence& sequence, int height) {
   return true;
 }
 
-// How far libswscale's bytes are from ours on the first picture: both should
-// be the same full-range conversion, so the comparison is of like work.
-void compareConversions(const Sequence& sequence) {
-  const YuvPicture& picture = sequence.decoded.front();
-  const std::size_t size = static_cast<std::size_t>(picture.width) * picture.height * 3;
-  Bytes ours(size);
-  Bytes theirs(size);
-  marlin::ToDib24(ours.data(), picture.data.data(), picture.width, picture.height);
-  const SwsPtr converter = makeConverter(picture.width, picture.height, Rgb::Bgr24BottomUp);
-  if (!converter) {
-    return;
-  }
-  swsConvert(converter.get(), picture, theirs.data(), Rgb::Bgr24BottomUp);
-  int largest = 0;
-  double total = 0;
-  for (std::size_t i = 0; i < size; ++i) {
-    const int d = std::abs(ours[i] - theirs[i]);
-    largest = std::max(largest, d);
-    total += d;
-  }
-  std::fprintf(stderr, "%s: ToDib24 vs swscale bgr24: mean |difference| %.3f, largest %d\n", sequence.label.c_str(),
-               total / static_cast<double>(size), largest);
-}
-
-// Every iteration makes one reference pass, outside the measured time, just
-// before the benchmark's own pass. Other developers' load on this machine
-// moves throughput by tens of percent within seconds; the median of ratios
-// of passes made milliseconds apart moves much less.
-class PairedReference {
- public:
-  void pass(benchmark::State& state, const std::function<bool()>& reference) {
-    state.PauseTiming();
-    const auto begin = Clock::now();
-    ok_ = reference() && ok_;
-    referenceSeconds_.push_back(secondsSince(begin));
-    state.ResumeTiming();
-  }
-
-  void own(double seconds) {
-    if (seconds > 0 && referenceSeconds_.size() > ownSeconds_.size()) {
-      ratios_.push_back(referenceSeconds_.back() / seconds);
-      ownSeconds_.push_back(seconds);
-    }
-  }
-
-  bool ok() const { return ok_; }
-
-  void report(benchmark::State& state, const char* ratioName, int picturesPerPass) {
-    if (ratios_.empty()) {
-      return;
-    }
-    const double pictures = picturesPerPass;
-    state.counters["pictures_per_s"] = pictures / median(ownSeconds_);
-    state.counters["ref_pictures_per_s"] = pictures / median(referenceSeconds_);
-    state.counters[ratioName] = median(ratios_);
-    state.counters[std::string(ratioName) + "_best"] =
-        *std::min_element(referenceSeconds_.begin(), referenceSeconds_.end()) /
-        *std::min_element(ownSeconds_.begin(), ownSeconds_.end());
-  }
-
- private:
-  static double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-  }
-
-  bool ok_ = true;
-  std::vector<double> referenceSeconds_;
-  std::vector<double> ownSeconds_;
-  std::vector<double> ratios_;
-};
-
 // The number of pictures FFmpeg decoded in a pass must be all of them, or
 // it would be measured doing less work.
 std::function<bool()> mpeg1Reference(Mpeg1Decoder& decoder, const Sequence& sequence) {
@@ -586,65 +468,6 @@ void BM_Decode(benchmark::State& state, const Sequence* sequence, bool condition
   state.counters["bytes_per_picture"] = averageSize(payloads);
 }
 
-using ConvertFn = void (*)(std::uint8_t*, const std::uint8_t*, int, int);
-
-std::function<bool()> swsReference(SwsContext* converter, const Sequence& sequence, std::uint8_t* dest, Rgb format) {
-  return [converter, &sequence, dest, format]() {
-    for (const YuvPicture& picture : sequence.decoded) {
-      swsConvert(converter, picture, dest, format);
-    }
-    benchmark::DoNotOptimize(dest);
-    return true;
-  };
-}
-
-void BM_ConvertSwscale(benchmark::State& state, const Sequence* sequence, Rgb format) {
-  const SwsPtr reference = makeConverter(kWidth, sequence->height, format);
-  const SwsPtr converter = makeConverter(kWidth, sequence->height, format);
-  if (!reference || !converter) {
-    state.SkipWithError("cannot set up libswscale");
-    return;
-  }
-  Bytes referenceOut(static_cast<std::size_t>(kWidth) * sequence->height * 4);
-  Bytes out(referenceOut.size());
-  PairedReference paired;
-  const auto referencePass = swsReference(reference.get(), *sequence, referenceOut.data(), format);
-  for (auto _ : state) {
-    paired.pass(state, referencePass);
-    const auto begin = Clock::now();
-    for (const YuvPicture& picture : sequence->decoded) {
-      swsConvert(converter.get(), picture, out.data(), format);
-    }
-    benchmark::DoNotOptimize(out.data());
-    paired.own(secondsSince(begin));
-  }
-  paired.report(state, "vs_swscale", kPictures);
-}
-
-void BM_Convert(benchmark::State& state, const Sequence* sequence, Rgb format, const marlin::colour::Kernel* kernel) {
-  marlin::colour::selectKernel(*kernel);
-  const SwsPtr reference = makeConverter(kWidth, sequence->height, format);
-  if (!reference) {
-    state.SkipWithError("cannot set up libswscale");
-    return;
-  }
-  const ConvertFn convert = format == Rgb::Bgra ? marlin::ToRgb32 : marlin::ToDib24;
-  Bytes referenceOut(static_cast<std::size_t>(kWidth) * sequence->height * 4);
-  Bytes out(referenceOut.size());
-  PairedReference paired;
-  const auto referencePass = swsReference(reference.get(), *sequence, referenceOut.data(), format);
-  for (auto _ : state) {
-    paired.pass(state, referencePass);
-    const auto begin = Clock::now();
-    for (const YuvPicture& picture : sequence->decoded) {
-      convert(out.data(), picture.data.data(), picture.width, picture.height);
-    }
-    benchmark::DoNotOptimize(out.data());
-    paired.own(secondsSince(begin));
-  }
-  paired.report(state, "vs_swscale", kPictures);
-}
-
 std::string versionText(unsigned version) {
   return std::to_string(AV_VERSION_MAJOR(version)) + "." + std::to_string(AV_VERSION_MINOR(version)) + "." +
          std::to_string(AV_VERSION_MICRO(version));
@@ -660,13 +483,6 @@ void registerBenchmarks(const Sequence& sequence) {
     for (const marlin::codec::IdctKernel* kernel : marlin::codec::supportedIdcts()) {
       add("decode/" + size + (conditional ? "/conditional/" : "/refresh/") + kernel->name, BM_Decode, &sequence,
           conditional, kernel);
-    }
-  }
-  for (const Rgb format : {Rgb::Bgr24BottomUp, Rgb::Bgra}) {
-    const std::string prefix = format == Rgb::Bgra ? "ToRgb32/" : "ToDib24/";
-    add(prefix + size + "/swscale", BM_ConvertSwscale, &sequence, format);
-    for (const marlin::colour::Kernel* kernel : marlin::colour::supportedKernels()) {
-      add(prefix + size + "/" + kernel->name, BM_Convert, &sequence, format, kernel);
     }
   }
 }
@@ -686,10 +502,8 @@ int main(int argc, char** argv) {
     if (!prepareSequence(g_sequences[i], heights[i])) {
       return 1;
     }
-    compareConversions(g_sequences[i]);
   }
   benchmark::AddCustomContext("libavcodec", versionText(avcodec_version()));
-  benchmark::AddCustomContext("libswscale", versionText(swscale_version()));
   for (const Sequence& sequence : g_sequences) {
     registerBenchmarks(sequence);
   }

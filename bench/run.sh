@@ -46,8 +46,13 @@ for bench in "${programs[@]}"; do
       ;;
     codec_bench)
       # Passes over the 60 pictures take 2-35 ms and each is paired with a
-      # reference pass, so a short minimum still gives dozens of pairs, and
-      # the 26 benchmarks take about a minute.
+      # reference pass, so a short minimum still gives dozens of pairs.
+      defaults=(--benchmark_min_time=0.2 --benchmark_repetitions=3 --benchmark_display_aggregates_only=true)
+      ;;
+    colour_bench)
+      # A pass over the 8 pictures takes 0.5-3 ms, each paired with a
+      # reference pass, so a short minimum gives hundreds of pairs; the 32
+      # benchmarks take about a minute.
       defaults=(--benchmark_min_time=0.2 --benchmark_repetitions=3 --benchmark_display_aggregates_only=true)
       ;;
     engine_bench)

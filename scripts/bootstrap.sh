@@ -7,6 +7,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   clang-14 libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  libyuv-dev  # only the colour conversion benchmark measures against it
   libcli11-dev
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
   ffmpeg

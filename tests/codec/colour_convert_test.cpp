@@ -223,8 +223,8 @@ TEST(ColourConversion, PureRedPacksIntoEachSixteenBitLayout) {
 
 TEST(ColourConversion, EveryKernelMatchesTheDefinitionForEveryInput) {
   // All 256 x 256 x 256 (Y, Cb, Cr) triples: row pairs of 512 pixels with Cr
-  // running over 0..255 and each chroma sample serving Y and 255 - Y in both
-  // rows, in opposite order.
+  // running over 0..255 and each chroma sample serving Y and 255 - Y (Y below
+  // 128) in both rows, in opposite order.
   constexpr int kWidth = 512;
   std::vector<std::uint8_t> y0(kWidth);
   std::vector<std::uint8_t> y1(kWidth);
@@ -238,7 +238,7 @@ TEST(ColourConversion, EveryKernelMatchesTheDefinitionForEveryInput) {
   const auto kernels = colour::supportedKernels();
   for (int cbValue = 0; cbValue < 256; ++cbValue) {
     std::fill(cb.begin(), cb.end(), static_cast<std::uint8_t>(cbValue));
-    for (int yValue = 0; yValue < 256; ++yValue) {
+    for (int yValue = 0; yValue < 128; ++yValue) {
       for (int i = 0; i < kWidth; i += 2) {
         y0[i] = y1[i + 1] = static_cast<std::uint8_t>(yValue);
         y0[i + 1] = y1[i] = static_cast<std::uint8_t>(255 - yValue);

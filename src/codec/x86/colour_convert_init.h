@@ -7,7 +7,7 @@
 
 namespace marlin::colour {
 
-// Appends the SSE2 conversion if flags allow it.
+// Appends the SSE2 and AVX2 conversions that flags allow.
 void colourConvertInitX86(std::vector<const Kernel*>& versions, CpuFlags flags);
 
 }  // namespace marlin::colour

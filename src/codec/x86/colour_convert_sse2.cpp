@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "codec/colour_convert.h"
+#include "codec/x86/colour_row_pair_steps.h"
 
 namespace marlin::colour {
 
@@ -11,11 +12,19 @@ namespace {
 // The R, G, B offsets of 8 chroma samples, in 16 bits. (c x k) >> 10 is the
 // high half of (c x 64) x k, exactly; green sums two products before its
 // shift, so it takes a multiply-add in 32 bits.
+// Each offset serves two neighbouring pixels, so each comes twice: [0] for
+// the pixels of the step's first luma unpack, [1] for its second.
 struct ChromaOffsets {
-  __m128i red, green, blue;
+  __m128i red[2], green[2], blue[2];
 };
 
-ChromaOffsets chromaOffsets(const std::uint8_t* cb, const std::uint8_t* cr) {
+[[gnu::always_inline]] inline ChromaOffsets twice(__m128i red, __m128i green, __m128i blue) {
+  return {{_mm_unpacklo_epi16(red, red), _mm_unpackhi_epi16(red, red)},
+          {_mm_unpacklo_epi16(green, green), _mm_unpackhi_epi16(green, green)},
+          {_mm_unpacklo_epi16(blue, blue), _mm_unpackhi_epi16(blue, blue)}};
+}
+
+[[gnu::always_inline]] inline ChromaOffsets chromaOffsets(const std::uint8_t* cb, const std::uint8_t* cr) {
   const __m128i zero = _mm_setzero_si128();
   const __m128i bias = _mm_set1_epi16(128);
   const __m128i cb16 = _mm_sub_epi16(_mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(cb)), zero), bias);
@@ -23,18 +32,18 @@ ChromaOffsets chromaOffsets(const std::uint8_t* cb, const std::uint8_t* cr) {
   const __m128i greenFactors = _mm_set_epi16(-731, -352, -731, -352, -731, -352, -731, -352);
   const __m128i greenLow = _mm_srai_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(cb16, cr16), greenFactors), 10);
   const __m128i greenHigh = _mm_srai_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(cb16, cr16), greenFactors), 10);
-  return {_mm_mulhi_epi16(_mm_slli_epi16(cr16, 6), _mm_set1_epi16(1436)), _mm_packs_epi32(greenLow, greenHigh),
-          _mm_mulhi_epi16(_mm_slli_epi16(cb16, 6), _mm_set1_epi16(1815))};
+  return twice(_mm_mulhi_epi16(_mm_slli_epi16(cr16, 6), _mm_set1_epi16(1436)), _mm_packs_epi32(greenLow, greenHigh),
+          _mm_mulhi_epi16(_mm_slli_epi16(cb16, 6), _mm_set1_epi16(1815)));
 }
 
 // Luma plus offset, clamped to 1..255, in 16 bits.
-__m128i component(__m128i luma, __m128i offset) {
+[[gnu::always_inline]] inline __m128i component(__m128i luma, __m128i offset) {
   return _mm_min_epi16(_mm_max_epi16(_mm_add_epi16(luma, offset), _mm_set1_epi16(1)), _mm_set1_epi16(255));
 }
 
 // 8 pixels of one row as two vectors of B, G, R, 0: B | G << 8 beside R,
 // whose high byte is already 0.
-void quads(__m128i luma, __m128i red, __m128i green, __m128i blue, __m128i& low, __m128i& high) {
+[[gnu::always_inline]] inline void quads(__m128i luma, __m128i red, __m128i green, __m128i blue, __m128i& low, __m128i& high) {
   const __m128i blueGreen = _mm_or_si128(component(luma, blue), _mm_slli_epi16(component(luma, green), 8));
   const __m128i redZero = component(luma, red);
   low = _mm_unpacklo_epi16(blueGreen, redZero);
@@ -42,19 +51,14 @@ void quads(__m128i luma, __m128i red, __m128i green, __m128i blue, __m128i& low,
 }
 
 // 16 pixels of one row as four vectors of B, G, R, 0 quads.
-void rowQuads(const std::uint8_t* y, const ChromaOffsets& o, __m128i out[4]) {
+[[gnu::always_inline]] inline void rowQuads(const std::uint8_t* y, const ChromaOffsets& o, __m128i out[4]) {
   const __m128i zero = _mm_setzero_si128();
   const __m128i luma = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y));
-  const __m128i lumaLow = _mm_unpacklo_epi8(luma, zero);
-  const __m128i lumaHigh = _mm_unpackhi_epi8(luma, zero);
-  // Each chroma offset serves two neighbouring pixels.
-  quads(lumaLow, _mm_unpacklo_epi16(o.red, o.red), _mm_unpacklo_epi16(o.green, o.green),
-        _mm_unpacklo_epi16(o.blue, o.blue), out[0], out[1]);
-  quads(lumaHigh, _mm_unpackhi_epi16(o.red, o.red), _mm_unpackhi_epi16(o.green, o.green),
-        _mm_unpackhi_epi16(o.blue, o.blue), out[2], out[3]);
+  quads(_mm_unpacklo_epi8(luma, zero), o.red[0], o.green[0], o.blue[0], out[0], out[1]);
+  quads(_mm_unpackhi_epi8(luma, zero), o.red[1], o.green[1], o.blue[1], out[2], out[3]);
 }
 
-void storeBgra(std::uint8_t* out, const __m128i q[4]) {
+[[gnu::always_inline]] inline void storeBgra(std::uint8_t* out, const __m128i q[4]) {
   for (int i = 0; i < 4; ++i) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16 * i), q[i]);
   }
@@ -64,7 +68,7 @@ void storeBgra(std::uint8_t* out, const __m128i q[4]) {
 // second pixel moves down one byte, then the two halves close up. Each
 // 16-byte store holds 12 valid bytes and is overlapped by the next; the
 // last writes exactly its 12.
-void storeBgr24(std::uint8_t* out, const __m128i q[4]) {
+[[gnu::always_inline]] inline void storeBgr24(std::uint8_t* out, const __m128i q[4]) {
   const __m128i firstPixel = _mm_set1_epi64x(0x0000000000FFFFFF);
   const __m128i secondPixel = _mm_set1_epi64x(0x0000FFFFFF000000);
   const __m128i lowSixBytes = _mm_set_epi64x(0, 0x0000FFFFFFFFFFFF);
@@ -82,34 +86,11 @@ void storeBgr24(std::uint8_t* out, const __m128i q[4]) {
   std::memcpy(out + 44, &last, 4);
 }
 
-template <int pixelBytes, void (*store)(std::uint8_t*, const __m128i*)>
-void rowPairSse2(const std::uint8_t* y0, const std::uint8_t* y1, const std::uint8_t* cb, const std::uint8_t* cr,
-                 int width, std::uint8_t* out0, std::uint8_t* out1, RowPairFn tail) {
-  int x = 0;
-  for (; x + 16 <= width; x += 16) {
-    const ChromaOffsets offsets = chromaOffsets(cb + x / 2, cr + x / 2);
-    __m128i q[4];
-    rowQuads(y0 + x, offsets, q);
-    store(out0 + pixelBytes * x, q);
-    rowQuads(y1 + x, offsets, q);
-    store(out1 + pixelBytes * x, q);
-  }
-  if (x < width) {
-    tail(y0 + x, y1 + x, cb + x / 2, cr + x / 2, width - x, out0 + pixelBytes * x, out1 + pixelBytes * x);
-  }
-}
+template <int pixelBytes, auto store, RowPairFn Kernel::*tail>
+constexpr RowPairFn kSse2Steps = rowPairInSteps<16, __m128i, chromaOffsets, rowQuads, pixelBytes, store, tail>;
 
-void rowPairToBgraSse2(const std::uint8_t* y0, const std::uint8_t* y1, const std::uint8_t* cb, const std::uint8_t* cr,
-                       int width, std::uint8_t* out0, std::uint8_t* out1) {
-  rowPairSse2<4, storeBgra>(y0, y1, cb, cr, width, out0, out1, portableKernel().rowPairToBgra);
-}
-
-void rowPairToBgr24Sse2(const std::uint8_t* y0, const std::uint8_t* y1, const std::uint8_t* cb, const std::uint8_t* cr,
-                        int width, std::uint8_t* out0, std::uint8_t* out1) {
-  rowPairSse2<3, storeBgr24>(y0, y1, cb, cr, width, out0, out1, portableKernel().rowPairToBgr24);
-}
-
-const Kernel kSse2{"sse2", rowPairToBgraSse2, rowPairToBgr24Sse2};
+const Kernel kSse2{"sse2", kSse2Steps<4, storeBgra, &Kernel::rowPairToBgra>,
+                   kSse2Steps<3, storeBgr24, &Kernel::rowPairToBgr24>};
 
 }  // namespace
 
