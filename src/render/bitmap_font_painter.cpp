@@ -47,11 +47,19 @@ void BitmapFontPainter::drawText(Canvas& canvas, int x, int y, std::string_view 
     }
     for (int row = 0; row < kGlyphHeight; ++row) {
       const int top = y + row * scale.y;
+      const int rowLeft = penX + scale.slant(row);
+      // A run of set pixels is one fill: their blocks touch or overlap.
       for (int column = 0; column < kGlyphWidth; ++column) {
-        if (rows[row] & (0x10 >> column)) {
-          const int left = penX + scale.slant(row) + column * scale.x;
-          canvas.fill({left, top, left + scale.x + scale.thicken, top + scale.y}, colour);
+        if (!(rows[row] & (0x10 >> column))) {
+          continue;
         }
+        int last = column;
+        while (last + 1 < kGlyphWidth && (rows[row] & (0x10 >> (last + 1)))) {
+          ++last;
+        }
+        canvas.fill({rowLeft + column * scale.x, top, rowLeft + last * scale.x + scale.x + scale.thicken, top + scale.y},
+                    colour);
+        column = last;
       }
     }
     penX += kCellWidth * scale.x;

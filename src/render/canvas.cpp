@@ -9,6 +9,9 @@ namespace marlin {
 
 namespace {
 
+template <SurfaceFormat Format>
+constexpr std::size_t kPixelBytes = Format == SurfaceFormat::Rgb32 ? 4 : Format == SurfaceFormat::Rgb24 ? 3 : 2;
+
 // The 16-bit formats keep the top bits of each component, as the picture
 // converters do, so a colour drawn here matches the same colour decoded.
 template <SurfaceFormat Format>
@@ -89,26 +92,62 @@ unsigned mix(unsigned over, unsigned under, unsigned alpha) {
   return (over * alpha + under * (255 - alpha) + 127) / 255;
 }
 
-void packPixel(std::uint8_t* out, SurfaceFormat format, unsigned r, unsigned g, unsigned b) {
-  withFormat(format, [&](auto f) { packAs<decltype(f)::value>(out, r, g, b); });
-}
+// Which source column each visible column of a scaled row shows, for the
+// ratios pictures meet most (same width, half of it, twice it) without a
+// table, and through the column map for any other.
+struct SameColumns {
+  int first;
+  int operator()(int i) const { return first + i; }
+};
+struct HalvedColumns {
+  int first;
+  int operator()(int i) const { return first + 2 * i; }
+};
+struct DoubledColumns {
+  int offset;  // the first visible column's distance from the left of the scaled area
+  int operator()(int i) const { return (offset + i) / 2; }
+};
+struct MappedColumns {
+  const int* map;
+  int operator()(int i) const { return map[i]; }
+};
 
 // One bottom-up B, G, R source row into one destination row.
-template <SurfaceFormat Format>
-void packMapped(std::uint8_t* out, const std::uint8_t* sourceRow, const int* columns, int count) {
-  constexpr std::size_t kBytes = Format == SurfaceFormat::Rgb32 ? 4 : Format == SurfaceFormat::Rgb24 ? 3 : 2;
-  for (int i = 0; i < count; ++i) {
-    const std::uint8_t* px = sourceRow + columns[i] * 3;
-    packAs<Format>(out + i * kBytes, px[2], px[1], px[0]);
+template <SurfaceFormat Format, class Columns>
+void packPicked(std::uint8_t* out, const std::uint8_t* sourceRow, Columns columns, int count) {
+  constexpr std::size_t kBytes = kPixelBytes<Format>;
+  if constexpr (Format == SurfaceFormat::Rgb24 && std::is_same_v<Columns, SameColumns>) {
+    std::memcpy(out, sourceRow + columns.first * 3, count * kBytes);
+  } else {
+    for (int i = 0; i < count; ++i) {
+      const std::uint8_t* px = sourceRow + columns(i) * 3;
+      packAs<Format>(out + i * kBytes, px[2], px[1], px[0]);
+    }
   }
 }
 
 // One source row into the visible columns of one destination row, with the
 // pixel size fixed at compile time so each copy is a single move.
-template <std::size_t Bytes>
-void copyMapped(std::uint8_t* out, const std::uint8_t* sourceRow, const int* columns, int count) {
-  for (int i = 0; i < count; ++i) {
-    std::memcpy(out + i * Bytes, sourceRow + columns[i] * Bytes, Bytes);
+template <std::size_t Bytes, class Columns>
+void copyPicked(std::uint8_t* out, const std::uint8_t* sourceRow, Columns columns, int count) {
+  if constexpr (std::is_same_v<Columns, SameColumns>) {
+    std::memcpy(out, sourceRow + columns.first * Bytes, count * Bytes);
+  } else {
+    for (int i = 0; i < count; ++i) {
+      std::memcpy(out + i * Bytes, sourceRow + columns(i) * Bytes, Bytes);
+    }
+  }
+}
+
+// Pictures convert straight into the formats the colour kernels write.
+colour::RowPairFn rowPairConverter(SurfaceFormat format) {
+  switch (format) {
+    case SurfaceFormat::Rgb32:
+      return colour::activeKernel().rowPairToBgra;
+    case SurfaceFormat::Rgb24:
+      return colour::activeKernel().rowPairToBgr24;
+    default:
+      return nullptr;
   }
 }
 
@@ -149,17 +188,21 @@ void Canvas::fill(const Rect& rect, std::uint32_t colour) {
   if (r.width() == 0) {
     return;
   }
-  const std::size_t bpp = bytesPerPixel(format_);
-  std::uint8_t pixel[4];
-  packPixel(pixel, format_, colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
-  std::uint8_t* first = rowAt(r.top) + r.left * bpp;
-  for (int x = 0; x < r.width(); ++x) {
-    std::memcpy(first + x * bpp, pixel, bpp);
-  }
-  const std::size_t span = r.width() * bpp;
-  for (int y = r.top + 1; y < r.bottom; ++y) {
-    std::memcpy(rowAt(y) + r.left * bpp, first, span);
-  }
+  // Labels are drawn as many tiny fills, so the pixel size is fixed at
+  // compile time and each pixel is a single store.
+  withFormat(format_, [&](auto f) {
+    constexpr SurfaceFormat kFormat = decltype(f)::value;
+    constexpr std::size_t kBytes = kPixelBytes<kFormat>;
+    std::uint8_t pixel[kBytes];
+    packAs<kFormat>(pixel, colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
+    const std::size_t rowBytes = static_cast<std::size_t>(width_) * kBytes;
+    std::uint8_t* out = pixels_.data() + r.top * rowBytes + r.left * kBytes;
+    for (int y = r.top; y < r.bottom; ++y, out += rowBytes) {
+      for (int x = 0; x < r.width(); ++x) {
+        std::memcpy(out + x * kBytes, pixel, kBytes);
+      }
+    }
+  });
 }
 
 void Canvas::mapColumns(const Rect& dest, const Rect& visible, int sourceWidth) {
@@ -170,36 +213,62 @@ void Canvas::mapColumns(const Rect& dest, const Rect& visible, int sourceWidth) 
   }
 }
 
-void Canvas::stretch(const Rect& dest, const Canvas& source) {
-  const Rect r = clipped(dest);
-  if (r.width() == 0 || source.empty() || source.format_ != format_) {
-    return;
+template <class Body>
+void Canvas::withColumns(const Rect& dest, const Rect& visible, int sourceWidth, Body&& body) {
+  const int offset = visible.left - dest.left;
+  if (dest.width() == sourceWidth) {
+    body(SameColumns{offset});
+  } else if (dest.width() * 2 == sourceWidth) {
+    body(HalvedColumns{2 * offset});
+  } else if (dest.width() == sourceWidth * 2) {
+    body(DoubledColumns{offset});
+  } else {
+    mapColumns(dest, visible, sourceWidth);
+    body(MappedColumns{columnMap_.data()});
   }
-  mapColumns(dest, r, source.width_);
+}
+
+// A row that shows the same source row as the one above it is copied from
+// that one rather than scaled again.
+template <class Row>
+void Canvas::forEachScaledRow(const Rect& dest, const Rect& visible, int sourceHeight, Row&& scaleRow) {
   const std::size_t bpp = bytesPerPixel(format_);
-  const std::size_t span = r.width() * bpp;
+  const std::size_t span = visible.width() * bpp;
   int lastSourceRow = -1;
-  for (int y = r.top; y < r.bottom; ++y) {
-    const int sy = static_cast<int>(static_cast<std::int64_t>(y - dest.top) * source.height_ / dest.height());
-    std::uint8_t* out = rowAt(y) + r.left * bpp;
+  for (int y = visible.top; y < visible.bottom; ++y) {
+    const int sy = static_cast<int>(static_cast<std::int64_t>(y - dest.top) * sourceHeight / dest.height());
+    std::uint8_t* out = rowAt(y) + visible.left * bpp;
     if (sy == lastSourceRow) {
       std::memcpy(out, out - pitch(), span);
       continue;
     }
     lastSourceRow = sy;
-    const std::uint8_t* in = source.row(sy);
-    switch (bpp) {
-      case 4:
-        copyMapped<4>(out, in, columnMap_.data(), r.width());
-        break;
-      case 3:
-        copyMapped<3>(out, in, columnMap_.data(), r.width());
-        break;
-      default:
-        copyMapped<2>(out, in, columnMap_.data(), r.width());
-        break;
-    }
+    scaleRow(out, sy);
   }
+}
+
+void Canvas::stretch(const Rect& dest, const Canvas& source) {
+  const Rect r = clipped(dest);
+  if (r.width() == 0 || source.empty() || source.format_ != format_) {
+    return;
+  }
+  const std::size_t bpp = bytesPerPixel(format_);
+  withColumns(dest, r, source.width_, [&](auto columns) {
+    forEachScaledRow(dest, r, source.height_, [&](std::uint8_t* out, int sy) {
+      const std::uint8_t* in = source.row(sy);
+      switch (bpp) {
+        case 4:
+          copyPicked<4>(out, in, columns, r.width());
+          break;
+        case 3:
+          copyPicked<3>(out, in, columns, r.width());
+          break;
+        default:
+          copyPicked<2>(out, in, columns, r.width());
+          break;
+      }
+    });
+  });
 }
 
 void Canvas::stretchBgr24BottomUp(const Rect& dest, const std::uint8_t* bottomUpBgr, int width, int height) {
@@ -207,22 +276,66 @@ void Canvas::stretchBgr24BottomUp(const Rect& dest, const std::uint8_t* bottomUp
   if (r.width() == 0 || width <= 0 || height <= 0) {
     return;
   }
-  mapColumns(dest, r, width);
-  const std::size_t bpp = bytesPerPixel(format_);
-  const std::size_t span = r.width() * bpp;
   const std::size_t sourcePitch = static_cast<std::size_t>(width) * 3;
-  int lastSourceRow = -1;
-  for (int y = r.top; y < r.bottom; ++y) {
-    const int sy = static_cast<int>(static_cast<std::int64_t>(y - dest.top) * height / dest.height());
-    std::uint8_t* out = rowAt(y) + r.left * bpp;
-    if (sy == lastSourceRow) {
-      std::memcpy(out, out - pitch(), span);
-      continue;
-    }
-    lastSourceRow = sy;
-    const std::uint8_t* in = bottomUpBgr + (height - 1 - sy) * sourcePitch;
-    withFormat(format_, [&](auto f) { packMapped<decltype(f)::value>(out, in, columnMap_.data(), r.width()); });
+  withFormat(format_, [&](auto f) {
+    withColumns(dest, r, width, [&](auto columns) {
+      forEachScaledRow(dest, r, height, [&](std::uint8_t* out, int sy) {
+        packPicked<decltype(f)::value>(out, bottomUpBgr + (height - 1 - sy) * sourcePitch, columns, r.width());
+      });
+    });
+  });
+}
+
+bool Canvas::drawsYuv420(SurfaceFormat format) { return rowPairConverter(format) != nullptr; }
+
+void Canvas::stretchYuv420(const Rect& dest, const std::uint8_t* yuv420, int width, int height) {
+  const colour::RowPairFn convertPair = rowPairConverter(format_);
+  const Rect r = clipped(dest);
+  if (convertPair == nullptr || r.width() == 0 || width <= 0 || height <= 0) {
+    return;
   }
+  const std::size_t lumaSize = static_cast<std::size_t>(width) * height;
+  const std::uint8_t* cbPlane = yuv420 + lumaSize;
+  const std::uint8_t* crPlane = cbPlane + lumaSize / 4;
+  const auto convert = [&](int pair, std::uint8_t* out0, std::uint8_t* out1) {
+    const std::uint8_t* y0 = yuv420 + static_cast<std::size_t>(2 * pair) * width;
+    const std::size_t chroma = static_cast<std::size_t>(pair) * (width / 2);
+    convertPair(y0, y0 + width, cbPlane + chroma, crPlane + chroma, width, out0, out1);
+  };
+  const std::size_t bpp = bytesPerPixel(format_);
+  const int repeat = dest.height() / height;
+  if (r == dest && dest.width() == width && (repeat == 1 || repeat == 2) && dest.height() == repeat * height) {
+    // Rows only repeat: each picture row goes straight to its place and is
+    // copied to the one below when the height doubles.
+    const std::size_t span = static_cast<std::size_t>(width) * bpp;
+    for (int pair = 0; pair < height / 2; ++pair) {
+      std::uint8_t* out0 = rowAt(dest.top + 2 * pair * repeat) + dest.left * bpp;
+      std::uint8_t* out1 = out0 + repeat * pitch();
+      convert(pair, out0, out1);
+      if (repeat == 2) {
+        std::memcpy(out0 + pitch(), out0, span);
+        std::memcpy(out1 + pitch(), out1, span);
+      }
+    }
+    return;
+  }
+  const std::size_t rowBytes = static_cast<std::size_t>(width) * bpp;
+  rowPair_.resize(2 * rowBytes);
+  int convertedPair = -1;
+  withColumns(dest, r, width, [&](auto columns) {
+    forEachScaledRow(dest, r, height, [&](std::uint8_t* out, int sy) {
+      if (sy / 2 != convertedPair) {
+        convertedPair = sy / 2;
+        convert(convertedPair, rowPair_.data(), rowPair_.data() + rowBytes);
+      }
+      const std::uint8_t* in = rowPair_.data() + (sy % 2) * rowBytes;
+      if (bpp == 4) {
+        copyPicked<4>(out, in, columns, r.width());
+      } else {
+        copyPicked<3>(out, in, columns, r.width());
+      }
+    });
+  });
 }
 
 void Canvas::blendCoverage(int left, int top, const std::uint8_t* coverage, int width, int height,

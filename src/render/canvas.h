@@ -45,6 +45,15 @@ class Canvas {
   // Scales a bottom-up B, G, R picture of rows of exactly width x 3 bytes
   // into dest.
   void stretchBgr24BottomUp(const Rect& dest, const std::uint8_t* bottomUpBgr, int width, int height);
+  // Whether stretchYuv420 draws in format: the 32- and 24-bit ones, which
+  // pictures convert into a pair of rows at a time.
+  static bool drawsYuv420(SurfaceFormat format);
+  // Converts a planar 4:2:0 picture of even width and height and scales it
+  // into dest, with the bytes that converting the whole picture into this
+  // format and stretching that would give; only the rows dest shows are
+  // converted, and at the picture's width or twice its height straight
+  // into place. Draws nothing in formats drawsYuv420 refuses.
+  void stretchYuv420(const Rect& dest, const std::uint8_t* yuv420, int width, int height);
   // Mixes colour into the pixels under a coverage mask of width x height
   // bytes (0 leaves a pixel, 255 replaces it), its top-left corner at
   // (left, top): anti-aliased text keeps its soft edges on any picture.
@@ -55,12 +64,19 @@ class Canvas {
   Rect clipped(const Rect& rect) const;
   // For each column of the clipped dest, the source column it shows.
   void mapColumns(const Rect& dest, const Rect& visible, int sourceWidth);
+  // Runs body with what picks the source column of each visible column.
+  template <class Body>
+  void withColumns(const Rect& dest, const Rect& visible, int sourceWidth, Body&& body);
+  // Runs scaleRow(out, sourceRow) for each visible row of dest that needs scaling.
+  template <class Row>
+  void forEachScaledRow(const Rect& dest, const Rect& visible, int sourceHeight, Row&& scaleRow);
 
   int width_ = 0;
   int height_ = 0;
   SurfaceFormat format_ = SurfaceFormat::Rgb32;
   std::vector<std::uint8_t> pixels_;
   std::vector<int> columnMap_;
+  std::vector<std::uint8_t> rowPair_;
 };
 
 }  // namespace marlin

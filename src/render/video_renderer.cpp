@@ -155,18 +155,33 @@ bool VideoRenderer::prepareBgr24Back() {
 
 bool VideoRenderer::convertForFastPath(int channel) {
   const Size size = pictureSize_[channel];
-  if (video_.size() != size && !createSurface(video_, size, back_.format())) {
+  // The conversion covers the whole surface, so a new one needs no fill.
+  if (video_.size() != size && !video_.reset(size.width, size.height, back_.format())) {
     return false;
   }
   converterFor(video_.format())(video_.data(), yuv_[channel].data(), size.width, size.height);
   return true;
 }
 
-void VideoRenderer::stretchPicture(Canvas& target, const Rect& cell, Path path, int channel) {
+bool VideoRenderer::preparePicture(int channel, Path path) {
+  if (Canvas::drawsYuv420(back_.format())) {
+    return true;
+  }
   if (path == Path::Fast) {
+    return convertForFastPath(channel);
+  }
+  ToDib24(rgbBuffer_.data(), yuv_[channel].data(), pictureSize_[channel].width, pictureSize_[channel].height);
+  return true;
+}
+
+void VideoRenderer::drawPicture(Canvas& target, const Rect& cell, Path path, int channel) {
+  const Size size = pictureSize_[channel];
+  if (Canvas::drawsYuv420(target.format())) {
+    target.stretchYuv420(cell, yuv_[channel].data(), size.width, size.height);
+  } else if (path == Path::Fast) {
     target.stretch(cell, video_);
   } else {
-    target.stretchBgr24BottomUp(cell, rgbBuffer_.data(), pictureSize_[channel].width, pictureSize_[channel].height);
+    target.stretchBgr24BottomUp(cell, rgbBuffer_.data(), size.width, size.height);
   }
 }
 
@@ -217,7 +232,7 @@ void VideoRenderer::composeAvi(int channel, Path path) {
     aviMask_ = 0;
   }
   const Rect cell = layoutSplit(frame, split_, page_, channelCount_).cells[channel];
-  stretchPicture(avi_, cell, path, channel);
+  drawPicture(avi_, cell, path, channel);
   drawLabel(avi_, cell, channel);
   aviMask_ |= bit;
 }
@@ -241,28 +256,25 @@ bool VideoRenderer::PutPicture(int channel, const CalendarTime& time, const std:
   pictureTime_[channel] = time;
 
   const Path path = fastPathActive_ ? Path::Fast : Path::Bgr24;
-  if (path == Path::Fast) {
-    if (back_.empty() || video_.empty()) {
-      releaseSurfaces();
-      setUpFastPath();
-      return false;
-    }
-    if (!convertForFastPath(channel)) {
-      lastError_ = "Failed to create channel surface.";
-      return false;
-    }
-  } else {
-    ToDib24(rgbBuffer_.data(), yuv_[channel].data(), width, height);
-    if (!prepareBgr24Back()) {
-      return true;
-    }
+  if (path == Path::Fast && (back_.empty() || video_.empty())) {
+    releaseSurfaces();
+    setUpFastPath();
+    return false;
+  }
+  if (path == Path::Bgr24 && !prepareBgr24Back()) {
+    return true;
   }
   const SplitLayout layout = viewLayout();
+  // A hidden channel's picture waits in yuv_ until its page is shown.
   if (!layout.visible[channel]) {
     return true;
   }
+  if (!preparePicture(channel, path)) {
+    lastError_ = "Failed to create channel surface.";
+    return false;
+  }
   const Rect& cell = layout.cells[channel];
-  stretchPicture(back_, cell, path, channel);
+  drawPicture(back_, cell, path, channel);
   if (labelsOn_) {
     drawLabel(back_, cell, channel);
   }
@@ -288,7 +300,7 @@ void VideoRenderer::repaintLocked() {
   }
   const SplitLayout layout = viewLayout();
   if (cellGap_ > 0 && split_ > 1) {
-    back_.fillAll(gapColour_);
+    paintGaps(layout);
   }
   const bool composing = composingAvi() && !avi_.empty();
   SplitLayout aviLayout;
@@ -303,19 +315,19 @@ void VideoRenderer::repaintLocked() {
     const Rect& cell = layout.cells[i];
     if (hasPicture_[i]) {
       // Once the fast path fails, this and the remaining cells go the 24-bit way.
-      if (fastPathActive_ && !convertForFastPath(i)) {
+      if (fastPathActive_ && !preparePicture(i, Path::Fast)) {
         lastError_ = "Failed to create video surface.";
         fastPathActive_ = false;
       }
       const Path path = fastPathActive_ ? Path::Fast : Path::Bgr24;
       if (path == Path::Bgr24) {
-        ToDib24(rgbBuffer_.data(), yuv_[i].data(), pictureSize_[i].width, pictureSize_[i].height);
+        preparePicture(i, path);
       }
-      stretchPicture(back_, cell, path, i);
+      drawPicture(back_, cell, path, i);
       if (composing) {
-        stretchPicture(avi_, aviLayout.cells[i], path, i);
+        drawPicture(avi_, aviLayout.cells[i], path, i);
       }
-    } else if (!fastPathActive_ || blankCells_) {
+    } else if (coversEmptyCell()) {
       back_.fill(cell, kBlack);
     }
     if (labelsOn_) {
@@ -326,6 +338,26 @@ void VideoRenderer::repaintLocked() {
     }
   }
   present();
+}
+
+bool VideoRenderer::coversEmptyCell() const { return !fastPathActive_ || blankCells_; }
+
+// The cells about to be drawn over are left out: the gap colour goes only
+// on the strips between cells, on the cells a repaint leaves alone and on
+// the places of the page that have no channel.
+void VideoRenderer::paintGaps(const SplitLayout& layout) {
+  const SplitLayout places = layoutSplit(back_.size(), split_, 0, split_);
+  for (int place = 0; place < split_; ++place) {
+    const Rect& slot = places.cells[place];
+    const int channel = page_ * split_ + place;
+    if (channel >= channelCount_ || !(hasPicture_[channel] || coversEmptyCell())) {
+      back_.fill(slot, gapColour_);
+      continue;
+    }
+    const Rect& cell = layout.cells[channel];
+    back_.fill({cell.right, slot.top, slot.right, slot.bottom}, gapColour_);
+    back_.fill({slot.left, cell.bottom, cell.right, slot.bottom}, gapColour_);
+  }
 }
 
 bool VideoRenderer::setSplitLocked(int cells, int page) {

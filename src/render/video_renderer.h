@@ -37,9 +37,13 @@ inline constexpr unsigned kRightButtonHeld = 2;
 // Pictures reach the display along one of two paths. The fast path
 // ("direct draw") converts a picture once into the display's own pixel
 // format and scales that; the 24-bit path converts to a bottom-up 24-bit
-// picture and scales while packing. The fast path is wanted by default
-// and set up when the window gets its size; it is forced on while AVI
-// frames are composed.
+// picture and scales while packing. Displays of 32 or 24 bits take the
+// pictures of both paths converted straight into their cells, which gives
+// the same pixels. The fast path is wanted by default and set up when the
+// window gets its size; it is forced on while AVI frames are composed.
+//
+// Only the channels on the shown page are converted; the others keep their
+// latest picture until their page comes up.
 class VideoRenderer {
  public:
   VideoRenderer(VideoPresenter& presenter, TextPainter& painter, MessageSink& messages);
@@ -132,7 +136,15 @@ class VideoRenderer {
   void releaseSurfaces();
   bool prepareBgr24Back();
   bool convertForFastPath(int channel);
-  void stretchPicture(Canvas& target, const Rect& cell, Path path, int channel);
+  // Readies the channel's picture for drawPicture along path: formats the
+  // picture converts straight into need nothing, the others a conversion
+  // into video_ (fast path) or rgbBuffer_ (24-bit path). False when the
+  // fast path's surface could not be made.
+  bool preparePicture(int channel, Path path);
+  void drawPicture(Canvas& target, const Rect& cell, Path path, int channel);
+  // Whether a repaint blacks out a visible cell that has no picture.
+  bool coversEmptyCell() const;
+  void paintGaps(const SplitLayout& layout);
   void drawLabel(Canvas& target, const Rect& cell, int channel);
   void composeAvi(int channel, Path path);
   void present();
