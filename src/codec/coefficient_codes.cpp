@@ -1,6 +1,6 @@
 #include "codec/coefficient_codes.h"
 
-#include <bit>
+#include <algorithm>
 
 namespace marlin::codec {
 
@@ -121,7 +121,7 @@ constexpr CoefficientCode kCodes[] = {
 };
 
 // The entry whose code is a prefix of the 16 bits of peek.
-CodeEntry entryFor(std::uint32_t peek) {
+constexpr CodeEntry entryFor(std::uint32_t peek) {
   const auto prefixMatches = [peek](std::string_view bits) {
     for (std::size_t i = 0; i < bits.size(); ++i) {
       if (((peek >> (15 - i)) & 1u) != static_cast<unsigned>(bits[i] - '0')) {
@@ -144,54 +144,52 @@ CodeEntry entryFor(std::uint32_t peek) {
   return {};
 }
 
-// One sub-table per position of the leading 1: peeks in [low, 2*low) (the
-// last one up to 65535) index table (peek >> shift) - bias.
-struct SubTable {
-  std::uint32_t low;
-  std::uint32_t high;
-  unsigned shift;
-  std::uint32_t bias;
-};
-
-constexpr SubTable kSubTables[] = {
-    {16, 31, 0, 16},     {32, 63, 1, 16},       {64, 127, 2, 16},       {128, 255, 3, 16},
-    {256, 511, 4, 16},   {512, 1023, 6, 8},     {1024, 16383, 8, 4},    {16384, 65535, 12, 4},
-};
-constexpr std::size_t kSubTableSizes[] = {16, 16, 16, 16, 16, 8, 60, 12};
-
-struct LookupTables {
-  std::array<std::array<CodeEntry, 60>, 8> entries{};
-
-  LookupTables() {
-    for (std::size_t t = 0; t < 8; ++t) {
-      const SubTable& sub = kSubTables[t];
-      for (std::size_t index = 0; index < kSubTableSizes[t]; ++index) {
-        const std::uint32_t peek = static_cast<std::uint32_t>((index + sub.bias) << sub.shift);
-        entries[t][index] = entryFor(peek);
-      }
-    }
+// How many bits after its leading 1 the longest code with that many leading
+// zeros has: the bits a peek whose leading 1 is at position top (4..15)
+// must keep to tell those codes apart.
+constexpr unsigned bitsAfterLeadingOne(unsigned top) {
+  const std::size_t zeros = 15 - top;
+  const auto extent = [zeros](std::string_view bits) -> std::size_t {
+    const bool leads = bits.size() > zeros && bits.find('1') == zeros;
+    return leads ? bits.size() - zeros - 1 : 0;
+  };
+  std::size_t most = std::max(extent(kEndOfBlockBits), extent(kEscapeBits));
+  for (const CoefficientCode& code : kCodes) {
+    most = std::max(most, extent(code.bits));
   }
-};
+  return static_cast<unsigned>(most);
+}
 
-const LookupTables& lookupTables() {
-  static const LookupTables tables;
-  return tables;
+constexpr std::size_t entryCount() {
+  std::size_t count = 0;
+  for (unsigned top = 4; top < 16; ++top) {
+    count += std::size_t{1} << bitsAfterLeadingOne(top);
+  }
+  return count;
+}
+static_assert(entryCount() == CoefficientLookup::kEntries);
+
+constexpr CoefficientLookup makeLookup() {
+  CoefficientLookup lookup{};
+  std::size_t next = 0;
+  for (unsigned top = 4; top < 16; ++top) {
+    const unsigned kept = bitsAfterLeadingOne(top);
+    const unsigned shift = top - kept;
+    const std::size_t count = std::size_t{1} << kept;
+    // peek >> shift runs from count to 2 x count - 1 in this band.
+    lookup.bands[top] = {static_cast<std::uint8_t>(shift), static_cast<std::int16_t>(next - count)};
+    for (std::size_t i = 0; i < count; ++i) {
+      lookup.entries[next + i] = entryFor(static_cast<std::uint32_t>((count + i) << shift));
+    }
+    next += count;
+  }
+  return lookup;
 }
 
 }  // namespace
 
-std::span<const CoefficientCode> coefficientCodes() { return kCodes; }
+constinit const CoefficientLookup kCoefficientLookup = makeLookup();
 
-CodeEntry lookupCoefficientCode(std::uint32_t peek16) {
-  if (peek16 < 16 || peek16 > 0xFFFF) {
-    return {};
-  }
-  // Leading-one position 4..15 selects the sub-table.
-  static constexpr std::uint8_t kTableByTopBit[16] = {0, 0, 0, 0, 0, 1, 2, 3, 4, 5, 6, 6, 6, 6, 7, 7};
-  const unsigned topBit = static_cast<unsigned>(std::bit_width(peek16)) - 1;
-  const std::size_t t = kTableByTopBit[topBit];
-  const SubTable& sub = kSubTables[t];
-  return lookupTables().entries[t][(peek16 >> sub.shift) - sub.bias];
-}
+std::span<const CoefficientCode> coefficientCodes() { return kCodes; }
 
 }  // namespace marlin::codec

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <array>
+#include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string_view>
@@ -33,9 +35,29 @@ struct CodeEntry {
   std::uint8_t length = 0;
 };
 
-// Looks up the code at the top of a 16-bit peek through sub-tables chosen by
-// the position of its most significant 1. Peeks below 16 (twelve or more
+// Codes by the position of the most significant 1 of a 16-bit peek: the
+// band of that position says how far to shift the peek so that only the
+// bits telling its codes apart stay, and where those entries start.
+struct CoefficientLookup {
+  static constexpr std::size_t kEntries = 135;
+  struct Band {
+    std::uint8_t shift;
+    std::int16_t base;
+  };
+  std::array<Band, 16> bands;  // positions 0..3 are not codes
+  std::array<CodeEntry, kEntries> entries;
+};
+
+extern const CoefficientLookup kCoefficientLookup;
+
+// The code at the top of a 16-bit peek. Peeks below 16 (twelve or more
 // leading zeros) are not codes.
-CodeEntry lookupCoefficientCode(std::uint32_t peek16);
+inline CodeEntry lookupCoefficientCode(std::uint32_t peek16) {
+  if (peek16 < 16 || peek16 > 0xFFFF) {
+    return {};
+  }
+  const CoefficientLookup::Band band = kCoefficientLookup.bands[std::bit_width(peek16) - 1];
+  return kCoefficientLookup.entries[static_cast<std::size_t>(band.base + static_cast<int>(peek16 >> band.shift))];
+}
 
 }  // namespace marlin::codec

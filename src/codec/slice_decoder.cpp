@@ -104,7 +104,9 @@ bool readBlockCoefficients(BitReader& bits, const std::array<std::uint32_t, 64>&
   onlyDc = true;
   for (unsigned k = 0;;) {
     ++k;
-    const std::uint32_t peek = bits.peek16();
+    // The longest code with its sign takes 17 bits, an escape 28.
+    bits.ensure(28);
+    const std::uint32_t peek = bits.peek(16);
     if (peek < 16) {
       return false;
     }
@@ -116,13 +118,13 @@ bool readBlockCoefficients(BitReader& bits, const std::array<std::uint32_t, 64>&
     std::uint32_t magnitude;
     bool negative;
     if (code.kind == CodeEntry::Escape) {
-      k += bits.read(6);
-      const std::uint32_t level = bits.read(8);
+      k += bits.take(6);
+      const std::uint32_t level = bits.take(8);
       if (level == 0x00) {
-        magnitude = bits.read(8);
+        magnitude = bits.take(8);
         negative = false;
       } else if (level == 0x80) {
-        magnitude = (256 - bits.read(8)) & 0xFF;
+        magnitude = (256 - bits.take(8)) & 0xFF;
         negative = true;
       } else {
         negative = level > 0x80;
@@ -131,7 +133,7 @@ bool readBlockCoefficients(BitReader& bits, const std::array<std::uint32_t, 64>&
     } else {
       k += code.run;
       magnitude = code.level;
-      negative = bits.read(1) != 0;
+      negative = bits.take(1) != 0;
     }
     if (k >= 64) {
       return false;

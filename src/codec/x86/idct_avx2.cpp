@@ -11,46 +11,57 @@ namespace {
 // Eight 32-bit lanes with wrap-around arithmetic.
 struct Lanes8 {
   __m256i v;
+  Lanes8() = default;
   explicit Lanes8(__m256i value) : v(value) {}
   explicit Lanes8(std::int32_t value) : v(_mm256_set1_epi32(value)) {}
   friend Lanes8 operator+(Lanes8 a, Lanes8 b) { return Lanes8(_mm256_add_epi32(a.v, b.v)); }
   friend Lanes8 operator-(Lanes8 a, Lanes8 b) { return Lanes8(_mm256_sub_epi32(a.v, b.v)); }
   friend Lanes8 operator>>(Lanes8 a, int shift) { return Lanes8(_mm256_srai_epi32(a.v, shift)); }
   friend Lanes8 operator*(Lanes8 a, std::int32_t k) { return Lanes8(_mm256_mullo_epi32(a.v, _mm256_set1_epi32(k))); }
+  static Lanes8 dot(__m256i pairs, std::int32_t a, std::int32_t b) {
+    return Lanes8(_mm256_madd_epi16(pairs, _mm256_set1_epi32(pairConstant(a, b))));
+  }
 };
 
 }  // namespace
 
 #include "codec/idct_chen_wang.inl"
+#include "codec/x86/idct_pairs.inl"
 
 namespace {
 
 __m128i low128(__m256i v) { return _mm256_castsi256_si128(v); }
 __m128i high128(__m256i v) { return _mm256_extracti128_si256(v, 1); }
+__m256i truncateTo16(__m256i v) { return _mm256_srai_epi32(_mm256_slli_epi32(v, 16), 16); }
 
-// Lanes run over the eight rows in the row pass and over the eight columns
-// in the column pass.
+struct Unpack {
+  static __m256i lo16(__m256i a, __m256i b) { return _mm256_unpacklo_epi16(a, b); }
+  static __m256i hi16(__m256i a, __m256i b) { return _mm256_unpackhi_epi16(a, b); }
+  static __m256i lo32(__m256i a, __m256i b) { return _mm256_unpacklo_epi32(a, b); }
+  static __m256i hi32(__m256i a, __m256i b) { return _mm256_unpackhi_epi32(a, b); }
+};
+
+// Each pass runs on eight vectors at once, vector i in the low half of a
+// register and vector i + 4 in its high half, so that lanes 0..7 of its
+// results stand for rows (or columns) 0..7.
 // store(row, low, high) receives each output row as two halves of four lanes.
 template <class Store>
 void transformAvx2(std::int16_t* block, Store store) {
-  __m128i words[8];
-  loadRows(block, words);
-  transpose8x8(words);
-  Lanes8 in[8] = {Lanes8(0), Lanes8(0), Lanes8(0), Lanes8(0), Lanes8(0), Lanes8(0), Lanes8(0), Lanes8(0)};
-  Lanes8 out[8] = {Lanes8(0), Lanes8(0), Lanes8(0), Lanes8(0), Lanes8(0), Lanes8(0), Lanes8(0), Lanes8(0)};
-  for (int k = 0; k < 8; ++k) {
-    in[k] = Lanes8(_mm256_cvtepi16_epi32(words[k]));
+  __m256i rows[4];
+  for (int i = 0; i < 4; ++i) {
+    rows[i] = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(block + 8 * (i + 4)),
+                                  reinterpret_cast<const __m128i*>(block + 8 * i));
   }
-  chenWangRow(in, out);
-  for (int j = 0; j < 8; ++j) {
-    const __m256i kept = _mm256_srai_epi32(_mm256_slli_epi32(out[j].v, 16), 16);
-    words[j] = _mm_packs_epi32(low128(kept), high128(kept));
+  Lanes8 out[8];
+  runPairedPass<Unpack>(rows, out, chenWangRowPairs<Lanes8, __m256i>);
+  // out[c]: the row results of column c. Packing c with c + 4 interleaves
+  // their halves; the permutation puts column c low and c + 4 high.
+  __m256i columns[4];
+  for (int c = 0; c < 4; ++c) {
+    const __m256i packed = _mm256_packs_epi32(truncateTo16(out[c].v), truncateTo16(out[c + 4].v));
+    columns[c] = _mm256_permute4x64_epi64(packed, _MM_SHUFFLE(3, 1, 2, 0));
   }
-  transpose8x8(words);
-  for (int k = 0; k < 8; ++k) {
-    in[k] = Lanes8(_mm256_cvtepi16_epi32(words[k]));
-  }
-  chenWangColumn(in, out);
+  runPairedPass<Unpack>(columns, out, chenWangColumnPairs<Lanes8, __m256i>);
   for (int j = 0; j < 8; ++j) {
     store(j, low128(out[j].v), high128(out[j].v));
   }
