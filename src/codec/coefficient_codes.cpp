@@ -1,6 +1,5 @@
 #include "codec/coefficient_codes.h"
 
-#include <algorithm>
 
 namespace marlin::codec {
 
@@ -144,47 +143,27 @@ constexpr CodeEntry entryFor(std::uint32_t peek) {
   return {};
 }
 
-// How many bits after its leading 1 the longest code with that many leading
-// zeros has: the bits a peek whose leading 1 is at position top (4..15)
-// must keep to tell those codes apart.
-constexpr unsigned bitsAfterLeadingOne(unsigned top) {
-  const std::size_t zeros = 15 - top;
-  const auto extent = [zeros](std::string_view bits) -> std::size_t {
-    const bool leads = bits.size() > zeros && bits.find('1') == zeros;
-    return leads ? bits.size() - zeros - 1 : 0;
-  };
-  std::size_t most = std::max(extent(kEndOfBlockBits), extent(kEscapeBits));
-  for (const CoefficientCode& code : kCodes) {
-    most = std::max(most, extent(code.bits));
-  }
-  return static_cast<unsigned>(most);
-}
-
-constexpr std::size_t entryCount() {
-  std::size_t count = 0;
-  for (unsigned top = 4; top < 16; ++top) {
-    count += std::size_t{1} << bitsAfterLeadingOne(top);
-  }
-  return count;
-}
-static_assert(entryCount() == CoefficientLookup::kEntries);
-
 constexpr CoefficientLookup makeLookup() {
   CoefficientLookup lookup{};
-  std::size_t next = 0;
-  for (unsigned top = 4; top < 16; ++top) {
-    const unsigned kept = bitsAfterLeadingOne(top);
-    const unsigned shift = top - kept;
-    const std::size_t count = std::size_t{1} << kept;
-    // peek >> shift runs from count to 2 x count - 1 in this band.
-    lookup.bands[top] = {static_cast<std::uint8_t>(shift), static_cast<std::int16_t>(next - count)};
-    for (std::size_t i = 0; i < count; ++i) {
-      lookup.entries[next + i] = entryFor(static_cast<std::uint32_t>((count + i) << shift));
-    }
-    next += count;
+  for (std::uint32_t i = 0; i < lookup.shortCodes.size(); ++i) {
+    lookup.shortCodes[i] = entryFor(i << CoefficientLookup::kShortShift);
+  }
+  for (std::uint32_t peek = 0; peek < lookup.longCodes.size(); ++peek) {
+    lookup.longCodes[peek] = entryFor(peek);
   }
   return lookup;
 }
+
+// Every code of up to ten bits starts with fewer than seven zeros, and
+// every longer one with seven.
+static_assert([] {
+  for (const CoefficientCode& code : kCodes) {
+    if ((code.bits.size() <= 10) != (code.bits.find('1') < 7)) {
+      return false;
+    }
+  }
+  return true;
+}());
 
 }  // namespace
 

@@ -1,8 +1,6 @@
 #pragma once
 
 #include <array>
-#include <bit>
-#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string_view>
@@ -35,17 +33,13 @@ struct CodeEntry {
   std::uint8_t length = 0;
 };
 
-// Codes by the position of the most significant 1 of a 16-bit peek: the
-// band of that position says how far to shift the peek so that only the
-// bits telling its codes apart stay, and where those entries start.
+// Codes of up to ten bits (fewer than seven leading zeros, so peeks from
+// 512 up) are told apart by the top ten bits of a 16-bit peek, the longer
+// ones by the whole peek.
 struct CoefficientLookup {
-  static constexpr std::size_t kEntries = 135;
-  struct Band {
-    std::uint8_t shift;
-    std::int16_t base;
-  };
-  std::array<Band, 16> bands;  // positions 0..3 are not codes
-  std::array<CodeEntry, kEntries> entries;
+  static constexpr unsigned kShortShift = 6;
+  std::array<CodeEntry, 1024> shortCodes;  // by peek >> kShortShift
+  std::array<CodeEntry, 512> longCodes;    // by peek
 };
 
 extern const CoefficientLookup kCoefficientLookup;
@@ -53,11 +47,10 @@ extern const CoefficientLookup kCoefficientLookup;
 // The code at the top of a 16-bit peek. Peeks below 16 (twelve or more
 // leading zeros) are not codes.
 inline CodeEntry lookupCoefficientCode(std::uint32_t peek16) {
-  if (peek16 < 16 || peek16 > 0xFFFF) {
-    return {};
+  if (peek16 >= 512) {
+    return peek16 <= 0xFFFF ? kCoefficientLookup.shortCodes[peek16 >> CoefficientLookup::kShortShift] : CodeEntry{};
   }
-  const CoefficientLookup::Band band = kCoefficientLookup.bands[std::bit_width(peek16) - 1];
-  return kCoefficientLookup.entries[static_cast<std::size_t>(band.base + static_cast<int>(peek16 >> band.shift))];
+  return kCoefficientLookup.longCodes[peek16];
 }
 
 }  // namespace marlin::codec
