@@ -44,16 +44,15 @@ struct Unpack {
 // Each pass runs on eight vectors at once, vector i in the low half of a
 // register and vector i + 4 in its high half, so that lanes 0..7 of its
 // results stand for rows (or columns) 0..7.
-// store(row, low, high) receives each output row as two halves of four lanes.
-template <class Store>
-void transformAvx2(std::int16_t* block, Store store) {
-  __m256i rows[4];
+// rows[j]: output row j before the clamp.
+void transformAvx2(const std::int16_t* block, Lanes8 rows[8]) {
+  __m256i inputs[4];
   for (int i = 0; i < 4; ++i) {
-    rows[i] = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(block + 8 * (i + 4)),
-                                  reinterpret_cast<const __m128i*>(block + 8 * i));
+    inputs[i] = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(block + 8 * (i + 4)),
+                                    reinterpret_cast<const __m128i*>(block + 8 * i));
   }
   Lanes8 out[8];
-  runPairedPass<Unpack>(rows, out, chenWangRowPairs<Lanes8, __m256i>);
+  runPairedPass<Unpack>(inputs, out, chenWangRowPairs<Lanes8, __m256i>);
   // out[c]: the row results of column c. Packing c with c + 4 interleaves
   // their halves; the permutation puts column c low and c + 4 high.
   __m256i columns[4];
@@ -61,20 +60,34 @@ void transformAvx2(std::int16_t* block, Store store) {
     const __m256i packed = _mm256_packs_epi32(truncateTo16(out[c].v), truncateTo16(out[c + 4].v));
     columns[c] = _mm256_permute4x64_epi64(packed, _MM_SHUFFLE(3, 1, 2, 0));
   }
-  runPairedPass<Unpack>(columns, out, chenWangColumnPairs<Lanes8, __m256i>);
-  for (int j = 0; j < 8; ++j) {
-    store(j, low128(out[j].v), high128(out[j].v));
-  }
+  runPairedPass<Unpack>(columns, rows, chenWangColumnPairs<Lanes8, __m256i>);
 }
 
 void idctAvx2(std::int16_t* block, std::uint8_t* dest, std::ptrdiff_t stride) {
-  transformAvx2(block, [dest, stride](int row, __m128i low, __m128i high) {
-    storeClampedRow(low, high, dest + row * stride);
-  });
+  Lanes8 rows[8];
+  transformAvx2(block, rows);
+  // Four rows at a time: the packs leave each row's halves in the two
+  // 128-bit halves, and the permutation joins them, rows in order. The
+  // saturation clamps to 0..255 as the scalar clamp does.
+  const __m256i rowOrder = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+  for (int first = 0; first < 8; first += 4) {
+    const __m256i words01 = _mm256_packs_epi32(rows[first].v, rows[first + 1].v);
+    const __m256i words23 = _mm256_packs_epi32(rows[first + 2].v, rows[first + 3].v);
+    const __m256i bytes = _mm256_permutevar8x32_epi32(_mm256_packus_epi16(words01, words23), rowOrder);
+    std::uint8_t* d = dest + first * stride;
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(d), low128(bytes));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(d + stride), _mm_unpackhi_epi64(low128(bytes), low128(bytes)));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(d + 2 * stride), high128(bytes));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(d + 3 * stride), _mm_unpackhi_epi64(high128(bytes), high128(bytes)));
+  }
 }
 
 void idctAvx2Residual(std::int16_t* block, std::int16_t* out) {
-  transformAvx2(block, [out](int row, __m128i low, __m128i high) { storeResidualRow(low, high, out + 8 * row); });
+  Lanes8 rows[8];
+  transformAvx2(block, rows);
+  for (int j = 0; j < 8; ++j) {
+    storeResidualRow(low128(rows[j].v), high128(rows[j].v), out + 8 * j);
+  }
 }
 
 const IdctKernel kAvx2{"avx2", idctAvx2, idctAvx2Residual};
