@@ -44,8 +44,9 @@ struct Unpack {
 // Each pass runs on eight vectors at once, vector i in the low half of a
 // register and vector i + 4 in its high half, so that lanes 0..7 of its
 // results stand for rows (or columns) 0..7.
-// rows[j]: output row j before the clamp.
-void transformAvx2(const std::int16_t* block, Lanes8 rows[8]) {
+// rows[j]: output row j before the clamp. Inlined into its callers so that
+// the rows stay in registers instead of passing through the stack.
+[[gnu::always_inline]] inline void transformAvx2(const std::int16_t* block, Lanes8 rows[8]) {
   __m256i inputs[4];
   for (int i = 0; i < 4; ++i) {
     inputs[i] = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(block + 8 * (i + 4)),
