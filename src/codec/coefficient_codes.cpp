@@ -119,37 +119,35 @@ constexpr CoefficientCode kCodes[] = {
     {"0000000000011011", 31, 1},
 };
 
-// The entry whose code is a prefix of the 16 bits of peek.
-constexpr CodeEntry entryFor(std::uint32_t peek) {
-  const auto prefixMatches = [peek](std::string_view bits) {
-    for (std::size_t i = 0; i < bits.size(); ++i) {
-      if (((peek >> (15 - i)) & 1u) != static_cast<unsigned>(bits[i] - '0')) {
-        return false;
-      }
-    }
-    return true;
-  };
-  if (prefixMatches(kEndOfBlockBits)) {
-    return {CodeEntry::EndOfBlock, 0, 0, static_cast<std::uint8_t>(kEndOfBlockBits.size())};
+// Sets entry at every index of table whose top bits (of indexBits) are
+// the code's: the indices of every peek that starts with it.
+template <std::size_t N>
+constexpr void fillCode(std::array<CodeEntry, N>& table, unsigned indexBits, std::string_view bits, CodeEntry entry) {
+  std::size_t prefix = 0;
+  for (const char bit : bits) {
+    prefix = prefix << 1 | static_cast<std::size_t>(bit - '0');
   }
-  if (prefixMatches(kEscapeBits)) {
-    return {CodeEntry::Escape, 0, 0, static_cast<std::uint8_t>(kEscapeBits.size())};
+  const std::size_t spread = std::size_t{1} << (indexBits - bits.size());
+  for (std::size_t i = prefix * spread; i < (prefix + 1) * spread; ++i) {
+    table[i] = entry;
   }
-  for (const CoefficientCode& code : kCodes) {
-    if (prefixMatches(code.bits)) {
-      return {CodeEntry::Coefficient, code.run, code.level, static_cast<std::uint8_t>(code.bits.size())};
-    }
-  }
-  return {};
 }
 
+// Filled code by code rather than by searching the codes for each index,
+// which would take compilers past their limits on constant evaluation.
 constexpr CoefficientLookup makeLookup() {
   CoefficientLookup lookup{};
-  for (std::uint32_t i = 0; i < lookup.shortCodes.size(); ++i) {
-    lookup.shortCodes[i] = entryFor(i << CoefficientLookup::kShortShift);
-  }
-  for (std::uint32_t peek = 0; peek < lookup.longCodes.size(); ++peek) {
-    lookup.longCodes[peek] = entryFor(peek);
+  const auto add = [&lookup](std::string_view bits, CodeEntry entry) {
+    if (bits.size() <= 10) {
+      fillCode(lookup.shortCodes, 16 - CoefficientLookup::kShortShift, bits, entry);
+    } else {
+      fillCode(lookup.longCodes, 16, bits, entry);
+    }
+  };
+  add(kEndOfBlockBits, {CodeEntry::EndOfBlock, 0, 0, static_cast<std::uint8_t>(kEndOfBlockBits.size())});
+  add(kEscapeBits, {CodeEntry::Escape, 0, 0, static_cast<std::uint8_t>(kEscapeBits.size())});
+  for (const CoefficientCode& code : kCodes) {
+    add(code.bits, {CodeEntry::Coefficient, code.run, code.level, static_cast<std::uint8_t>(code.bits.size())});
   }
   return lookup;
 }
