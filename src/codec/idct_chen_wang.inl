@@ -13,8 +13,9 @@ constexpr std::int32_t kW5 = 1609;
 constexpr std::int32_t kW6 = 1108;
 constexpr std::int32_t kW7 = 565;
 
-// The stages both passes end with, from the even part (x0, x8 and the
-// rotated x2, x3) and the rotated odd part (x4..x7); out: (value) >> Shift.
+// The stages both passes end with, from the even inputs' terms (x0, x8 and
+// the rotated x2, x3) and the odd inputs' rotated terms (x4..x7); out:
+// (value) >> Shift.
 template <int Shift, class V>
 inline void chenWangButterflies(V x0, V x2, V x3, V x4, V x5, V x6, V x7, V x8, V out[8]) {
   const V x1 = x4 + x6;
