@@ -37,6 +37,11 @@ class PairedReference {
 
   bool ok() const { return ok_; }
 
+  static double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+  }
+
   void report(benchmark::State& state, const char* ratioName, int picturesPerPass) {
     if (ratios_.empty()) {
       return;
@@ -51,11 +56,6 @@ class PairedReference {
   }
 
  private:
-  static double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-  }
-
   bool ok_ = true;
   std::vector<double> referenceSeconds_;
   std::vector<double> ownSeconds_;

@@ -5,54 +5,61 @@
 
 namespace marlin::codec {
 
-// Reads a slice's bits most significant first through a 32-bit window that
-// is refilled four bytes at a time. Bytes past the end of the payload read
-// as zeros, and overran() tells whether any bit actually taken lay past it:
-// the decoder then treats the slice as failed.
+// Reads a slice's bits most significant first through a 64-bit window that
+// is refilled whole bytes at a time, so one refill serves several codes.
+// Bytes past the end of the payload read as zeros, and overran() tells
+// whether any bit actually taken lay past it: the decoder then treats the
+// slice as failed.
 class BitReader {
  public:
   BitReader(const std::uint8_t* data, std::size_t size, std::size_t start)
       : data_(data), size_(size), position_(start) {}
 
-  // n <= 24.
-  std::uint32_t read(unsigned n) {
-    refill(n);
-    const std::uint32_t value = window_ >> (32 - n);
-    window_ <<= n;
-    valid_ -= n;
-    return value;
+  // After ensure(n) (n <= 56), the next n bits are in the window and peek,
+  // skip and take need no refill for them.
+  void ensure(unsigned n) {
+    if (valid_ < n) {
+      refill();
+    }
   }
 
-  std::uint32_t peek16() {
-    refill(16);
-    return window_ >> 16;
-  }
-
+  // n in 1..32; the bits must have been ensured.
+  std::uint32_t peek(unsigned n) const { return static_cast<std::uint32_t>(window_ >> (64 - n)); }
   void skip(unsigned n) {
     window_ <<= n;
     valid_ -= n;
+  }
+  std::uint32_t take(unsigned n) {
+    const std::uint32_t value = peek(n);
+    skip(n);
+    return value;
+  }
+
+  // n in 1..32.
+  std::uint32_t read(unsigned n) {
+    ensure(n);
+    return take(n);
   }
 
   bool overran() const { return (position_ * 8 - valid_) > size_ * 8; }
 
  private:
-  void refill(unsigned n) {
-    if (valid_ >= n) {
-      return;
-    }
-    std::uint32_t next;
-    if (position_ + 4 <= size_) {
-      next = static_cast<std::uint32_t>(data_[position_]) << 24 | static_cast<std::uint32_t>(data_[position_ + 1]) << 16 |
-             static_cast<std::uint32_t>(data_[position_ + 2]) << 8 | data_[position_ + 3];
+  // Tops the window up to 57..64 valid bits. The bits of a byte only partly
+  // loaded lie below the valid ones and are the same bits the next refill
+  // loads there, so OR-ing over them is harmless.
+  void refill() {
+    std::uint64_t next = 0;
+    if (position_ + 8 <= size_) {
+      for (unsigned i = 0; i < 8; ++i) {
+        next = next << 8 | data_[position_ + i];
+      }
     } else {
-      next = 0;
-      for (unsigned i = 0; i < 4; ++i) {
-        const std::uint32_t byte = position_ + i < size_ ? data_[position_ + i] : 0;
-        next |= byte << (24 - 8 * i);
+      for (unsigned i = 0; i < 8; ++i) {
+        next = next << 8 | (position_ + i < size_ ? data_[position_ + i] : 0u);
       }
     }
-    window_ |= valid_ == 0 ? next : next >> valid_;
-    const unsigned bytes = (32 - valid_) / 8;
+    window_ |= next >> valid_;
+    const unsigned bytes = (64 - valid_) / 8;
     position_ += bytes;
     valid_ += bytes * 8;
   }
@@ -60,7 +67,7 @@ class BitReader {
   const std::uint8_t* data_;
   std::size_t size_;
   std::size_t position_;
-  std::uint32_t window_ = 0;
+  std::uint64_t window_ = 0;
   unsigned valid_ = 0;
 };
 

@@ -1,6 +1,5 @@
 #include "codec/coefficient_codes.h"
 
-#include <bit>
 
 namespace marlin::codec {
 
@@ -120,78 +119,54 @@ constexpr CoefficientCode kCodes[] = {
     {"0000000000011011", 31, 1},
 };
 
-// The entry whose code is a prefix of the 16 bits of peek.
-CodeEntry entryFor(std::uint32_t peek) {
-  const auto prefixMatches = [peek](std::string_view bits) {
-    for (std::size_t i = 0; i < bits.size(); ++i) {
-      if (((peek >> (15 - i)) & 1u) != static_cast<unsigned>(bits[i] - '0')) {
-        return false;
-      }
+// Sets entry at every index of table whose top bits (of indexBits) are
+// the code's: the indices of every peek that starts with it.
+template <std::size_t N>
+constexpr void fillCode(std::array<CodeEntry, N>& table, unsigned indexBits, std::string_view bits, CodeEntry entry) {
+  std::size_t prefix = 0;
+  for (const char bit : bits) {
+    prefix = prefix << 1 | static_cast<std::size_t>(bit - '0');
+  }
+  const std::size_t spread = std::size_t{1} << (indexBits - bits.size());
+  for (std::size_t i = prefix * spread; i < (prefix + 1) * spread; ++i) {
+    table[i] = entry;
+  }
+}
+
+// Filled code by code rather than by searching the codes for each index,
+// which would take compilers past their limits on constant evaluation.
+constexpr CoefficientLookup makeLookup() {
+  CoefficientLookup lookup{};
+  const auto add = [&lookup](std::string_view bits, CodeEntry entry) {
+    if (bits.size() <= 10) {
+      fillCode(lookup.shortCodes, 16 - CoefficientLookup::kShortShift, bits, entry);
+    } else {
+      fillCode(lookup.longCodes, 16, bits, entry);
     }
-    return true;
   };
-  if (prefixMatches(kEndOfBlockBits)) {
-    return {CodeEntry::EndOfBlock, 0, 0, static_cast<std::uint8_t>(kEndOfBlockBits.size())};
-  }
-  if (prefixMatches(kEscapeBits)) {
-    return {CodeEntry::Escape, 0, 0, static_cast<std::uint8_t>(kEscapeBits.size())};
-  }
+  add(kEndOfBlockBits, {CodeEntry::EndOfBlock, 0, 0, static_cast<std::uint8_t>(kEndOfBlockBits.size())});
+  add(kEscapeBits, {CodeEntry::Escape, 0, 0, static_cast<std::uint8_t>(kEscapeBits.size())});
   for (const CoefficientCode& code : kCodes) {
-    if (prefixMatches(code.bits)) {
-      return {CodeEntry::Coefficient, code.run, code.level, static_cast<std::uint8_t>(code.bits.size())};
-    }
+    add(code.bits, {CodeEntry::Coefficient, code.run, code.level, static_cast<std::uint8_t>(code.bits.size())});
   }
-  return {};
+  return lookup;
 }
 
-// One sub-table per position of the leading 1: peeks in [low, 2*low) (the
-// last one up to 65535) index table (peek >> shift) - bias.
-struct SubTable {
-  std::uint32_t low;
-  std::uint32_t high;
-  unsigned shift;
-  std::uint32_t bias;
-};
-
-constexpr SubTable kSubTables[] = {
-    {16, 31, 0, 16},     {32, 63, 1, 16},       {64, 127, 2, 16},       {128, 255, 3, 16},
-    {256, 511, 4, 16},   {512, 1023, 6, 8},     {1024, 16383, 8, 4},    {16384, 65535, 12, 4},
-};
-constexpr std::size_t kSubTableSizes[] = {16, 16, 16, 16, 16, 8, 60, 12};
-
-struct LookupTables {
-  std::array<std::array<CodeEntry, 60>, 8> entries{};
-
-  LookupTables() {
-    for (std::size_t t = 0; t < 8; ++t) {
-      const SubTable& sub = kSubTables[t];
-      for (std::size_t index = 0; index < kSubTableSizes[t]; ++index) {
-        const std::uint32_t peek = static_cast<std::uint32_t>((index + sub.bias) << sub.shift);
-        entries[t][index] = entryFor(peek);
-      }
+// Every code of up to ten bits starts with fewer than seven zeros, and
+// every longer one with seven.
+static_assert([] {
+  for (const CoefficientCode& code : kCodes) {
+    if ((code.bits.size() <= 10) != (code.bits.find('1') < 7)) {
+      return false;
     }
   }
-};
-
-const LookupTables& lookupTables() {
-  static const LookupTables tables;
-  return tables;
-}
+  return true;
+}());
 
 }  // namespace
 
-std::span<const CoefficientCode> coefficientCodes() { return kCodes; }
+constinit const CoefficientLookup kCoefficientLookup = makeLookup();
 
-CodeEntry lookupCoefficientCode(std::uint32_t peek16) {
-  if (peek16 < 16 || peek16 > 0xFFFF) {
-    return {};
-  }
-  // Leading-one position 4..15 selects the sub-table.
-  static constexpr std::uint8_t kTableByTopBit[16] = {0, 0, 0, 0, 0, 1, 2, 3, 4, 5, 6, 6, 6, 6, 7, 7};
-  const unsigned topBit = static_cast<unsigned>(std::bit_width(peek16)) - 1;
-  const std::size_t t = kTableByTopBit[topBit];
-  const SubTable& sub = kSubTables[t];
-  return lookupTables().entries[t][(peek16 >> sub.shift) - sub.bias];
-}
+std::span<const CoefficientCode> coefficientCodes() { return kCodes; }
 
 }  // namespace marlin::codec

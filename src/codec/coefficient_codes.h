@@ -33,9 +33,24 @@ struct CodeEntry {
   std::uint8_t length = 0;
 };
 
-// Looks up the code at the top of a 16-bit peek through sub-tables chosen by
-// the position of its most significant 1. Peeks below 16 (twelve or more
+// Codes of up to ten bits (fewer than seven leading zeros, so peeks from
+// 512 up) are told apart by the top ten bits of a 16-bit peek, the longer
+// ones by the whole peek.
+struct CoefficientLookup {
+  static constexpr unsigned kShortShift = 6;
+  std::array<CodeEntry, 1024> shortCodes;  // by peek >> kShortShift
+  std::array<CodeEntry, 512> longCodes;    // by peek
+};
+
+extern const CoefficientLookup kCoefficientLookup;
+
+// The code at the top of a 16-bit peek. Peeks below 16 (twelve or more
 // leading zeros) are not codes.
-CodeEntry lookupCoefficientCode(std::uint32_t peek16);
+inline CodeEntry lookupCoefficientCode(std::uint32_t peek16) {
+  if (peek16 >= 512) {
+    return peek16 <= 0xFFFF ? kCoefficientLookup.shortCodes[peek16 >> CoefficientLookup::kShortShift] : CodeEntry{};
+  }
+  return kCoefficientLookup.longCodes[peek16];
+}
 
 }  // namespace marlin::codec

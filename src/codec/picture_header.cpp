@@ -1,5 +1,7 @@
 #include "codec/picture_header.h"
 
+#include <cstring>
+
 namespace marlin::codec {
 
 HeaderLayout headerLayoutOf(CodecVariant variant) {
@@ -72,20 +74,26 @@ std::size_t parsePictureHeader(const std::uint8_t* payload, std::size_t length, 
     return 0;
   }
   out.sliceCount = 0;
-  std::uint32_t scan = 0xFFFFFFFF;
-  std::size_t i = 5;
-  for (; i < length; ++i) {
-    scan = scan << 8 | payload[i];
-    if ((scan & 0xFFFFFF00) != 0x00000100) {
+  // A start code is 00 00 01 and a code byte, the first 00 at 5 or later.
+  // Looking for the 01 passes over most of the slice data in long strides.
+  std::size_t i = length;
+  for (std::size_t one = 7; one + 1 < length; ++one) {
+    const void* found = std::memchr(payload + one, 1, length - 1 - one);
+    if (found == nullptr) {
+      break;
+    }
+    one = static_cast<std::size_t>(static_cast<const std::uint8_t*>(found) - payload);
+    if (payload[one - 1] != 0 || payload[one - 2] != 0) {
       continue;
     }
-    if (scan >= 0x000001F8 && scan <= 0x000001FD) {
-      break;  // the next frame's start code
+    if (payload[one + 1] >= 0xF8 && payload[one + 1] <= 0xFD) {
+      i = one + 1;  // the next frame's start code
+      break;
     }
     if (out.sliceCount == kMaxSlices) {
       return 0;
     }
-    out.slices[out.sliceCount++] = static_cast<std::uint32_t>(i - 3);
+    out.slices[out.sliceCount++] = static_cast<std::uint32_t>(one - 2);
   }
   if (out.sliceCount == 14) {
     out.width = 640;

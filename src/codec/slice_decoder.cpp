@@ -21,6 +21,58 @@ struct Planes {
   std::ptrdiff_t width;
 };
 
+bool readCoefficients(BitReader& bits, const std::array<std::uint32_t, 64>& quantiser, std::int16_t coefficients[64],
+                      bool& onlyDc) {
+  // A copy from a constant compiles to a few vector stores; a memset of this
+  // size becomes a string instruction with a costly start-up.
+  static constexpr std::int16_t kZeros[64] = {};
+  std::memcpy(coefficients, kZeros, sizeof kZeros);
+  coefficients[0] = static_cast<std::int16_t>(bits.read(8) * 8);
+  onlyDc = true;
+  for (unsigned k = 0;;) {
+    ++k;
+    // The longest code with its sign takes 17 bits, an escape 28.
+    bits.ensure(28);
+    const std::uint32_t peek = bits.peek(16);
+    if (peek < 16) {
+      return false;
+    }
+    const CodeEntry code = lookupCoefficientCode(peek);
+    bits.skip(code.length);
+    if (code.kind == CodeEntry::EndOfBlock) {
+      return true;
+    }
+    std::uint32_t magnitude;
+    bool negative;
+    if (code.kind == CodeEntry::Escape) {
+      k += bits.take(6);
+      const std::uint32_t level = bits.take(8);
+      if (level == 0x00) {
+        magnitude = bits.take(8);
+        negative = false;
+      } else if (level == 0x80) {
+        magnitude = (256 - bits.take(8)) & 0xFF;
+        negative = true;
+      } else {
+        negative = level > 0x80;
+        magnitude = negative ? 256 - level : level;
+      }
+    } else {
+      k += code.run;
+      magnitude = code.level;
+      negative = bits.take(1) != 0;
+    }
+    if (k >= 64) {
+      return false;
+    }
+    const unsigned n = kZigzag[k];
+    const std::uint32_t value = (magnitude * quantiser[n]) >> 2;
+    coefficients[n] = negative ? static_cast<std::int16_t>(-static_cast<std::int32_t>(std::min(value, kNegativeLimit)))
+                               : static_cast<std::int16_t>(std::min(value, kPositiveLimit));
+    onlyDc = false;
+  }
+}
+
 bool decodeBlock(BitReader& bits, const std::array<std::uint32_t, 64>& quantiser, IdctFn idct, std::uint8_t* dest,
                  std::ptrdiff_t stride) {
   alignas(32) std::int16_t block[64];
@@ -96,52 +148,14 @@ bool decodeSlice(const std::uint8_t* payload, std::size_t length, std::size_t of
 
 bool readBlockCoefficients(BitReader& bits, const std::array<std::uint32_t, 64>& quantiser,
                            std::int16_t coefficients[64], bool& onlyDc) {
-  // A copy from a constant compiles to a few vector stores; a memset of this
-  // size becomes a string instruction with a costly start-up.
-  static constexpr std::int16_t kZeros[64] = {};
-  std::memcpy(coefficients, kZeros, sizeof kZeros);
-  coefficients[0] = static_cast<std::int16_t>(bits.read(8) * 8);
-  onlyDc = true;
-  for (unsigned k = 0;;) {
-    ++k;
-    const std::uint32_t peek = bits.peek16();
-    if (peek < 16) {
-      return false;
-    }
-    const CodeEntry code = lookupCoefficientCode(peek);
-    bits.skip(code.length);
-    if (code.kind == CodeEntry::EndOfBlock) {
-      return true;
-    }
-    std::uint32_t magnitude;
-    bool negative;
-    if (code.kind == CodeEntry::Escape) {
-      k += bits.read(6);
-      const std::uint32_t level = bits.read(8);
-      if (level == 0x00) {
-        magnitude = bits.read(8);
-        negative = false;
-      } else if (level == 0x80) {
-        magnitude = (256 - bits.read(8)) & 0xFF;
-        negative = true;
-      } else {
-        negative = level > 0x80;
-        magnitude = negative ? 256 - level : level;
-      }
-    } else {
-      k += code.run;
-      magnitude = code.level;
-      negative = bits.read(1) != 0;
-    }
-    if (k >= 64) {
-      return false;
-    }
-    const unsigned n = kZigzag[k];
-    const std::uint32_t value = (magnitude * quantiser[n]) >> 2;
-    coefficients[n] = negative ? static_cast<std::int16_t>(-static_cast<std::int32_t>(std::min(value, kNegativeLimit)))
-                               : static_cast<std::int16_t>(std::min(value, kPositiveLimit));
-    onlyDc = false;
-  }
+  // Working on copies lets the compiler keep the reader and the flag in
+  // registers through the loop instead of storing them for every code.
+  BitReader reader = bits;
+  bool dcOnly = true;
+  const bool read = readCoefficients(reader, quantiser, coefficients, dcOnly);
+  bits = reader;
+  onlyDc = dcOnly;
+  return read;
 }
 
 bool decodeSlices(const std::uint8_t* payload, std::size_t length, const PictureHeader& header,

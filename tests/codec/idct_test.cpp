@@ -387,6 +387,48 @@ TEST(IdctVersions, AgreeWithThePortableOneOnRandomBlocks) {
   }
 }
 
+TEST(IdctVersions, AgreeWithThePortableOneOnExtremeDecodableBlocks) {
+  // The vector versions regroup the products of the transform; these blocks
+  // drive its sums to their largest sizes for decodable coefficients.
+  int index = 0;
+  // A lone coefficient at its extremes, at every position.
+  for (int position = 0; position < 64; ++position) {
+    for (const int value : {-2048, 2047, -1, 1}) {
+      Block block{};
+      block[position] = static_cast<std::int16_t>(value);
+      expectAllVersionsAgree(block, "lone coefficient", index++);
+    }
+  }
+  // Every coefficient at -2048 or 2047, each sign pattern chosen so that one
+  // output sample (and its row-pass values) takes the largest possible sum.
+  const DctBasis& b = basis();
+  for (int y = 0; y < 8; ++y) {
+    for (int x = 0; x < 8; ++x) {
+      for (const int sign : {1, -1}) {
+        Block block{};
+        for (int v = 0; v < 8; ++v) {
+          for (int u = 0; u < 8; ++u) {
+            const bool up = sign * b.c[v][y] * b.c[u][x] >= 0;
+            block[v * 8 + u] = static_cast<std::int16_t>(up ? 2047 : -2048);
+          }
+        }
+        expectAllVersionsAgree(block, "aligned extremes", index++);
+      }
+    }
+  }
+  // Random mixes of the two extremes, zero and the DC range's ends.
+  std::mt19937 random(7);
+  const std::int16_t values[] = {-2048, 2047, 0, 2040};
+  std::uniform_int_distribution<int> pick(0, 3);
+  for (int n = 0; n < 1000; ++n) {
+    Block block{};
+    for (auto& c : block) {
+      c = values[pick(random)];
+    }
+    expectAllVersionsAgree(block, "mixed extremes", index++);
+  }
+}
+
 TEST(IdctVersions, AgreeWithThePortableOneOnHostileBlocks) {
   // Coefficients anywhere in the 16-bit range drive the 32-bit intermediates
   // past their range; every version must wrap the same way (and the portable

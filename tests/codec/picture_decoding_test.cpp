@@ -81,6 +81,48 @@ TEST(PictureHeader, SliceScanSizesThePictureAndStopsAtTheNextFrame) {
   }
 }
 
+TEST(PictureHeader, SliceScanFindsStartCodesAmongLookalikeBytes) {
+  // Payloads dense in 00 and 01 bytes (overlapping and cut-off start codes,
+  // start codes right after the header and at the very end) against a scan
+  // of every four-byte window.
+  std::mt19937 random(3);
+  const std::uint8_t alphabet[] = {0x00, 0x00, 0x00, 0x01, 0x01, 0xF8, 0xFD, 0xFE, 0x5A};
+  std::uniform_int_distribution<std::size_t> pick(0, std::size(alphabet) - 1);
+  std::uniform_int_distribution<int> extra(0, 60);
+  VideoDecoder decoder;
+  decoder.Init(4);
+  int accepted = 0;
+  for (int n = 0; n < 3000; ++n) {
+    Bytes payload = withSlices(refreshB(), n % 2 == 0 ? 14 : 17);
+    const auto at = static_cast<std::size_t>(5 + n % 7);
+    Bytes noise(static_cast<std::size_t>(extra(random)));
+    for (auto& b : noise) {
+      b = alphabet[pick(random)];
+    }
+    payload.insert(payload.begin() + static_cast<std::ptrdiff_t>(n % 3 == 0 ? payload.size() : at), noise.begin(),
+                   noise.end());
+    std::vector<std::uint32_t> starts;
+    std::size_t stop = payload.size();
+    for (std::size_t i = 8; i < payload.size(); ++i) {
+      if (payload[i - 3] == 0 && payload[i - 2] == 0 && payload[i - 1] == 1) {
+        if (payload[i] >= 0xF8 && payload[i] <= 0xFD) {
+          stop = i;
+          break;
+        }
+        starts.push_back(static_cast<std::uint32_t>(i - 3));
+      }
+    }
+    const bool valid = starts.size() == 14 || starts.size() == 17;
+    ASSERT_EQ(parse(decoder, payload), valid ? stop : 0u) << "payload " << n;
+    if (valid) {
+      ++accepted;
+      ASSERT_EQ(decoder.header().sliceCount, starts.size()) << "payload " << n;
+      ASSERT_TRUE(std::equal(starts.begin(), starts.end(), decoder.header().slices.begin())) << "payload " << n;
+    }
+  }
+  EXPECT_GT(accepted, 100);
+}
+
 codec::PictureHeader fields(int quality, int channel, bool allCoded, std::uint16_t extraValue = 0) {
   return {.channel = channel, .quality = quality, .allCoded = allCoded, .extraValue = extraValue,
           .firstChannel = channel};

@@ -10,6 +10,7 @@ namespace {
 // Four 32-bit lanes with wrap-around arithmetic.
 struct Lanes4 {
   __m128i v;
+  Lanes4() = default;
   explicit Lanes4(__m128i value) : v(value) {}
   explicit Lanes4(std::int32_t value) : v(_mm_set1_epi32(value)) {}
   friend Lanes4 operator+(Lanes4 a, Lanes4 b) { return Lanes4(_mm_add_epi32(a.v, b.v)); }
@@ -24,51 +25,45 @@ struct Lanes4 {
     return Lanes4(_mm_unpacklo_epi32(_mm_shuffle_epi32(even, _MM_SHUFFLE(0, 0, 2, 0)),
                                      _mm_shuffle_epi32(odd, _MM_SHUFFLE(0, 0, 2, 0))));
   }
+  static Lanes4 dot(__m128i pairs, std::int32_t a, std::int32_t b) {
+    return Lanes4(_mm_madd_epi16(pairs, _mm_set1_epi32(pairConstant(a, b))));
+  }
 };
 
 }  // namespace
 
 #include "codec/idct_chen_wang.inl"
+#include "codec/x86/idct_pairs.inl"
 
 namespace {
 
-Lanes4 lowHalf(__m128i words) { return Lanes4(_mm_srai_epi32(_mm_unpacklo_epi16(words, words), 16)); }
-Lanes4 highHalf(__m128i words) { return Lanes4(_mm_srai_epi32(_mm_unpackhi_epi16(words, words), 16)); }
+struct Unpack {
+  static __m128i lo16(__m128i a, __m128i b) { return _mm_unpacklo_epi16(a, b); }
+  static __m128i hi16(__m128i a, __m128i b) { return _mm_unpackhi_epi16(a, b); }
+  static __m128i lo32(__m128i a, __m128i b) { return _mm_unpacklo_epi32(a, b); }
+  static __m128i hi32(__m128i a, __m128i b) { return _mm_unpackhi_epi32(a, b); }
+};
 
-// Lanes run over rows in the row pass and over columns in the column pass;
-// each pass works on two halves of four lanes.
+// Each pass works on two halves of four lanes: rows 0..3 and 4..7 in the
+// row pass, columns 0..3 and 4..7 in the column pass, lanes 0..3 of a
+// half's results standing for its four rows or columns.
 // store(row, low, high) receives each output row as two halves of four lanes.
 template <class Store>
 void transformSse2(std::int16_t* block, Store store) {
   __m128i rows[8];
   loadRows(block, rows);
-  transpose8x8(rows);  // rows[k]: input k of every row
-  __m128i columns[8];
-  for (int half = 0; half < 2; ++half) {
-    Lanes4 in[8] = {Lanes4(0), Lanes4(0), Lanes4(0), Lanes4(0), Lanes4(0), Lanes4(0), Lanes4(0), Lanes4(0)};
-    for (int k = 0; k < 8; ++k) {
-      in[k] = half == 0 ? lowHalf(rows[k]) : highHalf(rows[k]);
-    }
-    Lanes4 out[8] = {Lanes4(0), Lanes4(0), Lanes4(0), Lanes4(0), Lanes4(0), Lanes4(0), Lanes4(0), Lanes4(0)};
-    chenWangRow(in, out);
-    for (int j = 0; j < 8; ++j) {
-      const __m128i kept = truncateTo16(out[j].v);
-      columns[j] = half == 0 ? kept : _mm_packs_epi32(columns[j], kept);
-    }
+  Lanes4 low[8];
+  Lanes4 high[8];
+  runPairedPass<Unpack>(rows, low, chenWangRowPairs<Lanes4, __m128i>);
+  runPairedPass<Unpack>(rows + 4, high, chenWangRowPairs<Lanes4, __m128i>);
+  __m128i columns[8];  // columns[c]: the eight row results of column c
+  for (int c = 0; c < 8; ++c) {
+    columns[c] = _mm_packs_epi32(truncateTo16(low[c].v), truncateTo16(high[c].v));
   }
-  transpose8x8(columns);  // columns[k]: input k of every column
-  Lanes4 results[2][8] = {
-      {Lanes4(0), Lanes4(0), Lanes4(0), Lanes4(0), Lanes4(0), Lanes4(0), Lanes4(0), Lanes4(0)},
-      {Lanes4(0), Lanes4(0), Lanes4(0), Lanes4(0), Lanes4(0), Lanes4(0), Lanes4(0), Lanes4(0)}};
-  for (int half = 0; half < 2; ++half) {
-    Lanes4 in[8] = {Lanes4(0), Lanes4(0), Lanes4(0), Lanes4(0), Lanes4(0), Lanes4(0), Lanes4(0), Lanes4(0)};
-    for (int k = 0; k < 8; ++k) {
-      in[k] = half == 0 ? lowHalf(columns[k]) : highHalf(columns[k]);
-    }
-    chenWangColumn(in, results[half]);
-  }
+  runPairedPass<Unpack>(columns, low, chenWangColumnPairs<Lanes4, __m128i>);
+  runPairedPass<Unpack>(columns + 4, high, chenWangColumnPairs<Lanes4, __m128i>);
   for (int j = 0; j < 8; ++j) {
-    store(j, results[0][j].v, results[1][j].v);
+    store(j, low[j].v, high[j].v);
   }
 }
 

@@ -4,32 +4,10 @@
 
 namespace {
 
-// Rows r[0..7] of 8 int16 become columns in place.
-inline void transpose8x8(__m128i r[8]) {
-  const __m128i a0 = _mm_unpacklo_epi16(r[0], r[1]);
-  const __m128i a1 = _mm_unpackhi_epi16(r[0], r[1]);
-  const __m128i a2 = _mm_unpacklo_epi16(r[2], r[3]);
-  const __m128i a3 = _mm_unpackhi_epi16(r[2], r[3]);
-  const __m128i a4 = _mm_unpacklo_epi16(r[4], r[5]);
-  const __m128i a5 = _mm_unpackhi_epi16(r[4], r[5]);
-  const __m128i a6 = _mm_unpacklo_epi16(r[6], r[7]);
-  const __m128i a7 = _mm_unpackhi_epi16(r[6], r[7]);
-  const __m128i b0 = _mm_unpacklo_epi32(a0, a2);
-  const __m128i b1 = _mm_unpackhi_epi32(a0, a2);
-  const __m128i b2 = _mm_unpacklo_epi32(a1, a3);
-  const __m128i b3 = _mm_unpackhi_epi32(a1, a3);
-  const __m128i b4 = _mm_unpacklo_epi32(a4, a6);
-  const __m128i b5 = _mm_unpackhi_epi32(a4, a6);
-  const __m128i b6 = _mm_unpacklo_epi32(a5, a7);
-  const __m128i b7 = _mm_unpackhi_epi32(a5, a7);
-  r[0] = _mm_unpacklo_epi64(b0, b4);
-  r[1] = _mm_unpackhi_epi64(b0, b4);
-  r[2] = _mm_unpacklo_epi64(b1, b5);
-  r[3] = _mm_unpackhi_epi64(b1, b5);
-  r[4] = _mm_unpacklo_epi64(b2, b6);
-  r[5] = _mm_unpackhi_epi64(b2, b6);
-  r[6] = _mm_unpacklo_epi64(b3, b7);
-  r[7] = _mm_unpackhi_epi64(b3, b7);
+// The 32-bit constant that makes a multiply-add of 16-bit pairs compute
+// first x a + second x b.
+constexpr std::int32_t pairConstant(std::int32_t a, std::int32_t b) {
+  return static_cast<std::int32_t>((static_cast<std::uint32_t>(b) << 16) | (static_cast<std::uint32_t>(a) & 0xFFFFu));
 }
 
 inline void loadRows(const std::int16_t* block, __m128i r[8]) {
