@@ -203,9 +203,9 @@ TEST_F(StreamSourceMatchesReference, ReadingWholeRecordingsBothWays) {
 // can be; walks end to end both ways and then with jumps and marks in between
 // meet each of them from either side.
 TEST_F(StreamSourceMatchesReference, WithEveryReadAheadSize) {
-  for (const std::size_t blocks : {1, 2, 3, 16, 64}) {
+  for (const std::size_t blocks : {1, 3, 16}) {
     SCOPED_TRACE("read ahead " + std::to_string(blocks) + " blocks");
-    for (int recording = 0; recording < 12; ++recording) {
+    for (int recording = 0; recording < 6; ++recording) {
       const Scenario scenario{recording % 3 == 1, recording % 4 == 2};
       const Bytes bytes = randomRecording(scenario);
       StreamSource& source = open(bytes, scenario.isDisk, scenario.bigEndian ? 6 : 4, blocks * container::kBlockSize);
@@ -224,7 +224,7 @@ TEST_F(StreamSourceMatchesReference, WithEveryReadAheadSize) {
 // before, also where a block was only partly written when last read.
 TEST_F(StreamSourceMatchesReference, WhileTheRecordingGrows) {
   Bytes buffer(container::kFrameBufferSize);
-  for (int recording = 0; recording < 16; ++recording) {
+  for (int recording = 0; recording < 8; ++recording) {
     const Scenario scenario{recording % 4 == 3, false};
     const Bytes bytes = randomRecording(scenario);
     std::size_t written = 1 + random_() % (bytes.size() / 2);
