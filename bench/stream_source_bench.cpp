@@ -3,6 +3,9 @@
 // one pread per block. The recording is large enough (>= 256 MiB) that no
 // cache level but the page cache holds it.
 //
+// StreamSource reads a span of blocks per system call; the read_ahead_KiB
+// variants read with other span sizes, 4 KiB being one read per block.
+//
 // "timeLookup" finds the recording's seconds by bisection over its block times and counts the block reads.
 //
 // "vs_pread" is a benchmark's throughput divided by the raw pread throughput,
