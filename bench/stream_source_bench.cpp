@@ -3,6 +3,9 @@
 // one pread per block. The recording is large enough (>= 256 MiB) that no
 // cache level but the page cache holds it.
 //
+// StreamSource reads a span of blocks per system call; the read_ahead_KiB
+// variants read with other span sizes, 4 KiB being one read per block.
+//
 // "timeLookup" finds the recording's seconds by bisection over its block times and counts the block reads.
 //
 // "vs_pread" is a benchmark's throughput divided by the raw pread throughput,
@@ -271,7 +274,9 @@ void BM_RawPread(benchmark::State& state) {
 }
 
 struct OpenSource {
-  std::unique_ptr<marlin::StreamSource> source = std::make_unique<marlin::StreamSource>();
+  explicit OpenSource(std::size_t readAheadBytes) : source(std::make_unique<marlin::StreamSource>(readAheadBytes)) {}
+
+  std::unique_ptr<marlin::StreamSource> source;
   std::unique_ptr<std::uint8_t[]> buffer{new std::uint8_t[kFrameBufferSize]};
 
   bool open() {
@@ -282,9 +287,10 @@ struct OpenSource {
 
 // One whole pass per iteration: forward from the start, or backward from
 // the end. The recording has no bad block, so the first empty read is its end.
-void BM_Read(benchmark::State& state, const marlin::startcode::Kernels* kernels, bool backward) {
+void BM_Read(benchmark::State& state, const marlin::startcode::Kernels* kernels, bool backward,
+             std::size_t readAheadBytes) {
   marlin::startcode::selectKernels(*kernels);
-  OpenSource reader;
+  OpenSource reader(readAheadBytes);
   PairedRaw raw;
   if (!reader.open() || !raw.ok()) {
     state.SkipWithError("cannot open the recording");
@@ -359,10 +365,20 @@ int main(int argc, char** argv) {
   benchmark::AddCustomContext("raw_pread_MiB_per_s", std::to_string(g_rawBytesPerSecond / (1 << 20)));
 
   benchmark::RegisterBenchmark("raw_pread", BM_RawPread)->Unit(benchmark::kMillisecond)->UseRealTime();
+  const auto supported = marlin::startcode::supportedKernels();
   for (const bool backward : {false, true}) {
-    for (const marlin::startcode::Kernels* kernels : marlin::startcode::supportedKernels()) {
-      const std::string name = std::string(backward ? "readPrevious/" : "readNext/") + kernels->name;
-      benchmark::RegisterBenchmark(name.c_str(), BM_Read, kernels, backward)
+    const std::string read = backward ? "readPrevious/" : "readNext/";
+    for (const marlin::startcode::Kernels* kernels : supported) {
+      benchmark::RegisterBenchmark((read + kernels->name).c_str(), BM_Read, kernels, backward,
+                                   marlin::BlockSpan::kDefaultBytes)
+          ->Unit(benchmark::kMillisecond)
+          ->UseRealTime();
+    }
+    // Other read-ahead sizes with the fastest scanner, one block being a read
+    // per block like the raw passes.
+    for (const std::size_t kib : {4, 64, 1024}) {
+      const std::string name = read + supported.back()->name + "/read_ahead_KiB:" + std::to_string(kib);
+      benchmark::RegisterBenchmark(name.c_str(), BM_Read, supported.back(), backward, kib << 10)
           ->Unit(benchmark::kMillisecond)
           ->UseRealTime();
     }

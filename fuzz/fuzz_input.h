@@ -22,7 +22,14 @@ enum Flag : std::uint8_t {
   // than inputs should carry: this inserts that many blocks of filler.
   kStretch = 1u << 3,
   kZeroFiller = 1u << 4,
+  // Two bits: the blocks one read of the source brings in, from
+  // kReadAheadBlocks; small spans end inside small inputs too.
+  kReadAheadBits = 3u << 5,
 };
+
+inline constexpr unsigned kReadAheadShift = 5;
+// 0: the source's own choice.
+inline constexpr std::size_t kReadAheadBlocks[] = {0, 1, 2, 5};
 
 // Blocks of filler a stretch inserts at least; 33 payloads exceed the frame
 // buffer.
@@ -59,6 +66,7 @@ struct Input {
   bool stretch = false;
   bool zeroFiller = false;
   std::uint8_t stretchAt = 0;
+  std::size_t readAheadBlocks = 0;
   std::vector<Op> ops;
   const std::uint8_t* recording = nullptr;
   std::size_t recordingSize = 0;
@@ -77,6 +85,7 @@ inline std::optional<Input> parse(const std::uint8_t* data, std::size_t size) {
   input.repairChecks = (flags & kRepairChecks) != 0;
   input.stretch = (flags & kStretch) != 0;
   input.zeroFiller = (flags & kZeroFiller) != 0;
+  input.readAheadBlocks = kReadAheadBlocks[(flags & kReadAheadBits) >> kReadAheadShift];
   input.kernelIndex = data[1];
   input.spoilMask = data[2];
   input.stretchAt = data[3];

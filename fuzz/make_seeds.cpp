@@ -122,6 +122,11 @@ synth::Bytes tinyFrames() {
   return builder.finish();
 }
 
+// flags with the read-ahead bits set to choice (an index into kReadAheadBlocks).
+std::uint8_t readAhead(unsigned flags, unsigned choice) {
+  return static_cast<std::uint8_t>(flags | choice << fuzzin::kReadAheadShift);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -170,6 +175,21 @@ int main(int argc, char** argv) {
     fuzzin::Builder seed{fuzzin::kRepairChecks | fuzzin::kStretch, 2, 0, 1 | 2 << 5, tour()};
     seed.ops.push_back(nearBlockStart(OpKind::MarkAndRead, 1, 12));
     ok &= writeSeed(dir, "frame_over_buffer", seed.encode(mixedRecording(false)));
+  }
+  {
+    // One and two blocks per read: every block and block pair boundary of
+    // the tour is also the end of what the source read ahead.
+    fuzzin::Builder oneBlock{readAhead(fuzzin::kRepairChecks, 1), 1, 0, 0, tour()};
+    ok &= writeSeed(dir, "read_ahead_one_block", oneBlock.encode(mixedRecording(false)));
+    fuzzin::Builder twoBlocks{readAhead(fuzzin::kRepairChecks, 2), 2, 0, 0, tour()};
+    twoBlocks.ops.push_back(nearBlockEnd(OpKind::SetPosition, 1, 15));
+    twoBlocks.ops.push_back(simple(OpKind::ReadPreviousRepeated, 4));
+    ok &= writeSeed(dir, "read_ahead_two_blocks", twoBlocks.encode(dividedStartCodes()));
+  }
+  {
+    // A frame longer than the frame buffer read five blocks at a time.
+    fuzzin::Builder seed{readAhead(fuzzin::kRepairChecks | fuzzin::kStretch, 3), 0, 0, 1 | 2 << 5, tour()};
+    ok &= writeSeed(dir, "read_ahead_frame_over_buffer", seed.encode(mixedRecording(false)));
   }
   return ok ? 0 : 1;
 }

@@ -6,7 +6,8 @@
 //   [0] flags   bit 0: disk byte order; bit 1: codec variant 6 (big-endian
 //               headers); bit 2: rewrite every block's check byte so that
 //               mutated headers stay valid; bit 3: insert 33-40 filler blocks
-//               (frames longer than the frame buffer); bit 4: zero filler
+//               (frames longer than the frame buffer); bit 4: zero filler;
+//               bits 5-6: blocks per read of the source (default, 1, 2, 5)
 //   [1] index into startcode::supportedKernels()
 //   [2] with bit 2 of flags: block i gets a spoiled check byte when bit i % 8 is set
 //   [3] with bit 3 of flags: where the filler goes and how much of it
@@ -147,7 +148,8 @@ struct Expectation {
 class Harness {
  public:
   Harness(const fuzzin::Input& input, std::vector<std::uint8_t> recording)
-      : source_(std::make_unique<StreamSource>()),
+      : source_(std::make_unique<StreamSource>(input.readAheadBlocks != 0 ? input.readAheadBlocks * kBlockSize
+                                                                           : marlin::BlockSpan::kDefaultBytes)),
         reference_(recording, input.isDisk, input.bigEndian),
         size_(recording.size()),
         bias_(marlin::timeZoneBiasSeconds()) {

@@ -4,12 +4,12 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 
 #include "base/log.h"
 #include "platform/time_zone.h"
 #include "source/block_header.h"
 #include "source/block_reading.h"
-#include "source/byte_order.h"
 #include "source/recorded_channels.h"
 #include "source/start_code_search.h"
 
@@ -43,7 +43,8 @@ std::uint32_t loadBackwardWindow(const std::uint8_t* p) {
 
 }  // namespace
 
-StreamSource::StreamSource() : timeZoneBias_(timeZoneBiasSeconds()) {
+StreamSource::StreamSource(std::size_t readAheadBytes)
+    : timeZoneBias_(timeZoneBiasSeconds()), span_(readAheadBytes) {
   header_.blockTime = CalendarTime{2000, 1, 0, 0, 0, 0, 0, 0};
 }
 
@@ -75,6 +76,7 @@ Status StreamSource::open(const std::string& path, bool isDisk) {
   name_ = path;
   position_.store(0, std::memory_order_relaxed);
   clearScanner();
+  span_.clear();
   blockCached_ = false;
   return Status::ok();
 }
@@ -89,6 +91,7 @@ bool StreamSource::close() {
   header_.hasAudio = false;
   header_.channelMask = 0;
   clearScanner();
+  span_.clear();
   blockCached_ = false;
   return true;
 }
@@ -147,23 +150,27 @@ void StreamSource::clearScanner() {
   count_ = 0;
 }
 
-StreamSource::BlockStatus StreamSource::loadBlock(std::uint64_t blockStart) {
+StreamSource::BlockStatus StreamSource::loadBlock(std::uint64_t blockStart, ReadAhead direction) {
   if (blockCached_ && cachedBlockStart_ == blockStart) {
     return BlockStatus::Good;
   }
   blockCached_ = false;
-  std::size_t got = 0;
-  if (const Status read = file_.readAt(blockStart, block_.data(), kBlockSize, got); !read) {
-    logDebug(read.message());
-    return BlockStatus::ReadError;
+  block_ = span_.find(blockStart);
+  if (block_ == nullptr) {
+    // A disk has a fixed size: reading ahead past it would only ask for
+    // sectors that are not there. A file may be growing, so it is read as
+    // far as it goes.
+    const std::uint64_t dataEnd = isDisk_ ? getSize() : std::numeric_limits<std::uint64_t>::max();
+    if (const Status read = span_.fill(file_, blockStart, direction, dataEnd, isDisk_); !read) {
+      logDebug(read.message());
+      return BlockStatus::ReadError;
+    }
+    block_ = span_.find(blockStart);
+    if (block_ == nullptr) {
+      return BlockStatus::ShortAtEnd;
+    }
   }
-  if (got < kBlockSize) {
-    return BlockStatus::ShortAtEnd;
-  }
-  if (isDisk_) {
-    swapBytePairs(block_.data(), kBlockSize);
-  }
-  const BlockHeader parsed = parseBlockHeader(block_.data(), bigEndian_);
+  const BlockHeader parsed = parseBlockHeader(block_, bigEndian_);
   header_.channelMask = parsed.channelMask;
   header_.frameInterval = parsed.frameInterval;
   if (!parsed.checkValid) {
@@ -198,7 +205,7 @@ std::uint32_t StreamSource::readForward(std::uint8_t* buffer) {
   }
   const std::uint64_t position = getPosition();
   std::uint64_t blockStart = container::blockStartOf(position);
-  BlockStatus status = loadBlock(blockStart);
+  BlockStatus status = loadBlock(blockStart, ReadAhead::Forward);
   std::size_t from = std::max<std::size_t>(position - blockStart, kHeaderSize);
   for (;;) {
     if (status != BlockStatus::Good) {
@@ -214,7 +221,7 @@ std::uint32_t StreamSource::readForward(std::uint8_t* buffer) {
       return completeForward(blockStart + startCodeEnd, buffer);
     }
     blockStart += kBlockSize;
-    status = loadBlock(blockStart);
+    status = loadBlock(blockStart, ReadAhead::Forward);
     from = kHeaderSize;
   }
 }
@@ -259,7 +266,7 @@ void StreamSource::appendForward(const std::uint8_t* bytes, std::size_t n, std::
 // Consumes block_[from..4096). Returns true when a frame is complete, with
 // startCodeEnd the offset of the id byte of the start code that ended it.
 bool StreamSource::scanBlockForward(std::size_t from, std::uint8_t* frame, std::size_t& startCodeEnd) {
-  const std::uint8_t* bytes = block_.data();
+  const std::uint8_t* bytes = block_;
   std::size_t i = from;
   // The window may still hold bytes from before this run (another block, a
   // jump, the other direction): the first three bytes go through it singly.
@@ -335,7 +342,7 @@ std::uint32_t StreamSource::readPrevious(std::uint8_t* buffer) {
   }
   position -= 1;
   std::uint64_t blockStart = container::blockStartOf(position);
-  BlockStatus status = loadBlock(blockStart);
+  BlockStatus status = loadBlock(blockStart, ReadAhead::Backward);
   if (status == BlockStatus::ShortAtEnd) {
     // The piece after the last whole block is never read: start at the end
     // of that block instead.
@@ -346,7 +353,7 @@ std::uint32_t StreamSource::readPrevious(std::uint8_t* buffer) {
     }
     blockStart -= kBlockSize;
     position = blockStart + kBlockSize - 1;
-    status = loadBlock(blockStart);
+    status = loadBlock(blockStart, ReadAhead::Backward);
   }
   for (;;) {
     if (status != BlockStatus::Good) {
@@ -367,7 +374,7 @@ std::uint32_t StreamSource::readPrevious(std::uint8_t* buffer) {
     }
     blockStart -= kBlockSize;
     position = blockStart + kBlockSize - 1;
-    status = loadBlock(blockStart);
+    status = loadBlock(blockStart, ReadAhead::Backward);
   }
 }
 
@@ -401,7 +408,7 @@ void StreamSource::prependBackward(const std::uint8_t* bytes, std::size_t n) {
 // Consumes block_[from] down to block_[8]. Returns true when a frame is
 // complete, with startCodeBegin the offset of the first byte of its own start code.
 bool StreamSource::scanBlockBackward(std::size_t from, std::size_t& startCodeBegin) {
-  const std::uint8_t* bytes = block_.data();
+  const std::uint8_t* bytes = block_;
   std::size_t next = from + 1;  // bytes below next remain to be taken
   for (const std::size_t singleEnd = std::max(from >= 2 ? from - 2 : 0, kHeaderSize); next > singleEnd;) {
     --next;

@@ -8,6 +8,7 @@
 #include "base/codec_ids.h"
 #include "base/status.h"
 #include "platform/block_file.h"
+#include "source/block_span.h"
 #include "source/container.h"
 #include "source/frame_header.h"
 
@@ -25,7 +26,9 @@ enum class CopyTarget { FileOnly, DeviceToo };
 // of its own and touches no reading state).
 class StreamSource {
  public:
-  StreamSource();
+  // readAheadBytes: how much of the recording one read brings in (whole
+  // blocks, one at least).
+  explicit StreamSource(std::size_t readAheadBytes = BlockSpan::kDefaultBytes);
   virtual ~StreamSource();
   StreamSource(const StreamSource&) = delete;
   StreamSource& operator=(const StreamSource&) = delete;
@@ -81,7 +84,7 @@ class StreamSource {
  private:
   enum class BlockStatus { Good, Bad, ShortAtEnd, ReadError };
 
-  BlockStatus loadBlock(std::uint64_t blockStart);
+  BlockStatus loadBlock(std::uint64_t blockStart, ReadAhead direction);
   void clearScanner();
   std::uint32_t readForward(std::uint8_t* buffer);
   bool scanBlockForward(std::size_t from, std::uint8_t* frame, std::size_t& startCodeEnd);
@@ -107,8 +110,13 @@ class StreamSource {
   std::atomic<std::uint16_t> recordedChannelMask_{0};
   std::uint64_t mark_ = 0;
 
-  // The last whole, valid block read; reused while reading stays inside it.
-  alignas(64) std::array<std::uint8_t, container::kBlockSize> block_{};
+  // Blocks read ahead in the direction of reading. Whole blocks of a
+  // recording never change once written (a live recording only grows), so
+  // the span stays valid across jumps; open and close drop it.
+  BlockSpan span_;
+  // The last whole, valid block read, inside span_; reused while reading
+  // stays inside it.
+  const std::uint8_t* block_ = nullptr;
   std::uint64_t cachedBlockStart_ = 0;
   bool blockCached_ = false;
 

@@ -2,12 +2,20 @@
 // at a time exactly as the container's reading rules say. Both must agree on
 // every delivered byte, position and header field, whatever the recording
 // and whatever sequence of reads, jumps and marks.
+#include <fstream>
+
 #include "source/start_code_search.h"
 #include "stream_source_test_support.h"
 #include "support/reference_reader.h"
 
 namespace marlin::testing {
 namespace {
+
+void appendToFile(const std::string& path, const Bytes& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::app);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  ASSERT_TRUE(out.flush()) << path;
+}
 
 struct Scenario {
   bool isDisk = false;
@@ -107,21 +115,51 @@ class StreamSourceMatchesReference : public RecordingFixture {
       }
       SCOPED_TRACE("op " + std::to_string(op) + " " + what + (scenario.isDisk ? " disk" : "") +
                    (scenario.bigEndian ? " big-endian" : ""));
-      ASSERT_EQ(length, expected ? expected->bytes.size() : 0u);
-      ASSERT_EQ(source.getPosition(), reference.state().position);
-      const FrameHeader& header = source.header();
-      if (expected) {
-        ASSERT_TRUE(std::equal(expected->bytes.begin(), expected->bytes.end(), buffer.begin()));
-        ASSERT_EQ(header.isAudio, expected->isAudio);
-        ASSERT_EQ(header.channel, expected->channel);
-        ASSERT_EQ(header.length, length);
+      expectSameOutcome(source, reference, buffer, length, expected);
+      if (HasFatalFailure()) {
+        return;
       }
-      ASSERT_EQ(header.audioChannelMask, reference.state().audioChannelMask);
-      ASSERT_EQ(header.hasAudio, reference.state().hasAudio);
-      ASSERT_EQ(header.channelMask, reference.state().channelMask);
-      ASSERT_EQ(header.frameInterval, reference.state().frameInterval);
-      CalendarTime time;
-      ASSERT_EQ(source.getBlockTime(time), reference.state().blockTime.has_value());
+    }
+  }
+
+  // The frame delivered and what the last blocks read left in the header.
+  static void expectSameOutcome(const StreamSource& source, const ReferenceReader& reference, const Bytes& buffer,
+                                std::uint32_t length, const std::optional<ReferenceFrame>& expected) {
+    ASSERT_EQ(length, expected ? expected->bytes.size() : 0u);
+    ASSERT_EQ(source.getPosition(), reference.state().position);
+    const FrameHeader& header = source.header();
+    if (expected) {
+      ASSERT_TRUE(std::equal(expected->bytes.begin(), expected->bytes.end(), buffer.begin()));
+      ASSERT_EQ(header.isAudio, expected->isAudio);
+      ASSERT_EQ(header.channel, expected->channel);
+      ASSERT_EQ(header.length, length);
+    }
+    ASSERT_EQ(header.audioChannelMask, reference.state().audioChannelMask);
+    ASSERT_EQ(header.hasAudio, reference.state().hasAudio);
+    ASSERT_EQ(header.channelMask, reference.state().channelMask);
+    ASSERT_EQ(header.frameInterval, reference.state().frameInterval);
+    CalendarTime time;
+    ASSERT_EQ(source.getBlockTime(time), reference.state().blockTime.has_value());
+  }
+
+  // Reads to the end and then from the end back to the start.
+  static void readWholeBothWays(StreamSource& source, ReferenceReader& reference) {
+    Bytes buffer(container::kFrameBufferSize);
+    for (int pass = 0; pass < 2; ++pass) {
+      const bool forward = pass == 0;
+      if (!forward) {
+        source.setPositionToEnd();
+        reference.setPositionToEnd();
+      }
+      for (int reads = 0; reads < 400; ++reads) {
+        const std::uint32_t length = forward ? source.readNext(buffer.data()) : source.readPrevious(buffer.data());
+        const auto expected = forward ? reference.readNext() : reference.readPrevious();
+        SCOPED_TRACE("read " + std::to_string(reads) + (forward ? " forward" : " backward"));
+        expectSameOutcome(source, reference, buffer, length, expected);
+        if (::testing::Test::HasFatalFailure()) {
+          return;
+        }
+      }
     }
   }
 };
@@ -153,21 +191,78 @@ TEST_F(StreamSourceMatchesReference, ReadingWholeRecordingsBothWays) {
     const Bytes bytes = randomRecording(scenario);
     StreamSource& source = open(bytes, scenario.isDisk, scenario.bigEndian ? 6 : 4);
     ReferenceReader reference(bytes, scenario.isDisk, scenario.bigEndian);
-    Bytes buffer(container::kFrameBufferSize);
-    for (int pass = 0; pass < 2; ++pass) {
-      const bool forward = pass == 0;
-      if (!forward) {
-        source.setPositionToEnd();
-        reference.setPositionToEnd();
+    readWholeBothWays(source, reference);
+    if (HasFatalFailure()) {
+      return;
+    }
+  }
+}
+
+// Reading ahead brings in many blocks with one read. Spans of one block up
+// end everywhere a frame, a start code divided by a header or a damaged block
+// can be; walks end to end both ways and then with jumps and marks in between
+// meet each of them from either side.
+TEST_F(StreamSourceMatchesReference, WithEveryReadAheadSize) {
+  for (const std::size_t blocks : {1, 3, 16}) {
+    SCOPED_TRACE("read ahead " + std::to_string(blocks) + " blocks");
+    for (int recording = 0; recording < 6; ++recording) {
+      const Scenario scenario{recording % 3 == 1, recording % 4 == 2};
+      const Bytes bytes = randomRecording(scenario);
+      StreamSource& source = open(bytes, scenario.isDisk, scenario.bigEndian ? 6 : 4, blocks * container::kBlockSize);
+      ReferenceReader reference(bytes, scenario.isDisk, scenario.bigEndian);
+      readWholeBothWays(source, reference);
+      compare(source, reference, scenario, 150);
+      if (HasFatalFailure()) {
+        return;
       }
-      for (int reads = 0; reads < 400; ++reads) {
-        const std::uint32_t length = forward ? source.readNext(buffer.data()) : source.readPrevious(buffer.data());
-        const auto expected = forward ? reference.readNext() : reference.readPrevious();
-        ASSERT_EQ(length, expected ? expected->bytes.size() : 0u) << "read " << reads << " pass " << pass;
-        ASSERT_EQ(source.getPosition(), reference.state().position) << "read " << reads << " pass " << pass;
-        if (expected) {
-          ASSERT_TRUE(std::equal(expected->bytes.begin(), expected->bytes.end(), buffer.begin()));
-        }
+    }
+  }
+}
+
+// A recording still being written: blocks that arrive after a read met the
+// end are read when reading gets there, never hidden by the shorter span read
+// before, also where a block was only partly written when last read.
+TEST_F(StreamSourceMatchesReference, WhileTheRecordingGrows) {
+  Bytes buffer(container::kFrameBufferSize);
+  for (int recording = 0; recording < 8; ++recording) {
+    const Scenario scenario{recording % 4 == 3, false};
+    const Bytes bytes = randomRecording(scenario);
+    std::size_t written = 1 + random_() % (bytes.size() / 2);
+    const std::string path = writeRecording(Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(written)));
+    const std::size_t readAhead = recording % 2 == 0 ? 3 * container::kBlockSize : BlockSpan::kDefaultBytes;
+    StreamSource& source = openFile(path, scenario.isDisk, 4, readAhead);
+    // Jumps stay below the size seen at opening, as the reader's own do.
+    const std::uint64_t openedSize = source.getSize();
+    ReferenceReader reference(Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(written)),
+                              scenario.isDisk, false);
+    for (int op = 0; op < 300; ++op) {
+      if (written < bytes.size() && random_() % 5 == 0) {
+        const std::size_t n = std::min<std::size_t>(bytes.size() - written, 1 + random_() % (3 * container::kBlockSize));
+        const Bytes more(bytes.begin() + static_cast<std::ptrdiff_t>(written),
+                         bytes.begin() + static_cast<std::ptrdiff_t>(written + n));
+        appendToFile(path, more);
+        reference.append(more);
+        written += n;
+      }
+      const auto choice = random_() % 10;
+      std::uint32_t length = 0;
+      std::optional<ReferenceFrame> expected;
+      if (choice < 5) {
+        length = source.readNext(buffer.data());
+        expected = reference.readNext();
+      } else if (choice < 8) {
+        length = source.readPrevious(buffer.data());
+        expected = reference.readPrevious();
+      } else {
+        const std::uint64_t to = random_() % openedSize;
+        source.setPosition(to);
+        reference.setPosition(to);
+      }
+      SCOPED_TRACE("recording " + std::to_string(recording) + " op " + std::to_string(op) + " choice " +
+                   std::to_string(choice) + " written " + std::to_string(written));
+      expectSameOutcome(source, reference, buffer, length, expected);
+      if (HasFatalFailure()) {
+        return;
       }
     }
   }

@@ -17,10 +17,19 @@ using synth::Bytes;
 // Writes a recording to a temporary file and opens a stream source on it.
 class RecordingFixture : public ::testing::Test {
  protected:
-  StreamSource& open(const Bytes& recording, bool isDisk = false, CodecVariant variant = 4) {
+  StreamSource& open(const Bytes& recording, bool isDisk = false, CodecVariant variant = 4,
+                     std::size_t readAheadBytes = BlockSpan::kDefaultBytes) {
+    return openFile(writeRecording(recording), isDisk, variant, readAheadBytes);
+  }
+
+  std::string writeRecording(const Bytes& recording) {
     const std::string path = dir_.file("recording" + std::to_string(files_++) + ".QKV");
     writeFile(path, recording);
-    StreamSource& source = *sources_.emplace_back(std::make_unique<StreamSource>());
+    return path;
+  }
+
+  StreamSource& openFile(const std::string& path, bool isDisk, CodecVariant variant, std::size_t readAheadBytes) {
+    StreamSource& source = *sources_.emplace_back(std::make_unique<StreamSource>(readAheadBytes));
     source.setCodecVariant(variant);
     EXPECT_TRUE(source.open(path, isDisk));
     return source;

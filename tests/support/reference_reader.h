@@ -29,6 +29,9 @@ class ReferenceReader {
  public:
   ReferenceReader(std::vector<std::uint8_t> recording, bool isDisk, bool bigEndian);
 
+  // More of a recording that is still being written.
+  void append(const std::vector<std::uint8_t>& bytes) { recording_.insert(recording_.end(), bytes.begin(), bytes.end()); }
+
   void setPosition(std::uint64_t pos);
   void setPositionToEnd() { state_.position = recording_.size(); }
   bool setMark(std::uint64_t pos);

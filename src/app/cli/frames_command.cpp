@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/cli/commands.h"
+#include "app/cli/frame_lines.h"
 #include "app/cli/progress_line.h"
 #include "app/cli/recording_args.h"
 #include "platform/file_io.h"
@@ -30,12 +31,9 @@ void dumpFrame(const std::string& dir, std::uint64_t index, const FrameHeader& h
   }
 }
 
-void printFrameLine(std::uint64_t index, const StreamSource& source) {
-  const FrameHeader& header = source.header();
+std::optional<CalendarTime> blockTimeOf(const StreamSource& source) {
   CalendarTime time;
-  const std::string timeText = source.getBlockTime(time) ? formatCalendarTime(time) : "-";
-  std::printf("%llu %s %u %u %llu %s\n", static_cast<unsigned long long>(index), header.isAudio ? "audio" : "video",
-              header.channel, header.length, static_cast<unsigned long long>(source.getPosition()), timeText.c_str());
+  return source.getBlockTime(time) ? std::optional<CalendarTime>(time) : std::nullopt;
 }
 
 void listFrames(const FramesOptions& options) {
@@ -65,12 +63,13 @@ void listFrames(const FramesOptions& options) {
 
   std::vector<std::uint8_t> frame(container::kFrameBufferSize);
   ProgressLine progress("reading");
+  FrameLines lines(stdout);
   std::uint64_t index = 0;
   const auto deliver = [&](std::uint32_t length) {
     if (length == 0) {
       return false;
     }
-    printFrameLine(index, source);
+    lines.add(index, source.header(), source.getPosition(), blockTimeOf(source));
     if (!options.dumpDir.empty()) {
       dumpFrame(options.dumpDir, index, source.header(), frame.data());
     }
@@ -91,6 +90,7 @@ void listFrames(const FramesOptions& options) {
   while (markReadBegan && deliver(readOnward(source, frame.data(), options.backward))) {
   }
   progress.finish();
+  lines.flush();
   std::fflush(stdout);
 }
 
