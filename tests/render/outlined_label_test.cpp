@@ -63,7 +63,7 @@ TEST(OutlinedLabel, DrawsTheBytesThatDrawingThePassesGives) {
   }
 }
 
-// A new colour or font must not reuse the spans or colours of the old one.
+// New colours and a new font must not reuse the runs or colours of the old label.
 TEST(OutlinedLabel, RedrawsWhenTheColoursOrFontChange) {
   BitmapFontPainter painter;
   OutlinedLabel label;
