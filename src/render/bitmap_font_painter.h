@@ -13,6 +13,7 @@ class BitmapFontPainter final : public TextPainter {
   void drawText(Canvas& canvas, int x, int y, std::string_view text, std::uint32_t colour,
                 const FontSpec& font) override;
   TextExtent measureText(std::string_view text, const FontSpec& font) override;
+  bool paintsSolid() const override { return true; }
 };
 
 }  // namespace marlin

@@ -5,6 +5,8 @@
 #include <new>
 #include <type_traits>
 
+#include "render/pixel_picking.h"
+
 namespace marlin {
 
 namespace {
@@ -132,6 +134,8 @@ template <std::size_t Bytes, class Columns>
 void copyPicked(std::uint8_t* out, const std::uint8_t* sourceRow, Columns columns, int count) {
   if constexpr (std::is_same_v<Columns, SameColumns>) {
     std::memcpy(out, sourceRow + columns.first * Bytes, count * Bytes);
+  } else if constexpr (Bytes == 4 && std::is_same_v<Columns, HalvedColumns>) {
+    picking::activeKernel().everyOtherPixel32(out, sourceRow + columns.first * Bytes, count);
   } else {
     for (int i = 0; i < count; ++i) {
       std::memcpy(out + i * Bytes, sourceRow + columns(i) * Bytes, Bytes);
@@ -200,6 +204,30 @@ void Canvas::fill(const Rect& rect, std::uint32_t colour) {
     for (int y = r.top; y < r.bottom; ++y, out += rowBytes) {
       for (int x = 0; x < r.width(); ++x) {
         std::memcpy(out + x * kBytes, pixel, kBytes);
+      }
+    }
+  });
+}
+
+void Canvas::paintRuns(int x, int y, std::span<const PaintRun> runs, const std::array<std::uint32_t, 2>& colours) {
+  withFormat(format_, [&](auto f) {
+    constexpr SurfaceFormat kFormat = decltype(f)::value;
+    constexpr std::size_t kBytes = kPixelBytes<kFormat>;
+    std::uint8_t pixels[2][kBytes];
+    for (int i = 0; i < 2; ++i) {
+      packAs<kFormat>(pixels[i], colours[i] & 0xFF, (colours[i] >> 8) & 0xFF, (colours[i] >> 16) & 0xFF);
+    }
+    for (const PaintRun& run : runs) {
+      const int top = y + run.top;
+      const int left = std::max(x + run.left, 0);
+      const int right = std::min(x + run.right, width_);
+      if (top < 0 || top >= height_ || left >= right) {
+        continue;
+      }
+      const std::uint8_t* pixel = pixels[run.secondColour ? 1 : 0];
+      std::uint8_t* out = rowAt(top) + left * kBytes;
+      for (int i = 0; i < right - left; ++i) {
+        std::memcpy(out + i * kBytes, pixel, kBytes);
       }
     }
   });

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstddef>
+#include <array>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "codec/colour_convert.h"
@@ -14,6 +16,14 @@ namespace marlin {
 constexpr std::uint32_t rgbColour(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
   return static_cast<std::uint32_t>(r) | static_cast<std::uint32_t>(g) << 8 | static_cast<std::uint32_t>(b) << 16;
 }
+
+// Pixels [left, right) of row top, in the first or the second of two colours.
+struct PaintRun {
+  int left;
+  int right;
+  int top;
+  bool secondColour;
+};
 
 // A raster in a display pixel format, rows top-down and back to back. All
 // drawing is clipped to the raster; stretching picks the nearest source
@@ -40,6 +50,9 @@ class Canvas {
 
   void fill(const Rect& rect, std::uint32_t colour);
   void fillAll(std::uint32_t colour) { fill({0, 0, width_, height_}, colour); }
+  // Paints runs moved right by x and down by y, clipped as fill clips: the
+  // same pixels as a fill per run, for many short runs.
+  void paintRuns(int x, int y, std::span<const PaintRun> runs, const std::array<std::uint32_t, 2>& colours);
   // Scales source into dest; a source in another format draws nothing.
   void stretch(const Rect& dest, const Canvas& source);
   // Scales a bottom-up B, G, R picture of rows of exactly width x 3 bytes

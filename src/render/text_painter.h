@@ -34,6 +34,10 @@ class TextPainter {
   virtual void drawText(Canvas& canvas, int x, int y, std::string_view text, std::uint32_t colour,
                         const FontSpec& font) = 0;
   virtual TextExtent measureText(std::string_view text, const FontSpec& font) = 0;
+  // Whether every pixel drawing changes takes exactly the text's colour,
+  // whatever lay beneath, and drawing elsewhere moves the same pixels: then
+  // what a text sets can be kept and replayed.
+  virtual bool paintsSolid() const { return false; }
 };
 
 }  // namespace marlin

@@ -193,15 +193,7 @@ void VideoRenderer::drawLabel(Canvas& target, const Rect& cell, int channel) {
   if (time != nullptr && x + 1 + painter_.measureText(text, font_).width > cell.right) {
     text = channelLabel(channel, nullptr, timeFormat_);
   }
-  const int y = cell.top + 2;
-  for (int dy = -1; dy <= 1; ++dy) {
-    for (int dx = -1; dx <= 1; ++dx) {
-      if (dx != 0 || dy != 0) {
-        painter_.drawText(target, x + dx, y + dy, text, outlineColour_, font_);
-      }
-    }
-  }
-  painter_.drawText(target, x, y, text, textColour_, font_);
+  labels_[channel].draw(target, x, cell.top + 2, text, textColour_, outlineColour_, font_, painter_);
 }
 
 bool VideoRenderer::aviFrameFits() const {

@@ -14,6 +14,7 @@
 #include "render/avi_frame_sink.h"
 #include "render/canvas.h"
 #include "render/geometry.h"
+#include "render/outlined_label.h"
 #include "render/split_layout.h"
 #include "render/text_painter.h"
 #include "render/video_presenter.h"
@@ -191,6 +192,8 @@ class VideoRenderer {
 
   std::vector<std::uint8_t> rgbBuffer_;
   std::array<std::vector<std::uint8_t>, kMaxChannels> yuv_;
+  // Each channel's label, kept so that an unchanged one redraws quickly.
+  std::array<OutlinedLabel, kMaxChannels> labels_;
   std::array<CalendarTime, kMaxChannels> pictureTime_{};
   std::array<Size, kMaxChannels> pictureSize_{};
 };
