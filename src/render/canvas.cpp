@@ -5,8 +5,6 @@
 #include <new>
 #include <type_traits>
 
-#include "render/pixel_picking.h"
-
 namespace marlin {
 
 namespace {
@@ -134,8 +132,6 @@ template <std::size_t Bytes, class Columns>
 void copyPicked(std::uint8_t* out, const std::uint8_t* sourceRow, Columns columns, int count) {
   if constexpr (std::is_same_v<Columns, SameColumns>) {
     std::memcpy(out, sourceRow + columns.first * Bytes, count * Bytes);
-  } else if constexpr (Bytes == 4 && std::is_same_v<Columns, HalvedColumns>) {
-    picking::activeKernel().everyOtherPixel32(out, sourceRow + columns.first * Bytes, count);
   } else {
     for (int i = 0; i < count; ++i) {
       std::memcpy(out + i * Bytes, sourceRow + columns(i) * Bytes, Bytes);
