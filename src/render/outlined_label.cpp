@@ -58,8 +58,10 @@ void OutlinedLabel::record(std::string_view text, const FontSpec& font, TextPain
   for (int row = 0; row < height; ++row) {
     const std::uint8_t* textRow = isText_.data() + (row + 1) * stride + 1;
     const std::uint8_t* besideRow = besideText_.data() + (row + 1) * stride + 1;
+    const std::uint8_t* besideAbove = besideRow - stride;
+    const std::uint8_t* besideBelow = besideRow + stride;
     for (int column = 0; column < width; ++column) {
-      const std::uint8_t near = besideRow[column - stride] | besideRow[column] | besideRow[column + stride];
+      const std::uint8_t near = besideAbove[column] | besideRow[column] | besideBelow[column];
       marks_[column] = static_cast<std::uint8_t>(near + textRow[column]);
     }
     for (int column = 0; column < width;) {
