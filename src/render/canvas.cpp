@@ -92,6 +92,26 @@ unsigned mix(unsigned over, unsigned under, unsigned alpha) {
   return (over * alpha + under * (255 - alpha) + 127) / 255;
 }
 
+// A colour packed once in a format, stored pixel by pixel with the size
+// fixed at compile time, so each store is a single move: labels are drawn as
+// many tiny runs.
+template <SurfaceFormat Format>
+class PackedColour {
+ public:
+  explicit PackedColour(std::uint32_t colour) {
+    packAs<Format>(bytes_, colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
+  }
+
+  void storeRun(std::uint8_t* out, int count) const {
+    for (int i = 0; i < count; ++i) {
+      std::memcpy(out + i * kPixelBytes<Format>, bytes_, kPixelBytes<Format>);
+    }
+  }
+
+ private:
+  std::uint8_t bytes_[kPixelBytes<Format>];
+};
+
 // Which source column each visible column of a scaled row shows, for the
 // ratios pictures meet most (same width, half of it, twice it) without a
 // table, and through the column map for any other.
@@ -188,19 +208,13 @@ void Canvas::fill(const Rect& rect, std::uint32_t colour) {
   if (r.width() == 0) {
     return;
   }
-  // Labels are drawn as many tiny fills, so the pixel size is fixed at
-  // compile time and each pixel is a single store.
   withFormat(format_, [&](auto f) {
     constexpr SurfaceFormat kFormat = decltype(f)::value;
-    constexpr std::size_t kBytes = kPixelBytes<kFormat>;
-    std::uint8_t pixel[kBytes];
-    packAs<kFormat>(pixel, colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
-    const std::size_t rowBytes = static_cast<std::size_t>(width_) * kBytes;
-    std::uint8_t* out = pixels_.data() + r.top * rowBytes + r.left * kBytes;
+    const PackedColour<kFormat> pixel(colour);
+    const std::size_t rowBytes = static_cast<std::size_t>(width_) * kPixelBytes<kFormat>;
+    std::uint8_t* out = pixels_.data() + r.top * rowBytes + r.left * kPixelBytes<kFormat>;
     for (int y = r.top; y < r.bottom; ++y, out += rowBytes) {
-      for (int x = 0; x < r.width(); ++x) {
-        std::memcpy(out + x * kBytes, pixel, kBytes);
-      }
+      pixel.storeRun(out, r.width());
     }
   });
 }
@@ -208,11 +222,7 @@ void Canvas::fill(const Rect& rect, std::uint32_t colour) {
 void Canvas::paintRuns(int x, int y, std::span<const PaintRun> runs, const std::array<std::uint32_t, 2>& colours) {
   withFormat(format_, [&](auto f) {
     constexpr SurfaceFormat kFormat = decltype(f)::value;
-    constexpr std::size_t kBytes = kPixelBytes<kFormat>;
-    std::uint8_t pixels[2][kBytes];
-    for (int i = 0; i < 2; ++i) {
-      packAs<kFormat>(pixels[i], colours[i] & 0xFF, (colours[i] >> 8) & 0xFF, (colours[i] >> 16) & 0xFF);
-    }
+    const PackedColour<kFormat> pixels[2] = {PackedColour<kFormat>(colours[0]), PackedColour<kFormat>(colours[1])};
     for (const PaintRun& run : runs) {
       const int top = y + run.top;
       const int left = std::max(x + run.left, 0);
@@ -220,11 +230,7 @@ void Canvas::paintRuns(int x, int y, std::span<const PaintRun> runs, const std::
       if (top < 0 || top >= height_ || left >= right) {
         continue;
       }
-      const std::uint8_t* pixel = pixels[run.secondColour ? 1 : 0];
-      std::uint8_t* out = rowAt(top) + left * kBytes;
-      for (int i = 0; i < right - left; ++i) {
-        std::memcpy(out + i * kBytes, pixel, kBytes);
-      }
+      pixels[run.secondColour ? 1 : 0].storeRun(rowAt(top) + left * kPixelBytes<kFormat>, right - left);
     }
   });
 }
