@@ -171,6 +171,19 @@ colour::RowPairFn rowPairConverter(SurfaceFormat format) {
   }
 }
 
+// A cell is written long after its last picture left the caches, so each
+// of its lines waits for a fetch from memory on its first store. Asking for
+// the lines of a row a few rows ahead overlaps those fetches with the work
+// on the rows in between.
+constexpr int kRowsWrittenAhead = 3;
+
+void announceWrites(std::uint8_t* begin, std::size_t bytes) {
+  constexpr std::size_t kLine = 64;
+  for (std::size_t offset = 0; offset < bytes; offset += kLine) {
+    __builtin_prefetch(begin + offset, 1, 3);
+  }
+}
+
 }  // namespace
 
 bool Canvas::reset(int width, int height, SurfaceFormat format) {
@@ -266,6 +279,9 @@ void Canvas::forEachScaledRow(const Rect& dest, const Rect& visible, int sourceH
   const std::size_t span = visible.width() * bpp;
   int lastSourceRow = -1;
   for (int y = visible.top; y < visible.bottom; ++y) {
+    if (y + kRowsWrittenAhead < visible.bottom) {
+      announceWrites(rowAt(y + kRowsWrittenAhead) + visible.left * bpp, span);
+    }
     const int sy = static_cast<int>(static_cast<std::int64_t>(y - dest.top) * sourceHeight / dest.height());
     std::uint8_t* out = rowAt(y) + visible.left * bpp;
     if (sy == lastSourceRow) {
@@ -339,6 +355,9 @@ void Canvas::stretchYuv420(const Rect& dest, const std::uint8_t* yuv420, int wid
     // copied to the one below when the height doubles.
     const std::size_t span = static_cast<std::size_t>(width) * bpp;
     for (int pair = 0; pair < height / 2; ++pair) {
+      for (int ahead = 2 * (pair + 1) * repeat; ahead < 2 * (pair + 2) * repeat && ahead < dest.height(); ++ahead) {
+        announceWrites(rowAt(dest.top + ahead) + dest.left * bpp, span);
+      }
       std::uint8_t* out0 = rowAt(dest.top + 2 * pair * repeat) + dest.left * bpp;
       std::uint8_t* out1 = out0 + repeat * pitch();
       convert(pair, out0, out1);
