@@ -7,6 +7,7 @@
 #include "base/log.h"
 #include "codec/colour_convert.h"
 #include "render/channel_label.h"
+#include "render/copy_past_caches.h"
 #include "render/dib_snapshot.h"
 
 namespace marlin {
@@ -153,31 +154,32 @@ bool VideoRenderer::prepareBgr24Back() {
   return true;
 }
 
-bool VideoRenderer::convertForFastPath(int channel) {
+bool VideoRenderer::convertForFastPath(int channel, const std::uint8_t* yuv420) {
   const Size size = pictureSize_[channel];
   // The conversion covers the whole surface, so a new one needs no fill.
   if (video_.size() != size && !video_.reset(size.width, size.height, back_.format())) {
     return false;
   }
-  converterFor(video_.format())(video_.data(), yuv_[channel].data(), size.width, size.height);
+  converterFor(video_.format())(video_.data(), yuv420, size.width, size.height);
   return true;
 }
 
-bool VideoRenderer::preparePicture(int channel, Path path) {
+bool VideoRenderer::preparePicture(int channel, Path path, const std::uint8_t* yuv420) {
   if (Canvas::drawsYuv420(back_.format())) {
     return true;
   }
   if (path == Path::Fast) {
-    return convertForFastPath(channel);
+    return convertForFastPath(channel, yuv420);
   }
-  ToDib24(rgbBuffer_.data(), yuv_[channel].data(), pictureSize_[channel].width, pictureSize_[channel].height);
+  ToDib24(rgbBuffer_.data(), yuv420, pictureSize_[channel].width, pictureSize_[channel].height);
   return true;
 }
 
-void VideoRenderer::drawPicture(Canvas& target, const Rect& cell, Path path, int channel) {
+void VideoRenderer::drawPicture(Canvas& target, const Rect& cell, Path path, int channel,
+                                const std::uint8_t* yuv420) {
   const Size size = pictureSize_[channel];
   if (Canvas::drawsYuv420(target.format())) {
-    target.stretchYuv420(cell, yuv_[channel].data(), size.width, size.height);
+    target.stretchYuv420(cell, yuv420, size.width, size.height);
   } else if (path == Path::Fast) {
     target.stretch(cell, video_);
   } else {
@@ -206,7 +208,7 @@ bool VideoRenderer::aviFrameFits() const {
 
 // A frame goes out when a channel comes round again, so each frame holds
 // the latest picture of every channel on the page.
-void VideoRenderer::composeAvi(int channel, Path path) {
+void VideoRenderer::composeAvi(int channel, Path path, const std::uint8_t* yuv420) {
   if (!composingAvi() || !aviFrameFits()) {
     return;
   }
@@ -224,7 +226,7 @@ void VideoRenderer::composeAvi(int channel, Path path) {
     aviMask_ = 0;
   }
   const Rect cell = layoutSplit(frame, split_, page_, channelCount_).cells[channel];
-  drawPicture(avi_, cell, path, channel);
+  drawPicture(avi_, cell, path, channel, yuv420);
   drawLabel(avi_, cell, channel);
   aviMask_ |= bit;
 }
@@ -243,7 +245,7 @@ bool VideoRenderer::PutPicture(int channel, const CalendarTime& time, const std:
     return false;
   }
   pictureSize_[channel] = {width, height};
-  std::memcpy(yuv_[channel].data(), yuv420, static_cast<std::size_t>(width) * height * 3 / 2);
+  copyPastCaches(yuv_[channel].data(), yuv420, static_cast<std::size_t>(width) * height * 3 / 2);
   hasPicture_[channel] = true;
   pictureTime_[channel] = time;
 
@@ -261,17 +263,18 @@ bool VideoRenderer::PutPicture(int channel, const CalendarTime& time, const std:
   if (!layout.visible[channel]) {
     return true;
   }
-  if (!preparePicture(channel, path)) {
+  // The caller's picture is still in the caches; the kept copy is not.
+  if (!preparePicture(channel, path, yuv420)) {
     lastError_ = "Failed to create channel surface.";
     return false;
   }
   const Rect& cell = layout.cells[channel];
-  drawPicture(back_, cell, path, channel);
+  drawPicture(back_, cell, path, channel, yuv420);
   if (labelsOn_) {
     drawLabel(back_, cell, channel);
   }
   presenter_.presentArea(back_, cell);
-  composeAvi(channel, path);
+  composeAvi(channel, path, yuv420);
   return true;
 }
 
@@ -307,17 +310,17 @@ void VideoRenderer::repaintLocked() {
     const Rect& cell = layout.cells[i];
     if (hasPicture_[i]) {
       // Once the fast path fails, this and the remaining cells go the 24-bit way.
-      if (fastPathActive_ && !preparePicture(i, Path::Fast)) {
+      if (fastPathActive_ && !preparePicture(i, Path::Fast, yuv_[i].data())) {
         lastError_ = "Failed to create video surface.";
         fastPathActive_ = false;
       }
       const Path path = fastPathActive_ ? Path::Fast : Path::Bgr24;
       if (path == Path::Bgr24) {
-        preparePicture(i, path);
+        preparePicture(i, path, yuv_[i].data());
       }
-      drawPicture(back_, cell, path, i);
+      drawPicture(back_, cell, path, i, yuv_[i].data());
       if (composing) {
-        drawPicture(avi_, aviLayout.cells[i], path, i);
+        drawPicture(avi_, aviLayout.cells[i], path, i, yuv_[i].data());
       }
     } else if (coversEmptyCell()) {
       back_.fill(cell, kBlack);

@@ -136,18 +136,19 @@ class VideoRenderer {
   void setUpFastPath();
   void releaseSurfaces();
   bool prepareBgr24Back();
-  bool convertForFastPath(int channel);
-  // Readies the channel's picture for drawPicture along path: formats the
+  bool convertForFastPath(int channel, const std::uint8_t* yuv420);
+  // Readies the channel's picture yuv420 (the one just put, or the one kept
+  // in yuv_) for drawPicture along path: formats the
   // picture converts straight into need nothing, the others a conversion
   // into video_ (fast path) or rgbBuffer_ (24-bit path). False when the
   // fast path's surface could not be made.
-  bool preparePicture(int channel, Path path);
-  void drawPicture(Canvas& target, const Rect& cell, Path path, int channel);
+  bool preparePicture(int channel, Path path, const std::uint8_t* yuv420);
+  void drawPicture(Canvas& target, const Rect& cell, Path path, int channel, const std::uint8_t* yuv420);
   // Whether a repaint blacks out a visible cell that has no picture.
   bool coversEmptyCell() const;
   void paintGaps(const SplitLayout& layout);
   void drawLabel(Canvas& target, const Rect& cell, int channel);
-  void composeAvi(int channel, Path path);
+  void composeAvi(int channel, Path path, const std::uint8_t* yuv420);
   void present();
 
   VideoPresenter& presenter_;
