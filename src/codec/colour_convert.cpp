@@ -46,19 +46,23 @@ const ColourTables& tables() {
   return built;
 }
 
-// put(at, r, g, b) writes one pixel of pixelBytes bytes.
-template <std::size_t pixelBytes, class Put>
+// put(at, r, g, b) writes one pixel of pixelBytes bytes. Each chroma sample
+// serves lumaPerChroma pixels of both rows: 2 at full width, 1 when halving
+// (which keeps the even luma samples).
+template <std::size_t pixelBytes, int lumaPerChroma = 2, class Put>
 void rowPairPortable(const std::uint8_t* y0, const std::uint8_t* y1, const std::uint8_t* cb, const std::uint8_t* cr,
                      int width, std::uint8_t* out0, std::uint8_t* out1, Put put) {
   const ColourTables& t = tables();
-  for (int x = 0; x < width; x += 2) {
-    const int chroma = x / 2;
+  const int lumaStep = 2 / lumaPerChroma;
+  for (int x = 0; x < width; x += lumaPerChroma) {
+    const int chroma = x / lumaPerChroma;
     const std::int32_t red = t.crToR[cr[chroma]] >> 10;
     const std::int32_t green = -(t.cbToG[cb[chroma]] + t.crToG[cr[chroma]]) >> 10;
     const std::int32_t blue = t.cbToB[cb[chroma]] >> 10;
-    for (int i = x; i < x + 2; ++i) {
-      put(out0 + i * pixelBytes, t.clamped(y0[i] + red), t.clamped(y0[i] + green), t.clamped(y0[i] + blue));
-      put(out1 + i * pixelBytes, t.clamped(y1[i] + red), t.clamped(y1[i] + green), t.clamped(y1[i] + blue));
+    for (int i = x; i < x + lumaPerChroma; ++i) {
+      const int luma = i * lumaStep;
+      put(out0 + i * pixelBytes, t.clamped(y0[luma] + red), t.clamped(y0[luma] + green), t.clamped(y0[luma] + blue));
+      put(out1 + i * pixelBytes, t.clamped(y1[luma] + red), t.clamped(y1[luma] + green), t.clamped(y1[luma] + blue));
     }
   }
 }
@@ -69,18 +73,21 @@ void putBgr(std::uint8_t* at, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
   at[2] = r;
 }
 
-void rowPairToBgraPortable(const std::uint8_t* y0, const std::uint8_t* y1, const std::uint8_t* cb,
-                           const std::uint8_t* cr, int width, std::uint8_t* out0, std::uint8_t* out1) {
-  rowPairPortable<4>(y0, y1, cb, cr, width, out0, out1,
-                     [](std::uint8_t* at, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
-                       putBgr(at, r, g, b);
-                       at[3] = 0;
-                     });
+void putBgra(std::uint8_t* at, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+  putBgr(at, r, g, b);
+  at[3] = 0;
 }
 
+template <int lumaPerChroma>
+void rowPairToBgraPortable(const std::uint8_t* y0, const std::uint8_t* y1, const std::uint8_t* cb,
+                           const std::uint8_t* cr, int width, std::uint8_t* out0, std::uint8_t* out1) {
+  rowPairPortable<4, lumaPerChroma>(y0, y1, cb, cr, width, out0, out1, putBgra);
+}
+
+template <int lumaPerChroma>
 void rowPairToBgr24Portable(const std::uint8_t* y0, const std::uint8_t* y1, const std::uint8_t* cb,
                             const std::uint8_t* cr, int width, std::uint8_t* out0, std::uint8_t* out1) {
-  rowPairPortable<3>(y0, y1, cb, cr, width, out0, out1, putBgr);
+  rowPairPortable<3, lumaPerChroma>(y0, y1, cb, cr, width, out0, out1, putBgr);
 }
 
 // The display's 16-bit layouts have no vector versions: they are rare.
@@ -94,7 +101,8 @@ void rowPairTo16(const std::uint8_t* y0, const std::uint8_t* y1, const std::uint
                      });
 }
 
-const Kernel kPortable{"portable", rowPairToBgraPortable, rowPairToBgr24Portable};
+const Kernel kPortable{"portable", rowPairToBgraPortable<2>, rowPairToBgr24Portable<2>, rowPairToBgraPortable<1>,
+                       rowPairToBgr24Portable<1>};
 
 void addVectorVersions([[maybe_unused]] std::vector<const Kernel*>& versions, [[maybe_unused]] CpuFlags flags) {
 #ifdef MARLIN_ARCH_X86_64

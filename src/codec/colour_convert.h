@@ -48,11 +48,15 @@ namespace colour {
 using RowPairFn = void (*)(const std::uint8_t* y0, const std::uint8_t* y1, const std::uint8_t* cb,
                            const std::uint8_t* cr, int width, std::uint8_t* out0, std::uint8_t* out1);
 
-// B, G, R, 0 and B, G, R bytes per pixel.
+// B, G, R, 0 and B, G, R bytes per pixel. The halving functions make a
+// picture half as wide: their pixel i is the full conversion's pixel 2i
+// (luma 2i, chroma i), width counts the pixels they write and may be odd.
 struct Kernel {
   const char* name;
   RowPairFn rowPairToBgra;
   RowPairFn rowPairToBgr24;
+  RowPairFn halvingRowPairToBgra;
+  RowPairFn halvingRowPairToBgr24;
 };
 
 const Kernel& portableKernel();

@@ -159,13 +159,15 @@ void copyPicked(std::uint8_t* out, const std::uint8_t* sourceRow, Columns column
   }
 }
 
-// Pictures convert straight into the formats the colour kernels write.
-colour::RowPairFn rowPairConverter(SurfaceFormat format) {
+// Pictures convert straight into the formats the colour kernels write, at
+// full width or halving it.
+colour::RowPairFn rowPairConverter(SurfaceFormat format, bool halving) {
+  const colour::Kernel& kernel = colour::activeKernel();
   switch (format) {
     case SurfaceFormat::Rgb32:
-      return colour::activeKernel().rowPairToBgra;
+      return halving ? kernel.halvingRowPairToBgra : kernel.rowPairToBgra;
     case SurfaceFormat::Rgb24:
-      return colour::activeKernel().rowPairToBgr24;
+      return halving ? kernel.halvingRowPairToBgr24 : kernel.rowPairToBgr24;
     default:
       return nullptr;
   }
@@ -332,10 +334,14 @@ void Canvas::stretchBgr24BottomUp(const Rect& dest, const std::uint8_t* bottomUp
   });
 }
 
-bool Canvas::drawsYuv420(SurfaceFormat format) { return rowPairConverter(format) != nullptr; }
+bool Canvas::drawsYuv420(SurfaceFormat format) { return rowPairConverter(format, false) != nullptr; }
 
 void Canvas::stretchYuv420(const Rect& dest, const std::uint8_t* yuv420, int width, int height) {
-  const colour::RowPairFn convertPair = rowPairConverter(format_);
+  // A cell half the picture's width takes every other column, which the
+  // kernels can pick as they convert.
+  const bool halving = dest.width() * 2 == width;
+  const int convertedWidth = halving ? width / 2 : width;
+  const colour::RowPairFn convertPair = rowPairConverter(format_, halving);
   const Rect r = clipped(dest);
   if (convertPair == nullptr || r.width() == 0 || width <= 0 || height <= 0) {
     return;
@@ -346,14 +352,15 @@ void Canvas::stretchYuv420(const Rect& dest, const std::uint8_t* yuv420, int wid
   const auto convert = [&](int pair, std::uint8_t* out0, std::uint8_t* out1) {
     const std::uint8_t* y0 = yuv420 + static_cast<std::size_t>(2 * pair) * width;
     const std::size_t chroma = static_cast<std::size_t>(pair) * (width / 2);
-    convertPair(y0, y0 + width, cbPlane + chroma, crPlane + chroma, width, out0, out1);
+    convertPair(y0, y0 + width, cbPlane + chroma, crPlane + chroma, convertedWidth, out0, out1);
   };
   const std::size_t bpp = bytesPerPixel(format_);
   const int repeat = dest.height() / height;
-  if (r == dest && dest.width() == width && (repeat == 1 || repeat == 2) && dest.height() == repeat * height) {
+  if (r == dest && dest.width() == convertedWidth && (repeat == 1 || repeat == 2) &&
+      dest.height() == repeat * height) {
     // Rows only repeat: each picture row goes straight to its place and is
     // copied to the one below when the height doubles.
-    const std::size_t span = static_cast<std::size_t>(width) * bpp;
+    const std::size_t span = static_cast<std::size_t>(convertedWidth) * bpp;
     for (int pair = 0; pair < height / 2; ++pair) {
       for (int ahead = 2 * (pair + 1) * repeat; ahead < 2 * (pair + 2) * repeat && ahead < dest.height(); ++ahead) {
         announceWrites(rowAt(dest.top + ahead) + dest.left * bpp, span);
@@ -368,10 +375,10 @@ void Canvas::stretchYuv420(const Rect& dest, const std::uint8_t* yuv420, int wid
     }
     return;
   }
-  const std::size_t rowBytes = static_cast<std::size_t>(width) * bpp;
+  const std::size_t rowBytes = static_cast<std::size_t>(convertedWidth) * bpp;
   rowPair_.resize(2 * rowBytes);
   int convertedPair = -1;
-  withColumns(dest, r, width, [&](auto columns) {
+  withColumns(dest, r, convertedWidth, [&](auto columns) {
     forEachScaledRow(dest, r, height, [&](std::uint8_t* out, int sy) {
       if (sy / 2 != convertedPair) {
         convertedPair = sy / 2;

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "codec/colour_convert.h"
@@ -335,6 +336,24 @@ TEST(ColourConversion, EveryKernelAgreesWithThePortableOneAtAnyWidthAndAlignment
             << kernel->name << " B, G, R, 0 width " << width << " offset " << offset;
         ASSERT_EQ(bgr24.run(kernel->rowPairToBgr24, y, cb, cr), wantBgr24)
             << kernel->name << " B, G, R width " << width << " offset " << offset;
+        // Halving into the same rows: pixel i is the full conversion's 2i,
+        // and nothing past the half row is written.
+        for (const auto& [layout, halving, full] :
+             {std::tuple{&bgra, kernel->halvingRowPairToBgra, &wantBgra},
+              std::tuple{&bgr24, kernel->halvingRowPairToBgr24, &wantBgr24}}) {
+          Bytes got(layout->size(), kGuardByte);
+          halving(y.data() + offset, y.data() + offset + width, cb.data() + offset, cr.data() + offset, width / 2,
+                  got.data() + layout->row0(), got.data() + layout->row1());
+          Bytes want(layout->size(), kGuardByte);
+          for (const std::size_t row : {layout->row0(), layout->row1()}) {
+            for (int x = 0; x < width / 2; ++x) {
+              std::copy_n(full->begin() + row + 2 * x * layout->pixelBytes, layout->pixelBytes,
+                          want.begin() + row + x * layout->pixelBytes);
+            }
+          }
+          ASSERT_EQ(got, want) << kernel->name << " halving, " << layout->pixelBytes << " bytes a pixel, width "
+                               << width << " offset " << offset;
+        }
       }
     }
   }

@@ -30,20 +30,40 @@ struct ChromaOffsets {
           {_mm256_unpacklo_epi16(blue, blue), _mm256_unpackhi_epi16(blue, blue)}};
 }
 
-[[gnu::always_inline]] inline __m256i centredChroma(const std::uint8_t* samples) {
-  const __m256i wide = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(samples)));
-  return inGroupOrder(_mm256_sub_epi16(wide, _mm256_set1_epi16(128)));
-}
+// The offsets of 16 chroma samples, each once, in the order of cb16 and cr16.
+struct Offsets {
+  __m256i red, green, blue;
+};
 
-[[gnu::always_inline]] inline ChromaOffsets chromaOffsets(const std::uint8_t* cb, const std::uint8_t* cr) {
-  const __m256i cb16 = centredChroma(cb);
-  const __m256i cr16 = centredChroma(cr);
+[[gnu::always_inline]] inline Offsets offsetsOf(__m256i cb16, __m256i cr16) {
   const __m256i greenFactors = _mm256_set1_epi32(static_cast<int>(0xFD25FEA0u));  // -731 << 16 | -352
   const __m256i greenLow = _mm256_srai_epi32(_mm256_madd_epi16(_mm256_unpacklo_epi16(cb16, cr16), greenFactors), 10);
   const __m256i greenHigh = _mm256_srai_epi32(_mm256_madd_epi16(_mm256_unpackhi_epi16(cb16, cr16), greenFactors), 10);
-  return twice(_mm256_mulhi_epi16(_mm256_slli_epi16(cr16, 6), _mm256_set1_epi16(1436)),
-          _mm256_packs_epi32(greenLow, greenHigh),
-          _mm256_mulhi_epi16(_mm256_slli_epi16(cb16, 6), _mm256_set1_epi16(1815)));
+  return {_mm256_mulhi_epi16(_mm256_slli_epi16(cr16, 6), _mm256_set1_epi16(1436)), _mm256_packs_epi32(greenLow, greenHigh),
+          _mm256_mulhi_epi16(_mm256_slli_epi16(cb16, 6), _mm256_set1_epi16(1815))};
+}
+
+[[gnu::always_inline]] inline __m256i centred(const std::uint8_t* samples) {
+  const __m256i wide = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(samples)));
+  return _mm256_sub_epi16(wide, _mm256_set1_epi16(128));
+}
+
+[[gnu::always_inline]] inline ChromaOffsets chromaOffsets(const std::uint8_t* cb, const std::uint8_t* cr) {
+  const Offsets o = offsetsOf(inGroupOrder(centred(cb)), inGroupOrder(centred(cr)));
+  return twice(o.red, o.green, o.blue);
+}
+
+// Halving: 32 chroma samples, one per pixel. A row's first luma unpack
+// holds pixels 0-3, 8-11 | 4-7, 12-15 (the second those 16 further on), so
+// the 64-bit quarters of each 16 samples swap in the middle to match.
+[[gnu::always_inline]] inline __m256i centredForHalving(const std::uint8_t* samples) {
+  return _mm256_permute4x64_epi64(centred(samples), 0xD8);
+}
+
+[[gnu::always_inline]] inline ChromaOffsets halvingChromaOffsets(const std::uint8_t* cb, const std::uint8_t* cr) {
+  const Offsets low = offsetsOf(centredForHalving(cb), centredForHalving(cr));
+  const Offsets high = offsetsOf(centredForHalving(cb + 16), centredForHalving(cr + 16));
+  return {{low.red, high.red}, {low.green, high.green}, {low.blue, high.blue}};
 }
 
 // Luma plus offset, clamped to 1..255, in 16 bits.
@@ -61,12 +81,27 @@ struct ChromaOffsets {
   high = _mm256_unpackhi_epi16(blueGreen, redZero);
 }
 
-// 32 pixels of one row as four vectors of 8 B, G, R, 0 quads each.
-[[gnu::always_inline]] inline void rowQuads(const std::uint8_t* y, const ChromaOffsets& o, __m256i out[4]) {
+// 32 pixels of one row, given as luma bytes in group order, as four vectors
+// of 8 B, G, R, 0 quads each.
+[[gnu::always_inline]] inline void quadsOfRow(__m256i luma, const ChromaOffsets& o, __m256i out[4]) {
   const __m256i zero = _mm256_setzero_si256();
-  const __m256i luma = inGroupOrder(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(y)));
   quads(_mm256_unpacklo_epi8(luma, zero), o.red[0], o.green[0], o.blue[0], out[0], out[1]);
   quads(_mm256_unpackhi_epi8(luma, zero), o.red[1], o.green[1], o.blue[1], out[2], out[3]);
+}
+
+[[gnu::always_inline]] inline void rowQuads(const std::uint8_t* y, const ChromaOffsets& o, __m256i out[4]) {
+  quadsOfRow(inGroupOrder(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(y))), o, out);
+}
+
+// The even samples of 64 luma bytes. Packing works within 128-bit halves, so
+// its 4-byte groups come out as 0, 1, 4, 5, 2, 3, 6, 7; one permute puts
+// them in group order.
+[[gnu::always_inline]] inline void halvingRowQuads(const std::uint8_t* y, const ChromaOffsets& o, __m256i out[4]) {
+  const __m256i evenBytes = _mm256_set1_epi16(0x00FF);
+  const __m256i first = _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(y)), evenBytes);
+  const __m256i second = _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(y + 32)), evenBytes);
+  const __m256i packed = _mm256_packus_epi16(first, second);
+  quadsOfRow(_mm256_permutevar8x32_epi32(packed, _mm256_setr_epi32(0, 4, 2, 6, 1, 5, 3, 7)), o, out);
 }
 
 [[gnu::always_inline]] inline void storeBgra(std::uint8_t* out, const __m256i q[4]) {
@@ -93,10 +128,16 @@ struct ChromaOffsets {
 }
 
 template <int pixelBytes, auto store, RowPairFn Kernel::*tail>
-constexpr RowPairFn kAvx2Steps = rowPairInSteps<32, __m256i, chromaOffsets, rowQuads, pixelBytes, store, tail>;
+constexpr RowPairFn kAvx2Steps = rowPairInSteps<32, 1, __m256i, chromaOffsets, rowQuads, pixelBytes, store, tail>;
+
+template <int pixelBytes, auto store, RowPairFn Kernel::*tail>
+constexpr RowPairFn kAvx2HalvingSteps =
+    rowPairInSteps<32, 2, __m256i, halvingChromaOffsets, halvingRowQuads, pixelBytes, store, tail>;
 
 const Kernel kAvx2{"avx2", kAvx2Steps<4, storeBgra, &Kernel::rowPairToBgra>,
-                   kAvx2Steps<3, storeBgr24, &Kernel::rowPairToBgr24>};
+                   kAvx2Steps<3, storeBgr24, &Kernel::rowPairToBgr24>,
+                   kAvx2HalvingSteps<4, storeBgra, &Kernel::halvingRowPairToBgra>,
+                   kAvx2HalvingSteps<3, storeBgr24, &Kernel::halvingRowPairToBgr24>};
 
 }  // namespace
 

@@ -24,7 +24,12 @@ struct ChromaOffsets {
           {_mm_unpacklo_epi16(blue, blue), _mm_unpackhi_epi16(blue, blue)}};
 }
 
-[[gnu::always_inline]] inline ChromaOffsets chromaOffsets(const std::uint8_t* cb, const std::uint8_t* cr) {
+// The offsets of 8 chroma samples, each once.
+struct Offsets {
+  __m128i red, green, blue;
+};
+
+[[gnu::always_inline]] inline Offsets offsetsOf(const std::uint8_t* cb, const std::uint8_t* cr) {
   const __m128i zero = _mm_setzero_si128();
   const __m128i bias = _mm_set1_epi16(128);
   const __m128i cb16 = _mm_sub_epi16(_mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(cb)), zero), bias);
@@ -32,8 +37,20 @@ struct ChromaOffsets {
   const __m128i greenFactors = _mm_set_epi16(-731, -352, -731, -352, -731, -352, -731, -352);
   const __m128i greenLow = _mm_srai_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(cb16, cr16), greenFactors), 10);
   const __m128i greenHigh = _mm_srai_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(cb16, cr16), greenFactors), 10);
-  return twice(_mm_mulhi_epi16(_mm_slli_epi16(cr16, 6), _mm_set1_epi16(1436)), _mm_packs_epi32(greenLow, greenHigh),
-          _mm_mulhi_epi16(_mm_slli_epi16(cb16, 6), _mm_set1_epi16(1815)));
+  return {_mm_mulhi_epi16(_mm_slli_epi16(cr16, 6), _mm_set1_epi16(1436)), _mm_packs_epi32(greenLow, greenHigh),
+          _mm_mulhi_epi16(_mm_slli_epi16(cb16, 6), _mm_set1_epi16(1815))};
+}
+
+[[gnu::always_inline]] inline ChromaOffsets chromaOffsets(const std::uint8_t* cb, const std::uint8_t* cr) {
+  const Offsets o = offsetsOf(cb, cr);
+  return twice(o.red, o.green, o.blue);
+}
+
+// Halving: 16 chroma samples, one per pixel.
+[[gnu::always_inline]] inline ChromaOffsets halvingChromaOffsets(const std::uint8_t* cb, const std::uint8_t* cr) {
+  const Offsets low = offsetsOf(cb, cr);
+  const Offsets high = offsetsOf(cb + 8, cr + 8);
+  return {{low.red, high.red}, {low.green, high.green}, {low.blue, high.blue}};
 }
 
 // Luma plus offset, clamped to 1..255, in 16 bits.
@@ -50,12 +67,24 @@ struct ChromaOffsets {
   high = _mm_unpackhi_epi16(blueGreen, redZero);
 }
 
-// 16 pixels of one row as four vectors of B, G, R, 0 quads.
-[[gnu::always_inline]] inline void rowQuads(const std::uint8_t* y, const ChromaOffsets& o, __m128i out[4]) {
+// 16 pixels of one row, given as luma bytes, as four vectors of B, G, R, 0
+// quads.
+[[gnu::always_inline]] inline void quadsOfRow(__m128i luma, const ChromaOffsets& o, __m128i out[4]) {
   const __m128i zero = _mm_setzero_si128();
-  const __m128i luma = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y));
   quads(_mm_unpacklo_epi8(luma, zero), o.red[0], o.green[0], o.blue[0], out[0], out[1]);
   quads(_mm_unpackhi_epi8(luma, zero), o.red[1], o.green[1], o.blue[1], out[2], out[3]);
+}
+
+[[gnu::always_inline]] inline void rowQuads(const std::uint8_t* y, const ChromaOffsets& o, __m128i out[4]) {
+  quadsOfRow(_mm_loadu_si128(reinterpret_cast<const __m128i*>(y)), o, out);
+}
+
+// The even samples of 32 luma bytes.
+[[gnu::always_inline]] inline void halvingRowQuads(const std::uint8_t* y, const ChromaOffsets& o, __m128i out[4]) {
+  const __m128i evenBytes = _mm_set1_epi16(0x00FF);
+  const __m128i first = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(y)), evenBytes);
+  const __m128i second = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(y + 16)), evenBytes);
+  quadsOfRow(_mm_packus_epi16(first, second), o, out);
 }
 
 [[gnu::always_inline]] inline void storeBgra(std::uint8_t* out, const __m128i q[4]) {
@@ -93,10 +122,16 @@ struct ChromaOffsets {
 }
 
 template <int pixelBytes, auto store, RowPairFn Kernel::*tail>
-constexpr RowPairFn kSse2Steps = rowPairInSteps<16, __m128i, chromaOffsets, rowQuads, pixelBytes, store, tail>;
+constexpr RowPairFn kSse2Steps = rowPairInSteps<16, 1, __m128i, chromaOffsets, rowQuads, pixelBytes, store, tail>;
+
+template <int pixelBytes, auto store, RowPairFn Kernel::*tail>
+constexpr RowPairFn kSse2HalvingSteps =
+    rowPairInSteps<16, 2, __m128i, halvingChromaOffsets, halvingRowQuads, pixelBytes, store, tail>;
 
 const Kernel kSse2{"sse2", kSse2Steps<4, storeBgra, &Kernel::rowPairToBgra>,
-                   kSse2Steps<3, storeBgr24, &Kernel::rowPairToBgr24>};
+                   kSse2Steps<3, storeBgr24, &Kernel::rowPairToBgr24>,
+                   kSse2HalvingSteps<4, storeBgra, &Kernel::halvingRowPairToBgra>,
+                   kSse2HalvingSteps<3, storeBgr24, &Kernel::halvingRowPairToBgr24>};
 
 }  // namespace
 
