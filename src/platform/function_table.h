@@ -1,9 +1,8 @@
 #pragma once
 
+#include <cstdio>
 #include <cstdlib>
-#include <string>
 
-#include "base/log.h"
 #include "base/status.h"
 
 namespace marlin {
@@ -18,11 +17,12 @@ class FunctionTable {
   static Status load() { return loaded().status; }
 
   // Only once load() has succeeded. A call that skipped that check ends the
-  // process here, rather than through a null function later and further away.
+  // process here, with the reason on standard error whatever the log level,
+  // rather than through a null function later and further away.
   static const Functions& functions() {
     const Loaded& table = loaded();
     if (!table.status) {
-      logError("a library called without being loaded: " + table.status.message());
+      std::fprintf(stderr, "a library called without being loaded: %s\n", table.status.message().c_str());
       std::abort();
     }
     return table.functions;
