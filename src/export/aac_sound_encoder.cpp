@@ -1,6 +1,7 @@
 #include "export/aac_sound_encoder.h"
 
 #include "codec/g711.h"
+#include "export/ffmpeg_functions.h"
 #include "export/ffmpeg_status.h"
 
 namespace marlin {
@@ -13,7 +14,7 @@ constexpr std::int64_t kBitRate = 32000;
 }  // namespace
 
 Status AacSoundEncoder::open(const AviAudioFormat& format, std::unique_ptr<AacSoundEncoder>& encoder) {
-  const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_AAC);
+  const AVCodec* codec = av().avcodec_find_encoder(AV_CODEC_ID_AAC);
   if (codec == nullptr) return Status::failure(StatusCode::Unsupported, "this FFmpeg build has no AAC encoder");
   if (format.channels != 1 || (format.bitsPerSample != 8 && format.bitsPerSample != 16)) {
     return Status::failure(StatusCode::Unsupported, "only mono 8- and 16-bit sound is made AAC");
@@ -25,7 +26,7 @@ Status AacSoundEncoder::open(const AviAudioFormat& format, std::unique_ptr<AacSo
   AVCodecContext* context = made->encoder_->context();
   context->sample_fmt = AV_SAMPLE_FMT_FLTP;
   context->sample_rate = static_cast<int>(format.samplesPerSecond);
-  av_channel_layout_default(&context->ch_layout, 1);
+  av().av_channel_layout_default(&context->ch_layout, 1);
   context->bit_rate = kBitRate;
   context->time_base = {1, context->sample_rate};
   // MP4 keeps the decoder's set-up in the stream header.
@@ -36,7 +37,7 @@ Status AacSoundEncoder::open(const AviAudioFormat& format, std::unique_ptr<AacSo
   frame->format = context->sample_fmt;
   frame->nb_samples = context->frame_size;
   frame->sample_rate = context->sample_rate;
-  av_channel_layout_copy(&frame->ch_layout, &context->ch_layout);
+  av().av_channel_layout_copy(&frame->ch_layout, &context->ch_layout);
   if (Status allocated = made->encoder_->allocateFrame(); !allocated) return allocated;
   encoder = std::move(made);
   return Status::ok();
@@ -60,7 +61,7 @@ Status AacSoundEncoder::encode(const std::uint8_t* data, std::uint32_t bytes, co
   const std::uint32_t samples = bytes / format_.blockAlign;
   for (std::uint32_t i = 0; i < samples; ++i) {
     if (gathered_ == 0) {
-      if (const int result = av_frame_make_writable(frame); result < 0) {
+      if (const int result = av().av_frame_make_writable(frame); result < 0) {
         return ffmpegFailure(result, "no memory for a sound frame");
       }
     }

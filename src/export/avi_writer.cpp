@@ -8,14 +8,10 @@
 #include "export/avi_header_patch.h"
 #include "export/container.h"
 #include "export/compression_choice.h"
+#include "export/ffmpeg_functions.h"
 #include "export/ffmpeg_log.h"
 #include "export/ffmpeg_status.h"
 #include "export/video_encoder.h"
-
-extern "C" {
-#include <libavformat/avformat.h>
-#include <libavutil/dict.h>
-}
 
 namespace marlin {
 
@@ -23,7 +19,7 @@ struct AviWriter::Muxer {
   std::string path;
   Container container = Container::Avi;
   AVFormatContext* format = nullptr;
-  AVPacket* packet = av_packet_alloc();
+  AVPacket* packet = av().av_packet_alloc();
   AVStream* video = nullptr;
   AVStream* audio = nullptr;
   AVRational frameTimeBase{1, 1};
@@ -40,19 +36,19 @@ struct AviWriter::Muxer {
     encoder.reset();
     soundEncoder.reset();
     if (format != nullptr) {
-      if (format->pb != nullptr) avio_closep(&format->pb);
-      avformat_free_context(format);
+      if (format->pb != nullptr) av().avio_closep(&format->pb);
+      av().avformat_free_context(format);
     }
-    av_packet_free(&packet);
+    av().av_packet_free(&packet);
   }
 
   // Hands one packet stamped in `base` to the file, in call order: the
   // caller writes sound and pictures as they belong together in time.
   Status write(AVPacket* out, AVStream* stream, AVRational base) {
     out->stream_index = stream->index;
-    av_packet_rescale_ts(out, base, stream->time_base);
-    const int result = av_write_frame(format, out);
-    av_packet_unref(out);
+    av().av_packet_rescale_ts(out, base, stream->time_base);
+    const int result = av().av_write_frame(format, out);
+    av().av_packet_unref(out);
     return result < 0 ? ffmpegFailure(result, "cannot write to the file") : Status::ok();
   }
 
@@ -120,10 +116,7 @@ AVCodecID pcmCodecFor(const AviAudioFormat& format) {
 
 }  // namespace
 
-AviWriter::AviWriter() {
-  routeFfmpegLogOnce();
-  compression_choice::reset();
-}
+AviWriter::AviWriter() { compression_choice::reset(); }
 
 AviWriter::~AviWriter() { close(); }
 
@@ -139,15 +132,17 @@ int AviWriter::open(const std::string& path) {
   close();
   videoFormat_ = AviVideoFormat{};
   lastFailure_ = Status::ok();
+  if (Status loaded = Ffmpeg::load(); !loaded) return fail(std::move(loaded));
+  routeFfmpegLogOnce();
   auto muxer = std::make_unique<Muxer>();
   muxer->path = path;
   if (muxer->packet == nullptr) return fail(Status::failure(StatusCode::OutOfMemory, "no memory for an AVI writer"));
   muxer->container = containerOf(path);
   const char* muxerName = ffmpegMuxerName(muxer->container);
-  if (const int result = avformat_alloc_output_context2(&muxer->format, nullptr, muxerName, path.c_str()); result < 0) {
+  if (const int result = av().avformat_alloc_output_context2(&muxer->format, nullptr, muxerName, path.c_str()); result < 0) {
     return fail(ffmpegFailure(result, std::string("cannot make the ") + muxerName + " muxer for " + path));
   }
-  if (const int result = avio_open(&muxer->format->pb, path.c_str(), AVIO_FLAG_WRITE); result < 0) {
+  if (const int result = av().avio_open(&muxer->format->pb, path.c_str(), AVIO_FLAG_WRITE); result < 0) {
     return fail(ffmpegFailure(result, "cannot create " + path));
   }
   muxer_ = std::move(muxer);
@@ -173,7 +168,7 @@ int AviWriter::createStreams(std::uint32_t rate, std::uint32_t scale, const AviV
       audioFailure = Status::failure(StatusCode::Unsupported,
                                      "sound format " + std::to_string(audio->formatTag) + " with " +
                                          std::to_string(audio->bitsPerSample) + "-bit samples is not stored");
-    } else if ((muxer_->audio = avformat_new_stream(format, nullptr)) == nullptr) {
+    } else if ((muxer_->audio = av().avformat_new_stream(format, nullptr)) == nullptr) {
       audioFailure = Status::failure(StatusCode::OutOfMemory, "no memory for the sound stream");
     } else if (muxer_->container == Container::Mp4) {
       // MP4 cannot hold PCM or A-law sound: it goes in as AAC.
@@ -189,7 +184,7 @@ int AviWriter::createStreams(std::uint32_t rate, std::uint32_t scale, const AviV
       AVCodecParameters* parameters = muxer_->audio->codecpar;
       parameters->codec_type = AVMEDIA_TYPE_AUDIO;
       parameters->codec_id = codec;
-      av_channel_layout_default(&parameters->ch_layout, audioFormat_.channels);
+      av().av_channel_layout_default(&parameters->ch_layout, audioFormat_.channels);
       parameters->sample_rate = static_cast<int>(audioFormat_.samplesPerSecond);
       parameters->block_align = audioFormat_.blockAlign;
       parameters->bits_per_coded_sample = audioFormat_.bitsPerSample;
@@ -202,7 +197,7 @@ int AviWriter::createStreams(std::uint32_t rate, std::uint32_t scale, const AviV
   }
 
   muxer_->frameTimeBase = {static_cast<int>(scale), static_cast<int>(rate)};
-  muxer_->video = avformat_new_stream(format, nullptr);
+  muxer_->video = av().avformat_new_stream(format, nullptr);
   if (muxer_->video == nullptr) return fail(Status::failure(StatusCode::OutOfMemory, "no memory for the video stream"));
   muxer_->video->time_base = muxer_->frameTimeBase;
   const Compression compression = compression_choice::current();
@@ -233,9 +228,9 @@ int AviWriter::createStreams(std::uint32_t rate, std::uint32_t scale, const AviV
   // The frames are bitmaps whose bottom row comes first; the header must say
   // so (a positive height), or readers show them upside down.
   AVDictionary* options = nullptr;
-  if (avi) av_dict_set(&options, "flipped_raw_rgb", "1", 0);
-  const int result = avformat_write_header(format, &options);
-  av_dict_free(&options);
+  if (avi) av().av_dict_set(&options, "flipped_raw_rgb", "1", 0);
+  const int result = av().avformat_write_header(format, &options);
+  av().av_dict_free(&options);
   if (result < 0) return fail(ffmpegFailure(result, "cannot write the file's header"));
   muxer_->headerWritten = true;
   if (!audioFailure) return fail(std::move(audioFailure));
@@ -294,7 +289,7 @@ void AviWriter::close() {
       Status finished = muxer.soundEncoder->finish(muxer.encodedSoundSink());
       if (!finished) lastFailure_ = logged(LogLevel::Warning, std::move(finished));
     }
-    if (const int result = av_write_trailer(muxer.format); result < 0) {
+    if (const int result = av().av_write_trailer(muxer.format); result < 0) {
       lastFailure_ = logged(LogLevel::Warning, ffmpegFailure(result, "cannot finish the AVI file"));
     }
   }

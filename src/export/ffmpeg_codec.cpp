@@ -1,5 +1,7 @@
 #include "export/ffmpeg_codec.h"
 
+#include "export/ffmpeg_functions.h"
+
 namespace marlin {
 
 AVCodecID ffmpegCodecId(VideoCodec codec) {
@@ -19,8 +21,8 @@ AVCodecID ffmpegCodecId(VideoCodec codec) {
 }
 
 const AVCodec* findVideoEncoder(VideoCodec codec) {
-  if (codec == VideoCodec::Uncompressed) return nullptr;
-  return avcodec_find_encoder(ffmpegCodecId(codec));
+  if (codec == VideoCodec::Uncompressed || !Ffmpeg::load()) return nullptr;
+  return av().avcodec_find_encoder(ffmpegCodecId(codec));
 }
 
 }  // namespace marlin

@@ -9,8 +9,8 @@ extern "C" {
 namespace marlin {
 
 AVCodecID ffmpegCodecId(VideoCodec codec);
-// The encoder FFmpeg picks for the codec; nullptr for uncompressed video and
-// for codecs this build cannot write.
+// The encoder FFmpeg picks for the codec; nullptr for uncompressed video, for
+// codecs this build cannot write and when FFmpeg cannot be loaded.
 const AVCodec* findVideoEncoder(VideoCodec codec);
 
 }  // namespace marlin

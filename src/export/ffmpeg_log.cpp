@@ -5,10 +5,7 @@
 #include <string_view>
 
 #include "base/log.h"
-
-extern "C" {
-#include <libavutil/log.h>
-}
+#include "export/ffmpeg_functions.h"
 
 namespace marlin {
 
@@ -25,7 +22,7 @@ void forward(void* context, int ffmpegLevel, const char* format, std::va_list ar
   if (ffmpegLevel > AV_LOG_DEBUG || !logEnabled(levelOf(ffmpegLevel))) return;
   char line[1024];
   int printPrefix = 1;
-  av_log_format_line2(context, ffmpegLevel, format, arguments, line, sizeof line, &printPrefix);
+  av().av_log_format_line2(context, ffmpegLevel, format, arguments, line, sizeof line, &printPrefix);
   std::string_view message(line);
   while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.remove_suffix(1);
   if (!message.empty()) logMessage(levelOf(ffmpegLevel), message);
@@ -35,7 +32,7 @@ void forward(void* context, int ffmpegLevel, const char* format, std::va_list ar
 
 void routeFfmpegLogOnce() {
   static std::once_flag installed;
-  std::call_once(installed, [] { av_log_set_callback(forward); });
+  std::call_once(installed, [] { av().av_log_set_callback(forward); });
 }
 
 }  // namespace marlin

@@ -2,15 +2,13 @@
 
 #include <string>
 
-extern "C" {
-#include <libavutil/error.h>
-}
+#include "export/ffmpeg_functions.h"
 
 namespace marlin {
 
 Status ffmpegFailure(int averror, std::string_view context) {
   char text[AV_ERROR_MAX_STRING_SIZE] = {};
-  av_strerror(averror, text, sizeof text);
+  av().av_strerror(averror, text, sizeof text);
   std::string message(context);
   message.append(": ").append(text);
   // FFmpeg's own codes (bad data, no encoder, ...) are not errno values.

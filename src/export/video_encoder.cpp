@@ -3,14 +3,9 @@
 #include <string>
 
 #include "export/ffmpeg_codec.h"
+#include "export/ffmpeg_functions.h"
 #include "export/ffmpeg_status.h"
 #include "export/full_range_yuv.h"
-
-extern "C" {
-#include <libavutil/imgutils.h>
-#include <libavutil/opt.h>
-#include <libswscale/swscale.h>
-}
 
 namespace marlin {
 
@@ -31,7 +26,7 @@ AVPixelFormat pixelFormatFor(VideoCodec codec, const AVCodec* encoder) {
     case VideoCodec::Uncompressed:
       break;
   }
-  return avcodec_find_best_pix_fmt_of_list(encoder->pix_fmts, AV_PIX_FMT_BGR24, 0, nullptr);
+  return av().avcodec_find_best_pix_fmt_of_list(encoder->pix_fmts, AV_PIX_FMT_BGR24, 0, nullptr);
 }
 
 // Quality 0..10000 onto the encoder's own scale: a quantiser of 31 (worst)
@@ -43,7 +38,7 @@ void applyQuality(AVCodecContext* context, VideoCodec codec, int quality) {
     context->global_quality = FF_QP2LAMBDA * (31 - quality * 29 / kMaxQuality);
   } else if (codec == VideoCodec::H264) {
     // Only encoders with a rate factor know the option; the others keep their default.
-    av_opt_set_double(context->priv_data, "crf", 51.0 - 51.0 * quality / kMaxQuality, 0);
+    av().av_opt_set_double(context->priv_data, "crf", 51.0 - 51.0 * quality / kMaxQuality, 0);
   }
 }
 
@@ -51,7 +46,7 @@ void applyQuality(AVCodecContext* context, VideoCodec codec, int quality) {
 AVRational encoderTimeBase(VideoCodec codec, AVRational frameTimeBase) {
   if (codec != VideoCodec::Mpeg4) return frameTimeBase;
   AVRational reduced{};
-  av_reduce(&reduced.num, &reduced.den, frameTimeBase.num, frameTimeBase.den, 65535);
+  av().av_reduce(&reduced.num, &reduced.den, frameTimeBase.num, frameTimeBase.den, 65535);
   return reduced;
 }
 
@@ -93,7 +88,7 @@ Status CompressedVideoEncoder::open(const Compression& compression, const AviVid
     encoder = std::move(made);
     return Status::ok();
   }
-  made->converter_ = sws_getContext(format.width, format.height, AV_PIX_FMT_BGR24, format.width, format.height,
+  made->converter_ = av().sws_getContext(format.width, format.height, AV_PIX_FMT_BGR24, format.width, format.height,
                                     context->pix_fmt, SWS_BILINEAR, nullptr, nullptr, nullptr);
   if (made->converter_ == nullptr) {
     return Status::failure(StatusCode::Unsupported, "cannot convert 24-bit images for the video encoder");
@@ -102,7 +97,7 @@ Status CompressedVideoEncoder::open(const Compression& compression, const AviVid
   return Status::ok();
 }
 
-CompressedVideoEncoder::~CompressedVideoEncoder() { sws_freeContext(converter_); }
+CompressedVideoEncoder::~CompressedVideoEncoder() { av().sws_freeContext(converter_); }
 
 Status CompressedVideoEncoder::describeStream(AVCodecParameters* parameters) const {
   return encoder_->describeStream(parameters);
@@ -113,7 +108,7 @@ AVRational CompressedVideoEncoder::timeBase() const { return encoder_->context()
 Status CompressedVideoEncoder::encode(const std::uint8_t* image, std::int64_t frameIndex, const PacketSink& sink) {
   AVFrame* frame = encoder_->frame();
   const AVCodecContext* context = encoder_->context();
-  if (const int result = av_frame_make_writable(frame); result < 0) {
+  if (const int result = av().av_frame_make_writable(frame); result < 0) {
     return ffmpegFailure(result, "no memory for a video frame");
   }
   // The bottom row comes first: start at the top row and step backwards.
@@ -125,9 +120,9 @@ Status CompressedVideoEncoder::encode(const std::uint8_t* image, std::int64_t fr
                            {frame->data[0], frame->linesize[0], frame->data[1], frame->linesize[1], frame->data[2],
                             frame->linesize[2]});
   } else {
-    sws_scale(converter_, &topRow, &sourceStride, 0, context->height, frame->data, frame->linesize);
+    av().sws_scale(converter_, &topRow, &sourceStride, 0, context->height, frame->data, frame->linesize);
   }
-  frame->pts = av_rescale_q(frameIndex, frameTimeBase_, context->time_base);
+  frame->pts = av().av_rescale_q(frameIndex, frameTimeBase_, context->time_base);
   return encoder_->send(frame, sink);
 }
 

@@ -1,7 +1,5 @@
 #include "platform/sdl_audio_device.h"
 
-#include <SDL.h>
-
 #include <algorithm>
 #include <bit>
 #include <cstdlib>
@@ -11,6 +9,7 @@
 #include <type_traits>
 
 #include "base/log.h"
+#include "platform/sdl_functions.h"
 
 namespace marlin {
 
@@ -26,8 +25,8 @@ constexpr Uint16 kCallbackSamples = 256;
 // configured in the environment applies again.
 class DummyDriverChoice {
  public:
-  DummyDriverChoice() { SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE); }
-  ~DummyDriverChoice() { SDL_ResetHint(SDL_HINT_AUDIODRIVER); }
+  DummyDriverChoice() { sdl().SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE); }
+  ~DummyDriverChoice() { sdl().SDL_ResetHint(SDL_HINT_AUDIODRIVER); }
   DummyDriverChoice(const DummyDriverChoice&) = delete;
   DummyDriverChoice& operator=(const DummyDriverChoice&) = delete;
 };
@@ -84,6 +83,10 @@ bool SdlAudioDevice::open(const WaveFormat& format) {
       format.samplesPerSec == 0) {
     return false;
   }
+  if (Status loaded = Sdl::load(); !loaded) {
+    logWarning("sound: SDL cannot be loaded: " + loaded.message());
+    return false;
+  }
   bitsPerSample_ = format.bitsPerSample;
   consumed_ = 0;
   const bool driverChosen = std::getenv("SDL_AUDIODRIVER") != nullptr;
@@ -103,8 +106,8 @@ bool SdlAudioDevice::open(const WaveFormat& format) {
 // Each open device holds one reference to SDL's audio subsystem, so the
 // subsystem (and the driver chosen when it started) goes with the last one.
 bool SdlAudioDevice::openWithConfiguredDriver(const WaveFormat& format) {
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-    logWarning(std::string("sound: SDL's audio does not start: ") + SDL_GetError());
+  if (sdl().SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+    logWarning(std::string("sound: SDL's audio does not start: ") + sdl().SDL_GetError());
     return false;
   }
   SDL_AudioSpec wanted{};
@@ -114,12 +117,12 @@ bool SdlAudioDevice::openWithConfiguredDriver(const WaveFormat& format) {
   wanted.samples = kCallbackSamples;
   wanted.callback = &SdlAudioDevice::feed;
   wanted.userdata = this;
-  device_ = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
+  device_ = sdl().SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
   if (device_ == 0) {
-    const char* driver = SDL_GetCurrentAudioDriver();
+    const char* driver = sdl().SDL_GetCurrentAudioDriver();
     logWarning(std::string("sound: SDL cannot open a device on its ") + (driver != nullptr ? driver : "unknown") +
-               " driver: " + SDL_GetError());
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+               " driver: " + sdl().SDL_GetError());
+    sdl().SDL_QuitSubSystem(SDL_INIT_AUDIO);
     return false;
   }
   return true;
@@ -129,16 +132,16 @@ void SdlAudioDevice::close() {
   if (device_ == 0) {
     return;
   }
-  SDL_CloseAudioDevice(device_);
+  sdl().SDL_CloseAudioDevice(device_);
   device_ = 0;
   ring_ = nullptr;
   ringSize_ = 0;
   looping_ = false;
   paused_ = false;
-  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  sdl().SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 
-bool SdlAudioDevice::isLost() const { return SDL_GetAudioDeviceStatus(device_) == SDL_AUDIO_STOPPED; }
+bool SdlAudioDevice::isLost() const { return sdl().SDL_GetAudioDeviceStatus(device_) == SDL_AUDIO_STOPPED; }
 
 bool SdlAudioDevice::prepareLoop(const std::uint8_t* ring, std::uint32_t size) {
   if (device_ == 0 || ring == nullptr || !std::has_single_bit(size)) {
@@ -182,17 +185,17 @@ bool SdlAudioDevice::setPaused(bool on) {
 }
 
 // SDL stops calling back while paused, which holds the played position.
-void SdlAudioDevice::applyPause() { SDL_PauseAudioDevice(device_, looping_ && !paused_ ? 0 : 1); }
+void SdlAudioDevice::applyPause() { sdl().SDL_PauseAudioDevice(device_, looping_ && !paused_ ? 0 : 1); }
 
 void SdlAudioDevice::lockRing() {
   if (device_ != 0) {
-    SDL_LockAudioDevice(device_);
+    sdl().SDL_LockAudioDevice(device_);
   }
 }
 
 void SdlAudioDevice::unlockRing() {
   if (device_ != 0) {
-    SDL_UnlockAudioDevice(device_);
+    sdl().SDL_UnlockAudioDevice(device_);
   }
 }
 
