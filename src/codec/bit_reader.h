@@ -1,7 +1,9 @@
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace marlin::codec {
 
@@ -50,8 +52,11 @@ class BitReader {
   void refill() {
     std::uint64_t next = 0;
     if (position_ + 8 <= size_) {
-      for (unsigned i = 0; i < 8; ++i) {
-        next = next << 8 | data_[position_ + i];
+      // One load and a byte swap: compilers do not see this in a loop of
+      // byte loads.
+      std::memcpy(&next, data_ + position_, sizeof next);
+      if constexpr (std::endian::native == std::endian::little) {
+        next = __builtin_bswap64(next);
       }
     } else {
       for (unsigned i = 0; i < 8; ++i) {

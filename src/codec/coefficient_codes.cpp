@@ -1,5 +1,7 @@
 #include "codec/coefficient_codes.h"
 
+#include <algorithm>
+
 
 namespace marlin::codec {
 
@@ -121,8 +123,8 @@ constexpr CoefficientCode kCodes[] = {
 
 // Sets entry at every index of table whose top bits (of indexBits) are
 // the code's: the indices of every peek that starts with it.
-template <std::size_t N>
-constexpr void fillCode(std::array<CodeEntry, N>& table, unsigned indexBits, std::string_view bits, CodeEntry entry) {
+template <class Entry, std::size_t N>
+constexpr void fillCode(std::array<Entry, N>& table, unsigned indexBits, std::string_view bits, Entry entry) {
   std::size_t prefix = 0;
   for (const char bit : bits) {
     prefix = prefix << 1 | static_cast<std::size_t>(bit - '0');
@@ -152,6 +154,25 @@ constexpr CoefficientLookup makeLookup() {
   return lookup;
 }
 
+constexpr std::array<ShortCoefficient, 1u << kShortCoefficientBits> makeShortCoefficients() {
+  std::array<ShortCoefficient, 1u << kShortCoefficientBits> table{};
+  for (const CoefficientCode& code : kCodes) {
+    if (code.bits.size() > 10) {
+      continue;
+    }
+    const auto advance = static_cast<std::uint8_t>(code.run + 1);
+    const auto length = static_cast<std::uint8_t>(code.bits.size() + 1);
+    std::array<char, 11> bits{};
+    std::copy(code.bits.begin(), code.bits.end(), bits.begin());
+    for (const char sign : {'0', '1'}) {
+      bits[code.bits.size()] = sign;
+      const auto level = static_cast<std::int16_t>(sign == '1' ? -code.level : code.level);
+      fillCode(table, kShortCoefficientBits, std::string_view(bits.data(), length), {advance, length, level});
+    }
+  }
+  return table;
+}
+
 // Every code of up to ten bits starts with fewer than seven zeros, and
 // every longer one with seven.
 static_assert([] {
@@ -166,6 +187,7 @@ static_assert([] {
 }  // namespace
 
 constinit const CoefficientLookup kCoefficientLookup = makeLookup();
+constinit const std::array<ShortCoefficient, 1u << kShortCoefficientBits> kShortCoefficients = makeShortCoefficients();
 
 std::span<const CoefficientCode> coefficientCodes() { return kCodes; }
 

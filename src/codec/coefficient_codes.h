@@ -44,6 +44,20 @@ struct CoefficientLookup {
 
 extern const CoefficientLookup kCoefficientLookup;
 
+// A run/level code of up to ten bits together with the sign bit after it,
+// which the top eleven bits of a peek tell apart: all that placing its
+// coefficient needs, so that the common codes take one load. advance 0 marks
+// the peeks of every other code (end of block, escape, the longer codes and
+// the invalid region), which take lookupCoefficientCode.
+struct ShortCoefficient {
+  std::uint8_t advance = 0;  // run + 1: scan positions from the previous coefficient
+  std::uint8_t length = 0;   // code and sign bit
+  std::int16_t level = 0;    // with its sign
+};
+
+inline constexpr unsigned kShortCoefficientBits = 11;
+extern const std::array<ShortCoefficient, 1u << kShortCoefficientBits> kShortCoefficients;
+
 // The code at the top of a 16-bit peek. Peeks below 16 (twelve or more
 // leading zeros) are not codes.
 inline CodeEntry lookupCoefficientCode(std::uint32_t peek16) {

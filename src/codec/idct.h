@@ -25,6 +25,14 @@ struct IdctKernel {
 
 const IdctKernel& portableIdct();
 
+// The transform of blocks whose coefficients all lie in the first column
+// (every output row flat) or all in the first row (every output row the
+// same), which comes down to one column or one row of the transform: the
+// same results as every version above for a fraction of the work. block is
+// only read.
+void transformFirstColumnOnly(const std::int16_t* block, std::uint8_t* dest, std::ptrdiff_t stride);
+void transformFirstRowOnly(const std::int16_t* block, std::uint8_t* dest, std::ptrdiff_t stride);
+
 // Every version this processor may run under cpuFlags(), the portable one first.
 std::span<const IdctKernel* const> supportedIdcts();
 

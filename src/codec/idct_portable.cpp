@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cstring>
 
 #include "codec/idct.h"
 #include "platform/kernel_choice.h"
@@ -82,6 +83,8 @@ void idctPortableResidual(std::int16_t* block, std::int16_t* out) {
   });
 }
 
+std::uint8_t clampedPixel(Wrap32 value) { return static_cast<std::uint8_t>(std::clamp(value.v, 0, 255)); }
+
 const IdctKernel kPortable{"portable", idctPortable, idctPortableResidual};
 
 void addVectorVersions([[maybe_unused]] std::vector<const IdctKernel*>& versions, [[maybe_unused]] CpuFlags flags) {
@@ -98,6 +101,37 @@ KernelChoice<IdctKernel>& choice() {
 }  // namespace
 
 const IdctKernel& portableIdct() { return kPortable; }
+
+// The row pass leaves each row flat at 8 x its first coefficient (the
+// transform of a lone first input), as 16 bits; the column pass is then the
+// same for every column.
+void transformFirstColumnOnly(const std::int16_t* block, std::uint8_t* dest, std::ptrdiff_t stride) {
+  Wrap32 in[8] = {Wrap32(0), Wrap32(0), Wrap32(0), Wrap32(0), Wrap32(0), Wrap32(0), Wrap32(0), Wrap32(0)};
+  for (int row = 0; row < 8; ++row) {
+    in[row] = Wrap32(static_cast<std::int16_t>(block[8 * row] * 8));
+  }
+  Wrap32 out[8] = {Wrap32(0), Wrap32(0), Wrap32(0), Wrap32(0), Wrap32(0), Wrap32(0), Wrap32(0), Wrap32(0)};
+  chenWangColumn(in, out);
+  for (int row = 0; row < 8; ++row) {
+    std::memset(dest + row * stride, clampedPixel(out[row]), 8);
+  }
+}
+
+// Rows 1..7 transform to zeros, so every column holds only the first row's
+// result and transforms to that value, rounded, in all eight rows.
+void transformFirstRowOnly(const std::int16_t* block, std::uint8_t* dest, std::ptrdiff_t stride) {
+  const Wrap32 in[8] = {Wrap32(block[0]), Wrap32(block[1]), Wrap32(block[2]), Wrap32(block[3]),
+                        Wrap32(block[4]), Wrap32(block[5]), Wrap32(block[6]), Wrap32(block[7])};
+  Wrap32 out[8] = {Wrap32(0), Wrap32(0), Wrap32(0), Wrap32(0), Wrap32(0), Wrap32(0), Wrap32(0), Wrap32(0)};
+  chenWangRow(in, out);
+  std::uint8_t row[8];
+  for (int column = 0; column < 8; ++column) {
+    row[column] = clampedPixel(Wrap32((static_cast<std::int16_t>(out[column].v) + 32) >> 6));
+  }
+  for (int r = 0; r < 8; ++r) {
+    std::memcpy(dest + r * stride, row, sizeof row);
+  }
+}
 std::span<const IdctKernel* const> supportedIdcts() { return choice().supported(); }
 const IdctKernel& activeIdct() { return choice().active(); }
 void selectIdct(const IdctKernel& kernel) { choice().select(kernel); }

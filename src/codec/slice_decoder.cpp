@@ -11,8 +11,8 @@ namespace marlin::codec {
 
 namespace {
 
-constexpr std::uint32_t kPositiveLimit = 2047;
-constexpr std::uint32_t kNegativeLimit = 2048;
+constexpr std::int32_t kLowestCoefficient = -2048;
+constexpr std::int32_t kHighestCoefficient = 2047;
 
 struct Planes {
   std::uint8_t* y;
@@ -21,92 +21,119 @@ struct Planes {
   std::ptrdiff_t width;
 };
 
-bool readCoefficients(BitReader& bits, const std::array<std::uint32_t, 64>& quantiser, std::int16_t coefficients[64],
-                      bool& onlyDc) {
+// The level of an escape: eight bits, or sixteen when the first eight are
+// 0x00 or 0x80. The bits must have been ensured.
+std::int32_t readEscapedLevel(BitReader& bits) {
+  const std::uint32_t level = bits.take(8);
+  if (level == 0x00) {
+    return static_cast<std::int32_t>(bits.take(8));
+  }
+  if (level == 0x80) {
+    return -static_cast<std::int32_t>((256 - bits.take(8)) & 0xFF);
+  }
+  return static_cast<std::int8_t>(level);
+}
+
+// Returns the natural indices of the AC coefficients read OR-ed together (0:
+// only the DC one), which tells whether they all lie in the first row or
+// column; or -1 on a code with twelve leading zeros or a scan position past
+// 63. Inlined so that the reader's fields can live in registers.
+[[gnu::always_inline]] inline int readCoefficients(BitReader& bits, const std::array<std::uint32_t, 64>& quantiser,
+                                                   std::int16_t coefficients[64]) {
   // A copy from a constant compiles to a few vector stores; a memset of this
   // size becomes a string instruction with a costly start-up.
   static constexpr std::int16_t kZeros[64] = {};
   std::memcpy(coefficients, kZeros, sizeof kZeros);
   coefficients[0] = static_cast<std::int16_t>(bits.read(8) * 8);
-  onlyDc = true;
+  unsigned placed = 0;
   for (unsigned k = 0;;) {
-    ++k;
     // The longest code with its sign takes 17 bits, an escape 28.
     bits.ensure(28);
-    const std::uint32_t peek = bits.peek(16);
-    if (peek < 16) {
-      return false;
-    }
-    const CodeEntry code = lookupCoefficientCode(peek);
-    bits.skip(code.length);
-    if (code.kind == CodeEntry::EndOfBlock) {
-      return true;
-    }
-    std::uint32_t magnitude;
-    bool negative;
-    if (code.kind == CodeEntry::Escape) {
-      k += bits.take(6);
-      const std::uint32_t level = bits.take(8);
-      if (level == 0x00) {
-        magnitude = bits.take(8);
-        negative = false;
-      } else if (level == 0x80) {
-        magnitude = (256 - bits.take(8)) & 0xFF;
-        negative = true;
-      } else {
-        negative = level > 0x80;
-        magnitude = negative ? 256 - level : level;
-      }
+    const ShortCoefficient common = kShortCoefficients[bits.peek(kShortCoefficientBits)];
+    std::int32_t level;
+    if (common.advance != 0) [[likely]] {
+      bits.skip(common.length);
+      k += common.advance;
+      level = common.level;
     } else {
-      k += code.run;
-      magnitude = code.level;
-      negative = bits.take(1) != 0;
+      const std::uint32_t peek = bits.peek(16);
+      if (peek < 16) {
+        return -1;
+      }
+      const CodeEntry code = lookupCoefficientCode(peek);
+      bits.skip(code.length);
+      if (code.kind == CodeEntry::EndOfBlock) {
+        return static_cast<int>(placed);
+      }
+      if (code.kind == CodeEntry::Escape) {
+        k += bits.take(6) + 1;
+        level = readEscapedLevel(bits);
+      } else {
+        k += code.run + 1u;
+        level = bits.take(1) != 0 ? -code.level : code.level;
+      }
     }
     if (k >= 64) {
-      return false;
+      return -1;
     }
     const unsigned n = kZigzag[k];
-    const std::uint32_t value = (magnitude * quantiser[n]) >> 2;
-    coefficients[n] = negative ? static_cast<std::int16_t>(-static_cast<std::int32_t>(std::min(value, kNegativeLimit)))
-                               : static_cast<std::int16_t>(std::min(value, kPositiveLimit));
-    onlyDc = false;
+    placed |= n;
+    // Division rounds toward zero: the magnitude is scaled, then signed.
+    const std::int32_t value = level * static_cast<std::int32_t>(quantiser[n]) / 4;
+    coefficients[n] = static_cast<std::int16_t>(std::clamp(value, kLowestCoefficient, kHighestCoefficient));
   }
+}
+
+// Working on a copy lets the compiler keep the reader in registers through
+// the loop instead of storing it for every code.
+int readBlock(BitReader& bits, const std::array<std::uint32_t, 64>& quantiser, std::int16_t coefficients[64]) {
+  BitReader reader = bits;
+  const int placed = readCoefficients(reader, quantiser, coefficients);
+  bits = reader;
+  return placed;
 }
 
 bool decodeBlock(BitReader& bits, const std::array<std::uint32_t, 64>& quantiser, IdctFn idct, std::uint8_t* dest,
                  std::ptrdiff_t stride) {
   alignas(32) std::int16_t block[64];
-  bool onlyDc = true;
-  if (!readBlockCoefficients(bits, quantiser, block, onlyDc)) {
+  const int placed = readCoefficients(bits, quantiser, block);
+  if (placed < 0) {
     return false;
   }
-  if (onlyDc) {
+  if (placed == 0) {
     // The transform of a lone DC coefficient v x 8 is the flat value v.
     const int flat = block[0] / 8;
     for (int row = 0; row < 8; ++row) {
       std::memset(dest + row * stride, flat, 8);
     }
-    return true;
+  } else if ((placed & 7) == 0) {
+    transformFirstColumnOnly(block, dest, stride);
+  } else if (placed < 8) {
+    transformFirstRowOnly(block, dest, stride);
+  } else {
+    idct(block, dest, stride);
   }
-  idct(block, dest, stride);
   return true;
 }
 
+// The blocks in one loop, so that the block reading is compiled once, and
+// on a copy of the reader, which then stays in registers through all of them.
 bool decodeMacroblock(BitReader& bits, const std::array<std::uint32_t, 64>& quantiser, IdctFn idct,
                       const Planes& planes, int row, int column, unsigned lumaPattern) {
   const std::ptrdiff_t w = planes.width;
   std::uint8_t* y = planes.y + 16 * row * w + 16 * column;
-  std::uint8_t* const luma[4] = {y, y + 8, y + 8 * w, y + 8 * w + 8};
-  for (unsigned j = 0; j < 4; ++j) {
-    if ((lumaPattern >> j) & 1u) {
-      if (!decodeBlock(bits, quantiser, idct, luma[j], w)) {
-        return false;
-      }
+  const std::ptrdiff_t chromaOffset = 8 * row * (w / 2) + 8 * column;
+  std::uint8_t* const dests[6] = {
+      y, y + 8, y + 8 * w, y + 8 * w + 8, planes.cb + chromaOffset, planes.cr + chromaOffset};
+  const unsigned pattern = (lumaPattern & 0x0F) | 0x30;
+  BitReader reader = bits;
+  for (unsigned j = 0; j < 6; ++j) {
+    if (((pattern >> j) & 1u) != 0 && !decodeBlock(reader, quantiser, idct, dests[j], j < 4 ? w : w / 2)) {
+      return false;
     }
   }
-  const std::ptrdiff_t chromaOffset = 8 * row * (w / 2) + 8 * column;
-  return decodeBlock(bits, quantiser, idct, planes.cb + chromaOffset, w / 2) &&
-         decodeBlock(bits, quantiser, idct, planes.cr + chromaOffset, w / 2) && !bits.overran();
+  bits = reader;
+  return !bits.overran();
 }
 
 bool decodeSlice(const std::uint8_t* payload, std::size_t length, std::size_t offset, const PictureHeader& header,
@@ -148,14 +175,9 @@ bool decodeSlice(const std::uint8_t* payload, std::size_t length, std::size_t of
 
 bool readBlockCoefficients(BitReader& bits, const std::array<std::uint32_t, 64>& quantiser,
                            std::int16_t coefficients[64], bool& onlyDc) {
-  // Working on copies lets the compiler keep the reader and the flag in
-  // registers through the loop instead of storing them for every code.
-  BitReader reader = bits;
-  bool dcOnly = true;
-  const bool read = readCoefficients(reader, quantiser, coefficients, dcOnly);
-  bits = reader;
-  onlyDc = dcOnly;
-  return read;
+  const int placed = readBlock(bits, quantiser, coefficients);
+  onlyDc = placed == 0;
+  return placed >= 0;
 }
 
 bool decodeSlices(const std::uint8_t* payload, std::size_t length, const PictureHeader& header,

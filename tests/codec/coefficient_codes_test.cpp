@@ -1,3 +1,5 @@
+#include "codec/coefficient_codes.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
@@ -5,8 +7,6 @@
 #include <string>
 #include <utility>
 #include <vector>
-
-#include "codec/coefficient_codes.h"
 
 namespace marlin::codec {
 namespace {
@@ -151,6 +151,36 @@ TEST(CoefficientCodes, LookupAgreesWithAPrefixMatchForEverySixteenBitPeek) {
       ASSERT_EQ(entry.level, match->level) << "peek " << bits;
     }
   }
+}
+
+TEST(CoefficientCodes, ShortTableHoldsEveryShortCodeWithItsSignAndLeavesTheRestToTheLookup) {
+  const std::vector<NamedCode> codes = allCodes();
+  int shortPeeks = 0;
+  for (std::uint32_t peek = 0; peek < kShortCoefficients.size(); ++peek) {
+    std::string bits(kShortCoefficientBits, '0');
+    for (unsigned i = 0; i < kShortCoefficientBits; ++i) {
+      bits[i] = ((peek >> (kShortCoefficientBits - 1 - i)) & 1u) ? '1' : '0';
+    }
+    const NamedCode* match = nullptr;
+    for (const NamedCode& code : codes) {
+      if (isPrefixOf(code.bits, bits)) {
+        match = &code;
+      }
+    }
+    const ShortCoefficient entry = kShortCoefficients[peek];
+    if (match == nullptr || match->kind != CodeEntry::Coefficient || match->bits.size() > 10) {
+      ASSERT_EQ(entry.advance, 0) << "peek " << bits;
+      continue;
+    }
+    ++shortPeeks;
+    const bool negative = bits[match->bits.size()] == '1';
+    ASSERT_EQ(entry.advance, match->run + 1) << "peek " << bits;
+    ASSERT_EQ(entry.length, match->bits.size() + 1) << "peek " << bits;
+    ASSERT_EQ(entry.level, negative ? -match->level : match->level) << "peek " << bits;
+  }
+  // Everything but end of block ("10", a quarter of the peeks), escape and
+  // the codes starting with seven zeros.
+  EXPECT_EQ(shortPeeks, 2048 - 512 - 32 - 16);
 }
 
 }  // namespace

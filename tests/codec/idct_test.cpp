@@ -1,3 +1,5 @@
+#include "codec/idct.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,8 +12,6 @@
 #include <random>
 #include <string>
 #include <vector>
-
-#include "codec/idct.h"
 
 namespace marlin::codec {
 namespace {
@@ -59,7 +59,8 @@ const DctBasis& basis() {
 
 double roundHalfUp(double v) { return std::floor(v + 0.5); }
 
-// F[v][u] = sum over y, x of c[v][y] c[u][x] f[y][x], rounded, clipped to -2048..2047.
+// F[v][u] = sum over y, x of c[v][y] c[u][x] f[y][x], rounded, clipped to
+// -2048..2047.
 Block forwardDctReference(const long samples[64]) {
   const DctBasis& b = basis();
   double tmp[64];
@@ -85,7 +86,8 @@ Block forwardDctReference(const long samples[64]) {
   return out;
 }
 
-// f[y][x] = sum over v, u of c[v][y] c[u][x] F[v][u], rounded, clipped to -256..255.
+// f[y][x] = sum over v, u of c[v][y] c[u][x] F[v][u], rounded, clipped to
+// -256..255.
 Block inverseDctReference(const Block& coefficients) {
   const DctBasis& b = basis();
   double tmp[64];
@@ -213,7 +215,8 @@ TEST_P(IdctAccuracy, MeetsIeee1180LimitsInEveryVersion) {
 
       char line[256];
       std::snprintf(line, sizeof line,
-                    "%-8s L=%-3ld H=%-3ld sign=%+d  peak=%d  worst pmse=%.4f  omse=%.5f  worst |pme|=%.4f  ome=%+.6f",
+                    "%-8s L=%-3ld H=%-3ld sign=%+d  peak=%d  worst pmse=%.4f  "
+                    "omse=%.5f  worst |pme|=%.4f  ome=%+.6f",
                     name, range.low, range.high, sign, f.peak, f.worstPmse(), f.omse, f.worstPme(), f.ome);
       std::cout << "[ IEEE1180 ] " << line << "\n";
       RecordProperty(std::string(name) + (sign > 0 ? "_plus" : "_minus"), line);
@@ -451,7 +454,8 @@ TEST(IdctVersions, AgreeWithThePortableOneOnHostileBlocks) {
           c = extremes[pickExtreme(random)];
         }
         break;
-      case 2:  // only row 0: every column takes the DC-only path of the column pass
+      case 2:  // only row 0: every column takes the DC-only path of the column
+               // pass
         for (int i = 0; i < 8; ++i) {
           block[i] = static_cast<std::int16_t>(any(random));
         }
@@ -478,6 +482,75 @@ TEST(IdctVersions, AgreeWithThePortableOneOnHostileBlocks) {
         break;
     }
     expectAllVersionsAgree(block, "hostile block", n);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// The shortcuts for blocks with one row or one column.
+
+using PixelTransform = void (*)(const std::int16_t*, std::uint8_t*, std::ptrdiff_t);
+
+// Pixels of the shortcut against the portable version's, both written into
+// an 8x8 area of a wider buffer so that writes outside it show up.
+void expectShortcutAgrees(PixelTransform shortcut, const Block& block, const char* what, int index) {
+  constexpr std::ptrdiff_t kStride = 24;
+  constexpr std::ptrdiff_t kCorner = kStride + 8;  // one guard row above, 8 guard columns left
+  using Area = std::array<std::uint8_t, kStride * 10>;
+  Area expected;
+  expected.fill(0x5C);
+  Area got = expected;
+  Block scratch = block;
+  portableIdct().transform(scratch.data(), expected.data() + kCorner, kStride);
+  const Block input = block;
+  shortcut(input.data(), got.data() + kCorner, kStride);
+  ASSERT_EQ(input, block) << what << " " << index << ": the block was written";
+  ASSERT_EQ(got, expected) << what << " " << index;
+}
+
+TEST(IdctShortcuts, AgreeWithThePortableTransformOnEveryLoneDcValue) {
+  // Every 16-bit value, the decodable range 0..2040 included: a lone DC
+  // coefficient is both a one-column and a one-row block.
+  for (int dc = -32768; dc <= 32767; ++dc) {
+    Block block{};
+    block[0] = static_cast<std::int16_t>(dc);
+    expectShortcutAgrees(transformFirstColumnOnly, block, "column, DC", dc);
+    expectShortcutAgrees(transformFirstRowOnly, block, "row, DC", dc);
+  }
+}
+
+TEST(IdctShortcuts, AgreeWithThePortableTransformOnBlocksOfOneRowOrColumn) {
+  int index = 0;
+  // One coefficient besides the DC at each place of the row or column, at
+  // every decodable value.
+  for (int place = 1; place < 8; ++place) {
+    for (int value = -2048; value <= 2047; ++value) {
+      Block row{};
+      row[0] = 1000;
+      row[place] = static_cast<std::int16_t>(value);
+      expectShortcutAgrees(transformFirstRowOnly, row, "row, one AC", index);
+      Block column{};
+      column[0] = 1000;
+      column[8 * place] = static_cast<std::int16_t>(value);
+      expectShortcutAgrees(transformFirstColumnOnly, column, "column, one AC", index++);
+    }
+  }
+  // Random rows and columns: decodable values, then any 16-bit ones, which
+  // drive the 32-bit intermediates past their range.
+  std::mt19937 random(31);
+  std::uniform_int_distribution<int> dc(0, 2040);
+  std::uniform_int_distribution<int> ac(-2048, 2047);
+  std::uniform_int_distribution<int> any(-32768, 32767);
+  for (int n = 0; n < 20000; ++n) {
+    const bool hostile = n % 2 == 1;
+    Block row{};
+    Block column{};
+    for (int i = 0; i < 8; ++i) {
+      const int value = hostile ? any(random) : (i == 0 ? dc(random) : (random() % 3 == 0 ? 0 : ac(random)));
+      row[i] = static_cast<std::int16_t>(value);
+      column[8 * i] = static_cast<std::int16_t>(value);
+    }
+    expectShortcutAgrees(transformFirstRowOnly, row, "random row", n);
+    expectShortcutAgrees(transformFirstColumnOnly, column, "random column", n);
   }
 }
 

@@ -386,13 +386,31 @@ TEST(PictureDecoding, EveryBlockLandsWhereItsRowColumnAndIndexSay) {
 }
 
 TEST(PictureDecoding, BlocksWithAcCoefficientsAreInverseTransformed) {
-  // Luma block 1 of macroblock 0 carries AC codes; every other block is flat 60.
+  // Luma blocks 1..3 of macroblock 0 carry AC codes: anywhere, only in the
+  // first row, only in the first column (the last two have shortcuts of their
+  // own); every other block is flat 60.
+  struct CodedBlock {
+    int block;
+    const char* bits;
+    std::vector<std::pair<int, int>> coefficients;
+    std::ptrdiff_t offset;  // of its top left pixel
+  };
+  const CodedBlock coded[] = {
+      // index 1: +16; index 8: -32; run 0 level 3 at index 16: +57
+      {1, "11 0 0100 1 00101 0", {{0, 480}, {1, 16}, {8, -32}, {16, 57}}, 8},
+      // index 1: +16; run 3 to index 2: -19
+      {2, "11 0 00111 1", {{0, 480}, {1, 16}, {2, -19}}, 8 * 640},
+      // run 1 to index 8: +16; index 16: -19; run 5 to index 24: +22
+      {3, "011 0 11 1 000111 0", {{0, 480}, {8, 16}, {16, -19}, {24, 22}}, 8 * 640 + 8},
+  };
   Bytes payload = refreshB(4);
-  appendSlice(payload, 0, [](encoder::BitWriter& bits) {
+  appendSlice(payload, 0, [&coded](encoder::BitWriter& bits) {
     for (int block = 0; block < 240; ++block) {
       bits.write(60, 8);
-      if (block == 1) {
-        writeBits(bits, "11 0 0100 1 00101 0");  // index 1: +16; index 8: -32; run 0 level 3 at index 16: +57
+      for (const CodedBlock& c : coded) {
+        if (block == c.block) {
+          writeBits(bits, c.bits);
+        }
       }
       writeBits(bits, "10");
     }
@@ -407,17 +425,20 @@ TEST(PictureDecoding, BlocksWithAcCoefficientsAreInverseTransformed) {
     decoder.Init(4);
     std::vector<std::uint8_t> out(kBuffer, 0);
     ASSERT_EQ(decodeInto(decoder, payload, out), 1);
-    auto coefficients = coefficientsWith({{0, 480}, {1, 16}, {8, -32}, {16, 57}});
-    std::uint8_t expected[64];
-    kernel->transform(coefficients.data(), expected, 8);
-    ASSERT_NE(expected[0], expected[63]) << "the block is not flat";
-    for (int r = 0; r < 8; ++r) {
-      ASSERT_TRUE(std::equal(expected + 8 * r, expected + 8 * r + 8, out.begin() + r * 640 + 8)) << kernel->name << r;
+    for (const CodedBlock& c : coded) {
+      auto coefficients = coefficientsWith(c.coefficients);
+      std::uint8_t expected[64];
+      kernel->transform(coefficients.data(), expected, 8);
+      ASSERT_NE(expected[0], expected[63]) << "block " << c.block << " is flat";
+      for (int r = 0; r < 8; ++r) {
+        ASSERT_TRUE(std::equal(expected + 8 * r, expected + 8 * r + 8, out.begin() + c.offset + r * 640))
+            << kernel->name << " block " << c.block << " row " << r;
+      }
     }
-    // Its neighbours are untouched by it.
+    // The coded blocks' neighbours are untouched by them.
     EXPECT_EQ(out[7], 60);
     EXPECT_EQ(out[16], 60);
-    EXPECT_EQ(out[8 * 640 + 8], 60);
+    EXPECT_EQ(out[16 * 640 + 8], 60);
   }
 }
 
