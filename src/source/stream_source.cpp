@@ -82,8 +82,6 @@ Status StreamSource::open(const std::string& path, bool isDisk) {
 }
 
 bool StreamSource::close() {
-  // First, as the span may still be reading the file on its worker.
-  span_.clear();
   file_.close();
   size_.store(0, std::memory_order_relaxed);
   recordedChannelMask_.store(0, std::memory_order_relaxed);
@@ -93,6 +91,7 @@ bool StreamSource::close() {
   header_.hasAudio = false;
   header_.channelMask = 0;
   clearScanner();
+  span_.clear();
   blockCached_ = false;
   return true;
 }

@@ -111,53 +111,5 @@ TEST_F(BlockSpanTest, SwapsTheBytesOfEveryWordOfWholeBlocks) {
   }
 }
 
-// Reading on span after span brings the next one in on the worker; whichever
-// way, each fill must hold exactly the blocks a plain read would.
-TEST_F(BlockSpanTest, ReadingOnHoldsTheSameBlocksWithTheNextSpanReadAhead) {
-  write(numberedBlocks(11));
-  BlockSpan span(3 * kBlockSize);
-  for (std::uint64_t b = 0; b < 11; b += 3) {
-    ASSERT_TRUE(span.fill(file_, b * kBlockSize, ReadAhead::Forward, kNoEnd, false));
-    std::vector<std::uint64_t> expected;
-    for (std::uint64_t e = b; e < std::min<std::uint64_t>(b + 3, 11); ++e) {
-      expected.push_back(e);
-    }
-    EXPECT_EQ(held(span, 12), expected) << "forward from block " << b;
-  }
-  for (std::uint64_t b = 10;; b -= 3) {
-    ASSERT_TRUE(span.fill(file_, b * kBlockSize, ReadAhead::Backward, kNoEnd, false));
-    std::vector<std::uint64_t> expected;
-    for (std::uint64_t e = b >= 2 ? b - 2 : 0; e <= b; ++e) {
-      expected.push_back(e);
-    }
-    EXPECT_EQ(held(span, 12), expected) << "backward from block " << b;
-    if (b < 3) {
-      break;
-    }
-  }
-  // A jump elsewhere is read as asked even with a span read ahead unused.
-  ASSERT_TRUE(span.fill(file_, 2 * kBlockSize, ReadAhead::Forward, kNoEnd, false));
-  ASSERT_TRUE(span.fill(file_, 5 * kBlockSize, ReadAhead::Forward, kNoEnd, false));
-  ASSERT_TRUE(span.fill(file_, 1 * kBlockSize, ReadAhead::Forward, kNoEnd, false));
-  EXPECT_EQ(held(span, 12), (std::vector<std::uint64_t>{1, 2, 3}));
-}
-
-TEST_F(BlockSpanTest, ASpanReadAheadToTheEndOfAGrowingFileIsNotUsedPastIt) {
-  write(numberedBlocks(5));
-  BlockSpan span(2 * kBlockSize);
-  ASSERT_TRUE(span.fill(file_, 0, ReadAhead::Forward, kNoEnd, false));
-  // Carrying on: blocks 4 and 5 are read ahead, when only 4 exists.
-  ASSERT_TRUE(span.fill(file_, 2 * kBlockSize, ReadAhead::Forward, kNoEnd, false));
-  ASSERT_TRUE(span.fill(file_, 4 * kBlockSize, ReadAhead::Forward, kNoEnd, false));
-  EXPECT_EQ(held(span, 10), (std::vector<std::uint64_t>{4}));
-
-  const std::vector<std::uint8_t> whole = numberedBlocks(8);
-  std::ofstream(path_, std::ios::binary | std::ios::app)
-      .write(reinterpret_cast<const char*>(whole.data()) + 5 * kBlockSize, 3 * kBlockSize);
-  EXPECT_EQ(span.find(5 * kBlockSize), nullptr);
-  ASSERT_TRUE(span.fill(file_, 5 * kBlockSize, ReadAhead::Forward, kNoEnd, false));
-  EXPECT_EQ(held(span, 10), (std::vector<std::uint64_t>{5, 6}));
-}
-
 }  // namespace
 }  // namespace marlin::testing

@@ -296,10 +296,10 @@ TEST_F(StreamSourceMatchesReference, WhileTheRecordingGrows) {
 
 
 // A writer appends to the recording on a thread of its own while reading
-// carries on span after span, so that the span read ahead on the worker meets
-// the end of the file as it moves. Each read is made once the blocks it needs
-// are written, so every read must deliver what reading the whole recording
-// delivers, never bytes from past where a span read ahead had ended.
+// carries on span after span, so that spans read ahead meet the end of the
+// file as it moves. Each read is made once the blocks it needs are written,
+// so every read must deliver what reading the whole recording delivers, never
+// bytes from past where a span read ahead had ended.
 TEST_F(StreamSourceMatchesReference, ReadingOnWhileAWriterAppends) {
   Bytes buffer(container::kFrameBufferSize);
   for (int recording = 0; recording < 9; ++recording) {
