@@ -195,6 +195,10 @@ std::uint32_t StreamSource::readNext(std::uint8_t* buffer) {
   return length;
 }
 
+void StreamSource::chooseCopyLimit(const std::uint8_t* buffer) {
+  copyLimit_ = buffer != nullptr ? static_cast<std::uint32_t>(kFrameBufferSize) : kFrameHeadSize;
+}
+
 std::uint32_t StreamSource::readForward(std::uint8_t* buffer) {
   if (!isOpen()) {
     return 0;
@@ -203,6 +207,8 @@ std::uint32_t StreamSource::readForward(std::uint8_t* buffer) {
     backward_ = false;
     clearScanner();
   }
+  chooseCopyLimit(buffer);
+  std::uint8_t* const frame = buffer != nullptr ? buffer : frameHead_.data();
   const std::uint64_t position = getPosition();
   std::uint64_t blockStart = container::blockStartOf(position);
   BlockStatus status = loadBlock(blockStart, ReadAhead::Forward);
@@ -217,8 +223,8 @@ std::uint32_t StreamSource::readForward(std::uint8_t* buffer) {
       return 0;
     }
     std::size_t startCodeEnd = 0;
-    if (scanBlockForward(from, buffer, startCodeEnd)) {
-      return completeForward(blockStart + startCodeEnd, buffer);
+    if (scanBlockForward(from, frame, startCodeEnd)) {
+      return completeForward(blockStart + startCodeEnd, frame);
     }
     blockStart += kBlockSize;
     status = loadBlock(blockStart, ReadAhead::Forward);
@@ -241,7 +247,10 @@ void StreamSource::beginForwardFrame(std::uint8_t* frame, std::uint8_t id) {
 bool StreamSource::stepForward(std::uint8_t byte, std::uint8_t* frame) {
   window_ = window_ << 8 | byte;
   if (collecting_ && count_ < kFrameBufferSize) {
-    frame[count_++] = byte;
+    if (count_ < copyLimit_) {
+      frame[count_] = byte;
+    }
+    ++count_;
   }
   if (!isForwardStartCode(window_)) {
     return false;
@@ -257,9 +266,10 @@ void StreamSource::appendForward(const std::uint8_t* bytes, std::size_t n, std::
   if (!collecting_) {
     return;
   }
-  const std::size_t room = kFrameBufferSize - count_;
-  const std::size_t kept = std::min(n, room);
-  std::memcpy(frame + count_, bytes, kept);
+  const std::size_t kept = std::min(n, kFrameBufferSize - count_);
+  if (count_ < copyLimit_) {
+    std::memcpy(frame + count_, bytes, std::min<std::size_t>(kept, copyLimit_ - count_));
+  }
   count_ += static_cast<std::uint32_t>(kept);
 }
 
@@ -295,8 +305,8 @@ bool StreamSource::scanBlockForward(std::size_t from, std::uint8_t* frame, std::
   return false;
 }
 
-std::uint32_t StreamSource::completeForward(std::uint64_t startCodeEnd, std::uint8_t* buffer) {
-  const std::uint8_t id = buffer[3];
+std::uint32_t StreamSource::completeForward(std::uint64_t startCodeEnd, std::uint8_t* frame) {
+  const std::uint8_t id = frame[3];
   std::size_t first = 0;
   std::uint32_t length = 0;
   if (container::isAudioId(id)) {
@@ -309,11 +319,11 @@ std::uint32_t StreamSource::completeForward(std::uint64_t startCodeEnd, std::uin
     length = count_ >= container::kAudioHeadSize + 4 ? count_ - static_cast<std::uint32_t>(container::kAudioHeadSize + 4) : 0;
   } else {
     header_.isAudio = false;
-    header_.channel = buffer[4] & 0x0F;
+    header_.channel = frame[4] & 0x0F;
     length = count_ - 4;
   }
-  if (first != 0) {
-    std::memmove(buffer, buffer + first, length);
+  if (first != 0 && copyLimit_ == kFrameBufferSize) {
+    std::memmove(frame, frame + first, length);
   }
   header_.length = length;
   collecting_ = false;
@@ -336,6 +346,7 @@ std::uint32_t StreamSource::readPrevious(std::uint8_t* buffer) {
     backward_ = true;
     clearScanner();
   }
+  chooseCopyLimit(buffer);
   std::uint64_t position = getPosition();
   if (position == 0) {
     return 0;
@@ -401,7 +412,10 @@ void StreamSource::prependBackward(const std::uint8_t* bytes, std::size_t n) {
   }
   // Bytes are taken from the top down, so under the limit the highest ones stay.
   const std::size_t kept = std::min<std::size_t>(n, kFrameBufferSize - count_);
-  std::memcpy(frameBuf_.data() + kFrameBufferSize - count_ - kept, bytes + n - kept, kept);
+  // A frame's lowest bytes are the lowest of whichever runs brought them in,
+  // so a head is whole when each run copies its own lowest bytes.
+  std::memcpy(frameBuf_.data() + kFrameBufferSize - count_ - kept, bytes + n - kept,
+              std::min<std::size_t>(kept, copyLimit_));
   count_ += static_cast<std::uint32_t>(kept);
 }
 
@@ -451,7 +465,9 @@ std::uint32_t StreamSource::completeBackward(std::uint64_t startCodeBegin, std::
     // A frame of just its start code is followed by the 00 of the next one.
     header_.channel = count_ > 4 ? collected[4] & 0x0F : 0;
   }
-  std::memcpy(buffer, collected, length);
+  if (buffer != nullptr) {
+    std::memcpy(buffer, collected, length);
+  }
   header_.length = length;
   collecting_ = false;
 

@@ -60,7 +60,9 @@ class StreamSource {
 
   // Each returns the bytes delivered into buffer (which must hold
   // kFrameBufferSize bytes), 0 when no frame was delivered; the buffer's
-  // bytes past the delivered ones are scratch.
+  // bytes past the delivered ones are scratch. A null buffer steps over the
+  // frame: the length, position and header() come out the same, but its
+  // bytes are not copied, for a caller that looks at the headers only.
   std::uint32_t readNext(std::uint8_t* buffer);
   std::uint32_t readPrevious(std::uint8_t* buffer);
   std::uint32_t readFromMark(std::uint8_t* buffer);
@@ -86,12 +88,13 @@ class StreamSource {
 
   BlockStatus loadBlock(std::uint64_t blockStart, ReadAhead direction);
   void clearScanner();
+  void chooseCopyLimit(const std::uint8_t* buffer);
   std::uint32_t readForward(std::uint8_t* buffer);
   bool scanBlockForward(std::size_t from, std::uint8_t* frame, std::size_t& startCodeEnd);
   void beginForwardFrame(std::uint8_t* frame, std::uint8_t id);
   bool stepForward(std::uint8_t byte, std::uint8_t* frame);
   void appendForward(const std::uint8_t* bytes, std::size_t n, std::uint8_t* frame);
-  std::uint32_t completeForward(std::uint64_t startCodeEnd, std::uint8_t* buffer);
+  std::uint32_t completeForward(std::uint64_t startCodeEnd, std::uint8_t* frame);
   bool scanBlockBackward(std::size_t from, std::size_t& startCodeBegin);
   bool stepBackward(std::uint8_t byte);
   void prependBackward(const std::uint8_t* bytes, std::size_t n);
@@ -124,6 +127,12 @@ class StreamSource {
   // Backward reads collect a frame from its end, here; forward reads collect
   // straight into the caller's buffer.
   alignas(64) std::array<std::uint8_t, container::kFrameBufferSize> frameBuf_{};
+  // A frame stepped over keeps only its start code and the byte after it
+  // (a video frame's channel); the rest of it is counted, not copied.
+  static constexpr std::uint32_t kFrameHeadSize = 5;
+  std::array<std::uint8_t, kFrameHeadSize> frameHead_{};
+  // How many of a frame's first bytes are copied: all of them, or its head.
+  std::uint32_t copyLimit_ = container::kFrameBufferSize;
   std::uint32_t count_ = 0;
   bool collecting_ = false;
   bool backward_ = false;

@@ -2,7 +2,9 @@
 // at a time exactly as the container's reading rules say. Both must agree on
 // every delivered byte, position and header field, whatever the recording
 // and whatever sequence of reads, jumps and marks.
+#include <atomic>
 #include <fstream>
+#include <thread>
 
 #include "source/start_code_search.h"
 #include "stream_source_test_support.h"
@@ -81,21 +83,25 @@ class StreamSourceMatchesReference : public RecordingFixture {
     return recording;
   }
 
-  void compare(StreamSource& source, ReferenceReader& reference, const Scenario& scenario, int rounds) {
+  // stepOverSome: about half the reads pass no buffer, stepping over their
+  // frames, with everything but the bytes to agree all the same.
+  void compare(StreamSource& source, ReferenceReader& reference, const Scenario& scenario, int rounds,
+               bool stepOverSome = false) {
     Bytes buffer(container::kFrameBufferSize);
     const std::uint64_t size = source.getSize();
     for (int op = 0; op < rounds; ++op) {
       std::optional<ReferenceFrame> expected;
       std::uint32_t length = 0;
       const int choice = static_cast<int>(random_() % 20);
+      std::uint8_t* const destination = stepOverSome && random_() % 2 == 0 ? nullptr : buffer.data();
       std::string what;
       if (choice < 8) {
         what = "readNext";
-        length = source.readNext(buffer.data());
+        length = source.readNext(destination);
         expected = reference.readNext();
       } else if (choice < 16) {
         what = "readPrevious";
-        length = source.readPrevious(buffer.data());
+        length = source.readPrevious(destination);
         expected = reference.readPrevious();
       } else if (choice < 18) {
         const std::uint64_t to = random_() % (size + 8);
@@ -110,26 +116,30 @@ class StreamSourceMatchesReference : public RecordingFixture {
         const std::uint64_t mark = random_() % (size + 8);
         what = "readFromMark " + std::to_string(mark);
         ASSERT_EQ(source.setMark(mark), reference.setMark(mark));
-        length = source.readFromMark(buffer.data());
+        length = source.readFromMark(destination);
         expected = reference.readFromMark();
       }
       SCOPED_TRACE("op " + std::to_string(op) + " " + what + (scenario.isDisk ? " disk" : "") +
-                   (scenario.bigEndian ? " big-endian" : ""));
-      expectSameOutcome(source, reference, buffer, length, expected);
+                   (scenario.bigEndian ? " big-endian" : "") + (destination == nullptr ? " stepping over" : ""));
+      expectSameOutcome(source, reference, destination, length, expected);
       if (HasFatalFailure()) {
         return;
       }
     }
   }
 
-  // The frame delivered and what the last blocks read left in the header.
-  static void expectSameOutcome(const StreamSource& source, const ReferenceReader& reference, const Bytes& buffer,
-                                std::uint32_t length, const std::optional<ReferenceFrame>& expected) {
+  // The frame delivered (into delivered unless it was stepped over) and what
+  // the last blocks read left in the header.
+  static void expectSameOutcome(const StreamSource& source, const ReferenceReader& reference,
+                                const std::uint8_t* delivered, std::uint32_t length,
+                                const std::optional<ReferenceFrame>& expected) {
     ASSERT_EQ(length, expected ? expected->bytes.size() : 0u);
     ASSERT_EQ(source.getPosition(), reference.state().position);
     const FrameHeader& header = source.header();
     if (expected) {
-      ASSERT_TRUE(std::equal(expected->bytes.begin(), expected->bytes.end(), buffer.begin()));
+      if (delivered != nullptr) {
+        ASSERT_TRUE(std::equal(expected->bytes.begin(), expected->bytes.end(), delivered));
+      }
       ASSERT_EQ(header.isAudio, expected->isAudio);
       ASSERT_EQ(header.channel, expected->channel);
       ASSERT_EQ(header.length, length);
@@ -155,7 +165,7 @@ class StreamSourceMatchesReference : public RecordingFixture {
         const std::uint32_t length = forward ? source.readNext(buffer.data()) : source.readPrevious(buffer.data());
         const auto expected = forward ? reference.readNext() : reference.readPrevious();
         SCOPED_TRACE("read " + std::to_string(reads) + (forward ? " forward" : " backward"));
-        expectSameOutcome(source, reference, buffer, length, expected);
+        expectSameOutcome(source, reference, buffer.data(), length, expected);
         if (::testing::Test::HasFatalFailure()) {
           return;
         }
@@ -181,6 +191,22 @@ TEST_F(StreamSourceMatchesReference, OnDamagedRecordingsWithEveryScanner) {
     }
   }
   startcode::selectKernels(*restore);
+}
+
+// Stepping over frames copies only their heads: over huge frames, short audio
+// and start codes divided by a header, whatever was copied before.
+TEST_F(StreamSourceMatchesReference, SteppingOverFramesWithoutTheirBytes) {
+  for (int recording = 0; recording < 20; ++recording) {
+    const Scenario scenario{recording % 3 == 1, recording % 4 == 2};
+    const Bytes bytes = randomRecording(scenario);
+    StreamSource& source = open(bytes, scenario.isDisk, scenario.bigEndian ? 6 : 4,
+                                recording % 2 == 0 ? container::kBlockSize : BlockSpan::kDefaultBytes);
+    ReferenceReader reference(bytes, scenario.isDisk, scenario.bigEndian);
+    compare(source, reference, scenario, 150, true);
+    if (HasFatalFailure()) {
+      return;
+    }
+  }
 }
 
 // Long runs in one direction cover the paths that a mix of operations rarely
@@ -260,10 +286,62 @@ TEST_F(StreamSourceMatchesReference, WhileTheRecordingGrows) {
       }
       SCOPED_TRACE("recording " + std::to_string(recording) + " op " + std::to_string(op) + " choice " +
                    std::to_string(choice) + " written " + std::to_string(written));
-      expectSameOutcome(source, reference, buffer, length, expected);
+      expectSameOutcome(source, reference, buffer.data(), length, expected);
       if (HasFatalFailure()) {
         return;
       }
+    }
+  }
+}
+
+
+// A writer appends to the recording on a thread of its own while reading
+// carries on span after span, so that spans read ahead meet the end of the
+// file as it moves. Each read is made once the blocks it needs are written,
+// so every read must deliver what reading the whole recording delivers, never
+// bytes from past where a span read ahead had ended.
+TEST_F(StreamSourceMatchesReference, ReadingOnWhileAWriterAppends) {
+  Bytes buffer(container::kFrameBufferSize);
+  for (int recording = 0; recording < 9; ++recording) {
+    const Bytes bytes = randomRecording(Scenario{});
+    std::atomic<std::size_t> written = std::min(bytes.size(), container::kBlockSize);
+    const std::string path = writeRecording(Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(written)));
+    StreamSource& source = openFile(path, false, 4, (1 + recording % 3) * container::kBlockSize);
+    std::thread writer([&] {
+      std::mt19937 random(static_cast<std::uint32_t>(recording));
+      std::ofstream out(path, std::ios::binary | std::ios::app);
+      while (written < bytes.size()) {
+        const std::size_t n = std::min<std::size_t>(bytes.size() - written, 1 + random() % (2 * container::kBlockSize));
+        out.write(reinterpret_cast<const char*>(bytes.data() + written), static_cast<std::streamsize>(n));
+        out.flush();
+        written += n;
+        std::this_thread::yield();
+      }
+    });
+    ReferenceReader reference(bytes, false, false);
+    for (int reads = 0;; ++reads) {
+      const std::uint64_t before = reference.state().position;
+      const std::optional<ReferenceFrame> expected = reference.readNext();
+      const bool stuck = !expected && reference.state().position == before;
+      // The block the next start code begins in and the one after it, which
+      // may hold the rest of the code.
+      const std::uint64_t needed =
+          stuck ? bytes.size()
+                : std::min<std::uint64_t>(bytes.size(), container::blockStartOf(reference.state().position) +
+                                                             2 * container::kBlockSize);
+      while (written < needed) {
+        std::this_thread::yield();
+      }
+      const std::uint32_t length = source.readNext(buffer.data());
+      SCOPED_TRACE("recording " + std::to_string(recording) + " read " + std::to_string(reads));
+      expectSameOutcome(source, reference, buffer.data(), length, expected);
+      if (stuck || HasFailure()) {
+        break;
+      }
+    }
+    writer.join();
+    if (HasFailure()) {
+      return;
     }
   }
 }

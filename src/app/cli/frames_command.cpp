@@ -61,7 +61,10 @@ void listFrames(const FramesOptions& options) {
     }
   }
 
-  std::vector<std::uint8_t> frame(container::kFrameBufferSize);
+  // Without a dump only the frames' headers are listed, so their bytes are
+  // stepped over rather than copied.
+  std::vector<std::uint8_t> frame(options.dumpDir.empty() ? 0 : container::kFrameBufferSize);
+  std::uint8_t* const destination = options.dumpDir.empty() ? nullptr : frame.data();
   ProgressLine progress("reading");
   FrameLines lines(stdout);
   std::uint64_t index = 0;
@@ -71,7 +74,7 @@ void listFrames(const FramesOptions& options) {
     }
     lines.add(index, source.header(), source.getPosition(), blockTimeOf(source));
     if (!options.dumpDir.empty()) {
-      dumpFrame(options.dumpDir, index, source.header(), frame.data());
+      dumpFrame(options.dumpDir, index, source.header(), destination);
     }
     ++index;
     const std::uint64_t position = source.getPosition();
@@ -85,9 +88,9 @@ void listFrames(const FramesOptions& options) {
     // A mark read that cannot begin (a mark on the last byte) leaves the
     // position untouched, and reading on from there would start before the mark.
     const std::uint64_t before = source.getPosition();
-    return deliver(source.readFromMark(frame.data())) || source.getPosition() != before;
+    return deliver(source.readFromMark(destination)) || source.getPosition() != before;
   }();
-  while (markReadBegan && deliver(readOnward(source, frame.data(), options.backward))) {
+  while (markReadBegan && deliver(readOnward(source, destination, options.backward))) {
   }
   progress.finish();
   lines.flush();
