@@ -1,7 +1,7 @@
 #include "codec/coefficient_codes.h"
 
 #include <algorithm>
-
+#include <iterator>
 
 namespace marlin::codec {
 
@@ -154,24 +154,94 @@ constexpr CoefficientLookup makeLookup() {
   return lookup;
 }
 
-constexpr std::array<ShortCoefficient, 1u << kShortCoefficientBits> makeShortCoefficients() {
-  std::array<ShortCoefficient, 1u << kShortCoefficientBits> table{};
+// A code of up to ten bits followed by its sign bit.
+struct SignedCode {
+  std::array<char, 11> bits;
+  std::uint8_t length;
+  std::uint8_t advance;
+  std::int16_t level;
+};
+
+constexpr std::size_t kSignedCodeCount = 2 * std::size(kCodes);
+
+constexpr std::array<SignedCode, kSignedCodeCount> signedShortCodes(std::size_t& count) {
+  std::array<SignedCode, kSignedCodeCount> codes{};
+  count = 0;
   for (const CoefficientCode& code : kCodes) {
     if (code.bits.size() > 10) {
       continue;
     }
-    const auto advance = static_cast<std::uint8_t>(code.run + 1);
-    const auto length = static_cast<std::uint8_t>(code.bits.size() + 1);
-    std::array<char, 11> bits{};
-    std::copy(code.bits.begin(), code.bits.end(), bits.begin());
     for (const char sign : {'0', '1'}) {
-      bits[code.bits.size()] = sign;
-      const auto level = static_cast<std::int16_t>(sign == '1' ? -code.level : code.level);
-      fillCode(table, kShortCoefficientBits, std::string_view(bits.data(), length), {advance, length, level});
+      SignedCode& signedCode = codes[count++];
+      std::copy(code.bits.begin(), code.bits.end(), signedCode.bits.begin());
+      signedCode.bits[code.bits.size()] = sign;
+      signedCode.length = static_cast<std::uint8_t>(code.bits.size() + 1);
+      signedCode.advance = static_cast<std::uint8_t>(code.run + 1);
+      signedCode.level = static_cast<std::int16_t>(sign == '1' ? -code.level : code.level);
+    }
+  }
+  return codes;
+}
+
+// Bits of up to kShortCodeBits, put together code by code.
+struct Prefix {
+  std::array<char, kShortCodeBits> bits{};
+  std::size_t size = 0;
+
+  constexpr bool fits(std::string_view more) const { return size + more.size() <= kShortCodeBits; }
+  constexpr Prefix then(std::string_view more) const {
+    Prefix longer = *this;
+    std::copy(more.begin(), more.end(), longer.bits.begin() + static_cast<std::ptrdiff_t>(size));
+    longer.size += more.size();
+    return longer;
+  }
+  constexpr std::string_view view() const { return {bits.data(), size}; }
+};
+
+// Filled from the shorter prefixes to the longer ones, each of which
+// overwrites the part of a shorter one's entries that it tells more about.
+constexpr std::array<ShortCodes, 1u << kShortCodeBits> makeShortCodes() {
+  std::array<ShortCodes, 1u << kShortCodeBits> table{};
+  std::size_t count = 0;
+  const std::array<SignedCode, kSignedCodeCount> codes = signedShortCodes(count);
+  const auto endingBlock = [&table](const Prefix& prefix, ShortCodes entry) {
+    if (prefix.fits(kEndOfBlockBits)) {
+      const Prefix ended = prefix.then(kEndOfBlockBits);
+      entry.length = static_cast<std::uint8_t>(ended.size | ShortCodes::kEndsBlock);
+      fillCode(table, kShortCodeBits, ended.view(), entry);
+    }
+  };
+  endingBlock(Prefix{}, {ShortCodes::kAbsent, ShortCodes::kAbsent, 0, 0, 0, 0});
+  for (std::size_t i = 0; i < count; ++i) {
+    const SignedCode& first = codes[i];
+    const Prefix one = Prefix{}.then({first.bits.data(), first.length});
+    const ShortCodes single{first.advance, ShortCodes::kAbsent, first.advance, first.length, first.level, 0};
+    fillCode(table, kShortCodeBits, one.view(), single);
+    endingBlock(one, single);
+    for (std::size_t j = 0; j < count; ++j) {
+      const SignedCode& second = codes[j];
+      if (!one.fits({second.bits.data(), second.length})) {
+        continue;
+      }
+      const Prefix two = one.then({second.bits.data(), second.length});
+      const ShortCodes pair{first.advance, second.advance, static_cast<std::uint8_t>(first.advance + second.advance),
+                            static_cast<std::uint8_t>(two.size), first.level, second.level};
+      fillCode(table, kShortCodeBits, two.view(), pair);
+      endingBlock(two, pair);
     }
   }
   return table;
 }
+
+static_assert([] {
+  int largest = 0;
+  for (const CoefficientCode& code : kCodes) {
+    if (code.bits.size() <= 10) {
+      largest = std::max<int>(largest, code.level);
+    }
+  }
+  return largest == kLargestShortLevel;
+}());
 
 // Every code of up to ten bits starts with fewer than seven zeros, and
 // every longer one with seven.
@@ -187,7 +257,7 @@ static_assert([] {
 }  // namespace
 
 constinit const CoefficientLookup kCoefficientLookup = makeLookup();
-constinit const std::array<ShortCoefficient, 1u << kShortCoefficientBits> kShortCoefficients = makeShortCoefficients();
+constinit const std::array<ShortCodes, 1u << kShortCodeBits> kShortCodes = makeShortCodes();
 
 std::span<const CoefficientCode> coefficientCodes() { return kCodes; }
 

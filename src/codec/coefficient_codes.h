@@ -44,19 +44,29 @@ struct CoefficientLookup {
 
 extern const CoefficientLookup kCoefficientLookup;
 
-// A run/level code of up to ten bits together with the sign bit after it,
-// which the top eleven bits of a peek tell apart: all that placing its
-// coefficient needs, so that the common codes take one load. advance 0 marks
-// the peeks of every other code (end of block, escape, the longer codes and
-// the invalid region), which take lookupCoefficientCode.
-struct ShortCoefficient {
-  std::uint8_t advance = 0;  // run + 1: scan positions from the previous coefficient
-  std::uint8_t length = 0;   // code and sign bit
-  std::int16_t level = 0;    // with its sign
+// What the top eleven bits of a peek hold at the start: up to two run/level
+// codes of up to ten bits, each with its sign bit, possibly followed by end
+// of block; all that placing their coefficients needs, so that the common
+// codes take one load for one or two coefficients. A missing coefficient
+// moves past the 64 scan positions, where the reader keeps a spare slot for
+// it, so that one or two are placed the same way. length 0 marks the peeks
+// of every other code (escape, the longer codes and the invalid region),
+// which take lookupCoefficientCode.
+struct ShortCodes {
+  static constexpr std::uint8_t kEndsBlock = 0x40;  // in length: end of block follows
+  static constexpr std::uint8_t kAbsent = 64;       // advance to a coefficient there is not
+  std::uint8_t firstAdvance = 0;   // scan positions from the previous coefficient to the first
+  std::uint8_t secondAdvance = 0;  // from the first to the second
+  std::uint8_t advance = 0;        // scan positions moved in all
+  std::uint8_t length = 0;         // bits taken (codes, signs and end of block), plus kEndsBlock
+  std::int16_t firstLevel = 0;     // with its sign
+  std::int16_t secondLevel = 0;
 };
 
-inline constexpr unsigned kShortCoefficientBits = 11;
-extern const std::array<ShortCoefficient, 1u << kShortCoefficientBits> kShortCoefficients;
+inline constexpr unsigned kShortCodeBits = 11;
+// The largest level of a code of up to ten bits.
+inline constexpr int kLargestShortLevel = 7;
+extern const std::array<ShortCodes, 1u << kShortCodeBits> kShortCodes;
 
 // The code at the top of a 16-bit peek. Peeks below 16 (twelve or more
 // leading zeros) are not codes.

@@ -70,7 +70,7 @@ std::size_t parsePictureHeader(const std::uint8_t* payload, std::size_t length, 
     return 0;
   }
   parseFields(payload, length, layout, out);
-  if (out.quality == 15) {
+  if (out.quality > kHighestQuality) {
     return 0;
   }
   out.sliceCount = 0;

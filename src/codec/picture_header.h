@@ -40,4 +40,7 @@ struct PictureHeader {
 std::size_t parsePictureHeader(const std::uint8_t* payload, std::size_t length, HeaderLayout layout,
                                PictureHeader& out);
 
+// The quality field holds four bits, and 15 is not a quality.
+inline constexpr int kHighestQuality = 14;
+
 }  // namespace marlin::codec

@@ -34,59 +34,90 @@ std::int32_t readEscapedLevel(BitReader& bits) {
   return static_cast<std::int8_t>(level);
 }
 
+// A short code's level times the largest step at the highest quality stays
+// in range, so only the longer codes and escapes need clamping.
+static_assert(kLargestShortLevel * *std::max_element(kIntraMatrix.begin(), kIntraMatrix.end()) * kHighestQuality / 4 <=
+              kHighestCoefficient);
+
+// A block's coefficients in natural order, and a spare slot after them
+// where the short codes place the coefficients they do not have.
+constexpr std::size_t kSpareSlot = 64;
+constexpr std::size_t kBlockSlots = 72;
+
+// Natural index by scan position, with the positions a missing coefficient
+// reaches (past 63, up to two absent advances on) on the spare slot.
+constexpr auto kScanWithSpare = [] {
+  std::array<std::uint8_t, 64 + 2 * ShortCodes::kAbsent> scan{};
+  for (std::size_t k = 0; k < scan.size(); ++k) {
+    scan[k] = k < 64 ? kZigzag[k] : kSpareSlot;
+  }
+  return scan;
+}();
+
 // Returns the natural indices of the AC coefficients read OR-ed together (0:
 // only the DC one), which tells whether they all lie in the first row or
 // column; or -1 on a code with twelve leading zeros or a scan position past
 // 63. Inlined so that the reader's fields can live in registers.
 [[gnu::always_inline]] inline int readCoefficients(BitReader& bits, const std::array<std::uint32_t, 64>& quantiser,
-                                                   std::int16_t coefficients[64]) {
+                                                   std::int16_t coefficients[kBlockSlots]) {
   // A copy from a constant compiles to a few vector stores; a memset of this
   // size becomes a string instruction with a costly start-up.
   static constexpr std::int16_t kZeros[64] = {};
   std::memcpy(coefficients, kZeros, sizeof kZeros);
   coefficients[0] = static_cast<std::int16_t>(bits.read(8) * 8);
   unsigned placed = 0;
+  // Division rounds toward zero: the magnitude is scaled, then signed. Only
+  // the longer codes and escapes can leave the coefficient range.
+  const auto place = [&](unsigned k, std::int32_t level, bool mayLeaveRange) {
+    const unsigned n = kScanWithSpare[k];
+    placed |= n;
+    const std::int32_t value = level * static_cast<std::int32_t>(quantiser[n & 63]) / 4;
+    coefficients[n] = static_cast<std::int16_t>(
+        mayLeaveRange ? std::clamp(value, kLowestCoefficient, kHighestCoefficient) : value);
+  };
   for (unsigned k = 0;;) {
     // The longest code with its sign takes 17 bits, an escape 28.
     bits.ensure(28);
-    const ShortCoefficient common = kShortCoefficients[bits.peek(kShortCoefficientBits)];
-    std::int32_t level;
-    if (common.advance != 0) [[likely]] {
-      bits.skip(common.length);
+    const ShortCodes common = kShortCodes[bits.peek(kShortCodeBits)];
+    if (common.length != 0) [[likely]] {
+      bits.skip(common.length & ~ShortCodes::kEndsBlock);
+      const unsigned first = k + common.firstAdvance;
+      place(first, common.firstLevel, false);
+      place(first + common.secondAdvance, common.secondLevel, false);
       k += common.advance;
-      level = common.level;
-    } else {
-      const std::uint32_t peek = bits.peek(16);
-      if (peek < 16) {
+      if (k >= 64) {
         return -1;
       }
-      const CodeEntry code = lookupCoefficientCode(peek);
-      bits.skip(code.length);
-      if (code.kind == CodeEntry::EndOfBlock) {
-        return static_cast<int>(placed);
+      if ((common.length & ShortCodes::kEndsBlock) != 0) {
+        return static_cast<int>(placed & 63);
       }
-      if (code.kind == CodeEntry::Escape) {
-        k += bits.take(6) + 1;
-        level = readEscapedLevel(bits);
-      } else {
-        k += code.run + 1u;
-        level = bits.take(1) != 0 ? -code.level : code.level;
-      }
+      continue;
+    }
+    const std::uint32_t peek = bits.peek(16);
+    if (peek < 16) {
+      return -1;
+    }
+    const CodeEntry code = lookupCoefficientCode(peek);
+    bits.skip(code.length);
+    std::int32_t level;
+    if (code.kind == CodeEntry::Escape) {
+      k += bits.take(6) + 1;
+      level = readEscapedLevel(bits);
+    } else {
+      k += code.run + 1u;
+      level = bits.take(1) != 0 ? -code.level : code.level;
     }
     if (k >= 64) {
       return -1;
     }
-    const unsigned n = kZigzag[k];
-    placed |= n;
-    // Division rounds toward zero: the magnitude is scaled, then signed.
-    const std::int32_t value = level * static_cast<std::int32_t>(quantiser[n]) / 4;
-    coefficients[n] = static_cast<std::int16_t>(std::clamp(value, kLowestCoefficient, kHighestCoefficient));
+    place(k, level, true);
   }
 }
 
 // Working on a copy lets the compiler keep the reader in registers through
 // the loop instead of storing it for every code.
-int readBlock(BitReader& bits, const std::array<std::uint32_t, 64>& quantiser, std::int16_t coefficients[64]) {
+int readBlock(BitReader& bits, const std::array<std::uint32_t, 64>& quantiser,
+              std::int16_t coefficients[kBlockSlots]) {
   BitReader reader = bits;
   const int placed = readCoefficients(reader, quantiser, coefficients);
   bits = reader;
@@ -95,7 +126,7 @@ int readBlock(BitReader& bits, const std::array<std::uint32_t, 64>& quantiser, s
 
 bool decodeBlock(BitReader& bits, const std::array<std::uint32_t, 64>& quantiser, IdctFn idct, std::uint8_t* dest,
                  std::ptrdiff_t stride) {
-  alignas(32) std::int16_t block[64];
+  alignas(32) std::int16_t block[kBlockSlots];
   const int placed = readCoefficients(bits, quantiser, block);
   if (placed < 0) {
     return false;
@@ -175,7 +206,9 @@ bool decodeSlice(const std::uint8_t* payload, std::size_t length, std::size_t of
 
 bool readBlockCoefficients(BitReader& bits, const std::array<std::uint32_t, 64>& quantiser,
                            std::int16_t coefficients[64], bool& onlyDc) {
-  const int placed = readBlock(bits, quantiser, coefficients);
+  std::int16_t block[kBlockSlots];
+  const int placed = readBlock(bits, quantiser, block);
+  std::memcpy(coefficients, block, 64 * sizeof *block);
   onlyDc = placed == 0;
   return placed >= 0;
 }

@@ -11,9 +11,10 @@
 namespace marlin::codec {
 
 // Reads one block: the DC byte, then run/level codes up to end of block,
-// dequantised into coefficients (natural order, zeroed first). onlyDc tells
-// whether no AC code was read. False on a code with twelve leading zeros or a
-// scan position past 63.
+// dequantised with quantiser (of a quality up to kHighestQuality) into
+// coefficients (natural order, zeroed first). onlyDc tells whether no AC code
+// was read. False on a code with twelve leading zeros or a scan position past
+// 63.
 bool readBlockCoefficients(BitReader& bits, const std::array<std::uint32_t, 64>& quantiser,
                            std::int16_t coefficients[64], bool& onlyDc);
 

@@ -153,34 +153,74 @@ TEST(CoefficientCodes, LookupAgreesWithAPrefixMatchForEverySixteenBitPeek) {
   }
 }
 
-TEST(CoefficientCodes, ShortTableHoldsEveryShortCodeWithItsSignAndLeavesTheRestToTheLookup) {
+// The code among codes at the start of bits, or null.
+const NamedCode* codeAt(const std::vector<NamedCode>& codes, const std::string& bits) {
+  for (const NamedCode& code : codes) {
+    if (isPrefixOf(code.bits, bits)) {
+      return &code;
+    }
+  }
+  return nullptr;
+}
+
+TEST(CoefficientCodes, ShortTableReadsUpToTwoSignedShortCodesAndAnEndOfBlockPerPeek) {
   const std::vector<NamedCode> codes = allCodes();
-  int shortPeeks = 0;
-  for (std::uint32_t peek = 0; peek < kShortCoefficients.size(); ++peek) {
-    std::string bits(kShortCoefficientBits, '0');
-    for (unsigned i = 0; i < kShortCoefficientBits; ++i) {
-      bits[i] = ((peek >> (kShortCoefficientBits - 1 - i)) & 1u) ? '1' : '0';
+  std::map<std::string, int> peeks;  // by what the entry holds
+  for (std::uint32_t peek = 0; peek < kShortCodes.size(); ++peek) {
+    std::string bits(kShortCodeBits, '0');
+    for (unsigned i = 0; i < kShortCodeBits; ++i) {
+      bits[i] = ((peek >> (kShortCodeBits - 1 - i)) & 1u) ? '1' : '0';
     }
-    const NamedCode* match = nullptr;
-    for (const NamedCode& code : codes) {
-      if (isPrefixOf(code.bits, bits)) {
-        match = &code;
+    SCOPED_TRACE("peek " + bits);
+    // Greedily: up to two run/level codes of up to ten bits whose sign bit
+    // is in the peek too, then end of block if it follows whole.
+    std::size_t used = 0;
+    std::vector<std::pair<int, int>> coefficients;  // advance, signed level
+    while (coefficients.size() < 2) {
+      const NamedCode* code = codeAt(codes, bits.substr(used));
+      if (code == nullptr || code->kind != CodeEntry::Coefficient || code->bits.size() > 10 ||
+          used + code->bits.size() + 1 > kShortCodeBits) {
+        break;
       }
+      const bool negative = bits[used + code->bits.size()] == '1';
+      coefficients.emplace_back(code->run + 1, negative ? -code->level : code->level);
+      used += code->bits.size() + 1;
     }
-    const ShortCoefficient entry = kShortCoefficients[peek];
-    if (match == nullptr || match->kind != CodeEntry::Coefficient || match->bits.size() > 10) {
-      ASSERT_EQ(entry.advance, 0) << "peek " << bits;
+    const NamedCode* after = codeAt(codes, bits.substr(used));
+    const bool ends = after != nullptr && after->kind == CodeEntry::EndOfBlock;
+    used += ends ? after->bits.size() : 0;
+
+    const ShortCodes entry = kShortCodes[peek];
+    if (used == 0) {
+      ASSERT_EQ(entry.length, 0);
+      ++peeks["left to the lookup"];
       continue;
     }
-    ++shortPeeks;
-    const bool negative = bits[match->bits.size()] == '1';
-    ASSERT_EQ(entry.advance, match->run + 1) << "peek " << bits;
-    ASSERT_EQ(entry.length, match->bits.size() + 1) << "peek " << bits;
-    ASSERT_EQ(entry.level, negative ? -match->level : match->level) << "peek " << bits;
+    ASSERT_EQ(entry.length, used | (ends ? ShortCodes::kEndsBlock : 0));
+    // A coefficient the entry does not hold is placed past the block even
+    // from the last scan position, and moves nothing.
+    int advance = 0;
+    const auto check = [&](std::size_t i, int entryAdvance, int entryLevel) {
+      if (i < coefficients.size()) {
+        EXPECT_EQ(entryAdvance, coefficients[i].first);
+        EXPECT_EQ(entryLevel, coefficients[i].second);
+        advance += coefficients[i].first;
+      } else {
+        EXPECT_EQ(entryAdvance, ShortCodes::kAbsent);
+        EXPECT_EQ(entryLevel, 0);
+      }
+    };
+    check(0, entry.firstAdvance, entry.firstLevel);
+    check(1, entry.secondAdvance, entry.secondLevel);
+    EXPECT_EQ(entry.advance, advance);
+    ++peeks[std::to_string(coefficients.size()) + (ends ? " and end of block" : "")];
   }
-  // Everything but end of block ("10", a quarter of the peeks), escape and
-  // the codes starting with seven zeros.
-  EXPECT_EQ(shortPeeks, 2048 - 512 - 32 - 16);
+  // The invalid region, escape and codes starting with seven zeros ("0000001"
+  // and "0000000") take the lookup; every other peek starts with a short code
+  // or end of block, and most hold two codes or end the block.
+  EXPECT_EQ(peeks["left to the lookup"], 16 + 32);
+  EXPECT_EQ(peeks["0 and end of block"], 512);
+  EXPECT_GT(peeks["2"] + peeks["2 and end of block"] + peeks["1 and end of block"], 1024);
 }
 
 }  // namespace
