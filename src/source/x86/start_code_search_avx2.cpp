@@ -10,6 +10,18 @@ namespace {
 struct Avx2Ops {
   static constexpr std::size_t kWidth = 32;
 
+  // Whether "00 01" lies anywhere in p[1 .. 2 * kWidth + 2].
+  static bool mayStartTwo(const std::uint8_t* p) {
+    const __m256i one = _mm256_set1_epi8(1);
+    const __m256i zero = _mm256_setzero_si256();
+    const auto zeroOne = [&](const std::uint8_t* q) {
+      return _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(q + 2)), one),
+                              _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(q + 1)), zero));
+    };
+    const __m256i either = _mm256_or_si256(zeroOne(p), zeroOne(p + kWidth));
+    return _mm256_testz_si256(either, either) == 0;
+  }
+
   static unsigned matchMask(const std::uint8_t* p) {
     const __m256i one = _mm256_set1_epi8(1);
     const __m256i zero = _mm256_setzero_si256();

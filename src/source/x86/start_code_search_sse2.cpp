@@ -10,6 +10,17 @@ namespace {
 struct Sse2Ops {
   static constexpr std::size_t kWidth = 16;
 
+  // Whether "00 01" lies anywhere in p[1 .. 2 * kWidth + 2].
+  static bool mayStartTwo(const std::uint8_t* p) {
+    const __m128i one = _mm_set1_epi8(1);
+    const __m128i zero = _mm_setzero_si128();
+    const auto zeroOne = [&](const std::uint8_t* q) {
+      return _mm_and_si128(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(q + 2)), one),
+                           _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(q + 1)), zero));
+    };
+    return _mm_movemask_epi8(_mm_or_si128(zeroOne(p), zeroOne(p + kWidth))) != 0;
+  }
+
   static unsigned matchMask(const std::uint8_t* p) {
     const __m128i one = _mm_set1_epi8(1);
     const __m128i zero = _mm_setzero_si128();

@@ -13,10 +13,28 @@ std::size_t findFirstVector(const std::uint8_t* data, std::size_t begin, std::si
   }
   const std::size_t lastStart = end - 4;
   std::size_t p = begin;
+  // Two vectors a step: most steps hold no "00 01", which one test tells.
+  for (; p + 2 * Ops::kWidth - 1 <= lastStart; p += 2 * Ops::kWidth) {
+    if (Ops::mayStartTwo(data + p)) {
+      if (const auto mask = Ops::matchMask(data + p)) {
+        return p + static_cast<std::size_t>(__builtin_ctz(mask));
+      }
+      if (const auto mask = Ops::matchMask(data + p + Ops::kWidth)) {
+        return p + Ops::kWidth + static_cast<std::size_t>(__builtin_ctz(mask));
+      }
+    }
+  }
   for (; p + Ops::kWidth - 1 <= lastStart; p += Ops::kWidth) {
     if (const auto mask = Ops::matchMask(data + p)) {
       return p + static_cast<std::size_t>(__builtin_ctz(mask));
     }
+  }
+  // The last positions in one vector that overlaps those already searched,
+  // which hold no match and so add no bits.
+  if (p <= lastStart && lastStart + 1 >= begin + Ops::kWidth) {
+    const std::size_t q = lastStart + 1 - Ops::kWidth;
+    const auto mask = Ops::matchMask(data + q);
+    return mask != 0 ? q + static_cast<std::size_t>(__builtin_ctz(mask)) : marlin::startcode::kNotFound;
   }
   for (; p <= lastStart; ++p) {
     if (marlin::startcode::isStartCodeAt(data + p)) {
