@@ -2,14 +2,19 @@
 
 namespace marlin::codec {
 
-const std::array<std::uint32_t, 64>& ScaledQuantiser::forQuality(int quality) {
+const Dequantiser& ScaledQuantiser::forQuality(int quality) {
   if (quality != quality_) {
     for (std::size_t n = 0; n < 64; ++n) {
-      table_[n] = kIntraMatrix[n] * static_cast<std::uint32_t>(quality);
+      const std::uint32_t step = kIntraMatrix[n] * static_cast<std::uint32_t>(quality);
+      tables_.steps[n] = step;
+      for (std::int32_t level = -Dequantiser::kLargestLevel; level <= Dequantiser::kLargestLevel; ++level) {
+        tables_.levels[n * Dequantiser::kLevelSlots + (static_cast<std::uint32_t>(level) & 15)] =
+            dequantise(level, step);
+      }
     }
     quality_ = quality;
   }
-  return table_;
+  return tables_;
 }
 
 }  // namespace marlin::codec

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace marlin::codec {
@@ -24,14 +25,41 @@ inline constexpr std::array<std::uint8_t, 64> kZigzag = {
     58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63,
 };
 
-// W[n] x quality, rebuilt only when the quality changes.
+// The range of a dequantised coefficient.
+inline constexpr std::int32_t kLowestCoefficient = -2048;
+inline constexpr std::int32_t kHighestCoefficient = 2047;
+
+// level x step / 4, rounded toward zero (the magnitude is scaled, then
+// signed), saturated to the coefficient range.
+constexpr std::int16_t dequantise(std::int32_t level, std::uint32_t step) {
+  const std::int32_t value = level * static_cast<std::int32_t>(step) / 4;
+  return static_cast<std::int16_t>(value < kLowestCoefficient    ? kLowestCoefficient
+                                   : value > kHighestCoefficient ? kHighestCoefficient
+                                                                 : value);
+}
+
+// What dequantising at one quality takes.
+struct Dequantiser {
+  // Levels -kLargestLevel..kLargestLevel, told apart by their low four bits.
+  static constexpr std::int32_t kLargestLevel = 7;
+  static constexpr std::size_t kLevelSlots = 16;
+  // W[n] x quality.
+  std::array<std::uint32_t, 64> steps{};
+  // The coefficient of level at natural index n, at
+  // levels[n * kLevelSlots + (level & 15)]. Index 64 holds zeros: it is where
+  // a block reader puts the coefficients it does not have.
+  std::array<std::int16_t, 65 * kLevelSlots> levels{};
+};
+
+// The dequantiser of the default matrix at a quality, rebuilt only when the
+// quality changes.
 class ScaledQuantiser {
  public:
-  const std::array<std::uint32_t, 64>& forQuality(int quality);
+  const Dequantiser& forQuality(int quality);
 
  private:
   int quality_ = -1;
-  std::array<std::uint32_t, 64> table_{};
+  Dequantiser tables_;
 };
 
 }  // namespace marlin::codec

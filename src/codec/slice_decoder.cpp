@@ -1,6 +1,5 @@
 #include "codec/slice_decoder.h"
 
-#include <algorithm>
 #include <cstring>
 
 #include "codec/bit_reader.h"
@@ -10,9 +9,6 @@
 namespace marlin::codec {
 
 namespace {
-
-constexpr std::int32_t kLowestCoefficient = -2048;
-constexpr std::int32_t kHighestCoefficient = 2047;
 
 struct Planes {
   std::uint8_t* y;
@@ -34,10 +30,8 @@ std::int32_t readEscapedLevel(BitReader& bits) {
   return static_cast<std::int8_t>(level);
 }
 
-// A short code's level times the largest step at the highest quality stays
-// in range, so only the longer codes and escapes need clamping.
-static_assert(kLargestShortLevel * *std::max_element(kIntraMatrix.begin(), kIntraMatrix.end()) * kHighestQuality / 4 <=
-              kHighestCoefficient);
+// A short code's coefficient is looked up by its level.
+static_assert(kLargestShortLevel <= Dequantiser::kLargestLevel);
 
 // A block's coefficients in natural order, and a spare slot after them
 // where the short codes place the coefficients they do not have.
@@ -58,7 +52,7 @@ constexpr auto kScanWithSpare = [] {
 // only the DC one), which tells whether they all lie in the first row or
 // column; or -1 on a code with twelve leading zeros or a scan position past
 // 63. Inlined so that the reader's fields can live in registers.
-[[gnu::always_inline]] inline int readCoefficients(BitReader& bits, const std::array<std::uint32_t, 64>& quantiser,
+[[gnu::always_inline]] inline int readCoefficients(BitReader& bits, const Dequantiser& dequantiser,
                                                    std::int16_t coefficients[kBlockSlots]) {
   // A copy from a constant compiles to a few vector stores; a memset of this
   // size becomes a string instruction with a costly start-up.
@@ -66,14 +60,10 @@ constexpr auto kScanWithSpare = [] {
   std::memcpy(coefficients, kZeros, sizeof kZeros);
   coefficients[0] = static_cast<std::int16_t>(bits.read(8) * 8);
   unsigned placed = 0;
-  // Division rounds toward zero: the magnitude is scaled, then signed. Only
-  // the longer codes and escapes can leave the coefficient range.
-  const auto place = [&](unsigned k, std::int32_t level, bool mayLeaveRange) {
+  const auto placeShort = [&](unsigned k, std::int32_t level) {
     const unsigned n = kScanWithSpare[k];
     placed |= n;
-    const std::int32_t value = level * static_cast<std::int32_t>(quantiser[n & 63]) / 4;
-    coefficients[n] = static_cast<std::int16_t>(
-        mayLeaveRange ? std::clamp(value, kLowestCoefficient, kHighestCoefficient) : value);
+    coefficients[n] = dequantiser.levels[n * Dequantiser::kLevelSlots + (static_cast<unsigned>(level) & 15)];
   };
   for (unsigned k = 0;;) {
     // The longest code with its sign takes 17 bits, an escape 28.
@@ -82,8 +72,8 @@ constexpr auto kScanWithSpare = [] {
     if (common.length != 0) [[likely]] {
       bits.skip(common.length & ~ShortCodes::kEndsBlock);
       const unsigned first = k + common.firstAdvance;
-      place(first, common.firstLevel, false);
-      place(first + common.secondAdvance, common.secondLevel, false);
+      placeShort(first, common.firstLevel);
+      placeShort(first + common.secondAdvance, common.secondLevel);
       k += common.advance;
       if (k >= 64) {
         return -1;
@@ -110,24 +100,26 @@ constexpr auto kScanWithSpare = [] {
     if (k >= 64) {
       return -1;
     }
-    place(k, level, true);
+    const unsigned n = kZigzag[k];
+    placed |= n;
+    coefficients[n] = dequantise(level, dequantiser.steps[n]);
   }
 }
 
 // Working on a copy lets the compiler keep the reader in registers through
 // the loop instead of storing it for every code.
-int readBlock(BitReader& bits, const std::array<std::uint32_t, 64>& quantiser,
+int readBlock(BitReader& bits, const Dequantiser& dequantiser,
               std::int16_t coefficients[kBlockSlots]) {
   BitReader reader = bits;
-  const int placed = readCoefficients(reader, quantiser, coefficients);
+  const int placed = readCoefficients(reader, dequantiser, coefficients);
   bits = reader;
   return placed;
 }
 
-bool decodeBlock(BitReader& bits, const std::array<std::uint32_t, 64>& quantiser, IdctFn idct, std::uint8_t* dest,
+bool decodeBlock(BitReader& bits, const Dequantiser& dequantiser, IdctFn idct, std::uint8_t* dest,
                  std::ptrdiff_t stride) {
   alignas(32) std::int16_t block[kBlockSlots];
-  const int placed = readCoefficients(bits, quantiser, block);
+  const int placed = readCoefficients(bits, dequantiser, block);
   if (placed < 0) {
     return false;
   }
@@ -149,7 +141,7 @@ bool decodeBlock(BitReader& bits, const std::array<std::uint32_t, 64>& quantiser
 
 // The blocks in one loop, so that the block reading is compiled once, and
 // on a copy of the reader, which then stays in registers through all of them.
-bool decodeMacroblock(BitReader& bits, const std::array<std::uint32_t, 64>& quantiser, IdctFn idct,
+bool decodeMacroblock(BitReader& bits, const Dequantiser& dequantiser, IdctFn idct,
                       const Planes& planes, int row, int column, unsigned lumaPattern) {
   const std::ptrdiff_t w = planes.width;
   std::uint8_t* y = planes.y + 16 * row * w + 16 * column;
@@ -159,7 +151,7 @@ bool decodeMacroblock(BitReader& bits, const std::array<std::uint32_t, 64>& quan
   const unsigned pattern = (lumaPattern & 0x0F) | 0x30;
   BitReader reader = bits;
   for (unsigned j = 0; j < 6; ++j) {
-    if (((pattern >> j) & 1u) != 0 && !decodeBlock(reader, quantiser, idct, dests[j], j < 4 ? w : w / 2)) {
+    if (((pattern >> j) & 1u) != 0 && !decodeBlock(reader, dequantiser, idct, dests[j], j < 4 ? w : w / 2)) {
       return false;
     }
   }
@@ -168,7 +160,7 @@ bool decodeMacroblock(BitReader& bits, const std::array<std::uint32_t, 64>& quan
 }
 
 bool decodeSlice(const std::uint8_t* payload, std::size_t length, std::size_t offset, const PictureHeader& header,
-                 const std::array<std::uint32_t, 64>& quantiser, IdctFn idct, const Planes& planes) {
+                 const Dequantiser& dequantiser, IdctFn idct, const Planes& planes) {
   BitReader bits(payload, length, offset);
   if (bits.read(24) != 0x000001) {
     return false;
@@ -193,7 +185,7 @@ bool decodeSlice(const std::uint8_t* payload, std::size_t length, std::size_t of
     if (column >= columns) {
       return false;
     }
-    if (!decodeMacroblock(bits, quantiser, idct, planes, row, column, pattern)) {
+    if (!decodeMacroblock(bits, dequantiser, idct, planes, row, column, pattern)) {
       return false;
     }
     if (++column >= columns) {
@@ -204,21 +196,21 @@ bool decodeSlice(const std::uint8_t* payload, std::size_t length, std::size_t of
 
 }  // namespace
 
-bool readBlockCoefficients(BitReader& bits, const std::array<std::uint32_t, 64>& quantiser,
+bool readBlockCoefficients(BitReader& bits, const Dequantiser& dequantiser,
                            std::int16_t coefficients[64], bool& onlyDc) {
   std::int16_t block[kBlockSlots];
-  const int placed = readBlock(bits, quantiser, block);
+  const int placed = readBlock(bits, dequantiser, block);
   std::memcpy(coefficients, block, 64 * sizeof *block);
   onlyDc = placed == 0;
   return placed >= 0;
 }
 
 bool decodeSlices(const std::uint8_t* payload, std::size_t length, const PictureHeader& header,
-                  const std::array<std::uint32_t, 64>& quantiser, IdctFn idct, std::uint8_t* picture) {
+                  const Dequantiser& dequantiser, IdctFn idct, std::uint8_t* picture) {
   const std::ptrdiff_t lumaSize = static_cast<std::ptrdiff_t>(header.width) * header.height;
   const Planes planes{picture, picture + lumaSize, picture + lumaSize + lumaSize / 4, header.width};
   for (std::size_t s = 0; s < header.sliceCount; ++s) {
-    if (!decodeSlice(payload, length, header.slices[s], header, quantiser, idct, planes)) {
+    if (!decodeSlice(payload, length, header.slices[s], header, dequantiser, idct, planes)) {
       return false;
     }
   }

@@ -310,6 +310,10 @@ TEST(BlockCoefficients, CodesEscapesScanAndSaturation) {
       {"and at -2048", 14, 1, "000001 111110 10000000 00000001 10", {{0, 8}, {63, -2048}}},
       {"exactly 2048: positive caps, negative stays", 8, 1,
        "000001 000000 01000000  000001 000000 11000000  10", {{0, 8}, {1, 2047}, {8, -2048}}},
+      // Escape run 61 (position 62, index 62), then "0000001010" run 0 level 7
+      // negative: -7 x 83 x 14 / 4 = -2033.5, rounded toward zero.
+      {"a short code at the highest quality and the last index", 14, 1, "000001 111101 00000001  0000001010 1  10",
+       {{0, 8}, {62, 1 * 69 * 14 / 4}, {63, -2033}}},
       {"run 62 ends on position 63", 2, 50, "000001 111110 00000001 10", {{0, 400}, {63, 41}}},
       {"run 63 reaches position 64", 2, 50, "000001 111111 00000001 10", {}},
       {"a coefficient after position 63", 2, 50, "000001 111110 00000001 11 0 10", {}},
