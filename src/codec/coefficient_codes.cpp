@@ -160,6 +160,8 @@ struct SignedCode {
   std::uint8_t length;
   std::uint8_t advance;
   std::int16_t level;
+
+  constexpr std::string_view view() const { return {bits.data(), length}; }
 };
 
 constexpr std::size_t kSignedCodeCount = 2 * std::size(kCodes);
@@ -214,16 +216,16 @@ constexpr std::array<ShortCodes, 1u << kShortCodeBits> makeShortCodes() {
   endingBlock(Prefix{}, {ShortCodes::kAbsent, ShortCodes::kAbsent, 0, 0, 0, 0});
   for (std::size_t i = 0; i < count; ++i) {
     const SignedCode& first = codes[i];
-    const Prefix one = Prefix{}.then({first.bits.data(), first.length});
+    const Prefix one = Prefix{}.then(first.view());
     const ShortCodes single{first.advance, ShortCodes::kAbsent, first.advance, first.length, first.level, 0};
     fillCode(table, kShortCodeBits, one.view(), single);
     endingBlock(one, single);
     for (std::size_t j = 0; j < count; ++j) {
       const SignedCode& second = codes[j];
-      if (!one.fits({second.bits.data(), second.length})) {
+      if (!one.fits(second.view())) {
         continue;
       }
-      const Prefix two = one.then({second.bits.data(), second.length});
+      const Prefix two = one.then(second.view());
       const ShortCodes pair{first.advance, second.advance, static_cast<std::uint8_t>(first.advance + second.advance),
                             static_cast<std::uint8_t>(two.size), first.level, second.level};
       fillCode(table, kShortCodeBits, two.view(), pair);
@@ -233,6 +235,7 @@ constexpr std::array<ShortCodes, 1u << kShortCodeBits> makeShortCodes() {
   return table;
 }
 
+// kLargestShortLevel is the largest level of a code of up to ten bits.
 static_assert([] {
   int largest = 0;
   for (const CoefficientCode& code : kCodes) {
