@@ -1,22 +1,16 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
 
+#include "codec/coefficient_codes.h"
+
 namespace marlin::codec {
 
 // The default intra quantiser matrix in natural (row-major) order.
-inline constexpr std::array<std::uint8_t, 64> kIntraMatrix = {
-    8,  16, 19, 22, 26, 27, 29, 34,  //
-    16, 16, 22, 24, 27, 29, 34, 37,  //
-    19, 22, 26, 27, 29, 34, 34, 38,  //
-    22, 22, 26, 27, 29, 34, 37, 40,  //
-    22, 26, 27, 29, 32, 35, 40, 48,  //
-    26, 27, 29, 32, 35, 40, 48, 58,  //
-    26, 27, 29, 34, 38, 46, 56, 69,  //
-    27, 29, 35, 38, 46, 56, 69, 83,
-};
+extern const std::array<std::uint8_t, 64> kIntraMatrix;
 // Zig-zag scan position -> natural index.
 inline constexpr std::array<std::uint8_t, 64> kZigzag = {
     0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,   //
@@ -32,17 +26,15 @@ inline constexpr std::int32_t kHighestCoefficient = 2047;
 // level x step / 4, rounded toward zero (the magnitude is scaled, then
 // signed), saturated to the coefficient range.
 constexpr std::int16_t dequantise(std::int32_t level, std::uint32_t step) {
-  const std::int32_t value = level * static_cast<std::int32_t>(step) / 4;
-  return static_cast<std::int16_t>(value < kLowestCoefficient    ? kLowestCoefficient
-                                   : value > kHighestCoefficient ? kHighestCoefficient
-                                                                 : value);
+  return static_cast<std::int16_t>(
+      std::clamp(level * static_cast<std::int32_t>(step) / 4, kLowestCoefficient, kHighestCoefficient));
 }
 
 // What dequantising at one quality takes.
 struct Dequantiser {
-  // Levels -kLargestLevel..kLargestLevel, told apart by their low four bits.
-  static constexpr std::int32_t kLargestLevel = 7;
+  // The short codes' levels, told apart by their low four bits.
   static constexpr std::size_t kLevelSlots = 16;
+  static_assert(2 * kLargestShortLevel < static_cast<int>(kLevelSlots));
   // W[n] x quality.
   std::array<std::uint32_t, 64> steps{};
   // The coefficient of level at natural index n, at

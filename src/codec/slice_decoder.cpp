@@ -30,9 +30,6 @@ std::int32_t readEscapedLevel(BitReader& bits) {
   return static_cast<std::int8_t>(level);
 }
 
-// A short code's coefficient is looked up by its level.
-static_assert(kLargestShortLevel <= Dequantiser::kLargestLevel);
-
 // A block's coefficients in natural order, and a spare slot after them
 // where the short codes place the coefficients they do not have.
 constexpr std::size_t kSpareSlot = 64;
