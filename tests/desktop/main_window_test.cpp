@@ -132,8 +132,12 @@ class MainWindowTest : public QObject {
       click(*window, kNextFrame);
       QTRY_VERIFY_WITH_TIMEOUT(window->engine().getPosition() > before, kPatience);
     }
+    const std::uint64_t beforeKey = window->engine().getPosition();
     QTest::keyClick(window.get(), Qt::Key_Period);
-    // A step shows "STEPF" until the worker has taken it; marks wait for the pause.
+    // A step shows "STEPF" until the worker has taken it, and the engine may
+    // still show the pause before it has seen the step at all; marks wait
+    // for the pause after the step.
+    QTRY_VERIFY_WITH_TIMEOUT(window->engine().getPosition() > beforeKey, kPatience);
     QTRY_COMPARE_WITH_TIMEOUT(window->engine().getState(), PlaybackState::Paused, kPatience);
     QTRY_VERIFY_WITH_TIMEOUT(window->look(kMarkOut).enabled, kPatience);
     window->action(kMarkOut)->trigger();
