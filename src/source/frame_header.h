@@ -10,6 +10,7 @@ namespace marlin {
 // it read last.
 struct FrameHeader {
   std::uint32_t length = 0;            // bytes delivered (audio: samples only)
+  std::uint64_t start = 0;             // where the frame's start code begins, in either direction of reading
   bool isAudio = false;
   std::uint32_t channel = 0;           // video: low nibble of frame byte 4; audio: S - 0xFA
   std::uint32_t audioChannelMask = 0;  // audio channels met reading forward since open

@@ -232,10 +232,20 @@ std::uint32_t StreamSource::readForward(std::uint8_t* buffer) {
   }
 }
 
+// The first byte of the start code whose id byte is at idPosition: three
+// bytes before it, or eleven when the start code runs across a block header.
+std::uint64_t StreamSource::startCodeBeginOf(std::uint64_t idPosition) {
+  const std::uint64_t offset = idPosition % kBlockSize;
+  const std::uint64_t back = offset < kHeaderSize + 3 ? 3 + kHeaderSize : 3;
+  return idPosition >= back ? idPosition - back : 0;
+}
+
 // A forward read begins and ends its frame within one call, so the frame is
 // collected straight into the caller's buffer: a second copy through frameBuf_
 // would cost about as much as the scan.
-void StreamSource::beginForwardFrame(std::uint8_t* frame, std::uint8_t id) {
+void StreamSource::beginForwardFrame(std::uint8_t* frame, std::size_t idOffset) {
+  const std::uint8_t id = block_[idOffset];
+  frameStart_ = startCodeBeginOf(cachedBlockStart_ + idOffset);
   collecting_ = true;
   count_ = 4;
   frame[0] = 0x00;
@@ -244,7 +254,8 @@ void StreamSource::beginForwardFrame(std::uint8_t* frame, std::uint8_t id) {
   frame[3] = id;
 }
 
-bool StreamSource::stepForward(std::uint8_t byte, std::uint8_t* frame) {
+bool StreamSource::stepForward(std::size_t offset, std::uint8_t* frame) {
+  const std::uint8_t byte = block_[offset];
   window_ = window_ << 8 | byte;
   if (collecting_ && count_ < kFrameBufferSize) {
     if (count_ < copyLimit_) {
@@ -258,7 +269,7 @@ bool StreamSource::stepForward(std::uint8_t byte, std::uint8_t* frame) {
   if (collecting_) {
     return true;
   }
-  beginForwardFrame(frame, byte);
+  beginForwardFrame(frame, offset);
   return false;
 }
 
@@ -281,7 +292,7 @@ bool StreamSource::scanBlockForward(std::size_t from, std::uint8_t* frame, std::
   // The window may still hold bytes from before this run (another block, a
   // jump, the other direction): the first three bytes go through it singly.
   for (const std::size_t singleEnd = std::min(from + 3, kBlockSize); i < singleEnd; ++i) {
-    if (stepForward(bytes[i], frame)) {
+    if (stepForward(i, frame)) {
       startCodeEnd = i;
       return true;
     }
@@ -300,7 +311,7 @@ bool StreamSource::scanBlockForward(std::size_t from, std::uint8_t* frame, std::
       startCodeEnd = stop - 1;
       return true;
     }
-    beginForwardFrame(frame, bytes[stop - 1]);
+    beginForwardFrame(frame, stop - 1);
   }
   return false;
 }
@@ -326,13 +337,12 @@ std::uint32_t StreamSource::completeForward(std::uint64_t startCodeEnd, std::uin
     std::memmove(frame, frame + first, length);
   }
   header_.length = length;
+  header_.start = frameStart_;
   collecting_ = false;
 
   // Leave the position on the first byte of the start code that ended the
   // frame, so that the next forward read finds it again.
-  const std::uint64_t offset = startCodeEnd % kBlockSize;
-  const std::uint64_t back = offset < kHeaderSize + 3 ? 3 + kHeaderSize : 3;
-  position_.store(startCodeEnd >= back ? startCodeEnd - back : 0, std::memory_order_relaxed);
+  position_.store(startCodeBeginOf(startCodeEnd), std::memory_order_relaxed);
   return length;
 }
 
@@ -469,6 +479,7 @@ std::uint32_t StreamSource::completeBackward(std::uint64_t startCodeBegin, std::
     std::memcpy(buffer, collected, length);
   }
   header_.length = length;
+  header_.start = startCodeBegin;
   collecting_ = false;
 
   // Leave the position just past this frame's start code, so that the next

@@ -91,8 +91,10 @@ class StreamSource {
   void chooseCopyLimit(const std::uint8_t* buffer);
   std::uint32_t readForward(std::uint8_t* buffer);
   bool scanBlockForward(std::size_t from, std::uint8_t* frame, std::size_t& startCodeEnd);
-  void beginForwardFrame(std::uint8_t* frame, std::uint8_t id);
-  bool stepForward(std::uint8_t byte, std::uint8_t* frame);
+  static std::uint64_t startCodeBeginOf(std::uint64_t idPosition);
+  // idOffset: where the start code's id byte lies in the current block.
+  void beginForwardFrame(std::uint8_t* frame, std::size_t idOffset);
+  bool stepForward(std::size_t offset, std::uint8_t* frame);
   void appendForward(const std::uint8_t* bytes, std::size_t n, std::uint8_t* frame);
   std::uint32_t completeForward(std::uint64_t startCodeEnd, std::uint8_t* frame);
   bool scanBlockBackward(std::size_t from, std::size_t& startCodeBegin);
@@ -134,6 +136,8 @@ class StreamSource {
   // How many of a frame's first bytes are copied: all of them, or its head.
   std::uint32_t copyLimit_ = container::kFrameBufferSize;
   std::uint32_t count_ = 0;
+  // Where the start code of the frame being collected forward begins.
+  std::uint64_t frameStart_ = 0;
   bool collecting_ = false;
   bool backward_ = false;
 

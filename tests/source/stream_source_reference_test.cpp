@@ -142,6 +142,7 @@ class StreamSourceMatchesReference : public RecordingFixture {
       }
       ASSERT_EQ(header.isAudio, expected->isAudio);
       ASSERT_EQ(header.channel, expected->channel);
+      ASSERT_EQ(header.start, expected->start);
       ASSERT_EQ(header.length, length);
     }
     ASSERT_EQ(header.audioChannelMask, reference.state().audioChannelMask);

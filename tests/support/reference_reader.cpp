@@ -20,6 +20,19 @@ ReferenceReader::ReferenceReader(std::vector<std::uint8_t> recording, bool isDis
   frameBuf_[2] = 1;
 }
 
+// Steps back from a start code's id byte to its first byte, over a header if
+// the start code is divided by one (never before the recording's start).
+std::uint64_t ReferenceReader::startCodeBegin(std::uint64_t idPosition) {
+  std::uint64_t pos = idPosition;
+  for (int step = 0; step < 3 && pos > 0; ++step) {
+    --pos;
+    if (pos % kBlock < 8) {
+      pos = pos < kBlock ? 0 : pos - pos % kBlock - 1;
+    }
+  }
+  return pos;
+}
+
 void ReferenceReader::setPosition(std::uint64_t pos) {
   if (pos < recording_.size()) {
     state_.position = pos;
@@ -105,6 +118,7 @@ std::optional<ReferenceFrame> ReferenceReader::forward() {
       if (window_ >= 0x1F8 && window_ <= 0x1FD) {
         if (!collecting_) {
           collecting_ = true;
+          frameStart_ = startCodeBegin(pos);
           count_ = 4;
           frameBuf_[0] = 0;
           frameBuf_[1] = 0;
@@ -143,15 +157,9 @@ std::optional<ReferenceFrame> ReferenceReader::forward() {
     frame.channel = frameBuf_[4] & 0x0Fu;
     frame.bytes.assign(frameBuf_.begin(), frameBuf_.begin() + count_ - 4);
   }
+  frame.start = frameStart_;
   collecting_ = false;
-  // Step back to the first byte of the start code just read, over a header
-  // if the start code is divided by one (never before the recording's start).
-  for (int step = 0; step < 3 && pos > 0; ++step) {
-    --pos;
-    if (pos % kBlock < 8) {
-      pos = pos < kBlock ? 0 : pos - pos % kBlock - 1;
-    }
-  }
+  pos = startCodeBegin(pos);
   return frame;
 }
 
@@ -243,6 +251,7 @@ std::optional<ReferenceFrame> ReferenceReader::backward() {
     frame.channel = count_ > 4 ? (collected[4] & 0x0Fu) : 0;
     frame.bytes.assign(collected, frameBuf_.end());
   }
+  frame.start = pos;
   collecting_ = false;
   // Just past the start code's last byte, over a header if it is divided by one.
   for (int step = 0; step < 4; ++step) {

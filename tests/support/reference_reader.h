@@ -13,6 +13,7 @@ struct ReferenceFrame {
   std::vector<std::uint8_t> bytes;
   bool isAudio = false;
   std::uint32_t channel = 0;
+  std::uint64_t start = 0;  // the first byte of the frame's start code
 };
 
 struct ReferenceState {
@@ -47,6 +48,7 @@ class ReferenceReader {
   enum class Status { Good, Bad, Short };
 
   Status readBlock(std::uint64_t blockStart);
+  static std::uint64_t startCodeBegin(std::uint64_t idPosition);
   void clear();
   std::optional<ReferenceFrame> forward();
   std::optional<ReferenceFrame> backward();
@@ -60,6 +62,7 @@ class ReferenceReader {
   std::uint32_t window_ = 0xFFFFFFFF;
   std::vector<std::uint8_t> frameBuf_;
   std::uint32_t count_ = 0;
+  std::uint64_t frameStart_ = 0;
   bool collecting_ = false;
   bool backward_ = false;
 };
