@@ -30,26 +30,31 @@ const YuvPicture* PictureStore::decode(VideoDecoder& decoder, const std::uint8_t
   return decodeParsed(decoder, payload, length);
 }
 
+std::size_t PictureStore::slotOf(const codec::PictureHeader& header) {
+  return static_cast<std::size_t>(header.channel & 0x0F) + (header.dual ? 16 : 0);
+}
+
 const YuvPicture* PictureStore::decodeParsed(VideoDecoder& decoder, const std::uint8_t* payload, std::size_t length) {
   const codec::PictureHeader& header = decoder.header();
-  const std::size_t slot = static_cast<std::size_t>(header.channel & 0x0F) + (header.dual ? 16 : 0);
+  const std::size_t slot = slotOf(header);
   YuvPicture& picture = pictures_[slot];
-  if (picture.width != header.width || picture.height != header.height) {
-    // A new size starts from black; a conditional picture then only shows what it codes.
-    picture.resize(header.width, header.height);
-    std::memset(picture.y(), 0, static_cast<std::size_t>(header.width) * header.height);
-    std::memset(picture.cb(), 128, static_cast<std::size_t>(header.width) * header.height / 2);
-  }
-  if (decoder.Decode(payload, length, picture.data.data()) != 1) {
+  const bool sameSize = picture.width == header.width && picture.height == header.height;
+  if (!header.allCoded && !(valid_[slot] && sameSize)) {
     return nullptr;
   }
-  return &picture;
+  if (!sameSize) {
+    // A refresh picture codes every sample.
+    picture.resize(header.width, header.height);
+  }
+  valid_[slot] = decoder.Decode(payload, length, picture.data.data()) == 1;
+  return valid_[slot] ? &picture : nullptr;
 }
 
 void PictureStore::clear() {
   for (YuvPicture& picture : pictures_) {
     picture = YuvPicture{};
   }
+  valid_.fill(false);
 }
 
 }  // namespace marlin

@@ -36,21 +36,38 @@ void splitDualPicture(const std::uint8_t* picture, int width, int height, YuvPic
 // One reference picture per channel: a conditional picture of channel N is
 // decoded over channel N's previous picture and never over another channel's.
 // Dual pictures (two channels side by side) have references of their own.
+//
+// A conditional picture codes only what changed, so it is decoded only over
+// a valid reference: one that a refresh picture began and every later
+// picture of its channel kept up to date. A reference is invalid until its
+// first refresh picture, after a picture failed to decode over it, and when
+// its owner says so (a jump, reading backward): what the picture of another
+// moment plus the changes of this one would show never existed.
 class PictureStore {
  public:
+  static constexpr std::size_t kSlots = 32;  // 16 channels, 16 dual pictures
+
+  // The reference a parsed picture is decoded over.
+  static std::size_t slotOf(const codec::PictureHeader& header);
+
   // Parses and decodes payload with decoder into the reference of the
   // picture's channel. Returns that picture, or nullptr when the payload does
-  // not decode (the reference may then hold a partly updated picture, as the
-  // decoder leaves it).
+  // not decode or is a conditional picture over an invalid reference (which
+  // it leaves as it was).
   const YuvPicture* decode(VideoDecoder& decoder, const std::uint8_t* payload, std::size_t length);
   // The same for a payload whose header decoder has just parsed.
   const YuvPicture* decodeParsed(VideoDecoder& decoder, const std::uint8_t* payload, std::size_t length);
 
+  bool isValid(std::size_t slot) const { return valid_[slot]; }
+  const YuvPicture& picture(std::size_t slot) const { return pictures_[slot]; }
+  void invalidate(std::size_t slot) { valid_[slot] = false; }
+  void invalidateAll() { valid_.fill(false); }
+  // Invalidates the references and gives their memory back.
   void clear();
 
  private:
-  static constexpr std::size_t kSlots = 32;  // 16 channels, 16 dual pictures
   std::array<YuvPicture, kSlots> pictures_;
+  std::array<bool, kSlots> valid_{};
 };
 
 }  // namespace marlin
