@@ -35,4 +35,12 @@ SplitLayout layoutSplit(Size area, int split, int page, int channelCount) {
   return layout;
 }
 
+ChannelSet channelsOnPage(int split, int page, int channelCount) {
+  ChannelSet channels;
+  for (int i = 0; i < std::min(channelCount, kMaxChannels); ++i) {
+    channels[static_cast<std::size_t>(i)] = i / split == page;
+  }
+  return channels;
+}
+
 }  // namespace marlin

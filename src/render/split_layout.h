@@ -1,12 +1,16 @@
 #pragma once
 
 #include <array>
+#include <bitset>
 
 #include "render/geometry.h"
 
 namespace marlin {
 
 inline constexpr int kMaxChannels = 16;
+
+// A set of channels, bit n for channel n.
+using ChannelSet = std::bitset<kMaxChannels>;
 
 // Cells per row and column of a split: the smallest d with d x d >= split.
 int splitSide(int split);
@@ -23,5 +27,8 @@ struct SplitLayout {
 // pixel more so the cells tile it exactly. Channels from channelCount on
 // get no cell. split must be 1 or more.
 SplitLayout layoutSplit(Size area, int split, int page, int channelCount);
+
+// The channels page shows of a split of channelCount channels.
+ChannelSet channelsOnPage(int split, int page, int channelCount);
 
 }  // namespace marlin

@@ -396,13 +396,24 @@ bool VideoRenderer::SetChannelCount(int count) {
   return true;
 }
 
-void VideoRenderer::ClearAll() {
+void VideoRenderer::ClearAll() { ClearChannels(ChannelSet().set()); }
+
+void VideoRenderer::ClearChannels(ChannelSet channels) {
   std::lock_guard guard(lock_);
   blankCells_ = true;
-  hasPicture_.fill(false);
-  aviMask_ = 0;
+  for (int i = 0; i < kMaxChannels; ++i) {
+    if (channels[static_cast<std::size_t>(i)]) {
+      hasPicture_[i] = false;
+      aviMask_ &= ~(1u << i);
+    }
+  }
   repaintLocked();
   blankCells_ = false;
+}
+
+ChannelSet VideoRenderer::VisibleChannels() const {
+  std::lock_guard guard(lock_);
+  return channelsOnPage(split_, page_, channelCount_);
 }
 
 void VideoRenderer::SetUseDirectDraw(bool on) {

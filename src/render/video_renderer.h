@@ -65,6 +65,11 @@ class VideoRenderer {
   bool SetChannelCount(int count);
   // Forgets every picture and shows the empty cells.
   void ClearAll();
+  // Forgets the pictures of channels: their cells show dark, labelled with
+  // the channel alone, until their next picture.
+  void ClearChannels(ChannelSet channels);
+  // The channels whose cells the current split and page show.
+  ChannelSet VisibleChannels() const;
   void SetUseDirectDraw(bool on);
   bool GetUseDirectDraw() const;
   void SetShowTime(bool on);
