@@ -7,10 +7,13 @@ void CommandMailbox::post(EngineCommand command) {
   event_.set();
 }
 
-void CommandMailbox::postJump(std::uint64_t target) {
+void CommandMailbox::postJump(std::uint64_t target, EngineCommand then) {
   jumpTarget_ = target;
+  afterJump_ = static_cast<int>(then);
   post(EngineCommand::JumpTo);
 }
+
+bool CommandMailbox::pending() const { return event_.isSet(); }
 
 EngineCommand CommandMailbox::take() {
   const auto command = static_cast<EngineCommand>(command_.load());

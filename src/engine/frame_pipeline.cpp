@@ -29,35 +29,75 @@ bool FramePipeline::parsePicture(const std::uint8_t* frame, std::uint32_t length
   return decoder_.ParseHeader(frame, length) != 0;
 }
 
-bool FramePipeline::showParsedPicture(const std::uint8_t* frame, std::uint32_t length, const CalendarTime& time,
-                                      std::uint64_t position) {
+bool FramePipeline::decodeParsedPicture(const std::uint8_t* frame, std::uint32_t length, const CalendarTime& time,
+                                        std::uint64_t position) {
   const YuvPicture* picture = pictures_.decodeParsed(decoder_, frame, length);
   if (picture == nullptr) {
     return false;
   }
   lastPicture_ = picture;
-  status_.setFramePeriodUs(framePeriodMicroseconds(picture->height, decoder_.variant()));
-  status_.setPictureSize(picture->width, picture->height);
-  const codec::PictureHeader& header = decoder_.header();
-  if (!header.dual) {
-    showPicture(decoder_.GetChannel(), *picture, time, position);
-    return true;
-  }
-  splitDualPicture(picture->data.data(), picture->width, picture->height, firstHalf_, secondHalf_);
-  if (!header.firstHidden) {
-    showPicture(header.firstChannel, firstHalf_, time, position);
-  }
-  if (!header.secondHidden) {
-    showPicture(header.secondChannel, secondHalf_, time, position);
-  }
+  tags_[PictureStore::slotOf(decoder_.header())] = PictureTag::of(decoder_.header(), time, position);
+  noteSize(*picture);
   return true;
 }
 
-void FramePipeline::showPicture(int channel, const YuvPicture& picture, const CalendarTime& time,
-                                std::uint64_t position) {
-  if (renderer_.PutPicture(channel, time, picture.data.data(), picture.width, picture.height) &&
+void FramePipeline::noteSize(const YuvPicture& picture) {
+  status_.setFramePeriodUs(framePeriodMicroseconds(picture.height, decoder_.variant()));
+  status_.setPictureSize(picture.width, picture.height);
+}
+
+bool FramePipeline::showParsedPicture(const std::uint8_t* frame, std::uint32_t length, const CalendarTime& time,
+                                      std::uint64_t position) {
+  if (!decodeParsedPicture(frame, length, time, position)) {
+    return false;
+  }
+  showPicture(*lastPicture_, tags_[PictureStore::slotOf(decoder_.header())]);
+  return true;
+}
+
+void FramePipeline::showPicture(const YuvPicture& picture, const PictureTag& tag) {
+  noteSize(picture);
+  if (!tag.dual) {
+    showChannel(tag.channel, picture, tag);
+    return;
+  }
+  splitDualPicture(picture.data.data(), picture.width, picture.height, firstHalf_, secondHalf_);
+  if (!tag.firstHidden) {
+    showChannel(tag.firstChannel, firstHalf_, tag);
+  }
+  if (!tag.secondHidden) {
+    showChannel(tag.secondChannel, secondHalf_, tag);
+  }
+}
+
+ChannelSet FramePipeline::showLatest(ChannelSet channels) {
+  ChannelSet shown;
+  for (std::size_t slot = 0; slot < PictureStore::kSlots; ++slot) {
+    if (pictures_.isValid(slot) && (tags_[slot].channels() & channels).any()) {
+      showPicture(pictures_.picture(slot), tags_[slot]);
+      shown |= tags_[slot].channels();
+    }
+  }
+  if (const ChannelSet dark = channels & ~shown; dark.any()) {
+    renderer_.ClearChannels(dark);
+  }
+  return shown & channels;
+}
+
+ChannelSet FramePipeline::validChannels() const {
+  ChannelSet valid;
+  for (std::size_t slot = 0; slot < PictureStore::kSlots; ++slot) {
+    if (pictures_.isValid(slot)) {
+      valid |= tags_[slot].channels();
+    }
+  }
+  return valid;
+}
+
+void FramePipeline::showChannel(int channel, const YuvPicture& picture, const PictureTag& tag) {
+  if (renderer_.PutPicture(channel, tag.time, picture.data.data(), picture.width, picture.height) &&
       observer_ != nullptr) {
-    observer_->pictureShown(channel, time, picture.width, picture.height, position);
+    observer_->pictureShown(channel, tag.time, picture.width, picture.height, tag.position);
   }
 }
 

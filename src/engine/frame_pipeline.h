@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -9,8 +10,10 @@
 #include "codec/yuv_picture.h"
 #include "engine/audio/audio_decoder.h"
 #include "engine/audio/audio_output.h"
+#include "engine/picture_tag.h"
 #include "engine/playback_observer.h"
 #include "engine/playback_status.h"
+#include "render/split_layout.h"
 #include "render/video_renderer.h"
 
 namespace marlin {
@@ -42,14 +45,30 @@ class FramePipeline {
   // Pictures.
   bool parsePicture(const std::uint8_t* frame, std::uint32_t length);
   const codec::PictureHeader& pictureHeader() const { return decoder_.header(); }
+  VideoDecoder& decoder() { return decoder_; }
   // The whole picture decoded last (both halves of a dual one); nullptr
   // before the first.
   const YuvPicture* lastPicture() const { return lastPicture_; }
-  // Decodes the picture just parsed from frame and shows it at time; the
-  // observer learns position with each picture the renderer took. False
-  // when the picture did not decode.
+  // Decodes the picture just parsed from frame into its channel's reference
+  // and shows it at time; the observer learns position with each picture the
+  // renderer took. False when the picture did not decode (a conditional
+  // picture over an invalid reference included).
   bool showParsedPicture(const std::uint8_t* frame, std::uint32_t length, const CalendarTime& time,
                          std::uint64_t position);
+  // The same without showing it: the reference and its tag are kept for
+  // showLatest.
+  bool decodeParsedPicture(const std::uint8_t* frame, std::uint32_t length, const CalendarTime& time,
+                           std::uint64_t position);
+  // Shows a picture decoded elsewhere (whole, as decoded) as tagged.
+  void showPicture(const YuvPicture& picture, const PictureTag& tag);
+  // Shows the latest valid picture of each of channels; the others' cells go
+  // dark until their next picture. Returns the channels shown.
+  ChannelSet showLatest(ChannelSet channels);
+  // Every channel's reference picture: what conditional pictures read forward
+  // are decoded over.
+  PictureStore& references() { return pictures_; }
+  ChannelSet validChannels() const;
+  ChannelSet visibleChannels() const { return renderer_.VisibleChannels(); }
 
   // Sound.
   void startSound() { audioOut_.startLoop(); }
@@ -72,7 +91,9 @@ class FramePipeline {
   SoundWrite writePendingSound(const RoomWait& wait);
 
  private:
-  void showPicture(int channel, const YuvPicture& picture, const CalendarTime& time, std::uint64_t position);
+  void showChannel(int channel, const YuvPicture& picture, const PictureTag& tag);
+  // What pacing and an AVI capture take from the pictures.
+  void noteSize(const YuvPicture& picture);
   bool writeSoundOnce();
 
   VideoDecoder& decoder_;
@@ -82,6 +103,7 @@ class FramePipeline {
   PlaybackStatus& status_;
   PlaybackObserver* observer_;
   PictureStore pictures_;
+  std::array<PictureTag, PictureStore::kSlots> tags_{};
   YuvPicture firstHalf_;
   YuvPicture secondHalf_;
   const YuvPicture* lastPicture_ = nullptr;

@@ -1,8 +1,10 @@
 #include "engine/playback_loop.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "base/codec_ids.h"
+#include "engine/refresh_window.h"
 
 namespace marlin {
 
@@ -18,6 +20,27 @@ constexpr int kFailedReadsBeforePause = 5;
 // Credit for the time a played audio block took, taken off the next wait.
 constexpr std::uint32_t kAudioCreditMs = 5;
 constexpr std::uint32_t kEndOfRunWaitMs = 100;
+
+// The state a command puts the worker in; nothing for no command.
+std::optional<PlaybackState> stateAfter(EngineCommand command) {
+  switch (command) {
+    case EngineCommand::Pause:
+      return PlaybackState::Paused;
+    case EngineCommand::Play:
+      return PlaybackState::Forward;
+    case EngineCommand::PlayReverse:
+      return PlaybackState::Reverse;
+    case EngineCommand::StepForward:
+      return PlaybackState::StepForward;
+    case EngineCommand::StepBackward:
+      return PlaybackState::StepBackward;
+    case EngineCommand::JumpTo:
+      return PlaybackState::Jump;
+    case EngineCommand::None:
+      break;
+  }
+  return std::nullopt;
+}
 
 }  // namespace
 
@@ -36,7 +59,12 @@ void PlaybackLoop::setState(PlaybackState state) {
 // The stop event was reset when the thread started; resetting it here again
 // would lose a stop given in between, and the loop would never end.
 int PlaybackLoop::run() {
-  context_.mailbox.post(EngineCommand::Play);
+  // Opening a recording plays it forward, unless the engine asked for
+  // another start (a jump, a pause) before the run began.
+  if (!context_.mailbox.pending()) {
+    context_.mailbox.post(EngineCommand::Play);
+  }
+  visible_ = channelsInView();
   context_.pipeline.startSound();
   frameStartMs_ = 0;
   PlaybackClock& clock = context_.clock;
@@ -57,6 +85,7 @@ int PlaybackLoop::run() {
     if (frameStartMs_ == 0) {
       frameStartMs_ = clock.now();
     }
+    followView();
     dropSoundNoLongerWanted();
     Next next = Next::Pace;
     switch (state()) {
@@ -93,27 +122,8 @@ int PlaybackLoop::run() {
 }
 
 void PlaybackLoop::takeCommand() {
-  switch (context_.mailbox.take()) {
-    case EngineCommand::Pause:
-      setState(PlaybackState::Paused);
-      break;
-    case EngineCommand::Play:
-      setState(PlaybackState::Forward);
-      break;
-    case EngineCommand::PlayReverse:
-      setState(PlaybackState::Reverse);
-      break;
-    case EngineCommand::StepForward:
-      setState(PlaybackState::StepForward);
-      break;
-    case EngineCommand::StepBackward:
-      setState(PlaybackState::StepBackward);
-      break;
-    case EngineCommand::JumpTo:
-      setState(PlaybackState::Jump);
-      break;
-    case EngineCommand::None:
-      break;
+  if (const std::optional<PlaybackState> next = stateAfter(context_.mailbox.take())) {
+    setState(*next);
   }
 }
 
@@ -134,6 +144,7 @@ void PlaybackLoop::skipBackward() {
   const std::uint64_t position = source.getPosition();
   if (position > skip) {
     source.setPosition(position - skip);
+    skippedBack_ = true;
   }
   skipCounter_ = 0;
 }
@@ -172,9 +183,11 @@ PlaybackLoop::Next PlaybackLoop::readForward() {
   if (speed() >= kSkippingSpeed && skipCounter_ >= kPicturesBetweenSkips) {
     skipForward();
   }
+  keepReferencesCurrent();
   StreamSource& source = context_.source;
   const std::uint64_t before = source.getPosition();
   const std::uint32_t length = source.readNext(frame_.data());
+  referencesAt_ = source.getPosition();
   if (length == 0) {
     if (!startOverFromOtherEnd(before, false)) {
       countFailedRead();
@@ -201,6 +214,9 @@ PlaybackLoop::Next PlaybackLoop::readReverse() {
   const std::uint64_t before = source.getPosition();
   const std::uint32_t length = source.readPrevious(frame_.data());
   if (length == 0) {
+    if (skippedBack_ && source.getPosition() == 0 && showFirstPicture()) {
+      return Next::Pace;
+    }
     if (!startOverFromOtherEnd(before, true)) {
       countFailedRead();
     }
@@ -208,10 +224,32 @@ PlaybackLoop::Next PlaybackLoop::readReverse() {
   }
   failedReads_ = 0;
   readSinceStartOver_ = true;
+  skippedBack_ = false;
   if (!source.header().isAudio && parseAndCheckChannel(length)) {
-    handleParsedPicture(length);
+    showBackward(length);
   }
   return Next::Pace;
+}
+
+// A skip back that lands inside the first picture leaves no whole frame
+// before the read position, so reading backward would end one picture short
+// of the start: the first picture is read forward instead, and reading
+// backward then meets the start.
+bool PlaybackLoop::showFirstPicture() {
+  skippedBack_ = false;
+  StreamSource& source = context_.source;
+  std::uint32_t length = 0;
+  do {
+    length = readOnward(source, frame_.data(), false);
+  } while (length != 0 && source.header().isAudio);
+  if (length == 0) {
+    return false;
+  }
+  if (parseAndCheckChannel(length)) {
+    showBackward(length);
+  }
+  source.setPosition(0);
+  return true;
 }
 
 // A step ends on the next picture that is shown; what it passes over on the
@@ -219,26 +257,136 @@ PlaybackLoop::Next PlaybackLoop::readReverse() {
 // reads on.
 PlaybackLoop::Next PlaybackLoop::readStep(bool backward) {
   StreamSource& source = context_.source;
+  if (!backward) {
+    keepReferencesCurrent();
+  }
   const std::uint32_t length = backward ? source.readPrevious(frame_.data()) : source.readNext(frame_.data());
+  if (!backward) {
+    referencesAt_ = source.getPosition();
+  }
   if (length == 0) {
     setState(PlaybackState::Paused);
     return Next::Pace;
   }
-  if (!source.header().isAudio && parseAndCheckChannel(length) && handleParsedPicture(length)) {
+  if (source.header().isAudio || !parseAndCheckChannel(length)) {
+    return Next::Pace;
+  }
+  if (backward ? showBackward(length) : handleParsedPicture(length)) {
     setState(PlaybackState::Paused);
   }
   return Next::Pace;
 }
 
+// A jump shows, before anything else, every shown channel as it was where
+// the first picture at the target ends: each decoded from its last refresh
+// picture before it.
 PlaybackLoop::Next PlaybackLoop::readJump() {
   StreamSource& source = context_.source;
   source.setMark(context_.mailbox.jumpTarget());
   const std::uint32_t length = source.readFromMark(frame_.data());
-  setState(PlaybackState::Paused);
   if (length != 0) {
-    handlePicture(length);
+    countPicture();
+    context_.pipeline.references().invalidateAll();
+    prime(channelsInView());
   }
+  const EngineCommand then = context_.mailbox.afterJump();
+  const bool playsOn = then == EngineCommand::Play || then == EngineCommand::PlayReverse;
+  setState(playsOn ? *stateAfter(then) : PlaybackState::Paused);
   return Next::Pace;
+}
+
+// The cameras the recording holds (all, while that is not known).
+ChannelSet PlaybackLoop::recordedChannels() const {
+  const std::uint16_t recorded = context_.source.recordedChannelMask();
+  return recorded == 0 ? ChannelSet().set() : ChannelSet(recorded);
+}
+
+ChannelSet PlaybackLoop::channelsInView() const { return context_.pipeline.visibleChannels() & recordedChannels(); }
+
+// A channel that comes into view shows its picture of where reading is: the
+// one kept while reading forward, or else one primed from its last refresh
+// picture (after a jump or a skip only the channels then in view were).
+void PlaybackLoop::followView() {
+  const ChannelSet visible = channelsInView();
+  const ChannelSet appeared = visible & ~visible_;
+  visible_ = visible;
+  if (appeared.none()) {
+    return;
+  }
+  const bool readingOn = context_.source.getPosition() == referencesAt_;
+  const ChannelSet current = readingOn ? context_.pipeline.validChannels() : ChannelSet{};
+  if (const ChannelSet stale = appeared & ~current; stale.any()) {
+    prime(stale);
+  }
+}
+
+// Forward reading goes on from where the references were kept up to date;
+// from anywhere else they are primed first, except in fast play, where a
+// channel shows nothing new until its next refresh picture.
+void PlaybackLoop::keepReferencesCurrent() {
+  reverseCache_.clear();
+  if (context_.source.getPosition() == referencesAt_) {
+    return;
+  }
+  context_.pipeline.references().invalidateAll();
+  if (speed() >= kSkippingSpeed && state() == PlaybackState::Forward) {
+    referencesAt_ = context_.source.getPosition();
+    return;
+  }
+  prime(channelsInView());
+}
+
+// Brings channels up to where forward reading goes on: each is decoded from
+// its last refresh picture within reach and shown; one without goes dark.
+void PlaybackLoop::prime(ChannelSet channels) {
+  StreamSource& source = context_.source;
+  FramePipeline& pipeline = context_.pipeline;
+  VideoDecoder& decoder = pipeline.decoder();
+  const std::uint64_t boundary = nextFrameStart(source, source.getPosition());
+  if (boundary != referencesAt_) {
+    pipeline.references().invalidateAll();
+  }
+  const ChannelSet stale = channels & ~pipeline.validChannels();
+  const RefreshStart from = findRefreshStart(source, decoder, frame_.data(), stale, boundary);
+  visitPicturesForward(source, decoder, frame_.data(), from.found, from.position, boundary,
+                       [&](const std::uint8_t* frame, std::uint32_t length) {
+                         pipeline.decodeParsedPicture(frame, length, source.header().blockTime, source.getPosition());
+                       });
+  returnTo(source, boundary);
+  referencesAt_ = boundary;
+  pipeline.showLatest(stale);
+}
+
+// A picture read backward is shown as decoded forward from its channel's
+// last refresh picture: a refresh picture as it is, a conditional one from
+// the cache, which is filled when it lacks it. In fast reverse play a
+// conditional picture the cache lacks is passed over. As in forward play,
+// the channels out of view keep up too, so that their pictures are current
+// when their page comes up.
+bool PlaybackLoop::showBackward(std::uint32_t length) {
+  countPicture();
+  StreamSource& source = context_.source;
+  FramePipeline& pipeline = context_.pipeline;
+  const std::uint64_t start = source.header().start;
+  const PictureTag tag = PictureTag::of(pipeline.pictureHeader(), source.header().blockTime, source.getPosition());
+  const ChannelSet wanted = recordedChannels();
+  const ReversePictureCache::Entry* cached = reverseCache_.take(start);
+  if (cached == nullptr && pipeline.pictureHeader().allCoded) {
+    const YuvPicture* picture = reverseCache_.decodeRefresh(pipeline.decoder(), frame_.data(), length);
+    if (picture != nullptr) {
+      pipeline.showPicture(*picture, tag);
+    }
+    return picture != nullptr;
+  }
+  if (cached == nullptr && !(speed() >= kSkippingSpeed && state() == PlaybackState::Reverse)) {
+    reverseCache_.fill(source, pipeline.decoder(), frame_.data(), start, tag.channels(), wanted);
+    cached = reverseCache_.take(start);
+  }
+  if (cached == nullptr) {
+    return false;
+  }
+  pipeline.showPicture(cached->picture, tag);
+  return true;
 }
 
 // Parses a video frame's header and checks that a channel it shows is
@@ -252,10 +400,15 @@ bool PlaybackLoop::parseAndCheckChannel(std::uint32_t length) {
   }
   const auto shown = [this](int channel) { return context_.channelShown[channel & 0x0F] != 0; };
   const codec::PictureHeader& header = pipeline.pictureHeader();
-  if (!header.dual) {
-    return shown(static_cast<int>(context_.source.header().channel));
+  const bool passes =
+      header.dual ? (!header.firstHidden && shown(header.firstChannel)) ||
+                        (!header.secondHidden && shown(header.secondChannel))
+                  : shown(static_cast<int>(context_.source.header().channel));
+  if (!passes) {
+    // A picture passed over leaves its channel's reference behind.
+    pipeline.references().invalidate(PictureStore::slotOf(header));
   }
-  return (!header.firstHidden && shown(header.firstChannel)) || (!header.secondHidden && shown(header.secondChannel));
+  return passes;
 }
 
 // Frame handling times and counts a picture before its header is parsed, so
@@ -266,14 +419,6 @@ void PlaybackLoop::countPicture() {
   context_.status.setFrameTime(header.blockTime);
   context_.status.setBlockLayout(header.channelMask, header.frameInterval);
   ++skipCounter_;
-}
-
-// Frame handling of a picture whose header has not been parsed yet.
-void PlaybackLoop::handlePicture(std::uint32_t length) {
-  countPicture();
-  if (context_.pipeline.parsePicture(frame_.data(), length)) {
-    showParsedPicture(length);
-  }
 }
 
 bool PlaybackLoop::handleParsedPicture(std::uint32_t length) {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/engine_types.h"
+#include "engine/reverse_picture_cache.h"
 #include "engine/worker_context.h"
 
 namespace marlin {
@@ -12,6 +13,13 @@ namespace marlin {
 // backward, stepping or from a jump target, sends them down the frame
 // pipeline (sound only at normal speed forward) and paces the pictures by
 // their frame period and the speed. Buffers live as long as one run.
+//
+// Every picture shown is decoded from its channel's last refresh picture
+// through every picture of that channel after it: reading forward keeps the
+// references up to date; after anything else (a jump, reading backward, a
+// skip, a channel coming into view) the shown channels are primed from their
+// last refresh pictures, and backward play takes its pictures from a cache
+// filled forward from them.
 class PlaybackLoop {
  public:
   explicit PlaybackLoop(const WorkerContext& context);
@@ -34,11 +42,17 @@ class PlaybackLoop {
   Next readReverse();
   Next readStep(bool backward);
   Next readJump();
+  void followView();
+  ChannelSet recordedChannels() const;
+  ChannelSet channelsInView() const;
+  void keepReferencesCurrent();
+  void prime(ChannelSet channels);
+  bool showBackward(std::uint32_t length);
+  bool showFirstPicture();
   void countFailedRead();
   bool startOverFromOtherEnd(std::uint64_t positionBefore, bool backward);
   bool parseAndCheckChannel(std::uint32_t length);
   void countPicture();
-  void handlePicture(std::uint32_t length);
   bool handleParsedPicture(std::uint32_t length);
   bool showParsedPicture(std::uint32_t length);
   void handleAudio(std::uint32_t length);
@@ -57,6 +71,13 @@ class PlaybackLoop {
   // end; a recording without one is not gone round again and again.
   bool readSinceStartOver_ = true;
   std::uint32_t frameStartMs_ = 0;
+  // Where forward reading has kept the channels' references up to date:
+  // reading forward from anywhere else first primes them.
+  std::uint64_t referencesAt_ = 0;
+  ChannelSet visible_;
+  // A backward skip moved the read position since the last picture read.
+  bool skippedBack_ = false;
+  ReversePictureCache reverseCache_;
   PlaybackState lastReportedState_ = PlaybackState::Idle;
   double lastReportedSpeed_ = 0.0;
 };

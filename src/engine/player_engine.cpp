@@ -35,6 +35,15 @@ double playSpeed(double requested) {
 
 constexpr std::uint32_t kDefaultLabelColour = 0x050505;
 
+// Fast play doubles the speed per press up to this: a skip of 1.3 GB, past
+// any disk in a few steps and far from overflowing a position.
+constexpr double kFastestSpeed = 65536.0;
+
+// The next fast speed in a direction: 8 from anything else, then doubling.
+double fasterSpeed(double speed, bool sameDirection) {
+  return sameDirection && speed >= 8.0 ? std::min(speed * 2, kFastestSpeed) : 8.0;
+}
+
 }  // namespace
 
 int splitLimitFor(int channelCount) {
@@ -104,14 +113,21 @@ int PlayerEngine::setMode(int mode, int splitLimit) {
     return 0;
   }
   stopAviCapture();
+  const bool player = mode == static_cast<int>(EngineMode::Player);
+  // The worker writes to the sound output, so it stops before the output
+  // reopens. A connection still trying to log in is ended too: Player mode
+  // has no use for it.
+  if (player) {
+    client_.stopConnection();
+    stopWorker();
+  } else if (source_.isOpen()) {
+    stopWorker();
+    status_.setState(PlaybackState::Idle);
+  }
   WaveFormat format{};
   audioDecoder_.setFormat(config_.audioCodec, config_.sampleRate, &format);
   audioOut_.open(format);
-  if (mode == static_cast<int>(EngineMode::Player)) {
-    // A connection still trying to log in is ended too: Player mode has no
-    // use for it.
-    client_.stopConnection();
-    stopWorker();
+  if (player) {
     if (static_cast<unsigned>(splitLimit) <= 16) {
       maxSplit_ = splitLimit;
     }
@@ -119,10 +135,6 @@ int PlayerEngine::setMode(int mode, int splitLimit) {
     renderer_.SetChannelCount(maxSplit_);
     renderer_.SetLabelsOn(true);
   } else {
-    if (source_.isOpen()) {
-      stopWorker();
-      status_.setState(PlaybackState::Idle);
-    }
     // A recording's channel count does not carry over to the DVR.
     maxSplit_ = splitLimitFor(config_.channelCount);
     // The live stream always carries the network layout.
@@ -136,7 +148,7 @@ int PlayerEngine::setMode(int mode, int splitLimit) {
   return 1;
 }
 
-int PlayerEngine::openSource(const std::string& path, bool isDisk) {
+int PlayerEngine::openSource(const std::string& path, bool isDisk, OpenedPlay opened) {
   // The worker reads the source, so it must not run while the source reopens.
   stopWorker();
   lastOpenFailure_ = source_.open(path, isDisk);
@@ -148,6 +160,11 @@ int PlayerEngine::openSource(const std::string& path, bool isDisk) {
     followRecordedChannels();
   }
   renderer_.ClearAll();
+  // A command given while nothing was open is not for this recording.
+  mailbox_.clear();
+  if (opened == OpenedPlay::Paused) {
+    mailbox_.post(EngineCommand::Pause);
+  }
   return start(1);
 }
 
@@ -208,14 +225,12 @@ int PlayerEngine::playReverse(double speed) {
 }
 
 int PlayerEngine::fastForward() {
-  const double speed = getSpeed();
-  status_.setSpeed(getState() == PlaybackState::Forward && speed >= 8.0 ? speed * 2 : 8.0);
+  status_.setSpeed(fasterSpeed(getSpeed(), getState() == PlaybackState::Forward));
   return post(EngineCommand::Play);
 }
 
 int PlayerEngine::fastReverse() {
-  const double speed = getSpeed();
-  status_.setSpeed(getState() == PlaybackState::Reverse && speed >= 8.0 ? speed * 2 : 8.0);
+  status_.setSpeed(fasterSpeed(getSpeed(), getState() == PlaybackState::Reverse));
   return post(EngineCommand::PlayReverse);
 }
 
@@ -225,6 +240,12 @@ int PlayerEngine::stepBackward() { return post(EngineCommand::StepBackward); }
 
 int PlayerEngine::jumpTo(std::uint64_t position) {
   mailbox_.postJump(position);
+  return 1;
+}
+
+int PlayerEngine::playFrom(std::uint64_t position, bool reverse, double speed) {
+  status_.setSpeed(playSpeed(speed));
+  mailbox_.postJump(position, reverse ? EngineCommand::PlayReverse : EngineCommand::Play);
   return 1;
 }
 

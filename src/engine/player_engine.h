@@ -38,6 +38,9 @@ struct EngineServices {
   MessageSink& messages;
 };
 
+// Whether a recording plays forward once opened, or waits for a command.
+enum class OpenedPlay { Forward, Paused };
+
 // The largest split layout (1, 4, 9 or 16 cells) for a recorder's channels.
 int splitLimitFor(int channelCount);
 
@@ -66,7 +69,7 @@ class PlayerEngine : public WorkerThread {
   // Player mode. Opening a recording in Player mode sets the split limit and
   // the renderer's channels to the recorder's channel count its blocks show
   // (4, 9 or 16); Client mode keeps the configured count.
-  int openSource(const std::string& path, bool isDisk);
+  int openSource(const std::string& path, bool isDisk, OpenedPlay opened = OpenedPlay::Forward);
   // Why the last openSource failed; ok after one that did not.
   const Status& lastOpenFailure() const { return lastOpenFailure_; }
   int closeSource();
@@ -93,6 +96,9 @@ class PlayerEngine : public WorkerThread {
   int stepForward();
   int stepBackward();
   int jumpTo(std::uint64_t position);
+  // A jump to position that then plays on in the direction and at the speed
+  // (as play and playReverse take it) instead of pausing there.
+  int playFrom(std::uint64_t position, bool reverse, double speed);
   int adjustSpeed(double speed);
   // Repeat: play in either direction, at any speed, goes on from the other
   // end of the recording instead of pausing at its end or start.
