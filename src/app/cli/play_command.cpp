@@ -42,7 +42,9 @@ void addPlayCommand(CLI::App& app) {
   CLI::App* command = app.add_subcommand("play", "Play a recording headless through the player engine");
   addRecordingArgs(*command, options->recording);
   command->add_option("--speed", options->speed, "speed: up to 8, or 16, 32, ... reached by fast play presses");
-  command->add_flag("--reverse", options->reverse, "play backward from the end of the recording");
+  command->add_flag("--reverse", options->reverse, "play backward (from the end of the recording unless --start says)");
+  command->add_option("--start", options->start,
+                      "start at a byte position or a local time \"2010-01-01 12:00:42\", as a jump there would");
   command->add_option("--split", options->split, "cells on screen")->check(CLI::IsMember({1, 4, 9, 16}));
   command->add_option("--page", options->page, "page of the split layout")->check(CLI::Range(0, 15));
   command->add_option("--seconds", options->seconds, "how long to play, in seconds");

@@ -1,5 +1,6 @@
 #include "app/cli/play_session.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -10,6 +11,7 @@
 #include <thread>
 
 #include "app/cli/cli_support.h"
+#include "app/cli/range_bound.h"
 #include "app/cli/snapshot_series.h"
 #include "app/cli/stop_on_signals.h"
 #include "engine/codec_names.h"
@@ -100,26 +102,43 @@ bool waitUntil(const std::function<bool()>& condition) {
   return true;
 }
 
-// The presses that bring a freshly opened engine (playing forward at 1) to
-// the requested direction and speed.
-void reachSpeed(PlayerEngine& engine, const SessionObserver& observer, const PlayOptions& options) {
-  const PlaybackState direction = options.reverse ? PlaybackState::Reverse : PlaybackState::Forward;
-  if (options.reverse) {
-    // As a user drags the position slider to its end before playing back:
-    // the jump shows the last picture that starts in the last block, or reads
-    // to the end when none does. Two bytes before the end is the last target
-    // a jump reads from.
-    engine.jumpTo(engine.getSourceSize() - 2);
-    if (!waitUntil([&] { return engine.getState() == PlaybackState::Paused; })) {
-      throw CommandError("the engine did not take the jump to the end");
+// Where play starts: --start, or for backward play the end, as a user drags
+// the position slider to its end (the jump shows the last picture that
+// starts in the last block, and two bytes before the end is the last target
+// a jump reads from); nothing to play from the start.
+std::optional<std::uint64_t> startPosition(const PlayOptions& options, std::uint64_t size) {
+  if (options.start) {
+    const std::uint64_t position = resolveRangeBound("--start", *options.start, options.recording);
+    if (position >= size) {
+      throw CommandError("--start " + *options.start + " is at or past the end of the recording (" +
+                         std::to_string(size) + " bytes)");
     }
+    return position;
+  }
+  if (options.reverse) {
+    return size - 2;
+  }
+  return std::nullopt;
+}
+
+// The commands that bring the engine to the requested start, direction and
+// speed: a jump that plays on from the start, if any, then the fast play
+// presses past 8.
+void reachSpeed(PlayerEngine& engine, const SessionObserver& observer, const PlayOptions& options,
+                std::optional<std::uint64_t> start) {
+  const PlaybackState direction = options.reverse ? PlaybackState::Reverse : PlaybackState::Forward;
+  // Past 8, play starts at normal speed and the presses take it on.
+  const double playSpeed = options.speed <= 8.0 ? options.speed : 1.0;
+  const std::uint64_t reports = observer.stateReports();
+  if (start) {
+    engine.playFrom(*start, options.reverse, playSpeed);
+  } else {
+    engine.play(playSpeed);
+  }
+  if (!waitUntil([&] { return observer.stateReports() > reports; })) {
+    throw CommandError("the engine did not start to play");
   }
   if (options.speed <= 8.0) {
-    if (options.reverse) {
-      engine.playReverse(options.speed);
-    } else {
-      engine.play(options.speed);
-    }
     return;
   }
   // 8, then doubling per press; a recording that ends (or begins) within the
@@ -156,10 +175,13 @@ std::optional<Size> parseSize(const std::string& text) {
 
 void runPlaySession(const PlayOptions& options) {
   createSnapshotFolder(options.outDir);
+  std::optional<std::uint64_t> start;
   {
-    // Refuse a recording that cannot be read before the sound device opens.
+    // Refuse a recording that cannot be read, or a start outside it, before
+    // the sound device opens.
     StreamSource probe;
     openRecording(probe, options.recording);
+    start = startPosition(options, probe.getSize());
   }
   // Ctrl-C ends the run early the way its end does: the capture file is finished and the summary printed.
   StopOnSignals interrupt([] {});
@@ -176,16 +198,18 @@ void runPlaySession(const PlayOptions& options) {
   SessionObserver observer(options, engine);
   engine.setObserver(&observer);
   const OnScopeExit stopWorker([&engine] { engine.closeSource(); });
-  if (engine.openSource(options.recording.path, options.recording.isDisk) != 1) {
+  // Opened paused, nothing is shown before the view is chosen and the start
+  // reached.
+  if (engine.openSource(options.recording.path, options.recording.isDisk, OpenedPlay::Paused) != 1) {
     throw CommandError(engine.lastOpenFailure().message());
   }
   selectRequestedView(engine, options);
-  // Commands given before the worker took its own first Play would be lost
-  // in the one-slot mailbox.
-  if (!waitUntil([&] { return engine.getState() != PlaybackState::Idle; })) {
+  // A command given before the worker took the pause would replace it in
+  // the one-slot mailbox, and the pause would come after it.
+  if (!waitUntil([&] { return engine.getState() == PlaybackState::Paused; })) {
     throw CommandError("the player engine did not start");
   }
-  reachSpeed(engine, observer, options);
+  reachSpeed(engine, observer, options, start);
   const bool capturing = !options.avi.path.empty();
   if (capturing) {
     // The capture's frame takes its size from the pictures decoded.

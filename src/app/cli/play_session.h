@@ -13,6 +13,7 @@ struct PlayOptions {
   RecordingArgs recording;
   double speed = 1.0;
   bool reverse = false;
+  std::optional<std::string> start;  // a byte position or a local time
   std::optional<int> split;
   int page = 0;
   double seconds = 10.0;
