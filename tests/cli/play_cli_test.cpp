@@ -8,6 +8,7 @@
 #include <iterator>
 #include <filesystem>
 #include <regex>
+#include <set>
 #include <sstream>
 
 #include "codec/g711.h"
@@ -232,6 +233,41 @@ TEST_F(PlayCli, ASixteenChannelRecordingTakesTheSixteenSplit) {
   for (std::size_t i = 0; i < 16; ++i) {
     EXPECT_EQ(events.pictures[i].channel, static_cast<int>(i));
   }
+}
+
+TEST_F(PlayCli, StartsWhereAJumpWouldByTimeOrPositionInEitherDirection) {
+  // By time: every camera first shows its picture of that moment, then play
+  // goes on forward from there.
+  Events events = play({"--start", "2010-01-01 12:00:05"});
+  ASSERT_GE(events.pictures.size(), 8u);
+  std::set<int> primed;
+  std::set<std::string> times;
+  for (std::size_t i = 0; i < 4; ++i) {
+    primed.insert(events.pictures[i].channel);
+    times.insert(events.pictures[i].time);
+  }
+  EXPECT_EQ(primed, (std::set<int>{0, 1, 2, 3}));
+  // The picture at the time and the others' last ones before it.
+  EXPECT_EQ(*times.rbegin(), "2010-01-01 12:00:05");
+  EXPECT_GE(*times.begin(), "2010-01-01 12:00:04");
+  EXPECT_GT(events.pictures[4].position, events.pictures[3].position);
+  EXPECT_EQ(std::count(events.states.begin(), events.states.end(), "forward 1"), 1);
+
+  // By position, backward.
+  const std::uint64_t middle = fs::file_size(sample) / 2;
+  events = play({"--start", std::to_string(middle), "--reverse"});
+  ASSERT_GE(events.pictures.size(), 8u);
+  EXPECT_NE(std::find(events.states.begin(), events.states.end(), "reverse 1"), events.states.end());
+  for (std::size_t i = 4; i < events.pictures.size(); ++i) {
+    EXPECT_LT(events.pictures[i].position, middle);
+    EXPECT_LT(events.pictures[i].position, events.pictures[i - 1].position);
+  }
+
+  expectOneLineFailure(runMarlin(dir, {"play", sample, "--start", "2010-01-01 13:00:00"}),
+                       "--start 2010-01-01 13:00:00 is after the recording, which ends at 2010-01-01 12:00:09");
+  expectOneLineFailure(runMarlin(dir, {"play", sample, "--start", std::to_string(fs::file_size(sample))}),
+                       "is at or past the end of the recording");
+  expectOneLineFailure(runMarlin(dir, {"play", sample, "--start", "noon"}), "--start noon");
 }
 
 TEST_F(PlayCli, RefusesWhatItCannotDoWithOneLine) {

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <numeric>
+#include <random>
 
+#include "codec/encoder/video_encoder.h"
 #include "engine/engine_rig.h"
 #include "engine/playback_loop.h"
+#include "support/synthetic_recording.h"
 
 namespace marlin::testing {
 namespace {
@@ -162,6 +165,46 @@ TEST(PlaybackLoop, FastReverseSkipsBackButNeverPastTheStart) {
   EXPECT_LT(pictures.back().position, firstPictureEnd);
   EXPECT_LT(pictures.back().position, 4096u);
   EXPECT_EQ(pictures.back().channel, 0);
+}
+
+TEST(PlaybackLoop, FastReverseShowsTheFirstPictureWhenASkipLandsInsideIt) {
+  // A large first picture, then small ones up to where a skip of 16 x 20480
+  // bytes back from the end lands in the middle of the first.
+  YuvPicture noise;
+  noise.resize(640, 224);
+  std::mt19937 random(7);
+  std::generate(noise.data.begin(), noise.data.end(), [&] { return static_cast<std::uint8_t>(random()); });
+  YuvPicture grey;
+  grey.resize(640, 224);
+  std::fill(grey.data.begin(), grey.data.end(), 128);
+  encoder::VideoEncoder encoder;
+  encoder::EncodeParams coarse;
+  coarse.quality = 8;
+  synth::RecordingBuilder builder;
+  builder.setTime(1262347200);
+  builder.append(encoder.encode(noise, coarse));
+  const std::uint64_t firstEnd = builder.written();
+  const std::vector<std::uint8_t> small = encoder.encode(grey, encoder::EncodeParams{});
+  ASSERT_LT(small.size() * 4, firstEnd);
+  while (builder.written() < 16 * 20480 + firstEnd / 2) {
+    builder.append(small);
+  }
+  builder.append(synth::makeAudioFrame(0, 16));
+
+  EngineRig rig;
+  rig.engine.adjustSpeed(8);
+  rig.open(builder.finish());
+  ASSERT_TRUE(rig.log.waitFor([&](const EventLog& l) { return pausedAfterPictures(l, 2, rig.engine); }));
+  const std::uint64_t firstPicture = rig.log.pictures().front().position;
+  const std::size_t before = rig.log.pictureCount();
+
+  rig.log.holdAt(PlaybackState::Reverse, 8.0);
+  rig.engine.fastReverse();
+  ASSERT_TRUE(rig.log.waitUntilHeld());
+  rig.engine.fastReverse();
+  rig.log.release();
+  ASSERT_TRUE(rig.log.waitFor([&](const EventLog& l) { return pausedAfterPictures(l, before + 1, rig.engine); }));
+  EXPECT_EQ(rig.log.pictures().back().position, firstPicture);
 }
 
 TEST(PlaybackLoop, StepsStopOnTheNextShownPicturePassingAudioFrames) {

@@ -45,6 +45,26 @@ TEST(PlayerEngine, FastPlayDoublesOnlyInItsOwnDirection) {
   ASSERT_TRUE(rig.waitForState(PlaybackState::Reverse));
   engine.fastReverse();
   EXPECT_EQ(engine.getSpeed(), 16.0);
+
+  // Going round the recording, each press doubles up to 65536 and no further.
+  engine.setRepeat(true);
+  for (int press = 0; press < 13; ++press) {
+    engine.fastReverse();
+  }
+  EXPECT_EQ(engine.getSpeed(), 65536.0);
+}
+
+TEST(PlayerEngine, AModeSwitchStopsTheWorkerBeforeTheSoundOutputReopens) {
+  EngineRig rig;
+  RecordingPlan plan;
+  plan.rounds = 400;
+  rig.open(makePlaybackRecording(plan));
+  ASSERT_TRUE(rig.waitForState(PlaybackState::Forward));
+  std::vector<PlaybackState> statesAtOpen;
+  rig.audio.beforeOpen = [&] { statesAtOpen.push_back(rig.engine.getState()); };
+  rig.engine.setMode(static_cast<int>(EngineMode::Player), -1);
+  rig.engine.setMode(static_cast<int>(EngineMode::Client), -1);
+  EXPECT_EQ(statesAtOpen, (std::vector<PlaybackState>{PlaybackState::Idle, PlaybackState::Idle}));
 }
 
 TEST(PlayerEngine, SetUpRules) {

@@ -3,6 +3,9 @@
 namespace marlin::testing {
 
 bool FakeAudioDevice::open(const WaveFormat& format) {
+  if (beforeOpen) {
+    beforeOpen();
+  }
   ++openCount;
   lastFormat = format;
   opened = openSucceeds.load();

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 
 #include "platform/audio_device.h"
 
@@ -33,6 +34,8 @@ class FakeAudioDevice final : public AudioDevice {
   std::atomic<std::uint32_t> lastVolume{0};
   // Written by open only.
   WaveFormat lastFormat{};
+  // Called first thing by open; set while no engine worker runs.
+  std::function<void()> beforeOpen;
 
   bool open(const WaveFormat& format) override;
   void close() override;
