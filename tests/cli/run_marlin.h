@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "support/temp_dir.h"
+#include "support/wait_until.h"
 
 namespace marlin::testing {
 
@@ -46,15 +47,8 @@ inline bool waitForChild(pid_t child, std::chrono::milliseconds timeout, int& st
   if (timeout.count() == 0) {
     return ::waitpid(child, &status, 0) == child;
   }
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (std::chrono::steady_clock::now() < deadline) {
-    const pid_t done = ::waitpid(child, &status, WNOHANG);
-    if (done != 0) {
-      return done == child;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return false;
+  pid_t done = 0;
+  return waitUntil([&] { return (done = ::waitpid(child, &status, WNOHANG)) != 0; }, timeout) && done == child;
 }
 
 inline Result runMarlin(const TempDir& dir, const std::vector<std::string>& args, const RunOptions& options = {}) {

@@ -4,11 +4,11 @@
 
 #include <algorithm>
 #include <map>
-#include <thread>
 #include <utility>
 
 #include "codec/encoder/video_encoder.h"
 #include "support/synthetic_recording.h"
+#include "support/wait_until.h"
 
 namespace marlin::testing {
 
@@ -99,14 +99,7 @@ std::size_t EventLog::pictureCount() const {
 }
 
 bool EventLog::waitFor(const std::function<bool(const EventLog&)>& condition) const {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (!condition(*this)) {
-    if (std::chrono::steady_clock::now() >= deadline) {
-      return false;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
+  return waitUntil([&] { return condition(*this); });
 }
 
 namespace {

@@ -59,7 +59,7 @@ class EventLog final : public PlaybackObserver {
   std::vector<ShownPicture> pictures() const;
   std::vector<ShownPicture> picturesFrom(std::size_t first) const;
   std::vector<PlaybackState> states() const;
-  // Waits (up to 30 s of real time) until condition holds over the log.
+  // Waits (with the tests' patience) until condition holds over the log.
   bool waitFor(const std::function<bool(const EventLog&)>& condition) const;
   std::size_t pictureCount() const;
 

@@ -11,6 +11,7 @@
 #include "source/stream_source.h"
 #include "support/fake_server.h"
 #include "support/live_pictures.h"
+#include "support/wait_until.h"
 
 namespace marlin::testing {
 namespace {
@@ -56,17 +57,6 @@ PlayerEngine& clientEngine(EngineRig& rig, LiveLog& log) {
   rig.engine.setMode(static_cast<int>(EngineMode::Client), -1);
   rig.engine.setLiveObserver(&log);
   return rig.engine;
-}
-
-bool waitUntil(const std::function<bool()>& condition) {
-  const auto deadline = std::chrono::steady_clock::now() + 20s;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      return false;
-    }
-    std::this_thread::sleep_for(2ms);
-  }
-  return true;
 }
 
 std::vector<Bytes> framesOf(const std::string& path, bool audio) {
@@ -187,8 +177,8 @@ TEST(LiveLoop, CaptureWritesAFramePerPictureAndPerSoundPacket) {
       peer.send(soundPacket(static_cast<std::uint8_t>(100 + i), 1000));
       // The sound packet's start code ends the first picture, which then
       // sizes the capture before anything else comes.
-      while (i == 0 && !captureStarted) {
-        std::this_thread::sleep_for(1ms);
+      if (i == 0) {
+        waitUntil([&] { return captureStarted.load(); });
       }
     }
     peer.send({0x00, 0x00, 0x01, 0xF8});

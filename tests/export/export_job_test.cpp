@@ -11,6 +11,7 @@
 #include "picture_recording.h"
 #include "support/synthetic_recording.h"
 #include "support/temp_dir.h"
+#include "support/wait_until.h"
 
 namespace marlin {
 namespace {
@@ -28,7 +29,7 @@ Status exportToEnd(ExportJob& job, const std::string& input, const std::string& 
   if (Status opened = job.openInput(input, false); !opened) return opened;
   if (Status prepared = job.prepare(output); !prepared) return prepared;
   job.start();
-  while (!job.done()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  if (!testing::waitUntil([&] { return job.done(); })) return Status::failure(StatusCode::Busy, "the job did not end");
   job.stop();
   return Status::ok();
 }
@@ -206,7 +207,7 @@ TEST(ExportJob, StopEndsTheWritingEarlyWithPlayableFiles) {
   ASSERT_TRUE(job.openInput(dir.file("rec.QKV"), false));
   ASSERT_TRUE(job.prepare(dir.file("out.avi")));
   job.start();
-  while (job.picturesWritten() < 3 && !job.done()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_TRUE(testing::waitUntil([&] { return job.picturesWritten() >= 3 || job.done(); }));
   job.stop();
   EXPECT_TRUE(job.done());
   const exporttest::FileSeen file = readBack(dir.file("out-CH1.avi"));
