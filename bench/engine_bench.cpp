@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <limits>
 #include <thread>
 #include <vector>
 
@@ -196,6 +198,119 @@ void BM_EngineCpuLoad(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_EngineCpuLoad)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+// A recording of about a gigabyte: the 16-camera conditional sample repeated
+// block for block (its times start over at each join, which a jump by
+// position does not look at).
+std::string gigabytePath() {
+  const std::string path = "/tmp/marlin-engine-bench-16ch-1GiB-cond.QKV";
+  if (!std::filesystem::exists(path)) {
+    std::ifstream in(samplePath(16, 60, true), std::ios::binary);
+    const std::vector<char> segment((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::ofstream out(path + ".part", std::ios::binary);
+    for (std::uint64_t written = 0; written < (std::uint64_t{1} << 30); written += segment.size()) {
+      out.write(segment.data(), static_cast<std::streamsize>(segment.size()));
+    }
+    out.close();
+    std::filesystem::rename(path + ".part", path);
+  }
+  return path;
+}
+
+// Reports when the worker has taken a jump and paused after it.
+class JumpWatch final : public marlin::PlaybackObserver {
+ public:
+  void pictureShown(int, const marlin::CalendarTime&, int, int, std::uint64_t) override { ++pictures; }
+  void stateChanged(PlaybackState state, double) override {
+    if (state == PlaybackState::Jump) {
+      jumped = true;
+    } else if (state == PlaybackState::Paused && jumped) {
+      landed = true;
+    }
+  }
+  std::atomic<bool> jumped{false};
+  std::atomic<bool> landed{false};
+  std::atomic<std::uint64_t> pictures{0};
+};
+
+// From a jump's command to its pictures in every cell of the 16-way split,
+// each decoded from its camera's last refresh picture: the median of jumps
+// to positions spread over a gigabyte recording (read once before, so the
+// system's cache holds it as it would after a first look).
+void BM_JumpToCleanPictures(benchmark::State& state) {
+  const std::string path = gigabytePath();
+  std::ifstream(path, std::ios::binary).ignore(std::numeric_limits<std::streamsize>::max());
+  marlin::SteadyPlaybackClock& clock = marlin::processPlaybackClock();
+  Rig rig(clock, 16, 16);
+  JumpWatch watch;
+  rig.engine.setObserver(&watch);
+  rig.engine.openSource(path, false, marlin::OpenedPlay::Paused);
+  rig.waitFor([&] { return rig.engine.getState() == PlaybackState::Paused; });
+  const std::uint64_t size = rig.engine.getSourceSize();
+  std::vector<double> milliseconds;
+  std::uint64_t target = size / 7;
+  std::uint64_t pictures = 0;
+  for (auto _ : state) {
+    watch.jumped = false;
+    watch.landed = false;
+    const std::uint64_t shownBefore = watch.pictures;
+    const auto begin = Clock::now();
+    rig.engine.jumpTo(target);
+    if (!rig.waitFor([&] { return watch.landed.load(); })) {
+      state.SkipWithError("the jump did not land");
+      break;
+    }
+    milliseconds.push_back(secondsSince(begin) * 1000);
+    pictures += watch.pictures - shownBefore;
+    target = (target + size / 7 + 12345) % size;
+  }
+  rig.engine.closeSource();
+  if (!milliseconds.empty()) {
+    std::sort(milliseconds.begin(), milliseconds.end());
+    state.counters["median_ms"] = milliseconds[milliseconds.size() / 2];
+    state.counters["worst_ms"] = milliseconds.back();
+    state.counters["pictures_per_jump"] = static_cast<double>(pictures) / static_cast<double>(milliseconds.size());
+  }
+}
+BENCHMARK(BM_JumpToCleanPictures)->Iterations(40)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Processor seconds per second of real time playing the 16-camera
+// conditional sample backward, as a ratio of playing it forward at the same
+// speed, and the pictures a second each shows (backward play keeps real time
+// when it shows as many as forward play).
+void BM_ReverseAgainstForward(benchmark::State& state) {
+  const double speed = static_cast<double>(state.range(0));
+  const std::string path = samplePath(16, 60, true);
+  marlin::SteadyPlaybackClock& clock = marlin::processPlaybackClock();
+  constexpr double kSeconds = 5;
+  for (auto _ : state) {
+    Rig rig(clock, 16, 16);
+    const auto measure = [&](bool reverse) {
+      rig.engine.openSource(path, false, marlin::OpenedPlay::Paused);
+      rig.waitFor([&] { return rig.engine.getState() == PlaybackState::Paused; });
+      rig.engine.playFrom(reverse ? rig.engine.getSourceSize() * 9 / 10 : rig.engine.getSourceSize() / 10, reverse,
+                          speed);
+      rig.waitFor([&] { return rig.engine.getState() == (reverse ? PlaybackState::Reverse : PlaybackState::Forward); });
+      const double cpuBegin = processCpuSeconds();
+      const std::uint64_t picturesBegin = rig.counter.pictures;
+      const auto begin = Clock::now();
+      std::this_thread::sleep_for(std::chrono::duration<double>(kSeconds / speed * 2));
+      const double seconds = secondsSince(begin);
+      const double cpu = (processCpuSeconds() - cpuBegin) / seconds;
+      const double pictures = static_cast<double>(rig.counter.pictures - picturesBegin) / seconds;
+      rig.engine.closeSource();
+      return std::pair{cpu, pictures};
+    };
+    const auto [forwardCpu, forwardPictures] = measure(false);
+    const auto [reverseCpu, reversePictures] = measure(true);
+    state.counters["cpu_per_s_forward"] = forwardCpu;
+    state.counters["cpu_per_s_reverse"] = reverseCpu;
+    state.counters["reverse_vs_forward_cpu"] = reverseCpu / forwardCpu;
+    state.counters["pictures_per_s_forward"] = forwardPictures;
+    state.counters["pictures_per_s_reverse"] = reversePictures;
+  }
+}
+BENCHMARK(BM_ReverseAgainstForward)->Arg(1)->Arg(8)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 }  // namespace
 
