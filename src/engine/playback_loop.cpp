@@ -20,6 +20,8 @@ constexpr int kFailedReadsBeforePause = 5;
 // Credit for the time a played audio block took, taken off the next wait.
 constexpr std::uint32_t kAudioCreditMs = 5;
 constexpr std::uint32_t kEndOfRunWaitMs = 100;
+// The most time pacing makes up after pictures that took longer than theirs.
+constexpr std::int64_t kMostLatenessMs = 250;
 
 // The state a command puts the worker in; nothing for no command.
 std::optional<PlaybackState> stateAfter(EngineCommand command) {
@@ -122,6 +124,7 @@ int PlaybackLoop::run() {
 }
 
 void PlaybackLoop::takeCommand() {
+  lateMs_ = 0;
   if (const std::optional<PlaybackState> next = stateAfter(context_.mailbox.take())) {
     setState(*next);
   }
@@ -225,7 +228,12 @@ PlaybackLoop::Next PlaybackLoop::readReverse() {
   failedReads_ = 0;
   readSinceStartOver_ = true;
   skippedBack_ = false;
-  if (!source.header().isAudio && parseAndCheckChannel(length)) {
+  // Sound is not played backward, and takes no time of its own: pacing it
+  // like a picture would play a recording with sound slower than it happened.
+  if (source.header().isAudio) {
+    return Next::Continue;
+  }
+  if (parseAndCheckChannel(length)) {
     showBackward(length);
   }
   return Next::Pace;
@@ -379,7 +387,7 @@ bool PlaybackLoop::showBackward(std::uint32_t length) {
     return picture != nullptr;
   }
   if (cached == nullptr && !(speed() >= kSkippingSpeed && state() == PlaybackState::Reverse)) {
-    reverseCache_.fill(source, pipeline.decoder(), frame_.data(), start, tag.channels(), wanted);
+    reverseCache_.fill(source, pipeline.decoder(), frame_.data(), start, wanted);
     cached = reverseCache_.take(start);
   }
   if (cached == nullptr) {
@@ -492,9 +500,18 @@ void PlaybackLoop::pace() {
     const std::uint32_t product = periods * static_cast<std::uint32_t>(context_.status.framePeriodUs());
     const auto targetMs =
         static_cast<std::int64_t>(std::min(static_cast<double>(product) / currentSpeed, 0x1p40)) / 1000;
-    if (targetMs > elapsedMs) {
-      waitForCommand(static_cast<std::uint32_t>(targetMs - elapsedMs));
+    // A picture that took longer than its time (backward play decoding a
+    // stretch at once) is made up on the next ones, so that play keeps to
+    // the speed over the seconds; never by more than kMostLatenessMs.
+    const std::int64_t remainingMs = targetMs - elapsedMs - lateMs_;
+    if (remainingMs > 0) {
+      waitForCommand(static_cast<std::uint32_t>(remainingMs));
+      lateMs_ = 0;
+    } else {
+      lateMs_ = std::min<std::int64_t>(-remainingMs, kMostLatenessMs);
     }
+  } else {
+    lateMs_ = 0;
   }
   frameStartMs_ = 0;
 }

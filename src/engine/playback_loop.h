@@ -71,6 +71,8 @@ class PlaybackLoop {
   // end; a recording without one is not gone round again and again.
   bool readSinceStartOver_ = true;
   std::uint32_t frameStartMs_ = 0;
+  // Display time owed by pictures that took longer than theirs.
+  std::int64_t lateMs_ = 0;
   // Where forward reading has kept the channels' references up to date:
   // reading forward from anywhere else first primes them.
   std::uint64_t referencesAt_ = 0;

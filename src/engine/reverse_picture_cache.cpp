@@ -23,10 +23,11 @@ const ReversePictureCache::Entry* ReversePictureCache::take(std::uint64_t start)
 }
 
 void ReversePictureCache::fill(StreamSource& source, VideoDecoder& decoder, std::uint8_t* frame, std::uint64_t start,
-                               ChannelSet channelsOfFrame, ChannelSet wanted) {
+                               ChannelSet wanted) {
+  used_ = true;
   const std::uint64_t readPosition = source.getPosition();
-  const RefreshStart from = findRefreshStart(source, decoder, frame, channelsOfFrame, start);
-  if ((from.found & channelsOfFrame).any()) {
+  const RefreshStart from = findRefreshStart(source, decoder, frame, wanted, start);
+  if (from.found.any()) {
     references_.invalidateAll();
     visitPicturesForward(source, decoder, frame, wanted, from.position, start + 1,
                          [&](const std::uint8_t* bytes, std::uint32_t length) {
@@ -65,10 +66,15 @@ void ReversePictureCache::keep(std::uint64_t start, const PictureTag& tag, const
 
 const YuvPicture* ReversePictureCache::decodeRefresh(VideoDecoder& decoder, const std::uint8_t* frame,
                                                      std::uint32_t length) {
+  used_ = true;
   return references_.decodeParsed(decoder, frame, length);
 }
 
 void ReversePictureCache::clear() {
+  if (!used_) {
+    return;
+  }
+  used_ = false;
   entries_.clear();
   spare_.clear();
   references_.clear();

@@ -36,12 +36,13 @@ class ReversePictureCache {
   // held. Pictures after it are let go: backward play has shown them. The
   // entry stays valid until the next call.
   const Entry* take(std::uint64_t start);
-  // Decodes forward from the last refresh picture of channelsOfFrame before
-  // the frame at start, up to and including that frame, keeping the pictures
-  // of wanted that decode over a valid reference. The read position is put
-  // back where it was.
-  void fill(StreamSource& source, VideoDecoder& decoder, std::uint8_t* frame, std::uint64_t start,
-            ChannelSet channelsOfFrame, ChannelSet wanted);
+  // Decodes forward from the earliest of the last refresh pictures of the
+  // wanted channels before the frame at start, up to and including that
+  // frame, keeping the pictures of wanted that decode over a valid reference:
+  // one pass brings every channel's pictures up to start, wherever in the
+  // recorder's round its refresh picture came. The read position is put back
+  // where it was.
+  void fill(StreamSource& source, VideoDecoder& decoder, std::uint8_t* frame, std::uint64_t start, ChannelSet wanted);
   // A refresh picture needs nothing before it: decoded where it is read.
   const YuvPicture* decodeRefresh(VideoDecoder& decoder, const std::uint8_t* frame, std::uint32_t length);
   // Lets every picture go and gives the memory back.
@@ -58,6 +59,8 @@ class ReversePictureCache {
   std::map<std::uint64_t, Entry> entries_;
   // Pictures let go, kept for the next ones instead of allocating again.
   std::vector<YuvPicture> spare_;
+  // Something was decoded since the last clear; forward play clears often.
+  bool used_ = false;
 };
 
 }  // namespace marlin

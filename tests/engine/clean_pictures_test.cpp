@@ -234,7 +234,7 @@ TEST(CleanPictures, BackwardPlayHoldsNoMorePicturesThanItsBudget) {
       picture = cache.decodeRefresh(decoder, frame.data(), length);
     } else {
       if (cache.take(start) == nullptr) {
-        cache.fill(source, decoder, frame.data(), start, ChannelSet(1), ChannelSet(1));
+        cache.fill(source, decoder, frame.data(), start, ChannelSet(1));
       }
       const ReversePictureCache::Entry* entry = cache.take(start);
       picture = entry != nullptr ? &entry->picture : nullptr;
