@@ -87,7 +87,7 @@ class DiskSelectDialogTest : public QObject {
     const QPoint centre = chosen.list->visualItemRect(item).center();
     QTest::mouseClick(chosen.list->viewport(), Qt::LeftButton, {}, centre);
     QTest::mouseDClick(chosen.list->viewport(), Qt::LeftButton, {}, centre);
-    QTest::qWait(50);
+    QCoreApplication::processEvents();
     QVERIFY(chosen.dialog.isVisible());
     QCOMPARE(chosen.list->currentRow(), 1);
     chosen.ok->click();
