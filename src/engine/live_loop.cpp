@@ -39,7 +39,11 @@ bool lineDoubleIntoFrame(std::uint8_t* frame, int width, int height, const YuvPi
 }  // namespace
 
 LiveLoop::LiveLoop(const WorkerContext& context, const LiveLinks& links)
-    : context_(context), links_(links), videoData_(kVideoRecordBytes), audioData_(kAudioRecordBytes) {
+    : context_(context),
+      links_(links),
+      videoData_(kVideoRecordBytes),
+      audioData_(kAudioRecordBytes),
+      lostPictures_(links.client.videoDropped() + links.client.reconnects()) {
   const std::uint32_t now = context_.clock.now();
   video_ = FrameRecord{.data = videoData_.data(), .kind = kVideoKind, .capacity = kVideoRecordBytes, .tick = now};
   audio_ = FrameRecord{.data = audioData_.data(), .kind = kAudioKind, .capacity = kAudioRecordBytes, .tick = now};
@@ -79,6 +83,13 @@ void LiveLoop::handleVideo() {
     return;
   }
   FramePipeline& pipeline = context_.pipeline;
+  // A conditional picture after a lost one would show the changes of two
+  // moments over a third: the pictures wait for the next refresh picture.
+  const std::uint64_t lost = links_.client.videoDropped() + links_.client.reconnects();
+  if (lost != lostPictures_) {
+    lostPictures_ = lost;
+    pipeline.references().invalidateAll();
+  }
   if (!pipeline.parsePicture(video_.data, video_.length) ||
       !pipeline.showParsedPicture(video_.data, video_.length, readCalendarRecord(video_.header.data()), 0)) {
     return;

@@ -5,6 +5,7 @@
 
 #include "engine/live_observer.h"
 #include "engine/worker_context.h"
+#include "net/dvr_client.h"
 #include "platform/frame_queue.h"
 #include "render/video_renderer.h"
 #include "source/recording_writer.h"
@@ -20,6 +21,9 @@ struct LiveLinks {
   LiveObserver* observer;
   // Holds the AVI capture's frame.
   VideoRenderer& renderer;
+  // Tells of pictures that never reached the queue: dropped while it was
+  // full, or lost with a connection.
+  const net::DvrClient& client;
 };
 
 // The worker body in Client mode: takes the network client's video and audio
@@ -49,6 +53,8 @@ class LiveLoop {
   std::vector<std::uint8_t> audioData_;
   FrameRecord video_;
   FrameRecord audio_;
+  // The client's count of lost pictures when the last picture was taken.
+  std::uint64_t lostPictures_ = 0;
 };
 
 }  // namespace marlin

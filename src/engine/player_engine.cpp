@@ -371,7 +371,8 @@ int PlayerEngine::run() {
                                    .audio = client_.audioQueue(),
                                    .recorder = recorder_,
                                    .observer = liveObserver_,
-                                   .renderer = renderer_});
+                                   .renderer = renderer_,
+                                   .client = client_});
   return loop.run();
 }
 

@@ -215,6 +215,38 @@ TEST(LiveLoop, CaptureWritesAFramePerPictureAndPerSoundPacket) {
   EXPECT_TRUE(std::filesystem::exists(path));
 }
 
+// Pictures lost with a connection leave the picture behind: after the
+// login again, conditional pictures wait for the next refresh picture.
+TEST(LiveLoop, AfterALostConnectionPicturesStartAgainAtARefreshPicture) {
+  const std::vector<Bytes> pictures = livePictures(6);
+  const Bytes endOfPicture = {0x00, 0x00, 0x01, 0xF8};
+  FakeServer dvr([&](FakePeer& peer, int connection) {
+    peer.read(44);
+    peer.send(controlMessage("000C0003"));
+    if (connection == 0) {
+      for (int i = 0; i < 3; ++i) {
+        peer.send(pictures[static_cast<std::size_t>(i)]);
+      }
+      peer.send(endOfPicture);
+      return;
+    }
+    peer.send(pictures[3]);
+    peer.send(pictures[4]);
+    peer.send(pictures[0]);
+    peer.send(endOfPicture);
+    peer.holdUntilClosed();
+  });
+
+  EngineRig rig;
+  LiveLog log;
+  PlayerEngine& engine = clientEngine(rig, log);
+  ASSERT_EQ(engine.connect("127.0.0.1", dvr.port(), "secret"), 1);
+  ASSERT_TRUE(waitUntil([&] { return log.pictures() == 3; }));
+  ASSERT_TRUE(waitUntil([&] { return engine.client().reconnects() == 1 && log.pictures() == 4; }));
+  engine.disconnect();
+  EXPECT_EQ(log.pictures(), 4u) << "two conditional pictures after the loss were shown";
+}
+
 TEST(LiveLoop, RecordingAndDisconnectRules) {
   EngineRig rig;
   PlayerEngine& engine = rig.engine;
