@@ -25,6 +25,9 @@ constexpr milliseconds kLogoutGrace{300};
 constexpr const char* kNoResponse = "No response from server.";
 constexpr const char* kDdnsLoginError = "DDNS LOGIN ERROR";
 
+// A lookup the service refused or broke off, with the system's reason when it gave one.
+std::string ddnsLoginError(const std::string& reason) { return std::string(kDdnsLoginError) + " (" + reason + ")"; }
+
 milliseconds millisecondsUntil(Clock::time_point when) {
   return std::max(std::chrono::ceil<milliseconds>(when - Clock::now()), milliseconds(0));
 }
@@ -169,7 +172,7 @@ DvrClient::Connection::Step DvrClient::Connection::lookUpDvr() {
   }
   client_.changeState(ConnectionState::QueryingDdns);
   if (const Status sent = ddns.sendAll(target_.ddnsQuery.data(), target_.ddnsQuery.size()); !sent) {
-    return fail(sent.message());
+    return fail(ddnsLoginError(sent.message()));
   }
   DdnsReplyReader reader;
   auto result = DdnsReplyReader::Result::NeedMore;
@@ -181,10 +184,13 @@ DvrClient::Connection::Step DvrClient::Connection::lookUpDvr() {
     case Reply::Stopped:
       return Step::Stopped;
     case Reply::Broken:
-      return fail(client_.lastError());
+      return fail(ddnsLoginError(client_.lastError()));
     case Reply::TimedOut:
-    case Reply::PeerClosed:
       return fail(kNoResponse);
+    case Reply::PeerClosed:
+      // The service answered by closing before its reply was whole: the
+      // lookup failed, which is not the same as a service that never answers.
+      return fail(kDdnsLoginError);
     case Reply::Complete:
       break;
   }

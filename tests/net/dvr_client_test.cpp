@@ -130,6 +130,8 @@ TEST(DvrClientEnd, RefusedOrUnansweredLoginsAndLookupsEndTheConnectionWithTheirR
     bool throughDdns;
     Bytes reply;
     const char* error;
+    // Otherwise the server keeps the connection until the client closes it.
+    bool closesAfterTheReply = false;
   } cases[] = {
       {false, controlBytes("000C00020001"), "Too many client."},
       {false, controlBytes("000C00020002"), "Incorrect password."},
@@ -138,6 +140,9 @@ TEST(DvrClientEnd, RefusedOrUnansweredLoginsAndLookupsEndTheConnectionWithTheirR
       {false, {}, "No response from server."},
       {true, Bytes{0x55, 0xAA, 0x55, 0xAB, 127, 0, 0, 1, 0, 1}, "DDNS LOGIN ERROR"},
       {true, {}, "No response from server."},
+      // A service that closes before its reply is whole has answered: the lookup failed.
+      {true, Bytes{0x55, 0xAA, 0x55, 0xAA, 127, 0}, "DDNS LOGIN ERROR", true},
+      {true, {}, "DDNS LOGIN ERROR", true},
   };
   for (const auto& failure : cases) {
     SCOPED_TRACE(failure.error);
@@ -146,7 +151,9 @@ TEST(DvrClientEnd, RefusedOrUnansweredLoginsAndLookupsEndTheConnectionWithTheirR
       if (!failure.reply.empty()) {
         peer.send(failure.reply);
       }
-      peer.holdUntilClosed();
+      if (!failure.closesAfterTheReply) {
+        peer.holdUntilClosed();
+      }
     });
     RecordingObserver observer;
     DvrClient client;
