@@ -8,6 +8,7 @@
 #include "net/dvr_client.h"
 #include "net/control_message.h"
 #include "net/login_reply.h"
+#include "platform/tcp_socket.h"
 
 namespace marlin::net {
 
@@ -53,8 +54,17 @@ class DvrClient::Connection {
   Step logIn();
   // false when stopped; true when the connection was lost.
   bool receiveUntilLost();
-  void sendDueMouse(Clock::time_point now);
+  // The keys handed over and a due mouse event; false when the connection broke.
+  bool sendOutgoing(Clock::time_point now);
+  bool sendKeys(const std::vector<std::uint8_t>& keys);
+  bool sendDueMouse(Clock::time_point now);
+  // Within the send limit: a DVR that reads nothing must not hold the thread.
+  Status send(const std::vector<std::uint8_t>& message);
+  // Keeps the reason for a connection that broke; false.
+  bool lost(const Status& failure);
   void attachMouse(bool attach);
+  // Ends a login: keys are refused from now on, and the socket is closed.
+  void closeDvr();
 
   // Receives into the buffer, handing each piece's size to consume until it says the reply is complete, for at
   // most the timeout.
@@ -71,6 +81,7 @@ class DvrClient::Connection {
 
   DvrClient& client_;
   const Target& target_ = client_.target_;
+  TcpSocket dvr_;
   std::vector<std::uint8_t> buffer_;
   std::uint32_t dvrAddress_ = target_.dvrAddress;
   std::uint16_t dvrPort_ = target_.dvrPort;
@@ -102,20 +113,18 @@ void DvrClient::Connection::run() {
       }
     }
     client_.changeState(ConnectionState::ConnectingDvr);
-    TcpSocket dvr;
-    const Step connected = connect(dvrAddress_, dvrPort_, dvr);
+    const Step connected = connect(dvrAddress_, dvrPort_, dvr_);
     if (connected == Step::Retry) {
       continue;
     }
     if (connected != Step::Done) {
       break;
     }
-    client_.adoptSocket(std::move(dvr));
     if (logIn() != Step::Done || !receiveUntilLost()) {
       break;
     }
     attachMouse(false);
-    client_.closeSocket();
+    closeDvr();
     if (!client_.autoReconnect_) {
       // As if the DVR had said it was closing; the state goes idle below.
       client_.tell(ClientNotice::Closed);
@@ -129,12 +138,14 @@ void DvrClient::Connection::run() {
     noteActivity();
   }
   if (client_.loggedIn_ && stopRequested()) {
-    // Only a stopped session says goodbye; the result does not matter, the socket closes next.
-    (void)client_.sendOnSocket(buildLogoutMessage());
+    // Only a stopped session says goodbye, after the keys handed over before
+    // the stop; the results do not matter, the socket closes next.
+    (void)sendKeys(client_.remoteKeys_.close());
+    (void)send(buildLogoutMessage());
     finishAfterLogout();
   }
   attachMouse(false);
-  client_.closeSocket();
+  closeDvr();
   client_.changeState(ConnectionState::Idle);
 }
 
@@ -207,11 +218,11 @@ DvrClient::Connection::Step DvrClient::Connection::lookUpDvr() {
 
 DvrClient::Connection::Step DvrClient::Connection::logIn() {
   client_.changeState(ConnectionState::LoggingIn);
-  if (const Status sent = client_.sendOnSocket(target_.loginMessage); !sent) {
+  if (const Status sent = send(target_.loginMessage); !sent) {
     return failLogin(sent.message());
   }
   LoginReplyReader reader;
-  const Reply reply = awaitReply(client_.socket_, [&](std::size_t n) {
+  const Reply reply = awaitReply(dvr_, [&](std::size_t n) {
     return reader.feed(buffer_.data(), n) != LoginReplyReader::Result::NeedMore;
   });
   switch (reply) {
@@ -230,6 +241,7 @@ DvrClient::Connection::Step DvrClient::Connection::logIn() {
   if (reader.result() != LoginReplyReader::Result::Accepted) {
     return failLogin(reader.failureText());
   }
+  client_.remoteKeys_.open();
   client_.loggedIn_ = true;
   client_.changeState(ConnectionState::LoggedIn);
   if (loggedInBefore_) {
@@ -246,10 +258,11 @@ DvrClient::Connection::Step DvrClient::Connection::logIn() {
 }
 
 bool DvrClient::Connection::receiveUntilLost() {
-  TcpSocket& socket = client_.socket_;
   while (!stopRequested()) {
     const Clock::time_point now = Clock::now();
-    sendDueMouse(now);
+    if (!sendOutgoing(now)) {
+      return true;
+    }
     // There is no keep-alive: a connection is alive only while bytes arrive within the timeout.
     const Clock::time_point silentAt = lastActivity_ + timeout();
     if (now >= silentAt) {
@@ -260,7 +273,7 @@ bool DvrClient::Connection::receiveUntilLost() {
     if (const auto mouseAt = mouseSender_ ? mouseSender_->nextDeadline() : std::nullopt; mouseAt) {
       wakeAt = std::min(wakeAt, *mouseAt);
     }
-    const SocketReady ready = waitUntil(socket, wakeAt);
+    const SocketReady ready = waitUntil(dvr_, wakeAt);
     if (ready == SocketReady::Failed) {
       client_.setLastError(Status::fromErrno(errno, "cannot wait for the DVR").message());
       return true;
@@ -268,7 +281,7 @@ bool DvrClient::Connection::receiveUntilLost() {
     if (ready != SocketReady::Readable) {
       continue;
     }
-    const TcpSocket::Received received = socket.receive(buffer_.data(), buffer_.size());
+    const TcpSocket::Received received = dvr_.receive(buffer_.data(), buffer_.size());
     if (!received.status) {
       client_.setLastError(received.status.message());
       return true;
@@ -278,24 +291,65 @@ bool DvrClient::Connection::receiveUntilLost() {
     }
     // A DVR's pictures often end in a short send that its stack holds back
     // until our acknowledgement comes.
-    (void)socket.acknowledgeAtOnce();
+    (void)dvr_.acknowledgeAtOnce();
     client_.parser_.feed(buffer_.data(), received.bytes);
     noteActivity();
   }
   return false;
 }
 
-void DvrClient::Connection::sendDueMouse(Clock::time_point now) {
+bool DvrClient::Connection::sendOutgoing(Clock::time_point now) {
+  return sendKeys(client_.remoteKeys_.take()) && sendDueMouse(now);
+}
+
+bool DvrClient::Connection::sendKeys(const std::vector<std::uint8_t>& keys) {
+  if (keys.empty()) {
+    return true;
+  }
+  std::vector<std::uint8_t> messages;
+  for (const std::uint8_t key : keys) {
+    const std::vector<std::uint8_t> message = buildRemoteKeyMessage(key);
+    messages.insert(messages.end(), message.begin(), message.end());
+  }
+  const Status sent = send(messages);
+  if (sent.code() == StatusCode::Busy) {
+    client_.dropRemoteKeys(keys.size(), sent.message());
+    return true;
+  }
+  return sent ? true : lost(sent);
+}
+
+bool DvrClient::Connection::sendDueMouse(Clock::time_point now) {
   if (!mouseSender_) {
-    return;
+    return true;
   }
   mouseSender_->setMode(client_.mouseMode_);
-  if (const std::optional<std::vector<std::uint8_t>> message = mouseSender_->due(now); message) {
-    // A lost mouse message is not worth a report: the next event carries the latest position anyway.
-    if (const Status sent = client_.sendOnSocket(*message); !sent) {
-      logDebug(sent.message());
-    }
+  const std::optional<std::vector<std::uint8_t>> message = mouseSender_->due(now);
+  if (!message) {
+    return true;
   }
+  const Status sent = send(*message);
+  if (sent.code() == StatusCode::Busy) {
+    // A mouse message the DVR did not take is not worth a report: the next event carries the latest position anyway.
+    logDebug(sent.message());
+    return true;
+  }
+  return sent ? true : lost(sent);
+}
+
+Status DvrClient::Connection::send(const std::vector<std::uint8_t>& message) {
+  return dvr_.sendWithin(message.data(), message.size(), kSendLimit, nullptr);
+}
+
+bool DvrClient::Connection::lost(const Status& failure) {
+  client_.setLastError(failure.message());
+  return false;
+}
+
+void DvrClient::Connection::closeDvr() {
+  client_.loggedIn_ = false;
+  client_.dropRemoteKeys(client_.remoteKeys_.close().size(), "the connection ended");
+  dvr_.close();
 }
 
 void DvrClient::Connection::attachMouse(bool attach) {
@@ -352,11 +406,10 @@ void DvrClient::Connection::finishAfterLogout() {
   // and a DVR that has not read the logout yet would lose it. So the logout
   // is followed by the end of our sending, and what is still on its way is
   // read until the DVR closes too, for a short while at most.
-  TcpSocket& socket = client_.socket_;
-  socket.shutdownSending();
+  dvr_.shutdownSending();
   const Clock::time_point giveUpAt = Clock::now() + kLogoutGrace;
-  while (socket.waitReadable(millisecondsUntil(giveUpAt), nullptr) == SocketReady::Readable) {
-    const TcpSocket::Received received = socket.receive(buffer_.data(), buffer_.size());
+  while (dvr_.waitReadable(millisecondsUntil(giveUpAt), nullptr) == SocketReady::Readable) {
+    const TcpSocket::Received received = dvr_.receive(buffer_.data(), buffer_.size());
     if (!received.status || received.bytes == 0) {
       return;
     }
@@ -394,7 +447,7 @@ DvrClient::Connection::Step DvrClient::Connection::fail(std::string text) {
 }
 
 DvrClient::Connection::Step DvrClient::Connection::failLogin(std::string text) {
-  client_.closeSocket();
+  closeDvr();
   return fail(std::move(text));
 }
 

@@ -217,16 +217,40 @@ Status TcpSocket::acknowledgeAtOnce() {
 }
 
 Status TcpSocket::sendAll(const std::uint8_t* data, std::size_t n) {
+  return sendWithin(data, n, std::chrono::milliseconds(-1), nullptr);
+}
+
+Status TcpSocket::sendWithin(const std::uint8_t* data, std::size_t n, std::chrono::milliseconds limit,
+                             const WakeSignal* wake) {
+  const bool unlimited = limit.count() < 0;
+  const Clock::time_point deadline = Clock::now() + (unlimited ? std::chrono::milliseconds(0) : limit);
   std::size_t sent = 0;
   while (sent < n) {
-    const ssize_t part = ::send(fd_, data + sent, n - sent, MSG_NOSIGNAL);
-    if (part < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
+    const ssize_t part = ::send(fd_, data + sent, n - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (part >= 0) {
+      sent += static_cast<std::size_t>(part);
+      continue;
+    }
+    if (errno == EINTR) {
+      continue;
+    }
+    if (errno != EAGAIN && errno != EWOULDBLOCK) {
       return Status::fromErrno(errno, "send failed");
     }
-    sent += static_cast<std::size_t>(part);
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    const PollOutcome outcome =
+        waitForEvents(fd_, POLLOUT, unlimited ? limit : std::max(left, std::chrono::milliseconds(0)), wake);
+    if (outcome == PollOutcome::Ready) {
+      continue;
+    }
+    const Status stopped = notReady(outcome, "send failed");
+    if (sent == 0) {
+      return stopped;
+    }
+    return Status::failure(StatusCode::IoError,
+                           stopped.message() + " after " + std::to_string(sent) + " of " + std::to_string(n) +
+                               " bytes",
+                           stopped.systemError());
   }
   return Status::ok();
 }

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "net/dvr_client.h"
+#include "net/remote_keys.h"
 #include "net/net_test_support.h"
 #include "support/fake_server.h"
 
@@ -247,6 +248,30 @@ TEST_F(DvrClientTest, KeysAndMergedMouseEventsGoOutWhileLoggedInAndStoppingSends
   ASSERT_TRUE(eventually([&] { return dvr.received(0).size() >= 44 + afterLogin.size(); }));
   const Bytes received = dvr.received(0);
   EXPECT_EQ(Bytes(received.begin() + 44, received.end()), afterLogin);
+}
+
+TEST_F(DvrClientTest, KeysForADvrThatReadsNothingNeverHoldTheCallerAndAreDroppedInTheEnd) {
+  FakeServer dvr([](FakePeer& peer, int) {
+    peer.read(44);
+    peer.send(kAccept);
+    peer.ignoreUntilStopped();
+  });
+  start(dvr, 60000);
+  ASSERT_TRUE(eventually([&] { return client.isLoggedIn(); }));
+  // Keys until the socket's buffers are full and the connection thread gives
+  // one up: megabytes of them, each handed over or refused at once.
+  const auto deadline = std::chrono::steady_clock::now() + 120s;
+  std::uint64_t handedOver = 0;
+  while (client.remoteKeysDropped() == 0 && std::chrono::steady_clock::now() < deadline) {
+    handedOver += client.sendRemoteKey(static_cast<int>(RemoteKey::Up)) ? 1 : 0;
+    std::this_thread::yield();
+  }
+  ASSERT_GT(client.remoteKeysDropped(), 0u) << handedOver << " keys handed over";
+  EXPECT_TRUE(client.isLoggedIn());
+  // Stopping does not wait for the DVR either: the logout is given up like a key.
+  client.stopConnection();
+  EXPECT_EQ(client.connectionState(), ConnectionState::Idle);
+  EXPECT_FALSE(client.sendRemoteKey(static_cast<int>(RemoteKey::Up)));
 }
 
 TEST_F(DvrClientTest, APeerThatClosesIsLoggedInAgainWithoutSpinning) {
