@@ -15,50 +15,13 @@
 #include <climits>
 #include <utility>
 
+#include "platform/poll_wait.h"
+
 namespace marlin {
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-enum class PollOutcome { Ready, Woken, TimedOut, Failed };
-
-// Waits up to limit (negative: without limit) for events on fd or for wake,
-// going on through signals with the time that is left. fd wins over wake
-// when both are ready, so no data is left unread because of a poke.
-PollOutcome waitForEvents(int fd, short events, std::chrono::milliseconds limit, const WakeSignal* wake) {
-  const bool unlimited = limit.count() < 0;
-  const Clock::time_point deadline = Clock::now() + (unlimited ? std::chrono::milliseconds(0) : limit);
-  pollfd watched[2] = {{fd, events, 0}, {wake != nullptr ? wake->fd() : -1, POLLIN, 0}};
-  for (;;) {
-    int timeoutMs = -1;
-    if (!unlimited) {
-      // Rounded up, so a wait never ends a fraction of a millisecond early and loops without sleeping.
-      const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-      timeoutMs = static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(left.count(), 0, INT_MAX));
-    }
-    const int ready = ::poll(watched, wake != nullptr ? 2 : 1, timeoutMs);
-    if (ready < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      return PollOutcome::Failed;
-    }
-    if (watched[0].revents & POLLNVAL) {
-      errno = EBADF;
-      return PollOutcome::Failed;
-    }
-    if (watched[0].revents != 0) {
-      return PollOutcome::Ready;
-    }
-    if (watched[1].revents != 0) {
-      return PollOutcome::Woken;
-    }
-    if (timeoutMs == 0 || (!unlimited && Clock::now() >= deadline)) {
-      return PollOutcome::TimedOut;
-    }
-  }
-}
 
 std::string endpointText(std::uint32_t address, std::uint16_t port) {
   return dottedIpv4(address) + ":" + std::to_string(port);
