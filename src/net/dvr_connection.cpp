@@ -303,20 +303,19 @@ bool DvrClient::Connection::sendOutgoing(Clock::time_point now) {
 }
 
 bool DvrClient::Connection::sendKeys(const std::vector<std::uint8_t>& keys) {
-  if (keys.empty()) {
-    return true;
+  // One send per key: a message this short is all but never cut when the DVR's window closes.
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    const Status sent = send(buildRemoteKeyMessage(keys[i]));
+    if (sent.code() == StatusCode::Busy) {
+      // The DVR took nothing for the whole limit; the keys after this one would fare no better.
+      client_.dropRemoteKeys(keys.size() - i, sent.message());
+      return true;
+    }
+    if (!sent) {
+      return lost(sent);
+    }
   }
-  std::vector<std::uint8_t> messages;
-  for (const std::uint8_t key : keys) {
-    const std::vector<std::uint8_t> message = buildRemoteKeyMessage(key);
-    messages.insert(messages.end(), message.begin(), message.end());
-  }
-  const Status sent = send(messages);
-  if (sent.code() == StatusCode::Busy) {
-    client_.dropRemoteKeys(keys.size(), sent.message());
-    return true;
-  }
-  return sent ? true : lost(sent);
+  return true;
 }
 
 bool DvrClient::Connection::sendDueMouse(Clock::time_point now) {

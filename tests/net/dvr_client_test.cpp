@@ -268,6 +268,12 @@ TEST_F(DvrClientTest, KeysForADvrThatReadsNothingNeverHoldTheCallerAndAreDropped
   }
   ASSERT_GT(client.remoteKeysDropped(), 0u) << handedOver << " keys handed over";
   EXPECT_TRUE(client.isLoggedIn());
+  // While the thread waits on the DVR, no more than the queue's worth of keys waits with it.
+  int refused = 0;
+  for (int i = 0; i < 100; ++i) {
+    refused += client.sendRemoteKey(static_cast<int>(RemoteKey::Up)) ? 0 : 1;
+  }
+  EXPECT_GT(refused, 0);
   // Stopping does not wait for the DVR either: the logout is given up like a key.
   client.stopConnection();
   EXPECT_EQ(client.connectionState(), ConnectionState::Idle);
