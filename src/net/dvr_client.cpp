@@ -3,8 +3,10 @@
 #include <algorithm>
 
 #include "base/calendar.h"
+#include "base/log.h"
 #include "net/control_message.h"
 #include "net/login_reply.h"
+#include "platform/tcp_socket.h"
 
 namespace marlin::net {
 
@@ -138,9 +140,12 @@ void DvrClient::stopConnection() {
 }
 
 bool DvrClient::sendRemoteKey(int value) {
-  const std::vector<std::uint8_t> message = buildRemoteKeyMessage(value);
-  std::lock_guard guard(socketLock_);
-  return loggedIn_ && socket_.isOpen() && socket_.sendAll(message.data(), message.size()).isOk();
+  // The caller is often the window's thread, which a DVR that reads nothing must not hold up.
+  if (!remoteKeys_.push(static_cast<std::uint8_t>(value & 0xFF))) {
+    return false;
+  }
+  wake_.poke();
+  return true;
 }
 
 std::string DvrClient::lastError() const {
@@ -179,20 +184,12 @@ void DvrClient::storeStatusWords(std::size_t first, const std::uint16_t* words, 
   std::copy(words, words + count, statusWords_.begin() + static_cast<std::ptrdiff_t>(first));
 }
 
-Status DvrClient::sendOnSocket(const std::vector<std::uint8_t>& message) {
-  std::lock_guard guard(socketLock_);
-  return socket_.sendAll(message.data(), message.size());
-}
-
-void DvrClient::adoptSocket(TcpSocket socket) {
-  std::lock_guard guard(socketLock_);
-  socket_ = std::move(socket);
-}
-
-void DvrClient::closeSocket() {
-  std::lock_guard guard(socketLock_);
-  loggedIn_ = false;
-  socket_.close();
+void DvrClient::dropRemoteKeys(std::size_t count, const std::string& reason) {
+  if (count == 0) {
+    return;
+  }
+  remoteKeysDropped_ += count;
+  logWarning(std::to_string(count) + " remote key(s) not sent: " + reason);
 }
 
 }  // namespace marlin::net

@@ -14,10 +14,10 @@
 #include "net/client_observer.h"
 #include "net/ddns_messages.h"
 #include "net/mouse_sender.h"
+#include "net/remote_key_queue.h"
 #include "net/stream_parser.h"
 #include "platform/frame_queue.h"
 #include "platform/shared_mouse.h"
-#include "platform/tcp_socket.h"
 #include "platform/wake_signal.h"
 #include "platform/worker_thread.h"
 
@@ -60,8 +60,14 @@ class DvrClient : public WorkerThread {
   // Ends the connection (one logout if logged in) and waits for the thread.
   void stopConnection();
 
-  // Sends the key message for value (its low 8 bits) at once, if logged in.
+  // Hands the key message for value (its low 8 bits) to the connection
+  // thread, which sends it at once; never waits for the DVR. False when not
+  // logged in or when RemoteKeyQueue::kCapacity keys wait already. A key the
+  // DVR does not take within kSendLimit is dropped (remoteKeysDropped).
   bool sendRemoteKey(int value);
+  // How long the connection thread waits for the DVR to take one message
+  // (the login, a key, a mouse event, the logout).
+  static constexpr std::chrono::milliseconds kSendLimit{200};
 
   bool isLoggedIn() const { return loggedIn_.load(); }
   ConnectionState connectionState() const { return state_.load(); }
@@ -88,6 +94,9 @@ class DvrClient : public WorkerThread {
   std::uint64_t audioDropped() const { return audioDropped_.load(); }
   // Logins after the first, once a connection was lost.
   std::uint64_t reconnects() const { return reconnects_.load(); }
+  // Keys sendRemoteKey took that never reached the DVR: it took nothing for
+  // kSendLimit, or the connection ended first.
+  std::uint64_t remoteKeysDropped() const { return remoteKeysDropped_.load(); }
 
  protected:
   int run() override;
@@ -112,11 +121,7 @@ class DvrClient : public WorkerThread {
   void tell(ClientNotice notice);
   void setLastError(std::string text);
   void storeStatusWords(std::size_t first, const std::uint16_t* words, std::size_t count);
-  // The DVR socket is replaced and closed under socketLock_, so a key sent from another thread never
-  // meets a socket that is being closed.
-  Status sendOnSocket(const std::vector<std::uint8_t>& message);
-  void adoptSocket(TcpSocket socket);
-  void closeSocket();
+  void dropRemoteKeys(std::size_t count, const std::string& reason);
 
   std::atomic<bool> loggedIn_{false};
   std::atomic<ConnectionState> state_{ConnectionState::Idle};
@@ -125,6 +130,7 @@ class DvrClient : public WorkerThread {
   std::atomic<std::uint64_t> videoDropped_{0};
   std::atomic<std::uint64_t> audioDropped_{0};
   std::atomic<std::uint64_t> reconnects_{0};
+  std::atomic<std::uint64_t> remoteKeysDropped_{0};
   std::atomic<MouseRemoteMode> mouseMode_{MouseRemoteMode::HiddenCursor};
   ClientObserver* observer_ = nullptr;
   SharedMouse* mouse_ = nullptr;
@@ -135,8 +141,7 @@ class DvrClient : public WorkerThread {
   mutable std::mutex reportLock_;
   std::string lastError_;
   std::array<std::uint16_t, 5> statusWords_{};
-  std::mutex socketLock_;
-  TcpSocket socket_;
+  RemoteKeyQueue remoteKeys_;
   // The parser's state carries over from one connection to the next, so it lives as long as the client.
   std::unique_ptr<QueueSink> sink_;
   StreamParser parser_;

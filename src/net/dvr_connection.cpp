@@ -8,6 +8,7 @@
 #include "net/dvr_client.h"
 #include "net/control_message.h"
 #include "net/login_reply.h"
+#include "platform/tcp_socket.h"
 
 namespace marlin::net {
 
@@ -24,6 +25,9 @@ constexpr milliseconds kPauseAfterLoss{1000};
 constexpr milliseconds kLogoutGrace{300};
 constexpr const char* kNoResponse = "No response from server.";
 constexpr const char* kDdnsLoginError = "DDNS LOGIN ERROR";
+
+// A lookup the service refused or broke off, with the system's reason when it gave one.
+std::string ddnsLoginError(const std::string& reason) { return std::string(kDdnsLoginError) + " (" + reason + ")"; }
 
 milliseconds millisecondsUntil(Clock::time_point when) {
   return std::max(std::chrono::ceil<milliseconds>(when - Clock::now()), milliseconds(0));
@@ -50,8 +54,17 @@ class DvrClient::Connection {
   Step logIn();
   // false when stopped; true when the connection was lost.
   bool receiveUntilLost();
-  void sendDueMouse(Clock::time_point now);
+  // The keys handed over and a due mouse event; false when the connection broke.
+  bool sendOutgoing(Clock::time_point now);
+  bool sendKeys(const std::vector<std::uint8_t>& keys);
+  bool sendDueMouse(Clock::time_point now);
+  // Within the send limit: a DVR that reads nothing must not hold the thread.
+  Status send(const std::vector<std::uint8_t>& message);
+  // Keeps the reason for a connection that broke; false.
+  bool lost(const Status& failure);
   void attachMouse(bool attach);
+  // Ends a login: keys are refused from now on, and the socket is closed.
+  void closeDvr();
 
   // Receives into the buffer, handing each piece's size to consume until it says the reply is complete, for at
   // most the timeout.
@@ -68,6 +81,7 @@ class DvrClient::Connection {
 
   DvrClient& client_;
   const Target& target_ = client_.target_;
+  TcpSocket dvr_;
   std::vector<std::uint8_t> buffer_;
   std::uint32_t dvrAddress_ = target_.dvrAddress;
   std::uint16_t dvrPort_ = target_.dvrPort;
@@ -99,20 +113,18 @@ void DvrClient::Connection::run() {
       }
     }
     client_.changeState(ConnectionState::ConnectingDvr);
-    TcpSocket dvr;
-    const Step connected = connect(dvrAddress_, dvrPort_, dvr);
+    const Step connected = connect(dvrAddress_, dvrPort_, dvr_);
     if (connected == Step::Retry) {
       continue;
     }
     if (connected != Step::Done) {
       break;
     }
-    client_.adoptSocket(std::move(dvr));
     if (logIn() != Step::Done || !receiveUntilLost()) {
       break;
     }
     attachMouse(false);
-    client_.closeSocket();
+    closeDvr();
     if (!client_.autoReconnect_) {
       // As if the DVR had said it was closing; the state goes idle below.
       client_.tell(ClientNotice::Closed);
@@ -126,12 +138,14 @@ void DvrClient::Connection::run() {
     noteActivity();
   }
   if (client_.loggedIn_ && stopRequested()) {
-    // Only a stopped session says goodbye; the result does not matter, the socket closes next.
-    (void)client_.sendOnSocket(buildLogoutMessage());
+    // Only a stopped session says goodbye, after the keys handed over before
+    // the stop; the results do not matter, the socket closes next.
+    (void)sendKeys(client_.remoteKeys_.close());
+    (void)send(buildLogoutMessage());
     finishAfterLogout();
   }
   attachMouse(false);
-  client_.closeSocket();
+  closeDvr();
   client_.changeState(ConnectionState::Idle);
 }
 
@@ -169,7 +183,7 @@ DvrClient::Connection::Step DvrClient::Connection::lookUpDvr() {
   }
   client_.changeState(ConnectionState::QueryingDdns);
   if (const Status sent = ddns.sendAll(target_.ddnsQuery.data(), target_.ddnsQuery.size()); !sent) {
-    return fail(sent.message());
+    return fail(ddnsLoginError(sent.message()));
   }
   DdnsReplyReader reader;
   auto result = DdnsReplyReader::Result::NeedMore;
@@ -181,10 +195,13 @@ DvrClient::Connection::Step DvrClient::Connection::lookUpDvr() {
     case Reply::Stopped:
       return Step::Stopped;
     case Reply::Broken:
-      return fail(client_.lastError());
+      return fail(ddnsLoginError(client_.lastError()));
     case Reply::TimedOut:
-    case Reply::PeerClosed:
       return fail(kNoResponse);
+    case Reply::PeerClosed:
+      // The service answered by closing before its reply was whole: the
+      // lookup failed, which is not the same as a service that never answers.
+      return fail(kDdnsLoginError);
     case Reply::Complete:
       break;
   }
@@ -201,11 +218,11 @@ DvrClient::Connection::Step DvrClient::Connection::lookUpDvr() {
 
 DvrClient::Connection::Step DvrClient::Connection::logIn() {
   client_.changeState(ConnectionState::LoggingIn);
-  if (const Status sent = client_.sendOnSocket(target_.loginMessage); !sent) {
+  if (const Status sent = send(target_.loginMessage); !sent) {
     return failLogin(sent.message());
   }
   LoginReplyReader reader;
-  const Reply reply = awaitReply(client_.socket_, [&](std::size_t n) {
+  const Reply reply = awaitReply(dvr_, [&](std::size_t n) {
     return reader.feed(buffer_.data(), n) != LoginReplyReader::Result::NeedMore;
   });
   switch (reply) {
@@ -224,6 +241,7 @@ DvrClient::Connection::Step DvrClient::Connection::logIn() {
   if (reader.result() != LoginReplyReader::Result::Accepted) {
     return failLogin(reader.failureText());
   }
+  client_.remoteKeys_.open();
   client_.loggedIn_ = true;
   client_.changeState(ConnectionState::LoggedIn);
   if (loggedInBefore_) {
@@ -240,10 +258,11 @@ DvrClient::Connection::Step DvrClient::Connection::logIn() {
 }
 
 bool DvrClient::Connection::receiveUntilLost() {
-  TcpSocket& socket = client_.socket_;
   while (!stopRequested()) {
     const Clock::time_point now = Clock::now();
-    sendDueMouse(now);
+    if (!sendOutgoing(now)) {
+      return true;
+    }
     // There is no keep-alive: a connection is alive only while bytes arrive within the timeout.
     const Clock::time_point silentAt = lastActivity_ + timeout();
     if (now >= silentAt) {
@@ -254,7 +273,7 @@ bool DvrClient::Connection::receiveUntilLost() {
     if (const auto mouseAt = mouseSender_ ? mouseSender_->nextDeadline() : std::nullopt; mouseAt) {
       wakeAt = std::min(wakeAt, *mouseAt);
     }
-    const SocketReady ready = waitUntil(socket, wakeAt);
+    const SocketReady ready = waitUntil(dvr_, wakeAt);
     if (ready == SocketReady::Failed) {
       client_.setLastError(Status::fromErrno(errno, "cannot wait for the DVR").message());
       return true;
@@ -262,7 +281,7 @@ bool DvrClient::Connection::receiveUntilLost() {
     if (ready != SocketReady::Readable) {
       continue;
     }
-    const TcpSocket::Received received = socket.receive(buffer_.data(), buffer_.size());
+    const TcpSocket::Received received = dvr_.receive(buffer_.data(), buffer_.size());
     if (!received.status) {
       client_.setLastError(received.status.message());
       return true;
@@ -272,24 +291,64 @@ bool DvrClient::Connection::receiveUntilLost() {
     }
     // A DVR's pictures often end in a short send that its stack holds back
     // until our acknowledgement comes.
-    (void)socket.acknowledgeAtOnce();
+    (void)dvr_.acknowledgeAtOnce();
     client_.parser_.feed(buffer_.data(), received.bytes);
     noteActivity();
   }
   return false;
 }
 
-void DvrClient::Connection::sendDueMouse(Clock::time_point now) {
-  if (!mouseSender_) {
-    return;
-  }
-  mouseSender_->setMode(client_.mouseMode_);
-  if (const std::optional<std::vector<std::uint8_t>> message = mouseSender_->due(now); message) {
-    // A lost mouse message is not worth a report: the next event carries the latest position anyway.
-    if (const Status sent = client_.sendOnSocket(*message); !sent) {
-      logDebug(sent.message());
+bool DvrClient::Connection::sendOutgoing(Clock::time_point now) {
+  return sendKeys(client_.remoteKeys_.take()) && sendDueMouse(now);
+}
+
+bool DvrClient::Connection::sendKeys(const std::vector<std::uint8_t>& keys) {
+  // One send per key: a message this short is all but never cut when the DVR's window closes.
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    const Status sent = send(buildRemoteKeyMessage(keys[i]));
+    if (sent.code() == StatusCode::Busy) {
+      // The DVR took nothing for the whole limit; the keys after this one would fare no better.
+      client_.dropRemoteKeys(keys.size() - i, sent.message());
+      return true;
+    }
+    if (!sent) {
+      return lost(sent);
     }
   }
+  return true;
+}
+
+bool DvrClient::Connection::sendDueMouse(Clock::time_point now) {
+  if (!mouseSender_) {
+    return true;
+  }
+  mouseSender_->setMode(client_.mouseMode_);
+  const std::optional<std::vector<std::uint8_t>> message = mouseSender_->due(now);
+  if (!message) {
+    return true;
+  }
+  const Status sent = send(*message);
+  if (sent.code() == StatusCode::Busy) {
+    // A mouse message the DVR did not take is not worth a report: the next event carries the latest position anyway.
+    logDebug(sent.message());
+    return true;
+  }
+  return sent ? true : lost(sent);
+}
+
+Status DvrClient::Connection::send(const std::vector<std::uint8_t>& message) {
+  return dvr_.sendWithin(message.data(), message.size(), kSendLimit, nullptr);
+}
+
+bool DvrClient::Connection::lost(const Status& failure) {
+  client_.setLastError(failure.message());
+  return false;
+}
+
+void DvrClient::Connection::closeDvr() {
+  client_.loggedIn_ = false;
+  client_.dropRemoteKeys(client_.remoteKeys_.close().size(), "the connection ended");
+  dvr_.close();
 }
 
 void DvrClient::Connection::attachMouse(bool attach) {
@@ -346,11 +405,10 @@ void DvrClient::Connection::finishAfterLogout() {
   // and a DVR that has not read the logout yet would lose it. So the logout
   // is followed by the end of our sending, and what is still on its way is
   // read until the DVR closes too, for a short while at most.
-  TcpSocket& socket = client_.socket_;
-  socket.shutdownSending();
+  dvr_.shutdownSending();
   const Clock::time_point giveUpAt = Clock::now() + kLogoutGrace;
-  while (socket.waitReadable(millisecondsUntil(giveUpAt), nullptr) == SocketReady::Readable) {
-    const TcpSocket::Received received = socket.receive(buffer_.data(), buffer_.size());
+  while (dvr_.waitReadable(millisecondsUntil(giveUpAt), nullptr) == SocketReady::Readable) {
+    const TcpSocket::Received received = dvr_.receive(buffer_.data(), buffer_.size());
     if (!received.status || received.bytes == 0) {
       return;
     }
@@ -388,7 +446,7 @@ DvrClient::Connection::Step DvrClient::Connection::fail(std::string text) {
 }
 
 DvrClient::Connection::Step DvrClient::Connection::failLogin(std::string text) {
-  client_.closeSocket();
+  closeDvr();
   return fail(std::move(text));
 }
 

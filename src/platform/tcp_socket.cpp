@@ -15,50 +15,13 @@
 #include <climits>
 #include <utility>
 
+#include "platform/poll_wait.h"
+
 namespace marlin {
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-enum class PollOutcome { Ready, Woken, TimedOut, Failed };
-
-// Waits up to limit (negative: without limit) for events on fd or for wake,
-// going on through signals with the time that is left. fd wins over wake
-// when both are ready, so no data is left unread because of a poke.
-PollOutcome waitForEvents(int fd, short events, std::chrono::milliseconds limit, const WakeSignal* wake) {
-  const bool unlimited = limit.count() < 0;
-  const Clock::time_point deadline = Clock::now() + (unlimited ? std::chrono::milliseconds(0) : limit);
-  pollfd watched[2] = {{fd, events, 0}, {wake != nullptr ? wake->fd() : -1, POLLIN, 0}};
-  for (;;) {
-    int timeoutMs = -1;
-    if (!unlimited) {
-      // Rounded up, so a wait never ends a fraction of a millisecond early and loops without sleeping.
-      const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-      timeoutMs = static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(left.count(), 0, INT_MAX));
-    }
-    const int ready = ::poll(watched, wake != nullptr ? 2 : 1, timeoutMs);
-    if (ready < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      return PollOutcome::Failed;
-    }
-    if (watched[0].revents & POLLNVAL) {
-      errno = EBADF;
-      return PollOutcome::Failed;
-    }
-    if (watched[0].revents != 0) {
-      return PollOutcome::Ready;
-    }
-    if (watched[1].revents != 0) {
-      return PollOutcome::Woken;
-    }
-    if (timeoutMs == 0 || (!unlimited && Clock::now() >= deadline)) {
-      return PollOutcome::TimedOut;
-    }
-  }
-}
 
 std::string endpointText(std::uint32_t address, std::uint16_t port) {
   return dottedIpv4(address) + ":" + std::to_string(port);
@@ -217,16 +180,40 @@ Status TcpSocket::acknowledgeAtOnce() {
 }
 
 Status TcpSocket::sendAll(const std::uint8_t* data, std::size_t n) {
+  return sendWithin(data, n, std::chrono::milliseconds(-1), nullptr);
+}
+
+Status TcpSocket::sendWithin(const std::uint8_t* data, std::size_t n, std::chrono::milliseconds limit,
+                             const WakeSignal* wake) {
+  const bool unlimited = limit.count() < 0;
+  const Clock::time_point deadline = Clock::now() + (unlimited ? std::chrono::milliseconds(0) : limit);
   std::size_t sent = 0;
   while (sent < n) {
-    const ssize_t part = ::send(fd_, data + sent, n - sent, MSG_NOSIGNAL);
-    if (part < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
+    const ssize_t part = ::send(fd_, data + sent, n - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (part >= 0) {
+      sent += static_cast<std::size_t>(part);
+      continue;
+    }
+    if (errno == EINTR) {
+      continue;
+    }
+    if (errno != EAGAIN && errno != EWOULDBLOCK) {
       return Status::fromErrno(errno, "send failed");
     }
-    sent += static_cast<std::size_t>(part);
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    const PollOutcome outcome =
+        waitForEvents(fd_, POLLOUT, unlimited ? limit : std::max(left, std::chrono::milliseconds(0)), wake);
+    if (outcome == PollOutcome::Ready) {
+      continue;
+    }
+    const Status stopped = notReady(outcome, "send failed");
+    if (sent == 0) {
+      return stopped;
+    }
+    return Status::failure(StatusCode::IoError,
+                           stopped.message() + " after " + std::to_string(sent) + " of " + std::to_string(n) +
+                               " bytes",
+                           stopped.systemError());
   }
   return Status::ok();
 }

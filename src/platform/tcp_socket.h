@@ -21,9 +21,7 @@ std::string dottedIpv4(std::uint32_t address);
 enum class SocketReady { Readable, Writable, Woken, TimedOut, Failed };
 
 // One TCP/IPv4 connection, owned: closed when destroyed. Sends and receives
-// never raise SIGPIPE. send may be called from one thread while another
-// waits on and receives from the same socket (the DVR client's key commands
-// do so); nothing else is safe to share.
+// never raise SIGPIPE. Not to be shared between threads.
 class TcpSocket {
  public:
   TcpSocket() = default;
@@ -67,6 +65,12 @@ class TcpSocket {
 
   // Sends all n bytes, or fails with the system's reason.
   Status sendAll(const std::uint8_t* data, std::size_t n);
+  // Sends all n bytes unless the peer stops taking them for limit (negative:
+  // without limit) or wake (may be null) is poked. When nothing went, the
+  // failure is Busy, so the bytes can be dropped whole; when the wait ends
+  // partway through, it is IoError: the peer got the start of the bytes only.
+  Status sendWithin(const std::uint8_t* data, std::size_t n, std::chrono::milliseconds limit,
+                    const WakeSignal* wake);
   // Bytes received (1..capacity), 0 when the peer closed, or a failure.
   struct Received {
     std::size_t bytes = 0;

@@ -1,5 +1,6 @@
 #include "platform/wake_signal.h"
 
+#include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -8,6 +9,7 @@
 #include <cstdlib>
 
 #include "base/log.h"
+#include "platform/poll_wait.h"
 
 namespace marlin {
 
@@ -34,6 +36,10 @@ void WakeSignal::drain() {
   // One read resets the counter; EAGAIN means nothing was poked.
   while (::read(fd_, &count, sizeof count) < 0 && errno == EINTR) {
   }
+}
+
+bool WakeSignal::wait(std::chrono::milliseconds limit) const {
+  return waitForEvents(fd_, POLLIN, limit, nullptr) == PollOutcome::Ready;
 }
 
 }  // namespace marlin

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+
 namespace marlin {
 
 // A file descriptor that a thread blocked in poll() can be woken through:
@@ -15,6 +17,9 @@ class WakeSignal {
 
   void poke();
   void drain();
+  // Waits up to limit (negative: without limit) for a poke, which stays
+  // until drain(); false when none came. A limit of 0 only looks.
+  bool wait(std::chrono::milliseconds limit) const;
   int fd() const { return fd_; }
 
  private:

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <deque>
 #include <functional>
 #include <regex>
 
@@ -289,6 +290,48 @@ TEST_F(ServeDvrCli, FaultsHappenOnceAndTheNextClientStartsFromARefreshPicture) {
   EXPECT_EQ(count(R"({"event":"fault","name":"close-after-login"})"), 1u) << r;
   EXPECT_EQ(count(R"({"event":"fault","name":"drop"})"), 1u) << r;
   EXPECT_EQ(count(R"({"event":"disconnected"})"), 3u) << r;
+}
+
+// Clients that never log in, log in by halves or never read take places but
+// hold no one up: a client behind them gets its pictures, those that do not
+// log in are let go, and no more clients are served at once than the DVR
+// has places for; the next one waits for a place.
+TEST_F(ServeDvrCli, ClientsAreServedEachOnItsOwnAndAtMostEightAtOnce) {
+  auto dvr = serve({"--fps", "25", "--loop"});
+  Bytes login;
+  ASSERT_TRUE(net::buildLoginFor("", login));
+  std::deque<TestClient> idle;
+  for (int i = 0; i < 5; ++i) {
+    idle.emplace_back(port);
+  }
+  idle.emplace_back(port).send(Bytes(login.begin(), login.begin() + 20));
+  TestClient neverReads(port);
+  neverReads.send(login);
+  TestClient client(port);
+  ASSERT_EQ(client.logIn(""), net::LoginReplyReader::Result::Accepted);
+  ASSERT_TRUE(client.readUntil([&] { return client.capture().pictures.size() >= 10; }));
+  expectDecodableLivePictures(client.capture().pictures);
+
+  TestClient ninth(port);
+  ninth.send(login);
+  for (TestClient& peer : idle) {
+    EXPECT_FALSE(peer.readUntil([] { return false; })) << "let go without a login";
+  }
+  ASSERT_EQ(ninth.logIn(""), net::LoginReplyReader::Result::Accepted) << "served once a place is free";
+
+  // The log up to the three logins and the six clients let go.
+  int served = 0;
+  int most = 0;
+  std::vector<std::string> log;
+  const auto seen = [&](const std::string& line) { return std::count(log.begin(), log.end(), line); };
+  while (seen(R"({"event":"login","ok":true})") < 3 || seen(R"({"event":"login-timeout"})") < 6) {
+    const std::optional<std::string> line = dvr->readLine();
+    ASSERT_TRUE(line) << "the log ends early";
+    served += line->starts_with(R"({"event":"client",)") ? 1 : *line == R"({"event":"disconnected"})" ? -1 : 0;
+    most = std::max(most, served);
+    log.push_back(*line);
+  }
+  EXPECT_EQ(most, 8);
 }
 
 // Without --loop the simulator sends the recording once, whole, and ends

@@ -1,11 +1,14 @@
 // What serve-dvr makes of a recording before any socket is involved: the
-// split screen puts each camera in its own cell, and the live stream follows
-// the recording picture for picture, in time, with its sound intact.
+// split screen puts each camera in its own cell, the live stream follows
+// the recording picture for picture, in time, with its sound intact, and a
+// client's share of it never holds more than its bound nor a picture it
+// could not decode.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <vector>
 
+#include "app/cli/serve_dvr/feed_viewer.h"
 #include "app/cli/serve_dvr/live_producer.h"
 #include "app/cli/serve_dvr/split_composer.h"
 #include "engine/sample/sample_recording.h"
@@ -224,6 +227,45 @@ TEST_F(LiveProducerTest, ACameraWithoutPicturesIsRefused) {
   } catch (const CommandError& error) {
     EXPECT_NE(std::string(error.what()).find("camera 5"), std::string::npos) << error.what();
   }
+}
+
+TEST(FeedViewer, KeepsItsBoundAndNeverHandsOnAPictureWithoutItsRefreshPicture) {
+  const auto piece = [](LiveItem::Kind kind, bool refresh, std::size_t size) {
+    return std::make_shared<const LiveItem>(LiveItem{kind, std::vector<std::uint8_t>(size), refresh, {}});
+  };
+  // Four fill the backlog.
+  const auto picture = [&](bool refresh) {
+    return piece(LiveItem::Kind::Picture, refresh, FeedViewer::kBacklogBytes / 4);
+  };
+  const auto sound = piece(LiveItem::Kind::Sound, false, 100);
+  WakeSignal ready;
+  FeedViewer viewer(ready);
+  const auto kinds = [&] {
+    std::string seen;
+    for (const auto& item : viewer.take()) {
+      seen += item->kind == LiveItem::Kind::Sound ? 's' : item->refresh ? 'R' : 'c';
+    }
+    return seen;
+  };
+
+  // A new viewer starts from a refresh picture; sound goes on meanwhile.
+  for (const auto& item : {picture(false), sound, picture(true), picture(false)}) {
+    viewer.offer(item);
+  }
+  EXPECT_TRUE(ready.wait(std::chrono::milliseconds(0)));
+  EXPECT_EQ(kinds(), "sRc");
+
+  // Full: the picture that does not fit is dropped, and those coded against
+  // it too, even once there is room again, up to the next refresh picture.
+  for (int i = 0; i < 5; ++i) {
+    viewer.offer(picture(i == 0));
+  }
+  viewer.offer(sound);
+  EXPECT_EQ(kinds(), "Rccc");
+  for (const auto& item : {picture(false), sound, picture(true), picture(false)}) {
+    viewer.offer(item);
+  }
+  EXPECT_EQ(kinds(), "sRc");
 }
 
 }  // namespace

@@ -55,6 +55,28 @@ class SettingsTest : public QObject {
     QVERIFY(contents(file).find("Timeout=7\n") != std::string::npos);
   }
 
+  void numbersOutOfTheirRangeKeepTheirDefaults() {
+    const std::string file = path("edited.ini");
+    const ViewerSettings defaults;
+    // Timeouts whose milliseconds overflow an int, negative ones and the range's neighbours.
+    for (const char* timeout : {"4294968", "-2147484", "99999999999", "0", "-5", "3601"}) {
+      std::ofstream(file) << "[Marlin Viewer]\nTimeout=" << timeout << "\n";
+      QCOMPARE(loadSettings(file).timeoutMs, defaults.timeoutMs);
+    }
+    std::ofstream(file) << "[Marlin Viewer]\nTimeout=3600\nPort=70000\nDdns Port=0\nVolume=-1\nMute=2\n"
+                           "Enable && Hidden cusor on DVR side=3\nShow Time=0\nAlwaysOnTop=1 (on)\n";
+    const ViewerSettings loaded = loadSettings(file);
+    QCOMPARE(loaded.timeoutMs, 3600000);
+    QCOMPARE(loaded.port, defaults.port);
+    QCOMPARE(loaded.ddnsPort, defaults.ddnsPort);
+    QCOMPARE(loaded.volume, defaults.volume);
+    QCOMPARE(loaded.mute, defaults.mute);
+    QCOMPARE(loaded.mouseMode, defaults.mouseMode);
+    // Values within range are taken as before, a leading number included.
+    QCOMPARE(loaded.showTime, 0);
+    QCOMPARE(loaded.alwaysOnTop, 1);
+  }
+
   void everyKeyIsWrittenUnderItsExactNameAndReadsBack() {
     const std::string file = path("sub/folder/viewer.ini");
     ViewerSettings s;

@@ -129,6 +129,11 @@ class WindowRulesTest : public QObject {
     QVERIFY(!parseViewerCommandLine({"--after", "soon"}).error.empty());
     QVERIFY(!parseViewerCommandLine({"--bogus"}).error.empty());
     QVERIFY(!parseViewerCommandLine({"--screenshot"}).error.empty());
+    // A refused size names the sizes that are taken.
+    for (const char* size : {"99999x99999", "0x480", "4294968576x480", "640x480x2", "640x"}) {
+      const std::string error = parseViewerCommandLine({"--size", size}).error;
+      QVERIFY2(error.find("from 1 to 16384") != std::string::npos, (size + (": " + error)).c_str());
+    }
     // A path with blanks given unquoted comes back whole.
     QCOMPARE(parseViewerCommandLine({"/srv/my", "cam.QKV"}).recordingPath, std::string("/srv/my cam.QKV"));
   }

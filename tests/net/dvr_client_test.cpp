@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "net/dvr_client.h"
+#include "net/remote_keys.h"
 #include "net/net_test_support.h"
 #include "support/fake_server.h"
 
@@ -130,6 +131,8 @@ TEST(DvrClientEnd, RefusedOrUnansweredLoginsAndLookupsEndTheConnectionWithTheirR
     bool throughDdns;
     Bytes reply;
     const char* error;
+    // Otherwise the server keeps the connection until the client closes it.
+    bool closesAfterTheReply = false;
   } cases[] = {
       {false, controlBytes("000C00020001"), "Too many client."},
       {false, controlBytes("000C00020002"), "Incorrect password."},
@@ -138,6 +141,9 @@ TEST(DvrClientEnd, RefusedOrUnansweredLoginsAndLookupsEndTheConnectionWithTheirR
       {false, {}, "No response from server."},
       {true, Bytes{0x55, 0xAA, 0x55, 0xAB, 127, 0, 0, 1, 0, 1}, "DDNS LOGIN ERROR"},
       {true, {}, "No response from server."},
+      // A service that closes before its reply is whole has answered: the lookup failed.
+      {true, Bytes{0x55, 0xAA, 0x55, 0xAA, 127, 0}, "DDNS LOGIN ERROR", true},
+      {true, {}, "DDNS LOGIN ERROR", true},
   };
   for (const auto& failure : cases) {
     SCOPED_TRACE(failure.error);
@@ -146,7 +152,9 @@ TEST(DvrClientEnd, RefusedOrUnansweredLoginsAndLookupsEndTheConnectionWithTheirR
       if (!failure.reply.empty()) {
         peer.send(failure.reply);
       }
-      peer.holdUntilClosed();
+      if (!failure.closesAfterTheReply) {
+        peer.holdUntilClosed();
+      }
     });
     RecordingObserver observer;
     DvrClient client;
@@ -240,6 +248,36 @@ TEST_F(DvrClientTest, KeysAndMergedMouseEventsGoOutWhileLoggedInAndStoppingSends
   ASSERT_TRUE(eventually([&] { return dvr.received(0).size() >= 44 + afterLogin.size(); }));
   const Bytes received = dvr.received(0);
   EXPECT_EQ(Bytes(received.begin() + 44, received.end()), afterLogin);
+}
+
+TEST_F(DvrClientTest, KeysForADvrThatReadsNothingNeverHoldTheCallerAndAreDroppedInTheEnd) {
+  FakeServer dvr([](FakePeer& peer, int) {
+    peer.read(44);
+    peer.send(kAccept);
+    peer.ignoreUntilStopped();
+  });
+  start(dvr, 60000);
+  ASSERT_TRUE(eventually([&] { return client.isLoggedIn(); }));
+  // Keys until the socket's buffers are full and the connection thread gives
+  // one up: megabytes of them, each handed over or refused at once.
+  const auto deadline = std::chrono::steady_clock::now() + 120s;
+  std::uint64_t handedOver = 0;
+  while (client.remoteKeysDropped() == 0 && std::chrono::steady_clock::now() < deadline) {
+    handedOver += client.sendRemoteKey(static_cast<int>(RemoteKey::Up)) ? 1 : 0;
+    std::this_thread::yield();
+  }
+  ASSERT_GT(client.remoteKeysDropped(), 0u) << handedOver << " keys handed over";
+  EXPECT_TRUE(client.isLoggedIn());
+  // While the thread waits on the DVR, no more than the queue's worth of keys waits with it.
+  int refused = 0;
+  for (int i = 0; i < 100; ++i) {
+    refused += client.sendRemoteKey(static_cast<int>(RemoteKey::Up)) ? 0 : 1;
+  }
+  EXPECT_GT(refused, 0);
+  // Stopping does not wait for the DVR either: the logout is given up like a key.
+  client.stopConnection();
+  EXPECT_EQ(client.connectionState(), ConnectionState::Idle);
+  EXPECT_FALSE(client.sendRemoteKey(static_cast<int>(RemoteKey::Up)));
 }
 
 TEST_F(DvrClientTest, APeerThatClosesIsLoggedInAgainWithoutSpinning) {

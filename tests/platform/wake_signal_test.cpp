@@ -20,8 +20,12 @@ TEST(WakeSignal, StaysReadableFromPokeToDrainAndNeverBlocks) {
     wake.poke();
   }
   EXPECT_TRUE(readable(wake));
+  // A wait sees the poke and leaves it for the drain.
+  EXPECT_TRUE(wake.wait(std::chrono::milliseconds(-1)));
+  EXPECT_TRUE(readable(wake));
   wake.drain();
   EXPECT_FALSE(readable(wake));
+  EXPECT_FALSE(wake.wait(std::chrono::milliseconds(0)));
 }
 
 TEST(SharedMouse, PokesItsWakeOnEveryRecordAndHandsTheLatestOnce) {

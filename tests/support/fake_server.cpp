@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <cerrno>
 
 namespace marlin::testing {
 
@@ -28,6 +30,12 @@ std::vector<std::uint8_t> FakePeer::readFor(std::size_t n, std::chrono::millisec
 
 void FakePeer::send(const std::vector<std::uint8_t>& bytes) {
   EXPECT_TRUE(socket_.sendAll(bytes.data(), bytes.size()).isOk());
+}
+
+void FakePeer::ignoreUntilStopped() {
+  pollfd stop{stop_.fd(), POLLIN, 0};
+  while (::poll(&stop, 1, -1) < 0 && errno == EINTR) {
+  }
 }
 
 void FakePeer::sendAtOnce() {

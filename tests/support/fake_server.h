@@ -28,6 +28,8 @@ class FakePeer {
   void sendAtOnce();
   // Reads until the client closes the connection or the server stops.
   void holdUntilClosed() { readFor(SIZE_MAX, std::chrono::milliseconds(-1)); }
+  // Reads nothing more until the server stops: a peer whose buffers fill up.
+  void ignoreUntilStopped();
 
  private:
   std::vector<std::uint8_t> readFor(std::size_t n, std::chrono::milliseconds patience);

@@ -1,7 +1,10 @@
 #include "app/desktop/command_line.h"
 
-#include <cstdio>
+#include <charconv>
 #include <cstdlib>
+#include <optional>
+#include <tuple>
+#include <utility>
 
 namespace marlin::desktop {
 
@@ -10,6 +13,28 @@ namespace {
 // The recorder's values were kept in 32-character buffers.
 constexpr std::size_t kLongestValue = 31;
 constexpr std::size_t kLongestTail = 1023;
+// Beyond this the window system refuses the window or the back canvas would take gigabytes.
+constexpr int kLargestWindowSide = 16384;
+
+// "WIDTHxHEIGHT" with both sides from 1 to kLargestWindowSide.
+std::optional<std::pair<int, int>> windowSize(const std::string& text) {
+  int width = 0;
+  int height = 0;
+  const char* end = text.data() + text.size();
+  const auto [afterWidth, widthError] = std::from_chars(text.data(), end, width);
+  if (widthError != std::errc() || afterWidth == end || *afterWidth != 'x') {
+    return std::nullopt;
+  }
+  const auto [afterHeight, heightError] = std::from_chars(afterWidth + 1, end, height);
+  if (heightError != std::errc() || afterHeight != end) {
+    return std::nullopt;
+  }
+  const auto fits = [](int side) { return side >= 1 && side <= kLargestWindowSide; };
+  if (!fits(width) || !fits(height)) {
+    return std::nullopt;
+  }
+  return std::pair{width, height};
+}
 
 std::string withoutQuotes(const std::string& text) {
   std::string out;
@@ -73,12 +98,13 @@ ViewerCommandLine parseViewerCommandLine(const std::vector<std::string>& argumen
         return line;
       }
     } else if (option == "--size") {
-      char tail = 0;
-      if (std::sscanf(value.c_str(), "%dx%d%c", &line.windowWidth, &line.windowHeight, &tail) != 2 ||
-          line.windowWidth < 1 || line.windowHeight < 1 || line.windowWidth > 16384 || line.windowHeight > 16384) {
-        line.error = "--size needs WIDTHxHEIGHT, not \"" + value + "\"";
+      const std::optional<std::pair<int, int>> size = windowSize(value);
+      if (!size) {
+        line.error = "--size needs WIDTHxHEIGHT, each from 1 to " + std::to_string(kLargestWindowSide) +
+                     " pixels, not \"" + value + "\"";
         return line;
       }
+      std::tie(line.windowWidth, line.windowHeight) = *size;
     } else if (argument.rfind("/IP:", 0) == 0) {
       if (line.ip.empty()) {
         line.ip = markerValue(argument.substr(4));
@@ -110,7 +136,8 @@ std::string viewerUsage() {
          "  --events             print what plays as JSON lines on standard output\n"
          "  --screenshot OUT.png save a picture of the whole window and quit\n"
          "  --after S            ... S seconds after start (default 0)\n"
-         "  --size WxH           the window's size, such as 1280x896\n"
+         "  --size WxH           the window's size, such as 1280x896 (each side 1 to " +
+         std::to_string(kLargestWindowSide) + ")\n"
          "  --help               show this help and quit\n"
          "  --version            show the version and quit\n";
 }

@@ -235,16 +235,17 @@ void MainWindow::createControls() {
   connect(volume_, &SkinSlider::released, this, slid);
 }
 
+// The loader has kept every number within its range.
 void MainWindow::applySettingsToEngine() {
   engine_->setShowTime(settings_.showTime != 0);
   engine_->setRepeat(settings_.repeat != 0);
   engine_->setTimeFormat(settings_.timeFormat);
-  engine_->setVolume(static_cast<std::uint32_t>(qBound(0, settings_.volume, 65535)));
+  engine_->setVolume(static_cast<std::uint32_t>(settings_.volume));
   engine_->setMute(settings_.mute != 0);
   engine_->setFastPath(settings_.useDDraw != 0);
   engine_->setAutoReconnect(settings_.autoReconnection != 0);
-  engine_->setTimeout(static_cast<std::uint32_t>(qMax(1000, settings_.timeoutMs)));
-  engine_->setMouseRemoteMode(static_cast<net::MouseRemoteMode>(qBound(0, settings_.mouseMode, 2)));
+  engine_->setTimeout(static_cast<std::uint32_t>(settings_.timeoutMs));
+  engine_->setMouseRemoteMode(static_cast<net::MouseRemoteMode>(settings_.mouseMode));
 }
 
 void MainWindow::collectSettingsFromEngine() {

@@ -35,19 +35,6 @@ bool writeInFolder(const IniFile& file, const std::string& path) {
   return file.write(path);
 }
 
-int integerOr(const IniFile& file, const char* key, int fallback) {
-  const auto text = file.value(kSettingsSection, key);
-  if (!text || text->empty()) {
-    return fallback;
-  }
-  // Like the profile's integer reading: the leading number, 0 when there is none.
-  return std::atoi(text->c_str());
-}
-
-std::string stringOr(const IniFile& file, const char* key, const std::string& fallback) {
-  return file.value(kSettingsSection, key).value_or(fallback);
-}
-
 }  // namespace
 
 std::string settingsFilePath() {
@@ -63,52 +50,15 @@ std::string defaultCapturePath() { return userFolder(QStandardPaths::PicturesLoc
 std::string defaultLocalRecordingPath() { return userFolder(QStandardPaths::MoviesLocation, "Videos"); }
 
 ViewerSettings loadSettings(const std::string& path) {
-  const IniFile file = IniFile::read(path);
   ViewerSettings defaults;
-  ViewerSettings s;
-  s.capturePath = stringOr(file, "Capture Path", defaultCapturePath());
-  s.alwaysOnTop = integerOr(file, "AlwaysOnTop", defaults.alwaysOnTop);
-  s.showTime = integerOr(file, "Show Time", defaults.showTime);
-  s.repeat = integerOr(file, "Repeat", defaults.repeat);
-  s.timeFormat = stringOr(file, "Time Format", defaults.timeFormat);
-  s.volume = integerOr(file, "Volume", defaults.volume);
-  s.mute = integerOr(file, "Mute", defaults.mute);
-  s.ipAddress = stringOr(file, "IP Address", defaults.ipAddress);
-  s.port = integerOr(file, "Port", defaults.port);
-  s.dynamicIp = integerOr(file, "DynamicIp", defaults.dynamicIp);
-  s.useDDraw = integerOr(file, "Use DDraw", defaults.useDDraw);
-  s.autoReconnection = integerOr(file, "Auto Reconnection", defaults.autoReconnection);
-  s.timeoutMs = integerOr(file, "Timeout", defaults.timeoutMs / 1000) * 1000;
-  s.ddnsIp = stringOr(file, "Ddns Ip", defaults.ddnsIp);
-  s.ddnsPort = integerOr(file, "Ddns Port", defaults.ddnsPort);
-  s.localRecordingPath = stringOr(file, "Local Recording Path", defaultLocalRecordingPath());
-  s.dvrName = stringOr(file, "DvrName", defaults.dvrName);
-  s.mouseMode = integerOr(file, "Enable && Hidden cusor on DVR side", defaults.mouseMode);
-  return s;
+  defaults.capturePath = defaultCapturePath();
+  defaults.localRecordingPath = defaultLocalRecordingPath();
+  return readSettings(IniFile::read(path), defaults);
 }
 
-bool saveSettings(const std::string& path, const ViewerSettings& s) {
+bool saveSettings(const std::string& path, const ViewerSettings& settings) {
   IniFile file = IniFile::read(path);
-  const auto set = [&file](const char* key, const std::string& value) { file.set(kSettingsSection, key, value); };
-  const auto setNumber = [&set](const char* key, int value) { set(key, std::to_string(value)); };
-  set("Capture Path", s.capturePath);
-  setNumber("AlwaysOnTop", s.alwaysOnTop);
-  setNumber("Show Time", s.showTime);
-  setNumber("Repeat", s.repeat);
-  set("Time Format", s.timeFormat);
-  setNumber("Volume", s.volume);
-  setNumber("Mute", s.mute);
-  set("IP Address", s.ipAddress);
-  setNumber("Port", s.port);
-  setNumber("DynamicIp", s.dynamicIp);
-  setNumber("Use DDraw", s.useDDraw);
-  setNumber("Auto Reconnection", s.autoReconnection);
-  setNumber("Timeout", s.timeoutMs / 1000);
-  set("Ddns Ip", s.ddnsIp);
-  setNumber("Ddns Port", s.ddnsPort);
-  set("Local Recording Path", s.localRecordingPath);
-  set("DvrName", s.dvrName);
-  setNumber("Enable && Hidden cusor on DVR side", s.mouseMode);
+  writeSettings(settings, file);
   return writeInFolder(file, path);
 }
 

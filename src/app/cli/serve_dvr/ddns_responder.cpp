@@ -1,5 +1,6 @@
 #include "app/cli/serve_dvr/ddns_responder.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 
@@ -12,6 +13,9 @@ namespace {
 
 constexpr std::uint32_t kLoopback = 0x7F000001;
 constexpr std::chrono::milliseconds kWithoutLimit(-1);
+// Lookups are answered one at a time: a client whose query has not come by
+// then is let go, so that it cannot keep the service from the others.
+constexpr std::chrono::seconds kQueryLimit{5};
 
 }  // namespace
 
@@ -35,8 +39,10 @@ void DdnsResponder::run() {
 
 void DdnsResponder::answer(TcpSocket& socket) {
   std::array<std::uint8_t, net::kDdnsQueryBytes> query{};
+  const auto giveUpAt = std::chrono::steady_clock::now() + kQueryLimit;
   for (std::size_t have = 0; have < query.size();) {
-    if (socket.waitReadable(kWithoutLimit, &stop_) != SocketReady::Readable) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(giveUpAt - std::chrono::steady_clock::now());
+    if (socket.waitReadable(std::max(left, std::chrono::milliseconds(0)), &stop_) != SocketReady::Readable) {
       return;
     }
     const TcpSocket::Received got = socket.receive(query.data() + have, query.size() - have);

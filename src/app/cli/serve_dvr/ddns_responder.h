@@ -13,7 +13,8 @@ namespace marlin::cli::serve_dvr {
 // The dynamic-address service of one DVR: answers a query for the DVR's
 // name with 127.0.0.1 and the DVR's port, logging every query; a query for
 // another name gets no answer. One query per connection, one connection at
-// a time, until stop is poked.
+// a time (a query that has not come within five seconds is given up), until
+// stop is poked.
 class DdnsResponder {
  public:
   // dvrName in the DVR's code page (Windows-1252), as queries carry it.

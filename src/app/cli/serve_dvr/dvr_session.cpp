@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cerrno>
 #include <initializer_list>
 #include <random>
 
@@ -33,8 +34,12 @@ bool sameLogin(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_
 
 class Session {
  public:
-  Session(TcpSocket& socket, DvrContext& dvr)
-      : socket_(socket), dvr_(dvr), messages_(dvr.log), sender_(socket, dvr.faults.asked(Fault::Split), dvr.sentCopy) {}
+  Session(TcpSocket& socket, DvrContext& dvr, WakeSignal& attention)
+      : socket_(socket),
+        dvr_(dvr),
+        attention_(attention),
+        messages_(dvr.log),
+        sender_(socket, dvr.faults.asked(Fault::Split), dvr.sentCopy, dvr.stop) {}
 
   void run() {
     if (logIn()) {
@@ -51,14 +56,17 @@ class Session {
   bool sendItem(const LiveItem& item, milliseconds streamed);
   std::vector<std::uint8_t> statusReport(milliseconds streamed) const;
   bool reply(std::uint16_t code, std::initializer_list<std::uint16_t> parameters) {
-    return sender_.sendReply(net::buildControlMessage(code, parameters)).isOk();
+    return sent(sender_.sendReply(net::buildControlMessage(code, parameters)));
   }
+  // Whether the send went, logging a client that took nothing for the limit.
+  bool sent(const Status& status);
   // Waits for the client's next bytes until deadline (none: without limit)
-  // and takes them in.
+  // and takes them in; Due as well when the feed has pieces for the client.
   Woke serviceOnce(std::optional<Clock::time_point> deadline);
 
   TcpSocket& socket_;
   DvrContext& dvr_;
+  WakeSignal& attention_;
   ClientMessages messages_;
   StreamSender sender_;
   std::mt19937 random_{0xDB1};
@@ -70,7 +78,7 @@ Woke Session::serviceOnce(std::optional<Clock::time_point> deadline) {
   if (deadline) {
     limit = std::max(milliseconds(0), std::chrono::ceil<milliseconds>(*deadline - Clock::now()));
   }
-  switch (socket_.waitReadable(limit, &dvr_.stop)) {
+  switch (socket_.waitReadable(limit, &attention_)) {
     case SocketReady::Readable: {
       const TcpSocket::Received got = socket_.receive(received_.data(), received_.size());
       if (!got.status || got.bytes == 0) {
@@ -82,16 +90,29 @@ Woke Session::serviceOnce(std::optional<Clock::time_point> deadline) {
     case SocketReady::TimedOut:
       return Woke::Due;
     case SocketReady::Woken:
-      return Woke::Stopped;
+      attention_.drain();
+      return dvr_.stop.wait(milliseconds(0)) ? Woke::Stopped : Woke::Due;
     default:
       return Woke::ClientLeft;
   }
 }
 
+bool Session::sent(const Status& status) {
+  if (status.systemError() == ETIMEDOUT) {
+    dvr_.log.write("send-timeout");
+  }
+  return status.isOk();
+}
+
 bool Session::logIn() {
+  const Clock::time_point giveUpAt = Clock::now() + kLoginLimit;
   std::optional<std::vector<std::uint8_t>> login;
   while (!(login = messages_.takeLogin())) {
-    if (ended(serviceOnce(std::nullopt))) {
+    if (ended(serviceOnce(giveUpAt))) {
+      return false;
+    }
+    if (Clock::now() >= giveUpAt) {
+      dvr_.log.write("login-timeout");
       return false;
     }
   }
@@ -130,27 +151,15 @@ bool Session::answerLogin(bool passwordRight) {
 }
 
 void Session::stream() {
-  LiveProducer& producer = dvr_.producer;
-  producer.refreshNext();
+  FeedViewer viewer(attention_);
+  FeedMembership watching(dvr_.feed, viewer);
   const Clock::time_point start = Clock::now();
   Clock::time_point nextStatus = start + kStatusEvery;
-  std::optional<LiveItem> item;
-  // The stream's time at the start of this connection.
-  std::optional<std::chrono::microseconds> firstDue;
   bool stalled = false;
   for (;;) {
-    if (!item && !producer.finished()) {
-      item = producer.next();
-    }
-    if (item && !firstDue) {
-      firstDue = item->due;
-    }
     std::optional<Clock::time_point> deadline;
     if (!stalled) {
       deadline = nextStatus;
-      if (item) {
-        deadline = std::min(*deadline, start + (item->due - *firstDue));
-      }
       if (const std::optional<milliseconds> fault = dvr_.faults.nextDue()) {
         deadline = std::min(*deadline, start + *fault);
       }
@@ -170,19 +179,20 @@ void Session::stream() {
       }
     }
     if (stalled) {
+      // Nothing more goes to this client, so the feed need not keep its pieces.
+      watching.leave();
       continue;
     }
     if (now >= nextStatus) {
-      if (!sender_.sendStream(statusReport(streamed))) {
+      if (!sent(sender_.sendStream(statusReport(streamed)))) {
         return;
       }
       nextStatus += kStatusEvery;
     }
-    if (item && now >= start + (item->due - *firstDue)) {
+    for (const std::shared_ptr<const LiveItem>& item : viewer.take()) {
       if (!sendItem(*item, streamed)) {
         return;
       }
-      item.reset();
     }
   }
 }
@@ -196,11 +206,11 @@ bool Session::inflict(Fault fault, bool& stalled) {
       stalled = true;
       return true;
     case Fault::Garbage:
-      return sender_.sendStream(garbageBurst(random_)).isOk();
+      return sent(sender_.sendStream(garbageBurst(random_)));
     case Fault::OversizeMessage:
-      return sender_.sendStream(oversizeMessage()).isOk();
+      return sent(sender_.sendStream(oversizeMessage()));
     case Fault::HugeFrame:
-      return sender_.sendStream(hugeFrame(dvr_.producer.lastSequence())).isOk();
+      return sent(sender_.sendStream(hugeFrame(dvr_.feed.lastSequence())));
     default:
       // The others change what is sent from now on, or are not the stream's.
       return true;
@@ -209,26 +219,26 @@ bool Session::inflict(Fault fault, bool& stalled) {
 
 bool Session::sendItem(const LiveItem& item, milliseconds streamed) {
   if (item.kind == LiveItem::Kind::Picture && dvr_.faults.happened(Fault::MessageInFrame)) {
-    return sender_.sendStream(withMessageInside(item.bytes, statusReport(streamed))).isOk();
+    return sent(sender_.sendStream(withMessageInside(item.bytes, statusReport(streamed))));
   }
-  return sender_.sendStream(item.bytes).isOk();
+  return sent(sender_.sendStream(item.bytes));
 }
 
 // Five status words: the cameras present and the seconds streamed to this
 // client; a DVR's other words describe its disk and alarms, none here.
 std::vector<std::uint8_t> Session::statusReport(milliseconds streamed) const {
   const auto seconds = static_cast<std::uint16_t>(std::chrono::duration_cast<std::chrono::seconds>(streamed).count());
-  return net::buildControlMessage(net::kStatusWords, {dvr_.producer.cameraMask(), seconds, 0, 0, 0});
+  return net::buildControlMessage(net::kStatusWords, {dvr_.feed.cameraMask(), seconds, 0, 0, 0});
 }
 
 }  // namespace
 
-void serveClient(TcpSocket& socket, DvrContext& dvr) {
+void serveClient(TcpSocket& socket, DvrContext& dvr, WakeSignal& attention) {
   dvr.log.write("client", "\"peer\":" + jsonString(socket.peerName()));
   // Each write leaves as made: pictures reach the client without waiting for
   // the next, and split writes arrive as the pieces they were sent in.
   static_cast<void>(socket.setNoDelay());
-  Session(socket, dvr).run();
+  Session(socket, dvr, attention).run();
   socket.close();
   dvr.log.write("disconnected");
 }

@@ -7,7 +7,7 @@
 
 #include "app/cli/serve_dvr/event_log.h"
 #include "app/cli/serve_dvr/fault_plan.h"
-#include "app/cli/serve_dvr/live_producer.h"
+#include "app/cli/serve_dvr/live_feed.h"
 #include "app/cli/serve_dvr/sent_copy.h"
 #include "platform/tcp_socket.h"
 #include "platform/wake_signal.h"
@@ -24,18 +24,22 @@ struct LoginPolicy {
 // What every connection of the simulated DVR shares.
 struct DvrContext {
   LoginPolicy login;
-  LiveProducer& producer;
+  LiveFeed& feed;
   FaultPlan& faults;
   EventLog& log;
   SentCopy* sentCopy;      // null: no copy asked for
-  const WakeSignal& stop;  // poked when the simulator is to end
+  const WakeSignal& stop;  // poked, and never drained, when the simulator is to end
 };
 
-// Serves one client as the DVR does: checks its login, then sends the live
-// stream paced at the pictures' times with a status report every second,
-// logging what the client sends, until the client leaves, a fault drops it
-// or stop is poked. The stream goes on where the last client left it, from
-// a refresh picture.
-void serveClient(TcpSocket& socket, DvrContext& dvr);
+// A client that has not logged in by then is let go, so that it cannot hold
+// on to one of the DVR's places for clients.
+inline constexpr std::chrono::seconds kLoginLimit{5};
+
+// Serves one client as the DVR does, on the calling thread: checks its
+// login, then sends it the live feed with a status report every second,
+// logging what the client sends, until the client leaves, a fault or a
+// limit drops it, or the simulator stops. attention is poked when the feed
+// has pieces for the client and when the simulator stops.
+void serveClient(TcpSocket& socket, DvrContext& dvr, WakeSignal& attention);
 
 }  // namespace marlin::cli::serve_dvr

@@ -1,14 +1,13 @@
 #include "app/cli/serve_dvr/dvr_simulator.h"
 
-#include <sys/socket.h>
-
 #include <array>
-#include <atomic>
 #include <cstdio>
 #include <thread>
 
+#include "app/cli/serve_dvr/client_sessions.h"
 #include "app/cli/serve_dvr/ddns_responder.h"
 #include "app/cli/serve_dvr/dvr_session.h"
+#include "app/cli/serve_dvr/live_feed.h"
 #include "app/cli/stop_on_signals.h"
 #include "net/ansi_text.h"
 #include "net/ddns_messages.h"
@@ -43,22 +42,29 @@ void listen(TcpListener& listener, std::uint16_t port) {
   }
 }
 
-// Serves clients one after another until the simulator is to end.
-void serveClients(TcpListener& listener, DvrContext& dvr, const StopOnSignals& signals, std::atomic<int>& clientFd,
-                  bool loop) {
+// Accepts clients while there is a place for them until the simulator is to
+// end: on a stop, or without loop once the recording has been sent and its
+// clients have left. attention is poked by a stop and by a session's end.
+void serveClients(TcpListener& listener, ClientSessions& sessions, const LiveFeed& feed, WakeSignal& attention,
+                  const StopOnSignals& signals, bool loop) {
   for (;;) {
-    TcpSocket client;
-    if (const Status accepted = listener.accept(kWithoutLimit, &dvr.stop, client); !accepted) {
-      if (accepted.code() != StatusCode::Busy) {
-        throw CommandError(accepted.message());
-      }
+    // Drained before looking, so that a poke while this thread looks wakes the wait below.
+    attention.drain();
+    sessions.rethrowFailure();
+    const std::size_t served = sessions.reap();
+    if (signals.requested() || (!loop && feed.finished() && served == 0)) {
       return;
     }
-    clientFd.store(client.fd());
-    serveClient(client, dvr);
-    clientFd.store(-1);
-    if (signals.requested() || (!loop && dvr.producer.finished())) {
-      return;
+    if (served >= ClientSessions::kMaxClients) {
+      attention.wait(kWithoutLimit);
+      continue;
+    }
+    TcpSocket client;
+    const Status accepted = listener.accept(kWithoutLimit, &attention, client);
+    if (accepted) {
+      sessions.start(std::move(client));
+    } else if (accepted.code() != StatusCode::Busy) {
+      throw CommandError(accepted.message());
     }
   }
 }
@@ -88,17 +94,15 @@ void runDvrSimulator(const SimulatorOptions& options) {
   std::fflush(stdout);
 
   WakeSignal stop;
-  std::atomic<int> clientFd{-1};
+  WakeSignal attention;
   const StopOnSignals signals([&] {
     stop.poke();
-    // A send to a client that reads nothing would otherwise never return.
-    if (const int fd = clientFd.load(); fd >= 0) {
-      ::shutdown(fd, SHUT_RDWR);
-    }
+    attention.poke();
   });
   EventLog log;
   FaultPlan faults(options.faults);
-  DvrContext dvr{policy, producer, faults, log, options.saveSent.empty() ? nullptr : &sentCopy, stop};
+  LiveFeed feed(producer);
+  DvrContext dvr{policy, feed, faults, log, options.saveSent.empty() ? nullptr : &sentCopy, stop};
   std::thread ddnsThread;
   if (options.ddnsPort) {
     ddnsThread =
@@ -111,7 +115,8 @@ void runDvrSimulator(const SimulatorOptions& options) {
     }
   };
   try {
-    serveClients(dvrListener, dvr, signals, clientFd, options.stream.loop);
+    ClientSessions sessions(dvr, stop, attention);
+    serveClients(dvrListener, sessions, feed, attention, signals, options.stream.loop);
   } catch (...) {
     stopDdns();
     throw;

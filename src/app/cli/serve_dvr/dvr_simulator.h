@@ -23,10 +23,11 @@ struct SimulatorOptions {
   std::string saveSent;  // empty: no copy
 };
 
-// Serves the recording as a DVR on 127.0.0.1, one client at a time, after
-// printing "LISTENING <port>" (and "DDNS <port>") on standard output. Ends
-// on SIGINT or SIGTERM, or, without loop, once the recording has been sent
-// and its client has left. Throws CommandError when it cannot start.
+// Serves the recording as a DVR on 127.0.0.1, to up to
+// ClientSessions::kMaxClients clients at once, after printing "LISTENING
+// <port>" (and "DDNS <port>") on standard output. Ends on SIGINT or SIGTERM,
+// or, without loop, once the recording has been sent and its clients have
+// left. Throws CommandError when it cannot start or a session fails.
 void runDvrSimulator(const SimulatorOptions& options);
 
 }  // namespace marlin::cli::serve_dvr

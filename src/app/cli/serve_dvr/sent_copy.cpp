@@ -21,6 +21,9 @@ Status SentCopy::open(const std::string& path) {
   return fd_ >= 0 ? Status::ok() : Status::fromErrno(errno, "cannot write " + path);
 }
 
-Status SentCopy::append(const std::uint8_t* data, std::size_t n) { return writeAll(fd_, data, n, path_); }
+Status SentCopy::append(const std::uint8_t* data, std::size_t n) {
+  std::lock_guard guard(appending_);
+  return writeAll(fd_, data, n, path_);
+}
 
 }  // namespace marlin::cli::serve_dvr

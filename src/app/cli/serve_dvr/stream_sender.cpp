@@ -18,17 +18,21 @@ Status StreamSender::sendStream(const std::vector<std::uint8_t>& bytes) {
 
 Status StreamSender::send(const std::vector<std::uint8_t>& bytes) {
   if (!split_) {
-    return socket_.sendAll(bytes.data(), bytes.size());
+    return sendPiece(bytes.data(), bytes.size());
   }
   std::uniform_int_distribution<std::size_t> pieceSize(1, 7);
   for (std::size_t at = 0; at < bytes.size();) {
     const std::size_t n = std::min(pieceSize(random_), bytes.size() - at);
-    if (Status sent = socket_.sendAll(bytes.data() + at, n); !sent) {
+    if (Status sent = sendPiece(bytes.data() + at, n); !sent) {
       return sent;
     }
     at += n;
   }
   return Status::ok();
+}
+
+Status StreamSender::sendPiece(const std::uint8_t* data, std::size_t n) {
+  return socket_.sendWithin(data, n, kSendLimit, &stop_);
 }
 
 }  // namespace marlin::cli::serve_dvr
