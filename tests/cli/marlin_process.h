@@ -19,7 +19,6 @@ namespace marlin::testing {
 class MarlinProcess {
  public:
   // Generous, so that a slow (sanitizer) build is not mistaken for a hang.
-  static constexpr std::chrono::milliseconds kPatience{30000};
 
   // environment: NAME=VALUE settings added to the tool's environment.
   MarlinProcess(const TempDir& dir, const std::vector<std::string>& args,

@@ -46,7 +46,7 @@ struct LiveCapture final : net::StreamSink {
 class TestClient {
  public:
   explicit TestClient(std::uint16_t port) {
-    EXPECT_TRUE(TcpSocket::connect(kLoopback, port, MarlinProcess::kPatience, nullptr, socket_)) << "port " << port;
+    EXPECT_TRUE(TcpSocket::connect(kLoopback, port, kPatience, nullptr, socket_)) << "port " << port;
   }
 
   void send(const Bytes& bytes) { EXPECT_TRUE(socket_.sendAll(bytes.data(), bytes.size())); }
@@ -101,7 +101,7 @@ class TestClient {
  private:
   std::size_t receive() {
     std::uint8_t chunk[65536];
-    if (socket_.waitReadable(MarlinProcess::kPatience, nullptr) != SocketReady::Readable) {
+    if (socket_.waitReadable(kPatience, nullptr) != SocketReady::Readable) {
       ADD_FAILURE() << "the simulator sent nothing";
       return 0;
     }

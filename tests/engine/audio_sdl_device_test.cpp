@@ -16,14 +16,13 @@
 #include "engine/audio/audio_output.h"
 #include "platform/sdl_audio_device.h"
 #include "support/temp_dir.h"
+#include "support/wait_until.h"
 
 namespace marlin {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 using Clock = std::chrono::steady_clock;
-
-constexpr auto kPatience = std::chrono::seconds(30);
 
 // Sets an environment variable for one test, as SDL reads its choices there.
 class ScopedEnv {
@@ -54,7 +53,6 @@ WaveFormat formatOf(int codec, int rate) {
   return format;
 }
 
-void waitABit() { std::this_thread::sleep_for(std::chrono::milliseconds(2)); }
 
 TEST(SdlAudioDevice, ScalesSamplesToTheVolume) {
   Bytes u8 = {0x00, 0x80, 0xFF};
@@ -96,13 +94,11 @@ TEST(SdlAudioDevice, DummyDriverMovesThePlayedPosition) {
   ASSERT_EQ(output.startLoop(), 1);
 
   const Bytes block(960, 0x11);
-  const auto deadline = Clock::now() + kPatience;
-  while (output.written() < 4 * AudioOutput::kRingSize && Clock::now() < deadline) {
+  testing::waitUntil([&] {
     output.service();
-    if (output.writePcm(block.data(), 960) == 0) {
-      waitABit();
-    }
-  }
+    output.writePcm(block.data(), 960);
+    return output.written() >= 4 * AudioOutput::kRingSize;
+  });
   std::uint32_t played = 0;
   ASSERT_TRUE(device.playedBytes(played));
   EXPECT_GE(output.written(), 4 * AudioOutput::kRingSize);
@@ -138,23 +134,20 @@ TEST(SdlAudioDevice, DiskDriverReceivesTheWrittenBytesInOrder) {
     resumeAt = output.written();
     ASSERT_LT(resumeAt, 1024U);
 
-    const auto deadline = Clock::now() + kPatience;
     std::size_t sent = 0;
-    while (sent < data.size() && Clock::now() < deadline) {
+    testing::waitUntil([&] {
       const auto n = static_cast<std::uint32_t>(std::min<std::size_t>(512, data.size() - sent));
       if (output.writePcm(data.data() + sent, n) == 1) {
         sent += n;
-      } else {
-        waitABit();
       }
       output.service();
-    }
+      return sent == data.size();
+    });
     ASSERT_EQ(sent, data.size());
-    while (!output.isPaused() && Clock::now() < deadline) {
-      waitABit();
+    ASSERT_TRUE(testing::waitUntil([&] {
       output.service();
-    }
-    ASSERT_TRUE(output.isPaused());
+      return output.isPaused();
+    }));
 
     std::uint32_t atPause = 0;
     std::uint32_t later = 0;

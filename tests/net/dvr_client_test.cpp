@@ -14,6 +14,7 @@
 #include "net/remote_keys.h"
 #include "net/net_test_support.h"
 #include "support/fake_server.h"
+#include "support/wait_until.h"
 
 namespace marlin::net {
 namespace {
@@ -27,17 +28,6 @@ using testing::startCoded;
 using Bytes = std::vector<std::uint8_t>;
 
 const Bytes kAccept = controlBytes("000C0003");
-
-// Polls until the condition holds, for at most ten seconds.
-bool eventually(const std::function<bool()>& condition) {
-  for (int i = 0; i < 2000; ++i) {
-    if (condition()) {
-      return true;
-    }
-    std::this_thread::sleep_for(5ms);
-  }
-  return condition();
-}
 
 class RecordingObserver final : public ClientObserver {
  public:
@@ -118,7 +108,7 @@ TEST_F(DvrClientTest, LogsInWithTheDigestOfTheWindows1252PasswordAfterAWait) {
   startWith(5000);
 
   // The flag comes first, so a key sent on hearing of the login goes out.
-  ASSERT_TRUE(eventually([&] { return client.connectionState() == ConnectionState::LoggedIn; }));
+  ASSERT_TRUE(marlin::testing::waitUntil([&] { return client.connectionState() == ConnectionState::LoggedIn; }));
   EXPECT_TRUE(client.isLoggedIn());
   EXPECT_EQ(dvr.received(0), controlBytes("002C0081F0E671A4452C41ACF0024D363DD8D629"));
   EXPECT_EQ(observer.states(), (std::vector{ConnectionState::ConnectingDvr, ConnectionState::LoggingIn,
@@ -164,7 +154,7 @@ TEST(DvrClientEnd, RefusedOrUnansweredLoginsAndLookupsEndTheConnectionWithTheirR
     client.setObserver(&observer);
     client.setTimeoutMs(300);
     ASSERT_EQ(client.startConnection(), 1);
-    ASSERT_TRUE(eventually([&] { return !client.isRunning(); }));
+    ASSERT_TRUE(marlin::testing::waitUntil([&] { return !client.isRunning(); }));
     EXPECT_EQ(client.lastError(), failure.error);
     EXPECT_EQ(observer.notices(), std::vector{ClientNotice::LoginFailed});
     EXPECT_EQ(observer.states().back(), ConnectionState::Idle);
@@ -195,7 +185,7 @@ TEST_P(LiveStream, FramesReachTheQueuesStampedWithTheLiveTimeAndReportsReachTheO
     peer.holdUntilClosed();
   });
   start(dvr);
-  ASSERT_TRUE(eventually([&] { return client.videoDropped() == 2; }));
+  ASSERT_TRUE(marlin::testing::waitUntil([&] { return client.videoDropped() == 2; }));
   EXPECT_EQ(client.videoQueue().filledCount(), 16u);
   EXPECT_EQ(client.audioDropped(), 0u);
 
@@ -233,11 +223,11 @@ TEST_F(DvrClientTest, KeysAndMergedMouseEventsGoOutWhileLoggedInAndStoppingSends
   const Bytes pressed = controlBytes("0020008901010280" "01C0000A0014");
   const Bytes channel6 = controlBytes("001000850016");
   const Bytes released = controlBytes("0020008901000280" "01C0000A0014");
-  ASSERT_TRUE(eventually([&] { return dvr.received(0).size() == 44 + pressed.size(); }));
+  ASSERT_TRUE(marlin::testing::waitUntil([&] { return dvr.received(0).size() == 44 + pressed.size(); }));
   EXPECT_TRUE(client.sendRemoteKey(22));
   // Within the 250 ms after the first message: sent when that pause ends.
   mouse.record({0, 10, 20, 640, 448});
-  ASSERT_TRUE(eventually([&] { return dvr.received(0).size() >= 44 + pressed.size() * 2 + channel6.size(); }));
+  ASSERT_TRUE(marlin::testing::waitUntil([&] { return dvr.received(0).size() >= 44 + pressed.size() * 2 + channel6.size(); }));
   EXPECT_TRUE(client.sendRemoteKey(300));
   client.stopConnection();
   EXPECT_FALSE(client.sendRemoteKey(1));
@@ -245,7 +235,7 @@ TEST_F(DvrClientTest, KeysAndMergedMouseEventsGoOutWhileLoggedInAndStoppingSends
   EXPECT_EQ(client.connectionState(), ConnectionState::Idle);
 
   const Bytes afterLogin = joined({pressed, channel6, released, controlBytes("00100085002C"), controlBytes("000C0086")});
-  ASSERT_TRUE(eventually([&] { return dvr.received(0).size() >= 44 + afterLogin.size(); }));
+  ASSERT_TRUE(marlin::testing::waitUntil([&] { return dvr.received(0).size() >= 44 + afterLogin.size(); }));
   const Bytes received = dvr.received(0);
   EXPECT_EQ(Bytes(received.begin() + 44, received.end()), afterLogin);
 }
@@ -257,7 +247,7 @@ TEST_F(DvrClientTest, KeysForADvrThatReadsNothingNeverHoldTheCallerAndAreDropped
     peer.ignoreUntilStopped();
   });
   start(dvr, 60000);
-  ASSERT_TRUE(eventually([&] { return client.isLoggedIn(); }));
+  ASSERT_TRUE(marlin::testing::waitUntil([&] { return client.isLoggedIn(); }));
   // Keys until the socket's buffers are full and the connection thread gives
   // one up: megabytes of them, each handed over or refused at once.
   const auto deadline = std::chrono::steady_clock::now() + 120s;
@@ -290,7 +280,7 @@ TEST_F(DvrClientTest, APeerThatClosesIsLoggedInAgainWithoutSpinning) {
     acceptAndHold(peer, connection);
   });
   start(dvr);
-  ASSERT_TRUE(eventually([&] { return client.reconnects() == 1 && client.isLoggedIn(); }));
+  ASSERT_TRUE(marlin::testing::waitUntil([&] { return client.reconnects() == 1 && client.isLoggedIn(); }));
   std::this_thread::sleep_for(500ms);
   // A second and a half spent waiting; spinning on the closed socket would use all of it.
   EXPECT_LT(observer.connectionThreadCpuSeconds(), 0.25);
@@ -308,7 +298,7 @@ TEST_F(DvrClientTest, TheAddressServiceIsAskedOnceAndASilentDvrIsReconnected) {
   });
   ASSERT_TRUE(client.setDdnsLogin("127.0.0.1", ddns.port(), "DVR1", "secret").isOk());
   startWith(300);
-  ASSERT_TRUE(eventually([&] { return client.reconnects() >= 1 && client.isLoggedIn(); }));
+  ASSERT_TRUE(marlin::testing::waitUntil([&] { return client.reconnects() >= 1 && client.isLoggedIn(); }));
   EXPECT_EQ(client.lastError(), "No response from server.");
   EXPECT_EQ(ddns.connections(), 1);
   EXPECT_EQ(ddns.received(0), (Bytes{0x55, 0xAA, 0x55, 0xAA, 'D', 'V', 'R', '1', 0, 0, 0, 0}));
@@ -324,10 +314,10 @@ TEST_F(DvrClientTest, TheAddressServiceIsAskedOnceAndASilentDvrIsReconnected) {
 // one Closed notice, idle, and no second connection.
 void expectEndedWithoutReconnecting(const DvrClient& client, const RecordingObserver& observer,
                                     const FakeServer& dvr) {
-  ASSERT_TRUE(eventually([&] { return !observer.notices().empty(); }));
+  ASSERT_TRUE(marlin::testing::waitUntil([&] { return !observer.notices().empty(); }));
   EXPECT_EQ(observer.notices(), std::vector{ClientNotice::Closed});
   EXPECT_FALSE(client.isLoggedIn());
-  ASSERT_TRUE(eventually([&] { return client.connectionState() == ConnectionState::Idle; }));
+  ASSERT_TRUE(marlin::testing::waitUntil([&] { return client.connectionState() == ConnectionState::Idle; }));
   // Longer than the pause before a reconnect.
   std::this_thread::sleep_for(1500ms);
   EXPECT_EQ(dvr.connections(), 1);
@@ -372,12 +362,12 @@ TEST_F(DvrClientTest, AnUnreachableDvrIsRetriedWithPausesUntilItListens) {
   }
   ASSERT_TRUE(client.setDirectLogin("127.0.0.1", port, "secret").isOk());
   startWith(300);
-  ASSERT_TRUE(eventually([&] { return RecordingObserver::count(observer.notices(), ClientNotice::NoResponse) > 0; }));
+  ASSERT_TRUE(marlin::testing::waitUntil([&] { return RecordingObserver::count(observer.notices(), ClientNotice::NoResponse) > 0; }));
   EXPECT_FALSE(client.isLoggedIn());
   EXPECT_NE(client.lastError().find(std::strerror(ECONNREFUSED)), std::string::npos) << client.lastError();
 
   FakeServer dvr(acceptAndHold, port);
-  ASSERT_TRUE(eventually([&] { return client.isLoggedIn(); }));
+  ASSERT_TRUE(marlin::testing::waitUntil([&] { return client.isLoggedIn(); }));
   // The first retry comes a second after the first failure, so only a few connects were tried in between.
   EXPECT_LE(RecordingObserver::count(observer.states(), ConnectionState::ConnectingDvr), 3);
   EXPECT_EQ(client.reconnects(), 0u);
