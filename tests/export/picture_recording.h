@@ -33,8 +33,9 @@ struct PictureRecording {
 
 PictureRecording makePictureRecording(const PictureRecordingOptions& options);
 
-// What the export should show for a coded picture: decoded, each field line
-// doubled (odd lines the average of their neighbours, the last one repeated),
+// What the export should show for a coded picture: decoded, and counted in
+// bottom-up rows, row i the field's row i / 2 when i is even or the top row,
+// otherwise the rounded-down average of the field's rows i / 2 and i / 2 + 1;
 // as top-down B, G, R rows of width x 3 bytes; the size in width and height.
 std::vector<std::uint8_t> expectedFullPicture(const std::vector<std::uint8_t>& coded, int& width, int& height);
 
