@@ -11,17 +11,15 @@ ExportJob::ExportJob() : painter_(makeTextPainter()) {}
 
 ExportJob::~ExportJob() { stop(); }
 
-void ExportJob::configure(CodecVariant videoCodecIndex, int audioFormatIndex, std::uint32_t sampleRate,
-                          int audioChannels) {
+void ExportJob::configure(CodecVariant videoCodecIndex, int audioFormatIndex, std::uint32_t sampleRate) {
   videoCodecIndex_ = videoCodecIndex;
   audioFormatIndex_ = audioFormatIndex;
   sampleRate_ = sampleRate;
-  audioChannels_ = audioChannels;
   done_ = false;
 }
 
 void ExportJob::configureForRecorder(CodecVariant variant) {
-  configure(variant, recordsALawAudio(variant) ? kAudioALaw : kAudioUnsigned8, 8000, carriesAudioPerCamera(variant) ? 4 : 1);
+  configure(variant, recordsALawAudio(variant) ? kAudioALaw : kAudioUnsigned8, 8000);
 }
 
 void ExportJob::setRange(std::uint64_t start, std::uint64_t end) {

@@ -9,15 +9,9 @@
 
 namespace marlin {
 
-namespace {
-
-constexpr int kSoundChannels = 4;
-
-}  // namespace
-
 struct ExportJob::Survey {
   std::array<std::uint64_t, kChannels> pictures{};
-  std::array<std::uint64_t, kSoundChannels> soundBytes{};
+  SoundBytesPerChannel soundBytes{};
   std::array<AviVideoFormat, kChannels> formats{};
   std::array<StreamRate, kChannels> rates{};
 };
@@ -52,15 +46,18 @@ ExportJob::Survey ExportJob::survey() {
 Status ExportJob::openChannelFiles(const std::string& outputPath, const Survey& found) {
   const ExportSoundFormat sound = exportSoundFormat(audioFormatIndex_, sampleRate_);
   convertAudio_ = sound.convert;
-  const bool withSound = audioSelected_ && hasAudio_;
   std::vector<std::string> created;
   for (int channel = 0; channel < kChannels; ++channel) {
     const auto at = static_cast<std::size_t>(channel);
     if (found.pictures[at] == 0 || (channelMask_ >> channel & 1) == 0) continue;
+    soundOf_[at] = audioSelected_ ? soundChannelOfCamera(channel, found.soundBytes) : std::nullopt;
+    const bool withSound = soundOf_[at].has_value();
     ChannelExportResult& result = channels_[at];
     result.channel = channel;
     result.path = channelOutputPath(outputPath, channel + 1);
-    result.rate = hasAudio_ ? soundPacedRate(found.pictures[at], found.soundBytes[0], sampleRate_, found.rates[at])
+    // A file without sound of its own is still spread over the recording's sound, the first channel's.
+    const std::uint64_t pacingSound = found.soundBytes[soundOf_[at].value_or(0)];
+    result.rate = hasAudio_ ? soundPacedRate(found.pictures[at], pacingSound, sampleRate_, found.rates[at])
                             : found.rates[at];
     AviWriter& writer = writers_[at];
     const bool opened = writer.open(result.path) == 1;
@@ -94,6 +91,7 @@ Status ExportJob::prepare(const std::string& outputPath) {
   if (!source_.isOpen()) return Status::failure(StatusCode::InvalidArgument, "no recording is open to export");
   closeFiles();
   channels_ = {};
+  soundOf_ = {};
   hasAudio_ = false;
   picturesWritten_ = 0;
   damagedStretches_ = 0;

@@ -48,9 +48,11 @@ PictureRecording makePictureRecording(const PictureRecordingOptions& options) {
     }
     if (options.soundSamples != 0) {
       builder.append(synth::makeAudioFrame(0, options.soundSamples, sample));
-      builder.append(synth::makeAudioFrame(1, options.soundSamples / 2, sample));
       made.soundBytes[0] += options.soundSamples;
-      made.soundBytes[1] += options.soundSamples / 2;
+      if (!options.oneMicrophone) {
+        builder.append(synth::makeAudioFrame(1, options.soundSamples / 2, sample));
+        made.soundBytes[1] += options.soundSamples / 2;
+      }
       sample += options.soundSamples;
     }
   }

@@ -10,9 +10,11 @@ namespace marlin::exporttest {
 struct PictureRecordingOptions {
   unsigned channels = 2;
   unsigned picturesPerChannel = 6;
-  // Sound frames of this many 8-bit samples on sound channels 0 and 1 after
-  // every round of pictures; 0: none. Channel 1's are half as long.
+  // Sound frames of this many 8-bit samples on sound channels 0 and 1 (0
+  // alone with oneMicrophone) after every round of pictures; 0: none.
+  // Channel 1's are half as long.
   unsigned soundSamples = 0;
+  bool oneMicrophone = false;
   std::uint32_t startTime = 1262347200;  // 2010-01-01 12:00:00 UTC
   // Seconds of block time between two rounds of pictures.
   std::uint32_t secondsPerRound = 1;
