@@ -77,6 +77,8 @@ class AviRecorder final : public AviFrameSink {
   bool isOpened() const { return opened_.load(); }
   std::int64_t framesWritten() const { return framesWritten_.load(); }
   std::uint32_t audioSamplesWritten() const { return audioSamples_.load(); }
+  // Why the last open or write failed, as the writer told; for the thread that opens.
+  Status lastFailure() const { return writer_.lastFailure(); }
 
   // AviFrameSink: rows of exactly width x 3 bytes, padded here to the
   // writer's rows.

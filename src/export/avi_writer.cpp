@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unistd.h>
 
 #include "base/log.h"
 #include "export/aac_sound_encoder.h"
@@ -12,6 +13,7 @@
 #include "export/ffmpeg_log.h"
 #include "export/ffmpeg_status.h"
 #include "export/video_encoder.h"
+#include "platform/output_file.h"
 
 namespace marlin {
 
@@ -142,6 +144,12 @@ int AviWriter::open(const std::string& path) {
   if (const int result = av().avformat_alloc_output_context2(&muxer->format, nullptr, muxerName, path.c_str()); result < 0) {
     return fail(ffmpegFailure(result, std::string("cannot make the ") + muxerName + " muxer for " + path));
   }
+  int checked = -1;
+  if (Status created = openOutputFile(path, OutputOpening::Replace, BlockDeviceOutput::Refused, checked); !created) {
+    return fail(std::move(created));
+  }
+  // FFmpeg opens it again by its name: an empty regular file by now, which opens at once.
+  ::close(checked);
   if (const int result = av().avio_open(&muxer->format->pb, path.c_str(), AVIO_FLAG_WRITE); result < 0) {
     return fail(ffmpegFailure(result, "cannot create " + path));
   }

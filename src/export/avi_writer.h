@@ -25,8 +25,9 @@ class AviWriter {
   AviWriter(const AviWriter&) = delete;
   AviWriter& operator=(const AviWriter&) = delete;
 
-  // Creates the file (closing any open one first); the video format returns
-  // to 640 x 224 x 24.
+  // Creates the file (closing any open one first) by openOutputFile's rules:
+  // never over a recording being read, never into a FIFO or a device. The
+  // video format returns to 640 x 224 x 24.
   int open(const std::string& path);
   // The file plays at rate / scale frames a second. A null video format keeps
   // the current one; a null audio format makes no sound stream. A sound

@@ -61,7 +61,7 @@ TEST_F(HostileInput, AFifoIsRefusedAtOnceAsInputAndAsCutOutput) {
     SCOPED_TRACE(args[0]);
     expectOneLineFailure(run(args, quick), "Open Error: " + neither);
   }
-  expectOneLineFailure(run({"cut", sample, "0", "5000", fifo}, quick), neither);
+  expectOneLineFailure(run({"cut", sample, "0", "5000", fifo}, quick), fifo + " is a FIFO, not a regular file");
 }
 
 // Loop devices are the machine's own: this needs root and a loop driver.
@@ -110,6 +110,32 @@ TEST_F(HostileInput, CutRefusesTheLoopDeviceBehindItsRecordingEitherWay) {
   expectOneLineFailure(run({"cut", image, "0", "5000", loop.path(), "--to-device"}), "the recording itself");
   expectOneLineFailure(run({"cut", loop.path(), "0", "5000", image}), "the recording itself");
   EXPECT_EQ(readFile(image), readFile(sample)) << "the recording was written over";
+}
+
+// Whatever writes, a name of the recording it reads (a hard link, a symbolic link) is refused before anything is
+// written, and the recording stays whole.
+TEST_F(HostileInput, NoOutputIsOpenedOverTheRecordingBeingRead) {
+  const std::string recording = dir.file("rec.QKV");
+  writeFile(recording, readFile(sample));
+  fs::create_hard_link(recording, dir.file("out-CH2.avi"));
+  expectOneLineFailure(run({"export", recording, dir.file("out.avi")}), "out-CH2.avi is the recording itself");
+  EXPECT_FALSE(fs::exists(dir.file("out-CH1.avi"))) << "a refused export leaves no files";
+  fs::create_symlink(recording, dir.file("clip-CH1.mkv"));
+  expectOneLineFailure(run({"export", recording, dir.file("clip.mkv")}), "clip-CH1.mkv is the recording itself");
+  fs::create_symlink(recording, dir.file("shown.avi"));
+  expectOneLineFailure(run({"play", recording, "--no-audio", "--seconds", "1", "--avi", dir.file("shown.avi")}),
+                       "shown.avi is the recording itself");
+  const std::string stills = dir.file("stills");
+  fs::create_directories(stills);
+  fs::create_hard_link(recording, stills + "/snapshot-000001.bmp");
+  const Result played = run({"play", recording, "--no-audio", "--seconds", "1", "--snapshot-every", "1", "--out", stills});
+  EXPECT_NE(played.err.find("cannot write " + stills + "/snapshot-000001.bmp"), std::string::npos) << played;
+  EXPECT_EQ(readFile(recording), readFile(sample)) << "the recording was written over";
+}
+
+TEST_F(HostileInput, AnExportIntoAFifoIsRefusedAtOnce) {
+  ASSERT_EQ(::mkfifo(dir.file("live-CH1.avi").c_str(), 0600), 0) << std::strerror(errno);
+  expectOneLineFailure(run({"export", sample, dir.file("live.avi")}, {5s, {}}), "live-CH1.avi is a FIFO, not a regular file");
 }
 
 TEST_F(HostileInput, CutWritesOntoABlockDeviceOnlyWhenAskedTo) {

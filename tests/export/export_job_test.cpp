@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
+#include <cstring>
+#include <sys/resource.h>
 #include <filesystem>
 #include <thread>
 #include <string>
@@ -213,23 +216,50 @@ TEST(ExportJob, FailedPreparationRemovesTheFilesItMadeAndSaysWhichFailed) {
   EXPECT_TRUE(job.results().empty());
 }
 
+// Writes past a size fail in this process while it lives (EFBIG, the signal ignored), as on a disk that fills up.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) : previousSignal_(std::signal(SIGXFSZ, SIG_IGN)) {
+    ::getrlimit(RLIMIT_FSIZE, &saved_);
+    const rlimit limit{bytes, saved_.rlim_max};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &saved_);
+    std::signal(SIGXFSZ, previousSignal_);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  rlimit saved_{};
+  void (*previousSignal_)(int);
+};
+
 TEST(ExportJob, AFileThatCannotBeWrittenStopsAloneAndTheOthersGoOn) {
   testing::TempDir dir;
-  writeRecording(dir, 2, 4);
-  // Channel 2's file is a device that takes the header into its buffer but fails the first picture.
-  std::filesystem::create_symlink("/dev/full", dir.file("out-CH2.avi"));
+  exporttest::PictureRecordingOptions options;
+  options.channels = 2;
+  options.picturesPerChannel = 2;
+  // Channel 2 records three pictures first, so its file fills up while channel 1's has all of it still to come.
+  options.leadingPicturesOfLastChannel = 3;
+  testing::writeFile(dir.file("rec.QKV"), makePictureRecording(options).bytes);
   ExportJob job;
-  ASSERT_TRUE(exportToEnd(job, dir.file("rec.QKV"), dir.file("out.avi")));
+  {
+    // Room for two of the 860,160-byte pictures and the headers, not for a third.
+    const FileSizeLimit limit(2'200'000);
+    ASSERT_TRUE(exportToEnd(job, dir.file("rec.QKV"), dir.file("out.avi")));
+  }
   const std::vector<ChannelExportResult> results = job.results();
   ASSERT_EQ(results.size(), 2u);
   EXPECT_TRUE(results[0].failure) << results[0].failure.message();
-  EXPECT_EQ(results[0].framesWritten, 4u);
+  EXPECT_EQ(results[0].framesWritten, 2u);
   EXPECT_FALSE(results[1].failure);
-  EXPECT_NE(results[1].failure.message().find("No space left"), std::string::npos) << results[1].failure.message();
-  EXPECT_EQ(results[1].framesWritten, 0u);
+  EXPECT_NE(results[1].failure.message().find(std::strerror(EFBIG)), std::string::npos) << results[1].failure.message();
+  EXPECT_EQ(results[1].framesWritten, 2u);
   const exporttest::FileSeen kept = readBack(dir.file("out-CH1.avi"));
   ASSERT_NE(kept.stream(AVMEDIA_TYPE_VIDEO), nullptr);
-  EXPECT_EQ(kept.stream(AVMEDIA_TYPE_VIDEO)->packets, 4);
+  EXPECT_EQ(kept.stream(AVMEDIA_TYPE_VIDEO)->packets, 2);
 }
 
 TEST(ExportJob, StopEndsTheWritingEarlyWithPlayableFiles) {

@@ -33,19 +33,24 @@ PictureRecording makePictureRecording(const PictureRecordingOptions& options) {
   encoder::VideoEncoder encoder;
   YuvPicture picture;
   picture.resize(640, 224);
+  const auto addPicture = [&](unsigned channel, unsigned index) {
+    drawPattern(picture, channel, index);
+    encoder::EncodeParams params;
+    params.channel = static_cast<int>(channel);
+    params.quality = 2;
+    made.coded[channel].push_back(encoder.encode(picture, params));
+    made.begins[channel].push_back(builder.written());
+    builder.append(made.coded[channel].back());
+    made.ends[channel].push_back(builder.written());
+  };
+  builder.setTime(options.startTime);
+  for (unsigned index = 0; index < options.leadingPicturesOfLastChannel; ++index) {
+    addPicture(options.channels - 1, options.picturesPerChannel + index);
+  }
   std::uint32_t sample = 0;
   for (unsigned index = 0; index < options.picturesPerChannel; ++index) {
     builder.setTime(options.startTime + index * options.secondsPerRound);
-    for (unsigned channel = 0; channel < options.channels; ++channel) {
-      drawPattern(picture, channel, index);
-      encoder::EncodeParams params;
-      params.channel = static_cast<int>(channel);
-      params.quality = 2;
-      made.coded[channel].push_back(encoder.encode(picture, params));
-      made.begins[channel].push_back(builder.written());
-      builder.append(made.coded[channel].back());
-      made.ends[channel].push_back(builder.written());
-    }
+    for (unsigned channel = 0; channel < options.channels; ++channel) addPicture(channel, index);
     if (options.soundSamples != 0) {
       builder.append(synth::makeAudioFrame(0, options.soundSamples, sample));
       made.soundBytes[0] += options.soundSamples;

@@ -15,6 +15,8 @@ struct PictureRecordingOptions {
   // Channel 1's are half as long.
   unsigned soundSamples = 0;
   bool oneMicrophone = false;
+  // Pictures of the last channel alone before the rounds begin.
+  unsigned leadingPicturesOfLastChannel = 0;
   std::uint32_t startTime = 1262347200;  // 2010-01-01 12:00:00 UTC
   // Seconds of block time between two rounds of pictures.
   std::uint32_t secondsPerRound = 1;

@@ -30,7 +30,9 @@ void startAviCapture(PlayerEngine& engine, const AviCaptureArgs& args, int captu
   compression.codec = videoCodecNames().at(args.codec);
   const int result = engine.startAviCapture(args.path, compression, captureMode);
   if (result != avi_result::kDone) {
-    throw CommandError("cannot capture into " + args.path + " (AVI recorder result " + std::to_string(result) + ")");
+    const Status why = engine.aviRecorder().lastFailure();
+    throw CommandError("cannot capture into " + args.path + ": " +
+                       (why ? "AVI recorder result " + std::to_string(result) : why.message()));
   }
 }
 
