@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <regex>
 #include <string>
+#include <vector>
 
 #include "marlin_process.h"
 #include "run_marlin.h"
@@ -79,6 +80,38 @@ TEST(ExportCli, TimeOutsideTheRecordingIsRefusedClearly) {
                                    "2009-12-31 23:00:00"});
   expectOneLineFailure(r, "is before the recording, which starts at 2010-01-01 12:00:00");
   EXPECT_FALSE(std::filesystem::exists(dir.file("clip-CH1.avi")));
+}
+
+// A range that holds nothing is refused in the terms it was given in, and no file is made: a --to at the first
+// second (which finds byte 0), a reversed pair of times or positions, a --from at the end.
+TEST(ExportCli, EmptyAndReversedRangesAreRefused) {
+  TempDir dir;
+  const std::string output = dir.file("clip.avi");
+  struct Case {
+    std::vector<std::string> range;
+    int status;
+    std::string said;
+  };
+  const std::uint64_t size = std::filesystem::file_size(MARLIN_SAMPLE_RECORDING);
+  const Case cases[] = {
+      {{"--to", "2010-01-01 12:00:00"}, 2,
+       "the range is empty: --to 2010-01-01 12:00:00 does not come after the recording's start"},
+      {{"--from", "2010-01-01 12:00:05", "--to", "2010-01-01 12:00:02"}, 2,
+       "the range is empty: --to 2010-01-01 12:00:02 does not come after --from 2010-01-01 12:00:05"},
+      {{"--from", "4096", "--to", "0"}, 2, "the range is empty: --to 0 does not come after --from 4096"},
+      {{"--from", std::to_string(size)}, 1,
+       "--from " + std::to_string(size) + " is at or past the end of the recording (" + std::to_string(size) +
+           " bytes)"},
+  };
+  for (const Case& refused : cases) {
+    SCOPED_TRACE(refused.said);
+    std::vector<std::string> args{"export", MARLIN_SAMPLE_RECORDING, output};
+    args.insert(args.end(), refused.range.begin(), refused.range.end());
+    const Result r = runMarlin(dir, args);
+    expectOneLineFailure(r, refused.said);
+    EXPECT_EQ(r.status, refused.status);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("clip-CH1.avi")));
+  }
 }
 
 // Ctrl-C during an export finishes every file with what was written so far, instead of leaving it without its index.

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <map>
@@ -84,12 +85,8 @@ void runExport(const Options& options) {
   if (const Status opened = job.openInput(options.recording.path, options.recording.isDisk); !opened) {
     throw openFailureError(opened);
   }
-  const std::uint64_t from = options.from.empty() ? 0 : resolveRangeBound("--from", options.from, options.recording);
-  const std::uint64_t to = options.to.empty() ? 0 : resolveRangeBound("--to", options.to, options.recording);
-  if (to != 0 && to <= from) {
-    throw CommandError("--to must come after --from: " + std::to_string(to) + " <= " + std::to_string(from));
-  }
-  job.setRange(from, to);
+  const ByteRange range = resolveByteRange(options.from, options.to, options.recording, job.total());
+  job.setRange(range.start, range.end);
   if (const Status prepared = job.prepare(options.output); !prepared) {
     throw CommandError("cannot export " + options.recording.path + ": " + prepared.message());
   }
@@ -97,7 +94,6 @@ void runExport(const Options& options) {
   job.start();
   {
     ProgressLine progress("exporting", WhenNotTerminal::PlainLines);
-    const std::uint64_t end = to != 0 ? std::min(to, job.total()) : job.total();
     for (int tick = 1; !job.done() && !interrupt.requested(); ++tick) {
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
       if (options.events && tick % 5 == 0) {
@@ -105,10 +101,11 @@ void runExport(const Options& options) {
                     job.picturesWritten());
         std::fflush(stdout);
       }
-      const std::uint64_t done = std::min(job.position(), end) - std::min(from, end);
-      const double fraction = end > from ? static_cast<double>(done) / static_cast<double>(end - from) : 1.0;
+      const std::uint64_t done = std::clamp(job.position(), range.start, range.end) - range.start;
+      const std::uint64_t length = range.end - range.start;
+      const double fraction = static_cast<double>(done) / static_cast<double>(length);
       const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-      progress.update(done, end - from, progressDetail(job.picturesWritten(), seconds, fraction));
+      progress.update(done, length, progressDetail(job.picturesWritten(), seconds, fraction));
     }
   }
   job.stop();
@@ -155,7 +152,7 @@ void addExportCommand(CLI::App& app) {
   command->add_option("--quality", options->quality, "0 (smallest) to 10000 (best); the encoder's default if left out")
       ->check(CLI::Range(0, 10000));
   command->add_option("--from", options->from, "start: a byte position or a local time \"2010-01-01 12:00:05\"");
-  command->add_option("--to", options->to, "end (exclusive): a byte position or a local time");
+  command->add_option("--to", options->to, "end (exclusive, after the start): a byte position or a local time");
   command->add_flag("--no-stamp", options->noStamp, "leave the time stamp off the pictures");
   command->add_flag("--events", options->events, "print JSON lines (progress, one per file, done) instead of the summary");
   command->callback([options] { runExport(*options); });
