@@ -33,6 +33,8 @@ struct AviWriter::Muxer {
   bool headerWritten = false;
   // An AVI file holds frames in the order of their times; none can go back.
   std::int64_t nextFrameIndex = 0;
+  // Set once the first picture has reached the file itself, not only the buffers before it.
+  bool pictureStored = false;
 
   ~Muxer() {
     encoder.reset();
@@ -51,7 +53,20 @@ struct AviWriter::Muxer {
     av().av_packet_rescale_ts(out, base, stream->time_base);
     const int result = av().av_write_frame(format, out);
     av().av_packet_unref(out);
-    return result < 0 ? ffmpegFailure(result, "cannot write to the file") : Status::ok();
+    if (result < 0) return ffmpegFailure(result, "cannot write to the file");
+    return stream == video && !pictureStored ? storeFirstPicture() : Status::ok();
+  }
+
+  // The first picture is pushed through to the file at once, so that a full disk fails it rather than a later one,
+  // and a file that holds no whole picture can be told from one that does.
+  Status storeFirstPicture() {
+    // Muxers that gather packets (Matroska's clusters) hand them on; the others answer that there is nothing to do.
+    const int handedOn = av().av_write_frame(format, nullptr);
+    av().avio_flush(format->pb);
+    const int result = handedOn < 0 ? handedOn : format->pb->error;
+    if (result < 0) return ffmpegFailure(result, "cannot write to the file");
+    pictureStored = true;
+    return Status::ok();
   }
 
   PacketSink encodedVideoSink() {
@@ -124,6 +139,8 @@ AviWriter::~AviWriter() { close(); }
 
 bool AviWriter::isOpen() const { return muxer_ != nullptr; }
 
+bool AviWriter::holdsAPicture() const { return muxer_ != nullptr ? muxer_->pictureStored : pictureStored_; }
+
 int AviWriter::fail(Status failure) {
   failed_ = true;
   lastFailure_ = logged(LogLevel::Warning, std::move(failure));
@@ -134,6 +151,7 @@ int AviWriter::open(const std::string& path) {
   close();
   videoFormat_ = AviVideoFormat{};
   lastFailure_ = Status::ok();
+  pictureStored_ = false;
   if (Status loaded = Ffmpeg::load(); !loaded) return fail(std::move(loaded));
   routeFfmpegLogOnce();
   auto muxer = std::make_unique<Muxer>();
@@ -301,6 +319,7 @@ void AviWriter::close() {
       lastFailure_ = logged(LogLevel::Warning, ffmpegFailure(result, "cannot finish the AVI file"));
     }
   }
+  pictureStored_ = muxer_ != nullptr && muxer_->pictureStored;
   muxer_.reset();
   if (uncompressed) {
     if (Status patched = setVideoImageSize(path, videoFormat_.imageSize); !patched) {

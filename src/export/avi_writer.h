@@ -45,6 +45,10 @@ class AviWriter {
   void close();
 
   bool isOpen() const;
+  // Whether a whole picture has reached the file: the first one is pushed
+  // through to it as soon as it is written. Kept after close until the next
+  // open, so that a file without one can be removed.
+  bool holdsAPicture() const;
   bool failed() const { return failed_; }
   std::uint32_t audioPosition() const { return audioPosition_; }
   const AviVideoFormat& videoFormat() const { return videoFormat_; }
@@ -61,6 +65,7 @@ class AviWriter {
   std::uint32_t audioPosition_ = 0;
   bool audioEnabled_ = false;
   bool failed_ = false;
+  bool pictureStored_ = false;
   Status lastFailure_;
 };
 

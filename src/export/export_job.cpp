@@ -62,6 +62,18 @@ void ExportJob::finishChannel(int channel) {
   ChannelExportResult& result = channels_[static_cast<std::size_t>(channel)];
   if (!writer.isOpen()) return;
   writer.close();
+  // Finishing can fail as well: a disk that fills up with the index.
+  if (result.failure && !writer.lastFailure()) result.failure = writer.lastFailure();
+  if (!writer.holdsAPicture()) {
+    // Players refuse a file without a picture, so it goes, as the capture's does; the result says why.
+    std::error_code ignored;
+    std::filesystem::remove(result.path, ignored);
+    const Status why = result.failure ? Status::failure(StatusCode::IoError, "no picture was written") : result.failure;
+    result.failure = Status::failure(why.code(), why.message() + "; the file is removed", why.systemError());
+    result.framesWritten = 0;
+    result.fileBytes = 0;
+    return;
+  }
   std::error_code unknown;
   const std::uintmax_t bytes = std::filesystem::file_size(result.path, unknown);
   result.fileBytes = unknown ? 0 : bytes;

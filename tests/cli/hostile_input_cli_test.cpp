@@ -160,6 +160,29 @@ TEST_F(HostileInput, AFileSizeLimitFailsTheCutWithWholeBlocks) {
   EXPECT_EQ(readFile(out), sampleBytes(2 * kBlock));
 }
 
+// A disk that fills up before a whole picture is in (a file size limit here, past the header but short of a picture):
+// no file is left for players to refuse; each is removed and listed as failed.
+TEST_F(HostileInput, AnExportThatGetsNoWholePictureOutLeavesNoFiles) {
+  RunOptions limited;
+  limited.inChild = [] {
+    const rlimit limit{16384, 16384};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+  };
+  for (const char* codec : {"raw", "ffv1"}) {
+    SCOPED_TRACE(codec);
+    const Result r = run({"export", sample, dir.file("full.avi"), "--codec", codec, "--channels", "1,2"}, limited);
+    EXPECT_EQ(r.status, 1) << r;
+    for (const std::string channel : {"1", "2"}) {
+      const std::string path = dir.file("full-CH" + channel + ".avi");
+      EXPECT_NE(r.out.find("CH" + channel + "  " + path + "  0 frames  0.0 s  0 bytes  FAILED: cannot write to the file: " +
+                           std::strerror(EFBIG) + "; the file is removed"),
+                std::string::npos)
+          << r;
+      EXPECT_FALSE(fs::exists(path));
+    }
+  }
+}
+
 TEST_F(HostileInput, ACutInsideTheTrailingPieceIsRefused) {
   std::vector<std::uint8_t> bytes = readFile(sample);
   bytes.insert(bytes.end(), 1000, 0xA5);
