@@ -1,6 +1,7 @@
 #include "export/avi_writer.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <unistd.h>
 
@@ -157,7 +158,9 @@ int AviWriter::open(const std::string& path) {
   auto muxer = std::make_unique<Muxer>();
   muxer->path = path;
   if (muxer->packet == nullptr) return fail(Status::failure(StatusCode::OutOfMemory, "no memory for an AVI writer"));
-  muxer->container = containerOf(path);
+  const std::optional<Container> container = containerOf(path);
+  if (!container) return fail(unknownContainer(path));
+  muxer->container = *container;
   const char* muxerName = ffmpegMuxerName(muxer->container);
   if (const int result = av().avformat_alloc_output_context2(&muxer->format, nullptr, muxerName, path.c_str()); result < 0) {
     return fail(ffmpegFailure(result, std::string("cannot make the ") + muxerName + " muxer for " + path));

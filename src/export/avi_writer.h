@@ -13,7 +13,8 @@ namespace marlin {
 // (export/compression_choice.h) and an optional PCM or A-law sound stream, through
 // FFmpeg's AVI muxer (OpenDML past 1 GiB). A path ending in .mkv or .mp4
 // makes a Matroska or MP4 file of the same streams instead; those take
-// compressed video only, and MP4's sound is encoded to AAC. Operations answer 1 or 0. Any
+// compressed video only, and MP4's sound is encoded to AAC. Any other
+// extension, or none, is refused. Operations answer 1 or 0. Any
 // failure sets the error flag, which fails every later write until the next
 // close or open; lastFailure() says why. Not thread-safe: one thread drives
 // a writer.

@@ -52,8 +52,10 @@ class ExportJob final : public WorkerThread {
 
   // Closes a recording opened before.
   Status openInput(const std::string& path, bool isDisk);
-  // On failure every file this call created is removed again, and the
-  // message names the channel whose file failed and FFmpeg's reason.
+  // outputPath: without an extension ".avi" is added, and one that names
+  // no container is refused before anything is read. On failure every file
+  // this call created is removed again, and the message names the channel
+  // whose file failed and FFmpeg's reason.
   Status prepare(const std::string& outputPath);
   // Starts writing; 0 while an export is still running.
   int start();

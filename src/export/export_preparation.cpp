@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "export/channel_output_path.h"
+#include "export/container.h"
 #include "export/export_job.h"
 #include "export/export_sound_format.h"
 #include "export/frame_range_reader.h"
@@ -89,6 +90,8 @@ Status ExportJob::prepare(const std::string& outputPath) {
     WorkerThread::stop();
   }
   if (!source_.isOpen()) return Status::failure(StatusCode::InvalidArgument, "no recording is open to export");
+  const std::string named = withDefaultExtension(outputPath);
+  if (!containerOf(named)) return unknownContainer(named);
   closeFiles();
   channels_ = {};
   soundOf_ = {};
@@ -100,7 +103,7 @@ Status ExportJob::prepare(const std::string& outputPath) {
   const Survey found = survey();
   // Back to the range's start, so that position() shows the writing pass's progress from its beginning.
   source_.setPosition(rangeStart_);
-  return openChannelFiles(outputPath, found);
+  return openChannelFiles(named, found);
 }
 
 }  // namespace marlin

@@ -114,6 +114,29 @@ TEST(ExportCli, EmptyAndReversedRangesAreRefused) {
   }
 }
 
+// An output name's extension chooses the container: an unknown one is refused before anything is written, with the
+// ones known; none at all means AVI.
+TEST(ExportCli, UnknownExtensionsAreRefusedAndNoneMeansAvi) {
+  TempDir dir;
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"export", MARLIN_SAMPLE_RECORDING, dir.file("sound.wav")},
+           {"play", MARLIN_SAMPLE_RECORDING, "--no-audio", "--avi", dir.file("sound.wav")},
+       }) {
+    SCOPED_TRACE(args[0]);
+    const Result r = runMarlin(dir, args);
+    expectOneLineFailure(r, "unknown extension \".wav\"; the files written are .avi, .mkv and .mp4");
+    EXPECT_EQ(r.status, 2);
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir.file("sound-CH1.wav")));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("sound.wav")));
+  const Result r = runMarlin(dir, {"export", MARLIN_SAMPLE_RECORDING, dir.file("clip"), "--channels", "1", "--to",
+                                   "20000", "--no-audio"});
+  ASSERT_TRUE(r.exited && r.status == 0) << r;
+  const std::vector<std::uint8_t> made = readFile(dir.file("clip-CH1.avi"));
+  ASSERT_GE(made.size(), 12u);
+  EXPECT_EQ(std::string(made.begin() + 8, made.begin() + 12), "AVI ");
+}
+
 // Ctrl-C during an export finishes every file with what was written so far, instead of leaving it without its index.
 TEST(ExportCli, InterruptFinishesTheFilesWrittenSoFar) {
   if (!std::filesystem::exists("/usr/bin/ffprobe")) GTEST_SKIP() << "ffprobe is not installed";

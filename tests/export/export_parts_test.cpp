@@ -7,6 +7,7 @@
 #include "codec/colour_convert.h"
 #include "export/avi_formats.h"
 #include "export/channel_output_path.h"
+#include "export/container.h"
 #include "export/export_sound_format.h"
 #include "export/export_timing.h"
 #include "export/full_height_picture.h"
@@ -22,6 +23,18 @@ TEST(ChannelOutputPath, TagGoesBeforeTheFileNamesLastDotOrAtTheEnd) {
   EXPECT_EQ(channelOutputPath("rec", 2), "rec-CH2");
   // A dot in a folder's name is no extension of the file's.
   EXPECT_EQ(channelOutputPath("/clips.old/rec", 4), "/clips.old/rec-CH4");
+}
+
+TEST(ContainerName, OnlyKnownExtensionsNameAContainerAndNoneBecomesAvi) {
+  EXPECT_EQ(containerOf("/clips/rec.AVI"), Container::Avi);
+  EXPECT_EQ(containerOf("rec.Mkv"), Container::Matroska);
+  EXPECT_EQ(containerOf("rec.mp4"), Container::Mp4);
+  EXPECT_EQ(containerOf("rec.wav"), std::nullopt);
+  EXPECT_EQ(containerOf("/clips.mkv/rec"), std::nullopt);
+  EXPECT_EQ(withDefaultExtension("/clips.old/rec"), "/clips.old/rec.avi");
+  EXPECT_EQ(withDefaultExtension("rec.wav"), "rec.wav");
+  EXPECT_EQ(unknownContainer("rec.wav").message(),
+            "rec.wav: unknown extension \".wav\"; the files written are .avi, .mkv and .mp4");
 }
 
 TEST(ExportTiming, RecordedRateSharesTheFieldRateAmongTheMasksChannels) {

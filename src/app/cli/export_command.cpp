@@ -32,11 +32,11 @@ struct Options {
 };
 
 // Uncompressed bitmaps fit AVI only; MP4 and Matroska get H.264 unless asked otherwise.
-Compression chosenCompression(const Options& options) {
+Compression chosenCompression(const Options& options, const std::string& output) {
   Compression compression;
   if (!options.codec.empty()) {
     compression.codec = videoCodecNames().at(options.codec);
-  } else if (containerOf(options.output) != Container::Avi) {
+  } else if (containerOf(output) != Container::Avi) {
     compression.codec = VideoCodec::H264;
   }
   compression.quality = options.quality;
@@ -73,11 +73,12 @@ void printResult(const ChannelExportResult& result, bool events) {
 }
 
 void runExport(const Options& options) {
+  const std::string output = videoOutputName(options.output);
   // Ctrl-C stops the writing between two pictures, so every file is finished and plays up to there.
   const StopOnSignals interrupt([] {});
   ExportJob job;
   // The job's writers reset the process-wide choice as they are made, so it is set after them.
-  compression_choice::set(chosenCompression(options));
+  compression_choice::set(chosenCompression(options, output));
   job.configureForRecorder(options.recording.variant);
   job.setChannelMask(channelMask(options.channels));
   job.setAudioSelected(!options.noAudio);
@@ -87,7 +88,7 @@ void runExport(const Options& options) {
   }
   const ByteRange range = resolveByteRange(options.from, options.to, options.recording, job.total());
   job.setRange(range.start, range.end);
-  if (const Status prepared = job.prepare(options.output); !prepared) {
+  if (const Status prepared = job.prepare(output); !prepared) {
     throw CommandError("cannot export " + options.recording.path + ": " + prepared.message());
   }
   const auto started = std::chrono::steady_clock::now();
@@ -141,7 +142,8 @@ void addExportCommand(CLI::App& app) {
       "export", "Export each channel's pictures and the sound into its own file: OUT-CH1.avi, OUT-CH2.avi, ...");
   addRecordingArgs(*command, options->recording);
   command->add_option("output", options->output,
-                      "output name; the container follows its extension: .avi, .mkv or .mp4")
+                      "output name; the container follows its extension: .avi, .mkv or .mp4 (.avi added to a name "
+                      "without one)")
       ->required();
   command->add_option("--channels", options->channels, "channels to export, 1-16 (default: every one with pictures)")
       ->delimiter(',')
