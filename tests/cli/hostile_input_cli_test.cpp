@@ -128,14 +128,16 @@ TEST_F(HostileInput, NoOutputIsOpenedOverTheRecordingBeingRead) {
   const std::string stills = dir.file("stills");
   fs::create_directories(stills);
   fs::create_hard_link(recording, stills + "/snapshot-000001.bmp");
-  const Result played = run({"play", recording, "--no-audio", "--seconds", "1", "--snapshot-every", "1", "--out", stills});
+  const Result played =
+      run({"play", recording, "--no-audio", "--seconds", "1", "--snapshot-every", "1", "--out", stills});
   EXPECT_NE(played.err.find("cannot write " + stills + "/snapshot-000001.bmp"), std::string::npos) << played;
   EXPECT_EQ(readFile(recording), readFile(sample)) << "the recording was written over";
 }
 
 TEST_F(HostileInput, AnExportIntoAFifoIsRefusedAtOnce) {
   ASSERT_EQ(::mkfifo(dir.file("live-CH1.avi").c_str(), 0600), 0) << std::strerror(errno);
-  expectOneLineFailure(run({"export", sample, dir.file("live.avi")}, {5s, {}}), "live-CH1.avi is a FIFO, not a regular file");
+  expectOneLineFailure(run({"export", sample, dir.file("live.avi")}, {5s, {}}),
+                       "live-CH1.avi is a FIFO, not a regular file");
 }
 
 TEST_F(HostileInput, CutWritesOntoABlockDeviceOnlyWhenAskedTo) {
@@ -174,10 +176,9 @@ TEST_F(HostileInput, AnExportThatGetsNoWholePictureOutLeavesNoFiles) {
     EXPECT_EQ(r.status, 1) << r;
     for (const std::string channel : {"1", "2"}) {
       const std::string path = dir.file("full-CH" + channel + ".avi");
-      EXPECT_NE(r.out.find("CH" + channel + "  " + path + "  0 frames  0.0 s  0 bytes  FAILED: cannot write to the file: " +
-                           std::strerror(EFBIG) + "; the file is removed"),
-                std::string::npos)
-          << r;
+      const std::string line = "CH" + channel + "  " + path + "  0 frames  0.0 s  0 bytes  FAILED: " +
+                               "cannot write to the file: " + std::strerror(EFBIG) + "; the file is removed";
+      EXPECT_NE(r.out.find(line), std::string::npos) << r;
       EXPECT_FALSE(fs::exists(path));
     }
   }

@@ -25,8 +25,8 @@ std::string videoOutputName(const std::string& given) {
 }
 
 CLI::Option* addAviCaptureArgs(CLI::App& command, AviCaptureArgs& args) {
-  CLI::Option* path =
-      command.add_option("--avi", args.path, "capture what is shown into this AVI file (.avi added to a name without one)");
+  CLI::Option* path = command.add_option(
+      "--avi", args.path, "capture what is shown into this AVI file (.avi added to a name without an extension)");
   command.add_option("--avi-codec", args.codec, "the capture's video: raw (default), mjpeg, mpeg4, ffv1 or h264")
       ->check(CLI::IsMember(videoCodecNames()))
       ->needs(path);
