@@ -23,12 +23,12 @@ namespace marlin {
 
 // Exports a recording into one file per channel ("-CH1" .. "-CH16" beside
 // the output name), each with the sound of its camera's microphone
-// (soundChannelOfCamera). prepare() reads the
-// whole range once to learn each channel's pictures and the sound, and opens
-// the files; start() then writes them on a worker thread of low priority,
-// decoding, doubling each field to a full picture and stamping the block
-// time on it. Configure and prepare from one thread while no export runs;
-// position, total, done and the counters may be polled from any thread.
+// (soundChannelOfCamera). prepare() reads the whole range once to learn each
+// channel's pictures and the sound, and opens the files; start() then writes
+// them on a worker thread of low priority, decoding, doubling each field to
+// a full picture and stamping the block time on it. Configure and prepare
+// from one thread while no export runs; position, total, done and the
+// counters may be polled from any thread.
 class ExportJob final : public WorkerThread {
  public:
   static constexpr int kChannels = 16;

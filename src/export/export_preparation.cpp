@@ -51,13 +51,14 @@ Status ExportJob::openChannelFiles(const std::string& outputPath, const Survey& 
   for (int channel = 0; channel < kChannels; ++channel) {
     const auto at = static_cast<std::size_t>(channel);
     if (found.pictures[at] == 0 || (channelMask_ >> channel & 1) == 0) continue;
-    soundOf_[at] = audioSelected_ ? soundChannelOfCamera(channel, found.soundBytes) : std::nullopt;
+    const std::optional<std::uint32_t> ownSound = soundChannelOfCamera(channel, found.soundBytes);
+    soundOf_[at] = audioSelected_ ? ownSound : std::nullopt;
     const bool withSound = soundOf_[at].has_value();
     ChannelExportResult& result = channels_[at];
     result.channel = channel;
     result.path = channelOutputPath(outputPath, channel + 1);
-    // A file without sound of its own is still spread over the recording's sound, the first channel's.
-    const std::uint64_t pacingSound = found.soundBytes[soundOf_[at].value_or(0)];
+    // Paced by the camera's own sound, written or not; one without any by the recording's first sound channel.
+    const std::uint64_t pacingSound = found.soundBytes[ownSound.value_or(0)];
     result.rate = hasAudio_ ? soundPacedRate(found.pictures[at], pacingSound, sampleRate_, found.rates[at])
                             : found.rates[at];
     AviWriter& writer = writers_[at];
