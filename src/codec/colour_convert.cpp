@@ -144,6 +144,24 @@ void convert(std::uint8_t* dest, const std::uint8_t* yuv, int width, int height,
 
 constexpr auto topDown = [](int y) { return y; };
 
+// Eight bytes at a time: a + b = 2 (a & b) + (a ^ b), so the mean is (a & b) + (a ^ b) / 2, and masking each byte's
+// top bit after the shift keeps a neighbour's low bit out.
+void averageRows(const std::uint8_t* a, const std::uint8_t* b, std::size_t bytes, std::uint8_t* out) {
+  constexpr std::uint64_t kLowSevenBits = 0x7F7F7F7F7F7F7F7FULL;
+  std::size_t i = 0;
+  for (; i + 8 <= bytes; i += 8) {
+    std::uint64_t x = 0;
+    std::uint64_t y = 0;
+    std::memcpy(&x, a + i, 8);
+    std::memcpy(&y, b + i, 8);
+    const std::uint64_t mean = (x & y) + (((x ^ y) >> 1) & kLowSevenBits);
+    std::memcpy(out + i, &mean, 8);
+  }
+  for (; i < bytes; ++i) {
+    out[i] = static_cast<std::uint8_t>((a[i] + b[i]) >> 1);
+  }
+}
+
 std::uint16_t packRgb555(unsigned r, unsigned g, unsigned b) {
   return static_cast<std::uint16_t>((r >> 3) << 10 | (g >> 3) << 5 | (b >> 3));
 }
@@ -195,39 +213,17 @@ void ToDib24(std::uint8_t* dest, const std::uint8_t* yuv, int width, int height)
           colour::activeKernel().rowPairToBgr24);
 }
 
-void ToDib24Doubled(std::uint8_t* dest, const std::uint8_t* yuv, int width, int height) {
-  convert(dest, yuv, width, height, static_cast<std::size_t>(width) * 3,
-          [height](int y) { return 2 * height - 2 - 2 * y; }, colour::activeKernel().rowPairToBgr24);
-}
-
-void ToDib24EvenLines(std::uint8_t* dest, const std::uint8_t* yuv, int width, int height, std::size_t stride) {
-  convert(dest, yuv, width, height, stride, [height](int y) { return 2 * height - 1 - 2 * y; },
+void ToDib24FullHeight(std::uint8_t* dest, const std::uint8_t* yuv, int width, int height, std::size_t stride) {
+  // Field row y counted from the top is its bottom-up row height - 1 - y, which goes to row 2 (height - 1 - y).
+  convert(dest, yuv, width, height, stride, [height](int y) { return 2 * height - 2 - 2 * y; },
           colour::activeKernel().rowPairToBgr24);
-}
-
-void interpolateDoubledRows(std::uint8_t* dest, int width, int height) {
-  const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
-  for (int row = 1; row <= 2 * height - 3; row += 2) {
-    averageRows(dest + (row - 1) * rowBytes, dest + (row + 1) * rowBytes, rowBytes, dest + row * rowBytes);
+  const std::size_t lineBytes = static_cast<std::size_t>(width) * 3;
+  const auto row = [&](int i) { return dest + static_cast<std::size_t>(i) * stride; };
+  for (int i = 1; i <= 2 * height - 3; i += 2) {
+    averageRows(row(i - 1), row(i + 1), lineBytes, row(i));
   }
-}
-
-// Eight bytes at a time: a + b = 2 (a & b) + (a ^ b), so the mean is (a & b) + (a ^ b) / 2, and masking each byte's
-// top bit after the shift keeps a neighbour's low bit out.
-void averageRows(const std::uint8_t* a, const std::uint8_t* b, std::size_t bytes, std::uint8_t* out) {
-  constexpr std::uint64_t kLowSevenBits = 0x7F7F7F7F7F7F7F7FULL;
-  std::size_t i = 0;
-  for (; i + 8 <= bytes; i += 8) {
-    std::uint64_t x = 0;
-    std::uint64_t y = 0;
-    std::memcpy(&x, a + i, 8);
-    std::memcpy(&y, b + i, 8);
-    const std::uint64_t mean = (x & y) + (((x ^ y) >> 1) & kLowSevenBits);
-    std::memcpy(out + i, &mean, 8);
-  }
-  for (; i < bytes; ++i) {
-    out[i] = static_cast<std::uint8_t>((a[i] + b[i]) >> 1);
-  }
+  // The top row has no field row above it to blend with.
+  std::memcpy(row(2 * height - 1), row(2 * height - 2), lineBytes);
 }
 
 void surfaceToBgr24BottomUp(std::uint8_t* dest, const std::uint8_t* surface, int width, int height, SurfaceFormat format) {

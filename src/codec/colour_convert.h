@@ -22,18 +22,12 @@ void ToRgb24Surface(std::uint8_t* dest, const std::uint8_t* yuv, int width, int 
 void ToRgb32(std::uint8_t* dest, const std::uint8_t* yuv, int width, int height);
 // B, G, R bytes, bottom-up: picture row y goes to row height - 1 - y.
 void ToDib24(std::uint8_t* dest, const std::uint8_t* yuv, int width, int height);
-// B, G, R bytes, bottom-up into every other row of a 2 x height buffer:
-// picture row y goes to row 2 x height - 2 - 2y.
-void ToDib24Doubled(std::uint8_t* dest, const std::uint8_t* yuv, int width, int height);
-// Fills the odd rows 1 .. 2H - 3 of a ToDib24Doubled buffer with the average
-// of their neighbours; the top row is left as it is.
-void interpolateDoubledRows(std::uint8_t* dest, int width, int height);
-// B, G, R bytes into the even lines, counted from the top, of a bottom-up
-// bitmap twice the picture's height whose rows are stride bytes apart:
-// picture row y goes to row 2 x height - 1 - 2y. Pad bytes are not touched.
-void ToDib24EvenLines(std::uint8_t* dest, const std::uint8_t* yuv, int width, int height, std::size_t stride);
-// Each byte of out the mean of those of a and b, rounded down.
-void averageRows(const std::uint8_t* a, const std::uint8_t* b, std::size_t bytes, std::uint8_t* out);
+// One field as the full picture of twice its height: B, G, R bytes into a
+// bottom-up bitmap whose rows are stride bytes apart. Counted bottom-up, row
+// i is the field's row i / 2 when i is even or the top row, otherwise the
+// rounded-down average of the field's rows i / 2 and i / 2 + 1 (the field's
+// rows counted bottom-up too). Pad bytes are not touched.
+void ToDib24FullHeight(std::uint8_t* dest, const std::uint8_t* yuv, int width, int height, std::size_t stride);
 
 // Reads a composed surface (top-down rows of width pixels) back into 24-bit
 // B, G, R rows, bottom-up.

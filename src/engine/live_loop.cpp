@@ -1,7 +1,6 @@
 #include "engine/live_loop.h"
 
 #include <chrono>
-#include <cstring>
 
 #include "base/calendar.h"
 #include "codec/colour_convert.h"
@@ -21,18 +20,13 @@ constexpr int kAudioKind = 4;
 // was written and plays the ring's old contents again.
 constexpr std::chrono::milliseconds kSoundServiceInterval{20};
 
-// A live picture is one field: its rows go to every other row of the frame,
-// each row between takes the average of its neighbours, and the top row,
-// with nothing above it, repeats the one below. False when the picture is
-// not the frame's width by half its height.
+// A live picture is one field, doubled into the frame as an export doubles
+// it. False when the picture is not the frame's width by half its height.
 bool lineDoubleIntoFrame(std::uint8_t* frame, int width, int height, const YuvPicture& picture) {
   if (picture.width != width || 2 * picture.height != height) {
     return false;
   }
-  ToDib24Doubled(frame, picture.data.data(), width, picture.height);
-  interpolateDoubledRows(frame, width, picture.height);
-  const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
-  std::memcpy(frame + (height - 1) * rowBytes, frame + (height - 2) * rowBytes, rowBytes);
+  ToDib24FullHeight(frame, picture.data.data(), width, picture.height, static_cast<std::size_t>(width) * 3);
   return true;
 }
 

@@ -150,7 +150,7 @@ int AviRecorder::streamFailure(VideoCodec codec) {
 int AviRecorder::release(bool keepFile, int result) {
   const bool created = writer_.isOpen();
   writer_.close();
-  if (created && !keepFile) {
+  if (created && !(keepFile && writer_.holdsAPicture())) {
     std::error_code ignored;
     std::filesystem::remove(fileName_, ignored);
   }
@@ -224,8 +224,8 @@ int AviRecorder::close() {
     std::this_thread::sleep_for(kCloseWaitStep);
     expected = kRecording;
   }
-  // A file without a picture would only be an empty clip.
-  return release(framesWritten_ > 0, kDone);
+  // A file without a picture would only be an empty clip, which players refuse.
+  return release(true, kDone);
 }
 
 }  // namespace marlin

@@ -70,13 +70,15 @@ class AviRecorder final : public AviFrameSink {
   int writeVideo(const std::uint8_t* picture, bool keyFrame);
   // The packet as it came, bytes / block align samples.
   int writeAudio(const std::uint8_t* packet, std::uint32_t bytes);
-  // A file that got no video frame is deleted.
+  // A file that no picture reached (none written, or a full disk) is deleted.
   int close();
 
   int state() const { return state_.load(); }
   bool isOpened() const { return opened_.load(); }
   std::int64_t framesWritten() const { return framesWritten_.load(); }
   std::uint32_t audioSamplesWritten() const { return audioSamples_.load(); }
+  // Why the last open or write failed, as the writer told; for the thread that opens.
+  Status lastFailure() const { return writer_.lastFailure(); }
 
   // AviFrameSink: rows of exactly width x 3 bytes, padded here to the
   // writer's rows.
@@ -87,8 +89,8 @@ class AviRecorder final : public AviFrameSink {
  private:
   int createStreams(const AviVideoFormat& video, int framesPerSecond);
   int streamFailure(VideoCodec codec);
-  // Closes the writer, deleting the file it created unless keepFile; back
-  // to idle.
+  // Closes the writer, deleting the file it created unless keepFile and a
+  // picture reached it; back to idle.
   int release(bool keepFile, int result);
   // Runs write with the state at kWriting; the busy answer of the state
   // otherwise, kNotOpened or kNoPicture (data null) before writing.

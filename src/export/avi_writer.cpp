@@ -1,7 +1,9 @@
 #include "export/avi_writer.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <unistd.h>
 
 #include "base/log.h"
 #include "export/aac_sound_encoder.h"
@@ -12,6 +14,7 @@
 #include "export/ffmpeg_log.h"
 #include "export/ffmpeg_status.h"
 #include "export/video_encoder.h"
+#include "platform/output_file.h"
 
 namespace marlin {
 
@@ -31,6 +34,8 @@ struct AviWriter::Muxer {
   bool headerWritten = false;
   // An AVI file holds frames in the order of their times; none can go back.
   std::int64_t nextFrameIndex = 0;
+  // Set once the first picture has reached the file itself, not only the buffers before it.
+  bool pictureStored = false;
 
   ~Muxer() {
     encoder.reset();
@@ -49,7 +54,20 @@ struct AviWriter::Muxer {
     av().av_packet_rescale_ts(out, base, stream->time_base);
     const int result = av().av_write_frame(format, out);
     av().av_packet_unref(out);
-    return result < 0 ? ffmpegFailure(result, "cannot write to the file") : Status::ok();
+    if (result < 0) return ffmpegFailure(result, "cannot write to the file");
+    return stream == video && !pictureStored ? storeFirstPicture() : Status::ok();
+  }
+
+  // The first picture is pushed through to the file at once, so that a full disk fails it rather than a later one,
+  // and a file that holds no whole picture can be told from one that does.
+  Status storeFirstPicture() {
+    // Muxers that gather packets (Matroska's clusters) hand them on; the others answer that there is nothing to do.
+    const int handedOn = av().av_write_frame(format, nullptr);
+    av().avio_flush(format->pb);
+    const int result = handedOn < 0 ? handedOn : format->pb->error;
+    if (result < 0) return ffmpegFailure(result, "cannot write to the file");
+    pictureStored = true;
+    return Status::ok();
   }
 
   PacketSink encodedVideoSink() {
@@ -122,6 +140,8 @@ AviWriter::~AviWriter() { close(); }
 
 bool AviWriter::isOpen() const { return muxer_ != nullptr; }
 
+bool AviWriter::holdsAPicture() const { return muxer_ != nullptr ? muxer_->pictureStored : pictureStored_; }
+
 int AviWriter::fail(Status failure) {
   failed_ = true;
   lastFailure_ = logged(LogLevel::Warning, std::move(failure));
@@ -132,16 +152,25 @@ int AviWriter::open(const std::string& path) {
   close();
   videoFormat_ = AviVideoFormat{};
   lastFailure_ = Status::ok();
+  pictureStored_ = false;
   if (Status loaded = Ffmpeg::load(); !loaded) return fail(std::move(loaded));
   routeFfmpegLogOnce();
   auto muxer = std::make_unique<Muxer>();
   muxer->path = path;
   if (muxer->packet == nullptr) return fail(Status::failure(StatusCode::OutOfMemory, "no memory for an AVI writer"));
-  muxer->container = containerOf(path);
+  const std::optional<Container> container = containerOf(path);
+  if (!container) return fail(unknownContainer(path));
+  muxer->container = *container;
   const char* muxerName = ffmpegMuxerName(muxer->container);
   if (const int result = av().avformat_alloc_output_context2(&muxer->format, nullptr, muxerName, path.c_str()); result < 0) {
     return fail(ffmpegFailure(result, std::string("cannot make the ") + muxerName + " muxer for " + path));
   }
+  int checked = -1;
+  if (Status created = openOutputFile(path, OutputOpening::Replace, BlockDeviceOutput::Refused, checked); !created) {
+    return fail(std::move(created));
+  }
+  // FFmpeg opens it again by its name: an empty regular file by now, which opens at once.
+  ::close(checked);
   if (const int result = av().avio_open(&muxer->format->pb, path.c_str(), AVIO_FLAG_WRITE); result < 0) {
     return fail(ffmpegFailure(result, "cannot create " + path));
   }
@@ -293,6 +322,7 @@ void AviWriter::close() {
       lastFailure_ = logged(LogLevel::Warning, ffmpegFailure(result, "cannot finish the AVI file"));
     }
   }
+  pictureStored_ = muxer_ != nullptr && muxer_->pictureStored;
   muxer_.reset();
   if (uncompressed) {
     if (Status patched = setVideoImageSize(path, videoFormat_.imageSize); !patched) {

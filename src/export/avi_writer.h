@@ -13,7 +13,8 @@ namespace marlin {
 // (export/compression_choice.h) and an optional PCM or A-law sound stream, through
 // FFmpeg's AVI muxer (OpenDML past 1 GiB). A path ending in .mkv or .mp4
 // makes a Matroska or MP4 file of the same streams instead; those take
-// compressed video only, and MP4's sound is encoded to AAC. Operations answer 1 or 0. Any
+// compressed video only, and MP4's sound is encoded to AAC. Any other
+// extension, or none, is refused. Operations answer 1 or 0. Any
 // failure sets the error flag, which fails every later write until the next
 // close or open; lastFailure() says why. Not thread-safe: one thread drives
 // a writer.
@@ -25,8 +26,9 @@ class AviWriter {
   AviWriter(const AviWriter&) = delete;
   AviWriter& operator=(const AviWriter&) = delete;
 
-  // Creates the file (closing any open one first); the video format returns
-  // to 640 x 224 x 24.
+  // Creates the file (closing any open one first) by openOutputFile's rules:
+  // never over a recording being read, never into a FIFO or a device. The
+  // video format returns to 640 x 224 x 24.
   int open(const std::string& path);
   // The file plays at rate / scale frames a second. A null video format keeps
   // the current one; a null audio format makes no sound stream. A sound
@@ -44,6 +46,10 @@ class AviWriter {
   void close();
 
   bool isOpen() const;
+  // Whether a whole picture has reached the file: the first one is pushed
+  // through to it as soon as it is written. Kept after close until the next
+  // open, so that a file without one can be removed.
+  bool holdsAPicture() const;
   bool failed() const { return failed_; }
   std::uint32_t audioPosition() const { return audioPosition_; }
   const AviVideoFormat& videoFormat() const { return videoFormat_; }
@@ -60,6 +66,7 @@ class AviWriter {
   std::uint32_t audioPosition_ = 0;
   bool audioEnabled_ = false;
   bool failed_ = false;
+  bool pictureStored_ = false;
   Status lastFailure_;
 };
 

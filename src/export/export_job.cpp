@@ -11,17 +11,15 @@ ExportJob::ExportJob() : painter_(makeTextPainter()) {}
 
 ExportJob::~ExportJob() { stop(); }
 
-void ExportJob::configure(CodecVariant videoCodecIndex, int audioFormatIndex, std::uint32_t sampleRate,
-                          int audioChannels) {
+void ExportJob::configure(CodecVariant videoCodecIndex, int audioFormatIndex, std::uint32_t sampleRate) {
   videoCodecIndex_ = videoCodecIndex;
   audioFormatIndex_ = audioFormatIndex;
   sampleRate_ = sampleRate;
-  audioChannels_ = audioChannels;
   done_ = false;
 }
 
 void ExportJob::configureForRecorder(CodecVariant variant) {
-  configure(variant, recordsALawAudio(variant) ? kAudioALaw : kAudioUnsigned8, 8000, carriesAudioPerCamera(variant) ? 4 : 1);
+  configure(variant, recordsALawAudio(variant) ? kAudioALaw : kAudioUnsigned8, 8000);
 }
 
 void ExportJob::setRange(std::uint64_t start, std::uint64_t end) {
@@ -64,6 +62,18 @@ void ExportJob::finishChannel(int channel) {
   ChannelExportResult& result = channels_[static_cast<std::size_t>(channel)];
   if (!writer.isOpen()) return;
   writer.close();
+  // Finishing can fail as well: a disk that fills up with the index.
+  if (result.failure && !writer.lastFailure()) result.failure = writer.lastFailure();
+  if (!writer.holdsAPicture()) {
+    // Players refuse a file without a picture, so it goes, as the capture's does; the result says why.
+    std::error_code ignored;
+    std::filesystem::remove(result.path, ignored);
+    const Status why = result.failure ? Status::failure(StatusCode::IoError, "no picture was written") : result.failure;
+    result.failure = Status::failure(why.code(), why.message() + "; the file is removed", why.systemError());
+    result.framesWritten = 0;
+    result.fileBytes = 0;
+    return;
+  }
   std::error_code unknown;
   const std::uintmax_t bytes = std::filesystem::file_size(result.path, unknown);
   result.fileBytes = unknown ? 0 : bytes;

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "export/avi_writer.h"
 #include "export/channel_export_result.h"
 #include "export/export_preview.h"
+#include "export/sound_routing.h"
 #include "platform/worker_thread.h"
 #include "render/text_painter.h"
 #include "source/stream_source.h"
@@ -20,12 +22,13 @@
 namespace marlin {
 
 // Exports a recording into one file per channel ("-CH1" .. "-CH16" beside
-// the output name), each with the recording's sound. prepare() reads the
-// whole range once to learn each channel's pictures and the sound, and opens
-// the files; start() then writes them on a worker thread of low priority,
-// decoding, doubling each field to a full picture and stamping the block
-// time on it. Configure and prepare from one thread while no export runs;
-// position, total, done and the counters may be polled from any thread.
+// the output name), each with the sound of its camera's microphone
+// (soundChannelOfCamera). prepare() reads the whole range once to learn each
+// channel's pictures and the sound, and opens the files; start() then writes
+// them on a worker thread of low priority, decoding, doubling each field to
+// a full picture and stamping the block time on it. Configure and prepare
+// from one thread while no export runs; position, total, done and the
+// counters may be polled from any thread.
 class ExportJob final : public WorkerThread {
  public:
   static constexpr int kChannels = 16;
@@ -35,9 +38,8 @@ class ExportJob final : public WorkerThread {
 
   // videoCodecIndex: the recording's codec variant; audioFormatIndex: its
   // sound codec (1..6). Clears done.
-  void configure(CodecVariant videoCodecIndex, int audioFormatIndex, std::uint32_t sampleRate, int audioChannels);
-  // configure with the sound as the recorder of that variant stores it: A-law or unsigned 8-bit at 8000 Hz, one
-  // channel per camera or, from recorders with one microphone, the same sound in every channel's file.
+  void configure(CodecVariant videoCodecIndex, int audioFormatIndex, std::uint32_t sampleRate);
+  // configure with the sound as the recorder of that variant stores it: A-law or unsigned 8-bit at 8000 Hz.
   void configureForRecorder(CodecVariant variant);
   // Bit n: channel n + 1. All set at first.
   void setChannelMask(std::uint16_t mask) { channelMask_ = mask; }
@@ -50,8 +52,10 @@ class ExportJob final : public WorkerThread {
 
   // Closes a recording opened before.
   Status openInput(const std::string& path, bool isDisk);
-  // On failure every file this call created is removed again, and the
-  // message names the channel whose file failed and FFmpeg's reason.
+  // outputPath: without an extension ".avi" is added, and one that names
+  // no container is refused before anything is read. On failure every file
+  // this call created is removed again, and the message names the channel
+  // whose file failed and FFmpeg's reason.
   Status prepare(const std::string& outputPath);
   // Starts writing; 0 while an export is still running.
   int start();
@@ -90,6 +94,8 @@ class ExportJob final : public WorkerThread {
 
   std::array<AviWriter, kChannels> writers_;
   std::array<ChannelExportResult, kChannels> channels_;
+  // The audio channel each file takes its sound from, if any.
+  std::array<std::optional<std::uint32_t>, kChannels> soundOf_{};
   StreamSource source_;
   VideoDecoder decoder_;
   std::unique_ptr<TextPainter> painter_;
@@ -103,7 +109,6 @@ class ExportJob final : public WorkerThread {
   CodecVariant videoCodecIndex_ = 4;
   int audioFormatIndex_ = 1;
   std::uint32_t sampleRate_ = 8000;
-  int audioChannels_ = 4;
   std::uint64_t rangeStart_ = 0;
   std::uint64_t rangeEnd_ = 0;
 

@@ -57,7 +57,7 @@ int ExportJob::run() {
     if (length == 0) break;
     const FrameHeader& header = source_.header();
     if (header.isAudio) {
-      if (audioSelected_ && hasAudio_) writeSound(header.channel, buffers.frame.data(), length, buffers);
+      if (audioSelected_) writeSound(header.channel, buffers.frame.data(), length, buffers);
     } else if (decoder_.ParseHeader(buffers.frame.data(), length) != 0) {
       writePicture(decoder_.GetChannel(), buffers.frame.data(), length, header.blockTime, buffers);
     }
@@ -74,12 +74,9 @@ void ExportJob::writeSound(std::uint32_t soundChannel, const std::uint8_t* data,
     data = buffers.sound.data();
   }
   for (int channel = 0; channel < kChannels; ++channel) {
-    AviWriter& writer = writers_[static_cast<std::size_t>(channel)];
-    if (!writer.isOpen()) continue;
-    // A file of a channel without a microphone of its own takes the first one's sound.
-    const bool sharesFirst = (audioChannels_ == 1 || channel >= audioChannels_) && soundChannel == 0;
-    if (!sharesFirst && soundChannel != static_cast<std::uint32_t>(channel)) continue;
-    if (writer.writeAudio(data, length) == 0) stopChannel(channel);
+    const auto at = static_cast<std::size_t>(channel);
+    if (!writers_[at].isOpen() || soundOf_[at] != soundChannel) continue;
+    if (writers_[at].writeAudio(data, length) == 0) stopChannel(channel);
   }
 }
 

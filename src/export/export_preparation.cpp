@@ -3,21 +3,16 @@
 #include <vector>
 
 #include "export/channel_output_path.h"
+#include "export/container.h"
 #include "export/export_job.h"
 #include "export/export_sound_format.h"
 #include "export/frame_range_reader.h"
 
 namespace marlin {
 
-namespace {
-
-constexpr int kSoundChannels = 4;
-
-}  // namespace
-
 struct ExportJob::Survey {
   std::array<std::uint64_t, kChannels> pictures{};
-  std::array<std::uint64_t, kSoundChannels> soundBytes{};
+  SoundBytesPerChannel soundBytes{};
   std::array<AviVideoFormat, kChannels> formats{};
   std::array<StreamRate, kChannels> rates{};
 };
@@ -52,15 +47,19 @@ ExportJob::Survey ExportJob::survey() {
 Status ExportJob::openChannelFiles(const std::string& outputPath, const Survey& found) {
   const ExportSoundFormat sound = exportSoundFormat(audioFormatIndex_, sampleRate_);
   convertAudio_ = sound.convert;
-  const bool withSound = audioSelected_ && hasAudio_;
   std::vector<std::string> created;
   for (int channel = 0; channel < kChannels; ++channel) {
     const auto at = static_cast<std::size_t>(channel);
     if (found.pictures[at] == 0 || (channelMask_ >> channel & 1) == 0) continue;
+    const std::optional<std::uint32_t> ownSound = soundChannelOfCamera(channel, found.soundBytes);
+    soundOf_[at] = audioSelected_ ? ownSound : std::nullopt;
+    const bool withSound = soundOf_[at].has_value();
     ChannelExportResult& result = channels_[at];
     result.channel = channel;
     result.path = channelOutputPath(outputPath, channel + 1);
-    result.rate = hasAudio_ ? soundPacedRate(found.pictures[at], found.soundBytes[0], sampleRate_, found.rates[at])
+    // Paced by the camera's own sound, written or not; one without any by the recording's first sound channel.
+    const std::uint64_t pacingSound = found.soundBytes[ownSound.value_or(0)];
+    result.rate = hasAudio_ ? soundPacedRate(found.pictures[at], pacingSound, sampleRate_, found.rates[at])
                             : found.rates[at];
     AviWriter& writer = writers_[at];
     const bool opened = writer.open(result.path) == 1;
@@ -92,8 +91,11 @@ Status ExportJob::prepare(const std::string& outputPath) {
     WorkerThread::stop();
   }
   if (!source_.isOpen()) return Status::failure(StatusCode::InvalidArgument, "no recording is open to export");
+  const std::string named = withDefaultExtension(outputPath);
+  if (!containerOf(named)) return unknownContainer(named);
   closeFiles();
   channels_ = {};
+  soundOf_ = {};
   hasAudio_ = false;
   picturesWritten_ = 0;
   damagedStretches_ = 0;
@@ -102,7 +104,7 @@ Status ExportJob::prepare(const std::string& outputPath) {
   const Survey found = survey();
   // Back to the range's start, so that position() shows the writing pass's progress from its beginning.
   source_.setPosition(rangeStart_);
-  return openChannelFiles(outputPath, found);
+  return openChannelFiles(named, found);
 }
 
 }  // namespace marlin

@@ -54,6 +54,7 @@ namespace marlin {
   X(avformat, avformat_new_stream)                                                                              \
   X(avformat, avformat_write_header)                                                                            \
   X(avformat, avio_closep)                                                                                      \
+  X(avformat, avio_flush)                                                                                       \
   X(avformat, avio_open)                                                                                        \
   X(swscale, sws_freeContext)                                                                                   \
   X(swscale, sws_getContext)                                                                                    \

@@ -8,6 +8,7 @@
 
 #include "base/log.h"
 #include "platform/file_io.h"
+#include "platform/files_being_read.h"
 
 namespace marlin {
 
@@ -21,11 +22,16 @@ Status BlockFile::open(const std::string& path) {
   }
   fd_ = fd;
   path_ = path;
+  struct stat info {};
+  if (::fstat(fd_, &info) == 0) {
+    files_being_read::add(this, info);
+  }
   return Status::ok();
 }
 
 void BlockFile::close() {
   if (fd_ >= 0) {
+    files_being_read::remove(this);
     ::close(fd_);
     fd_ = -1;
     path_.clear();

@@ -11,6 +11,8 @@ namespace marlin {
 
 // A read-only file or block device read with positional reads only, so that
 // several threads can read one open handle without sharing a file pointer.
+// While open it counts among the files being read, which no output may be
+// opened over (openOutputFile).
 class BlockFile {
  public:
   BlockFile() = default;

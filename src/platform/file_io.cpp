@@ -4,6 +4,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "platform/output_file.h"
+
 namespace marlin {
 
 int openWithoutWaiting(const std::string& path, int flags, mode_t mode) {
@@ -35,9 +37,9 @@ Status writeAll(int fd, const void* data, std::size_t n, const std::string& path
 }
 
 Status writeWholeFile(const std::string& path, std::initializer_list<std::span<const std::uint8_t>> pieces) {
-  const int fd = openWithoutWaiting(path, O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  if (fd < 0) {
-    return Status::fromErrno(errno, "cannot write " + path);
+  int fd = -1;
+  if (Status opened = openOutputFile(path, OutputOpening::Replace, BlockDeviceOutput::Refused, fd); !opened) {
+    return opened;
   }
   Status written;
   for (const std::span<const std::uint8_t> piece : pieces) {

@@ -20,7 +20,8 @@ int openWithoutWaiting(const std::string& path, int flags, mode_t mode = 0);
 // takes nothing counts as a full disk. path only names the file in the message.
 Status writeAll(int fd, const void* data, std::size_t n, const std::string& path);
 
-// Creates or replaces the file at path with the pieces one after another.
+// Creates or replaces the file at path with the pieces one after another,
+// opened by openOutputFile's rules.
 Status writeWholeFile(const std::string& path, std::initializer_list<std::span<const std::uint8_t>> pieces);
 
 }  // namespace marlin

@@ -1,12 +1,12 @@
 #include "source/recording_writer.h"
 
 #include <cerrno>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "base/log.h"
 #include "platform/file_io.h"
+#include "platform/output_file.h"
 #include "source/container.h"
 
 namespace marlin {
@@ -42,11 +42,10 @@ Status RecordingWriter::open(const std::string& path) {
   started_ = false;
   lastFailure_ = Status::ok();
   sink_.path = path;
-  sink_.fd = openWithoutWaiting(path, O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  opened_ = sink_.fd >= 0;
-  if (!opened_) {
-    lastFailure_ = logged(LogLevel::Warning, Status::fromErrno(errno, "cannot create " + path));
+  if (Status created = openOutputFile(path, OutputOpening::Replace, BlockDeviceOutput::Refused, sink_.fd); !created) {
+    lastFailure_ = logged(LogLevel::Warning, std::move(created));
   }
+  opened_ = sink_.fd >= 0;
   return lastFailure_;
 }
 

@@ -32,7 +32,8 @@ class RecordingWriter {
   // live stream's layout (2) exists.
   void setFormat(int liveLayout, CodecVariant codecVariant, int paneCount);
 
-  // Opening while a recording is open is ignored.
+  // Opening while a recording is open is ignored. The file is opened by
+  // openOutputFile's rules: never a recording being read, never a FIFO.
   Status open(const std::string& path);
   bool isOpen() const;
   // frame is converted in place to the file layout.

@@ -76,8 +76,9 @@ class StreamSource {
   // Copies whole blocks, from the one holding start up to end rounded up to a
   // block boundary, into a new ".QKV" file in file byte order. Refuses a range
   // that is empty, outside the recording, larger than 1 GiB or only in the
-  // piece after the last whole block, and an output that is a FIFO, a block
-  // device (unless allowed) or the recording under another name.
+  // piece after the last whole block, and an output that openOutputFile
+  // refuses: anything but a file or (when allowed) a block device, and any
+  // file being read, this recording under another name included.
   // Fails when a block cannot be read or written, also when the recording
   // shrinks during the copy; the whole blocks written by then are kept.
   Status copyRange(std::uint64_t start, std::uint64_t end, const std::string& outputPath,
@@ -101,7 +102,6 @@ class StreamSource {
   bool stepBackward(std::uint8_t byte);
   void prependBackward(const std::uint8_t* bytes, std::size_t n);
   std::uint32_t completeBackward(std::uint64_t startCodeBegin, std::uint8_t* buffer);
-  Status openOutput(const std::string& outputPath, CopyTarget target, int& fd) const;
 
   BlockFile file_;
   std::string name_;

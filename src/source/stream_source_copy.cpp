@@ -1,13 +1,11 @@
 // StreamSource::copyRange: saving a marked range as a recording of its own.
 #include <algorithm>
 #include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "base/log.h"
 #include "platform/file_io.h"
-#include "platform/storage_identity.h"
+#include "platform/output_file.h"
 #include "source/byte_order.h"
 #include "source/stream_source.h"
 
@@ -22,31 +20,6 @@ constexpr std::uint64_t kMaxCopyBytes = 0x40000000;
 Status refuse(std::string reason) { return Status::failure(StatusCode::InvalidArgument, std::move(reason)); }
 
 }  // namespace
-
-// What is at outputPath already decides whether it may be written: the check
-// comes before the open, whose truncation would destroy the recording itself.
-Status StreamSource::openOutput(const std::string& outputPath, CopyTarget target, int& fd) const {
-  struct stat existing {};
-  if (::stat(outputPath.c_str(), &existing) == 0) {
-    struct stat recording {};
-    if (Status looked = file_.fileInfo(recording); !looked) {
-      return looked;
-    }
-    if (sameStorage(recording, existing)) {
-      return refuse("the output file is the recording itself");
-    }
-    if (S_ISBLK(existing.st_mode) && target != CopyTarget::DeviceToo) {
-      return refuse(outputPath + " is a block device, which is overwritten only when that is asked for");
-    }
-    // A FIFO would take the recording away to whoever reads it, or, with
-    // nobody reading yet, fail the open with a misleading reason.
-    if (S_ISFIFO(existing.st_mode)) {
-      return Status::failure(StatusCode::Unsupported, outputPath + " is neither a recording file nor a disk", ENOTSUP);
-    }
-  }
-  fd = openWithoutWaiting(outputPath, O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  return fd >= 0 ? Status::ok() : Status::fromErrno(errno, "cannot create " + outputPath);
-}
 
 Status StreamSource::copyRange(std::uint64_t start, std::uint64_t end, const std::string& outputPath,
                                CopyTarget target) {
@@ -71,7 +44,9 @@ Status StreamSource::copyRange(std::uint64_t start, std::uint64_t end, const std
     return refuse("the range lies in the piece after the last whole block, which holds no recording");
   }
   int out = -1;
-  if (Status opened = openOutput(outputPath, target, out); !opened) {
+  const BlockDeviceOutput devices =
+      target == CopyTarget::DeviceToo ? BlockDeviceOutput::Allowed : BlockDeviceOutput::Refused;
+  if (Status opened = openOutputFile(outputPath, OutputOpening::Replace, devices, out); !opened) {
     return opened;
   }
 

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <regex>
 #include <string>
+#include <vector>
 
 #include "marlin_process.h"
 #include "run_marlin.h"
@@ -79,6 +80,61 @@ TEST(ExportCli, TimeOutsideTheRecordingIsRefusedClearly) {
                                    "2009-12-31 23:00:00"});
   expectOneLineFailure(r, "is before the recording, which starts at 2010-01-01 12:00:00");
   EXPECT_FALSE(std::filesystem::exists(dir.file("clip-CH1.avi")));
+}
+
+// A range that holds nothing is refused in the terms it was given in, and no file is made: a --to at the first
+// second (which finds byte 0), a reversed pair of times or positions, a --from at the end.
+TEST(ExportCli, EmptyAndReversedRangesAreRefused) {
+  TempDir dir;
+  const std::string output = dir.file("clip.avi");
+  struct Case {
+    std::vector<std::string> range;
+    int status;
+    std::string said;
+  };
+  const std::uint64_t size = std::filesystem::file_size(MARLIN_SAMPLE_RECORDING);
+  const Case cases[] = {
+      {{"--to", "2010-01-01 12:00:00"}, 2,
+       "the range is empty: --to 2010-01-01 12:00:00 does not come after the recording's start"},
+      {{"--from", "2010-01-01 12:00:05", "--to", "2010-01-01 12:00:02"}, 2,
+       "the range is empty: --to 2010-01-01 12:00:02 does not come after --from 2010-01-01 12:00:05"},
+      {{"--from", "4096", "--to", "0"}, 2, "the range is empty: --to 0 does not come after --from 4096"},
+      {{"--from", std::to_string(size)}, 1,
+       "--from " + std::to_string(size) + " is at or past the end of the recording (" + std::to_string(size) +
+           " bytes)"},
+  };
+  for (const Case& refused : cases) {
+    SCOPED_TRACE(refused.said);
+    std::vector<std::string> args{"export", MARLIN_SAMPLE_RECORDING, output};
+    args.insert(args.end(), refused.range.begin(), refused.range.end());
+    const Result r = runMarlin(dir, args);
+    expectOneLineFailure(r, refused.said);
+    EXPECT_EQ(r.status, refused.status);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("clip-CH1.avi")));
+  }
+}
+
+// An output name's extension chooses the container: an unknown one is refused before anything is written, with the
+// ones known; none at all means AVI.
+TEST(ExportCli, UnknownExtensionsAreRefusedAndNoneMeansAvi) {
+  TempDir dir;
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"export", MARLIN_SAMPLE_RECORDING, dir.file("sound.wav")},
+           {"play", MARLIN_SAMPLE_RECORDING, "--no-audio", "--avi", dir.file("sound.wav")},
+       }) {
+    SCOPED_TRACE(args[0]);
+    const Result r = runMarlin(dir, args);
+    expectOneLineFailure(r, "unknown extension \".wav\"; the files written are .avi, .mkv and .mp4");
+    EXPECT_EQ(r.status, 2);
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir.file("sound-CH1.wav")));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("sound.wav")));
+  const Result r = runMarlin(dir, {"export", MARLIN_SAMPLE_RECORDING, dir.file("clip"), "--channels", "1", "--to",
+                                   "20000", "--no-audio"});
+  ASSERT_TRUE(r.exited && r.status == 0) << r;
+  const std::vector<std::uint8_t> made = readFile(dir.file("clip-CH1.avi"));
+  ASSERT_GE(made.size(), 12u);
+  EXPECT_EQ(std::string(made.begin() + 8, made.begin() + 12), "AVI ");
 }
 
 // Ctrl-C during an export finishes every file with what was written so far, instead of leaving it without its index.

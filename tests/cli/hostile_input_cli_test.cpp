@@ -61,7 +61,7 @@ TEST_F(HostileInput, AFifoIsRefusedAtOnceAsInputAndAsCutOutput) {
     SCOPED_TRACE(args[0]);
     expectOneLineFailure(run(args, quick), "Open Error: " + neither);
   }
-  expectOneLineFailure(run({"cut", sample, "0", "5000", fifo}, quick), neither);
+  expectOneLineFailure(run({"cut", sample, "0", "5000", fifo}, quick), fifo + " is a FIFO, not a regular file");
 }
 
 // Loop devices are the machine's own: this needs root and a loop driver.
@@ -112,6 +112,34 @@ TEST_F(HostileInput, CutRefusesTheLoopDeviceBehindItsRecordingEitherWay) {
   EXPECT_EQ(readFile(image), readFile(sample)) << "the recording was written over";
 }
 
+// Whatever writes, a name of the recording it reads (a hard link, a symbolic link) is refused before anything is
+// written, and the recording stays whole.
+TEST_F(HostileInput, NoOutputIsOpenedOverTheRecordingBeingRead) {
+  const std::string recording = dir.file("rec.QKV");
+  writeFile(recording, readFile(sample));
+  fs::create_hard_link(recording, dir.file("out-CH2.avi"));
+  expectOneLineFailure(run({"export", recording, dir.file("out.avi")}), "out-CH2.avi is the recording itself");
+  EXPECT_FALSE(fs::exists(dir.file("out-CH1.avi"))) << "a refused export leaves no files";
+  fs::create_symlink(recording, dir.file("clip-CH1.mkv"));
+  expectOneLineFailure(run({"export", recording, dir.file("clip.mkv")}), "clip-CH1.mkv is the recording itself");
+  fs::create_symlink(recording, dir.file("shown.avi"));
+  expectOneLineFailure(run({"play", recording, "--no-audio", "--seconds", "1", "--avi", dir.file("shown.avi")}),
+                       "shown.avi is the recording itself");
+  const std::string stills = dir.file("stills");
+  fs::create_directories(stills);
+  fs::create_hard_link(recording, stills + "/snapshot-000001.bmp");
+  const Result played =
+      run({"play", recording, "--no-audio", "--seconds", "1", "--snapshot-every", "1", "--out", stills});
+  EXPECT_NE(played.err.find("cannot write " + stills + "/snapshot-000001.bmp"), std::string::npos) << played;
+  EXPECT_EQ(readFile(recording), readFile(sample)) << "the recording was written over";
+}
+
+TEST_F(HostileInput, AnExportIntoAFifoIsRefusedAtOnce) {
+  ASSERT_EQ(::mkfifo(dir.file("live-CH1.avi").c_str(), 0600), 0) << std::strerror(errno);
+  expectOneLineFailure(run({"export", sample, dir.file("live.avi")}, {5s, {}}),
+                       "live-CH1.avi is a FIFO, not a regular file");
+}
+
 TEST_F(HostileInput, CutWritesOntoABlockDeviceOnlyWhenAskedTo) {
   // A node of a device number no driver serves: nothing can be written to it.
   const std::string device = dir.file("disk");
@@ -132,6 +160,28 @@ TEST_F(HostileInput, AFileSizeLimitFailsTheCutWithWholeBlocks) {
   };
   expectOneLineFailure(run({"cut", sample, "0", "100000", out}, limited), std::strerror(EFBIG));
   EXPECT_EQ(readFile(out), sampleBytes(2 * kBlock));
+}
+
+// A disk that fills up before a whole picture is in (a file size limit here, past the header but short of a picture):
+// no file is left for players to refuse; each is removed and listed as failed.
+TEST_F(HostileInput, AnExportThatGetsNoWholePictureOutLeavesNoFiles) {
+  RunOptions limited;
+  limited.inChild = [] {
+    const rlimit limit{16384, 16384};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+  };
+  for (const char* codec : {"raw", "ffv1"}) {
+    SCOPED_TRACE(codec);
+    const Result r = run({"export", sample, dir.file("full.avi"), "--codec", codec, "--channels", "1,2"}, limited);
+    EXPECT_EQ(r.status, 1) << r;
+    for (const std::string channel : {"1", "2"}) {
+      const std::string path = dir.file("full-CH" + channel + ".avi");
+      const std::string line = "CH" + channel + "  " + path + "  0 frames  0.0 s  0 bytes  FAILED: " +
+                               "cannot write to the file: " + std::strerror(EFBIG) + "; the file is removed";
+      EXPECT_NE(r.out.find(line), std::string::npos) << r;
+      EXPECT_FALSE(fs::exists(path));
+    }
+  }
 }
 
 TEST_F(HostileInput, ACutInsideTheTrailingPieceIsRefused) {

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
+#include <cstring>
+#include <sys/resource.h>
 #include <filesystem>
 #include <thread>
 #include <string>
@@ -109,12 +112,13 @@ TEST(ExportJob, EachChannelWithPicturesGetsAFileOfItsPicturesSoundAndStamp) {
     EXPECT_EQ(video->codec, AV_CODEC_ID_RAWVIDEO);
     EXPECT_EQ(video->packets, 6);
     EXPECT_EQ(job.results()[static_cast<std::size_t>(channel)].framesWritten, 6u);
-    // Six pictures over channel 0's sound: 6 x 800 samples at 8000 Hz is 0.6 s.
-    EXPECT_EQ(av_cmp_q(video->timeBase, AVRational{600, 6000}), 0)
+    // Six pictures over the file's own sound: 6 x 800 samples at 8000 Hz is 0.6 s, channel 2's half of that.
+    const int soundMilliseconds = channel == 0 ? 600 : 300;
+    EXPECT_EQ(av_cmp_q(video->timeBase, AVRational{soundMilliseconds, 6000}), 0)
         << video->timeBase.num << "/" << video->timeBase.den;
     EXPECT_EQ(sound->codec, AV_CODEC_ID_PCM_U8);
     EXPECT_EQ(sound->sampleRate, 8000);
-    // With four sound channels each file takes its own channel's sound.
+    // Sound on two audio channels is a microphone per camera: each file takes its own.
     EXPECT_EQ(sound->bytes, static_cast<std::int64_t>(recording.soundBytes[channel]));
 
     int width = 0;
@@ -127,6 +131,38 @@ TEST(ExportJob, EachChannelWithPicturesGetsAFileOfItsPicturesSoundAndStamp) {
     EXPECT_TRUE(sameBelowStamp(file.lastPicture, last, width));
     EXPECT_GT(whitePixelsInStampBand(file.lastPicture, width), 50);
     EXPECT_EQ(whitePixelsInStampBand(last, width), 0);
+  }
+}
+
+// Whatever the recorder configured, the recording's own sound decides: one microphone on audio channel 0 is heard
+// in every file; with sound on channels 0 and 1 each camera gets its own, and a third camera none.
+TEST(ExportJob, EachFileCarriesOneMicrophoneChosenByTheSoundRecorded) {
+  for (const bool oneMicrophone : {true, false}) {
+    SCOPED_TRACE(oneMicrophone ? "one microphone" : "a microphone per camera");
+    testing::TempDir dir;
+    exporttest::PictureRecordingOptions options;
+    options.channels = 3;
+    options.picturesPerChannel = 3;
+    options.soundSamples = 800;
+    options.oneMicrophone = oneMicrophone;
+    const PictureRecording recording = makePictureRecording(options);
+    testing::writeFile(dir.file("rec.QKV"), recording.bytes);
+    ExportJob job;
+    // A recorder with one microphone: the routing must not follow it when the recording says otherwise.
+    job.configureForRecorder(kVariantQkt2);
+    ASSERT_TRUE(exportToEnd(job, dir.file("rec.QKV"), dir.file("out.avi")));
+    const std::int64_t expected[3] = {
+        static_cast<std::int64_t>(recording.soundBytes[0]),
+        static_cast<std::int64_t>(oneMicrophone ? recording.soundBytes[0] : recording.soundBytes[1]),
+        oneMicrophone ? static_cast<std::int64_t>(recording.soundBytes[0]) : 0};
+    for (int channel = 0; channel < 3; ++channel) {
+      SCOPED_TRACE("channel " + std::to_string(channel + 1));
+      const exporttest::FileSeen file = readBack(dir.file("out-CH" + std::to_string(channel + 1) + ".avi"));
+      ASSERT_NE(file.stream(AVMEDIA_TYPE_VIDEO), nullptr);
+      const exporttest::StreamSeen* sound = file.stream(AVMEDIA_TYPE_AUDIO);
+      EXPECT_EQ(sound != nullptr ? sound->bytes : 0, expected[channel]);
+      EXPECT_EQ(sound != nullptr, expected[channel] != 0) << "a file without sound has no sound stream";
+    }
   }
 }
 
@@ -181,23 +217,50 @@ TEST(ExportJob, FailedPreparationRemovesTheFilesItMadeAndSaysWhichFailed) {
   EXPECT_TRUE(job.results().empty());
 }
 
+// Writes past a size fail in this process while it lives (EFBIG, the signal ignored), as on a disk that fills up.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) : previousSignal_(std::signal(SIGXFSZ, SIG_IGN)) {
+    ::getrlimit(RLIMIT_FSIZE, &saved_);
+    const rlimit limit{bytes, saved_.rlim_max};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &saved_);
+    std::signal(SIGXFSZ, previousSignal_);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  rlimit saved_{};
+  void (*previousSignal_)(int);
+};
+
 TEST(ExportJob, AFileThatCannotBeWrittenStopsAloneAndTheOthersGoOn) {
   testing::TempDir dir;
-  writeRecording(dir, 2, 4);
-  // Channel 2's file is a device that takes the header into its buffer but fails the first picture.
-  std::filesystem::create_symlink("/dev/full", dir.file("out-CH2.avi"));
+  exporttest::PictureRecordingOptions options;
+  options.channels = 2;
+  options.picturesPerChannel = 2;
+  // Channel 2 records three pictures first, so its file fills up while channel 1's has all of it still to come.
+  options.leadingPicturesOfLastChannel = 3;
+  testing::writeFile(dir.file("rec.QKV"), makePictureRecording(options).bytes);
   ExportJob job;
-  ASSERT_TRUE(exportToEnd(job, dir.file("rec.QKV"), dir.file("out.avi")));
+  {
+    // Room for two of the 860,160-byte pictures and the headers, not for a third.
+    const FileSizeLimit limit(2'200'000);
+    ASSERT_TRUE(exportToEnd(job, dir.file("rec.QKV"), dir.file("out.avi")));
+  }
   const std::vector<ChannelExportResult> results = job.results();
   ASSERT_EQ(results.size(), 2u);
   EXPECT_TRUE(results[0].failure) << results[0].failure.message();
-  EXPECT_EQ(results[0].framesWritten, 4u);
+  EXPECT_EQ(results[0].framesWritten, 2u);
   EXPECT_FALSE(results[1].failure);
-  EXPECT_NE(results[1].failure.message().find("No space left"), std::string::npos) << results[1].failure.message();
-  EXPECT_EQ(results[1].framesWritten, 0u);
+  EXPECT_NE(results[1].failure.message().find(std::strerror(EFBIG)), std::string::npos) << results[1].failure.message();
+  EXPECT_EQ(results[1].framesWritten, 2u);
   const exporttest::FileSeen kept = readBack(dir.file("out-CH1.avi"));
   ASSERT_NE(kept.stream(AVMEDIA_TYPE_VIDEO), nullptr);
-  EXPECT_EQ(kept.stream(AVMEDIA_TYPE_VIDEO)->packets, 4);
+  EXPECT_EQ(kept.stream(AVMEDIA_TYPE_VIDEO)->packets, 2);
 }
 
 TEST(ExportJob, StopEndsTheWritingEarlyWithPlayableFiles) {

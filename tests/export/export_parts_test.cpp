@@ -7,6 +7,7 @@
 #include "codec/colour_convert.h"
 #include "export/avi_formats.h"
 #include "export/channel_output_path.h"
+#include "export/container.h"
 #include "export/export_sound_format.h"
 #include "export/export_timing.h"
 #include "export/full_height_picture.h"
@@ -22,6 +23,18 @@ TEST(ChannelOutputPath, TagGoesBeforeTheFileNamesLastDotOrAtTheEnd) {
   EXPECT_EQ(channelOutputPath("rec", 2), "rec-CH2");
   // A dot in a folder's name is no extension of the file's.
   EXPECT_EQ(channelOutputPath("/clips.old/rec", 4), "/clips.old/rec-CH4");
+}
+
+TEST(ContainerName, OnlyKnownExtensionsNameAContainerAndNoneBecomesAvi) {
+  EXPECT_EQ(containerOf("/clips/rec.AVI"), Container::Avi);
+  EXPECT_EQ(containerOf("rec.Mkv"), Container::Matroska);
+  EXPECT_EQ(containerOf("rec.mp4"), Container::Mp4);
+  EXPECT_EQ(containerOf("rec.wav"), std::nullopt);
+  EXPECT_EQ(containerOf("/clips.mkv/rec"), std::nullopt);
+  EXPECT_EQ(withDefaultExtension("/clips.old/rec"), "/clips.old/rec.avi");
+  EXPECT_EQ(withDefaultExtension("rec.wav"), "rec.wav");
+  EXPECT_EQ(unknownContainer("rec.wav").message(),
+            "rec.wav: unknown extension \".wav\"; the files written are .avi, .mkv and .mp4");
 }
 
 TEST(ExportTiming, RecordedRateSharesTheFieldRateAmongTheMasksChannels) {
@@ -58,31 +71,33 @@ TEST(ExportSoundFormat, EachRecorderCodecGetsItsStoredFormat) {
   EXPECT_EQ(exportSoundFormat(9, 8000).format.bitsPerSample, 8);
 }
 
-// Six pixels wide, so every 18-byte row of the picture carries two pad bytes; the field's lines come from ToDib24.
-TEST(FullHeightPicture, FieldLinesDoubleTopDownIntoPaddedBottomUpRows) {
+// Six pixels wide, so every 18-byte row of the picture carries two pad bytes; the field's rows come from ToDib24,
+// and the rule counts rows bottom-up.
+TEST(FullHeightPicture, FieldRowsDoubleBottomUpIntoPaddedRows) {
   constexpr int kWidth = 6;
   constexpr int kFieldHeight = 4;
+  constexpr int kHeight = 2 * kFieldHeight;
   constexpr std::size_t kLineBytes = kWidth * 3;
   std::vector<std::uint8_t> yuv(kWidth * kFieldHeight * 3 / 2);
   std::srand(11);
   for (std::uint8_t& value : yuv) value = static_cast<std::uint8_t>(std::rand() & 0xFF);
   std::vector<std::uint8_t> field(kLineBytes * kFieldHeight);
   ToDib24(field.data(), yuv.data(), kWidth, kFieldHeight);
-  const auto fieldLine = [&](int y) { return field.data() + (kFieldHeight - 1 - y) * kLineBytes; };
+  const auto fieldRow = [&](int i) { return field.data() + i * kLineBytes; };
 
   const std::uint32_t pictureRow = dibRowBytes(kWidth, 24);
-  std::vector<std::uint8_t> picture(2 * kFieldHeight * pictureRow, 0xEE);
+  std::vector<std::uint8_t> picture(kHeight * pictureRow, 0xEE);
   fieldToFullHeight(yuv.data(), kWidth, kFieldHeight, picture.data());
-  for (int line = 0; line < 2 * kFieldHeight; ++line) {
-    const std::uint8_t* row = picture.data() + (2 * kFieldHeight - 1 - line) * pictureRow;
-    const bool copied = line % 2 == 0 || line == 2 * kFieldHeight - 1;
-    for (std::size_t i = 0; i < kLineBytes; ++i) {
-      const int above = fieldLine(line / 2)[i];
-      const int wanted = copied ? above : (above + fieldLine(line / 2 + 1)[i]) / 2;
-      ASSERT_EQ(row[i], wanted) << "line " << line << " byte " << i;
+  for (int i = 0; i < kHeight; ++i) {
+    const std::uint8_t* row = picture.data() + i * pictureRow;
+    const bool copied = i % 2 == 0 || i == kHeight - 1;
+    for (std::size_t b = 0; b < kLineBytes; ++b) {
+      const int below = fieldRow(i / 2)[b];
+      const int wanted = copied ? below : (below + fieldRow(i / 2 + 1)[b]) / 2;
+      ASSERT_EQ(row[b], wanted) << "row " << i << " byte " << b;
     }
-    EXPECT_EQ(row[kLineBytes], 0) << "pad of line " << line;
-    EXPECT_EQ(row[kLineBytes + 1], 0) << "pad of line " << line;
+    EXPECT_EQ(row[kLineBytes], 0) << "pad of row " << i;
+    EXPECT_EQ(row[kLineBytes + 1], 0) << "pad of row " << i;
   }
 }
 

@@ -33,24 +33,31 @@ PictureRecording makePictureRecording(const PictureRecordingOptions& options) {
   encoder::VideoEncoder encoder;
   YuvPicture picture;
   picture.resize(640, 224);
+  const auto addPicture = [&](unsigned channel, unsigned index) {
+    drawPattern(picture, channel, index);
+    encoder::EncodeParams params;
+    params.channel = static_cast<int>(channel);
+    params.quality = 2;
+    made.coded[channel].push_back(encoder.encode(picture, params));
+    made.begins[channel].push_back(builder.written());
+    builder.append(made.coded[channel].back());
+    made.ends[channel].push_back(builder.written());
+  };
+  builder.setTime(options.startTime);
+  for (unsigned index = 0; index < options.leadingPicturesOfLastChannel; ++index) {
+    addPicture(options.channels - 1, options.picturesPerChannel + index);
+  }
   std::uint32_t sample = 0;
   for (unsigned index = 0; index < options.picturesPerChannel; ++index) {
     builder.setTime(options.startTime + index * options.secondsPerRound);
-    for (unsigned channel = 0; channel < options.channels; ++channel) {
-      drawPattern(picture, channel, index);
-      encoder::EncodeParams params;
-      params.channel = static_cast<int>(channel);
-      params.quality = 2;
-      made.coded[channel].push_back(encoder.encode(picture, params));
-      made.begins[channel].push_back(builder.written());
-      builder.append(made.coded[channel].back());
-      made.ends[channel].push_back(builder.written());
-    }
+    for (unsigned channel = 0; channel < options.channels; ++channel) addPicture(channel, index);
     if (options.soundSamples != 0) {
       builder.append(synth::makeAudioFrame(0, options.soundSamples, sample));
-      builder.append(synth::makeAudioFrame(1, options.soundSamples / 2, sample));
       made.soundBytes[0] += options.soundSamples;
-      made.soundBytes[1] += options.soundSamples / 2;
+      if (!options.oneMicrophone) {
+        builder.append(synth::makeAudioFrame(1, options.soundSamples / 2, sample));
+        made.soundBytes[1] += options.soundSamples / 2;
+      }
       sample += options.soundSamples;
     }
   }
@@ -74,13 +81,15 @@ std::vector<std::uint8_t> expectedFullPicture(const std::vector<std::uint8_t>& c
   const std::size_t row = static_cast<std::size_t>(width) * 3;
   std::vector<std::uint8_t> bottomUpField(row * fieldHeight);
   ToDib24(bottomUpField.data(), yuv.data(), width, fieldHeight);
-  const auto fieldLine = [&](int y) { return bottomUpField.data() + (fieldHeight - 1 - y) * row; };
+  const auto fieldRow = [&](int i) { return bottomUpField.data() + i * row; };
+  // Bottom-up row i of the full picture, written out as top-down line height - 1 - i.
   std::vector<std::uint8_t> full(row * height);
-  for (int y = 0; y < height; ++y) {
-    for (std::size_t i = 0; i < row; ++i) {
-      const bool copied = y % 2 == 0 || y == height - 1;
-      full[y * row + i] = copied ? fieldLine(y / 2)[i]
-                                 : static_cast<std::uint8_t>((fieldLine(y / 2)[i] + fieldLine(y / 2 + 1)[i]) / 2);
+  for (int i = 0; i < height; ++i) {
+    const bool copied = i % 2 == 0 || i == height - 1;
+    std::uint8_t* line = full.data() + (height - 1 - i) * row;
+    for (std::size_t b = 0; b < row; ++b) {
+      line[b] = copied ? fieldRow(i / 2)[b]
+                       : static_cast<std::uint8_t>((fieldRow(i / 2)[b] + fieldRow(i / 2 + 1)[b]) / 2);
     }
   }
   return full;

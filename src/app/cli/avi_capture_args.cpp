@@ -5,6 +5,7 @@
 #include <map>
 
 #include "app/cli/cli_support.h"
+#include "export/container.h"
 
 namespace marlin::cli {
 
@@ -17,8 +18,15 @@ const std::map<std::string, VideoCodec>& videoCodecNames() {
   return names;
 }
 
+std::string videoOutputName(const std::string& given) {
+  const std::string named = withDefaultExtension(given);
+  if (!containerOf(named)) throw CommandError(unknownContainer(named).message(), kUsageExit);
+  return named;
+}
+
 CLI::Option* addAviCaptureArgs(CLI::App& command, AviCaptureArgs& args) {
-  CLI::Option* path = command.add_option("--avi", args.path, "capture what is shown into this AVI file");
+  CLI::Option* path = command.add_option(
+      "--avi", args.path, "capture what is shown into this AVI file (.avi added to a name without an extension)");
   command.add_option("--avi-codec", args.codec, "the capture's video: raw (default), mjpeg, mpeg4, ffv1 or h264")
       ->check(CLI::IsMember(videoCodecNames()))
       ->needs(path);
@@ -30,7 +38,9 @@ void startAviCapture(PlayerEngine& engine, const AviCaptureArgs& args, int captu
   compression.codec = videoCodecNames().at(args.codec);
   const int result = engine.startAviCapture(args.path, compression, captureMode);
   if (result != avi_result::kDone) {
-    throw CommandError("cannot capture into " + args.path + " (AVI recorder result " + std::to_string(result) + ")");
+    const Status why = engine.aviRecorder().lastFailure();
+    throw CommandError("cannot capture into " + args.path + ": " +
+                       (why ? "AVI recorder result " + std::to_string(result) : why.message()));
   }
 }
 

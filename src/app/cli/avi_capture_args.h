@@ -17,6 +17,11 @@ struct AviCaptureArgs {
 // The video codecs by the names the commands take them by.
 const std::map<std::string, VideoCodec>& videoCodecNames();
 
+// The name a video output given on the command line is written under:
+// ".avi" added to a file name without an extension. Throws CommandError
+// (exit status 2) for an extension that names no container.
+std::string videoOutputName(const std::string& given);
+
 // Returns the --avi option, for the options that need it.
 CLI::Option* addAviCaptureArgs(CLI::App& command, AviCaptureArgs& args);
 

@@ -14,6 +14,8 @@ namespace marlin::cli {
 // 1 unless the command documents another.
 // The exit status of a command a signal stopped early, as shells report one killed by SIGINT.
 inline constexpr int kInterruptedExit = 130;
+// The exit status of a command whose arguments cannot go together.
+inline constexpr int kUsageExit = 2;
 
 // Runs its action when the scope ends, however it ends: an engine's worker
 // that calls an observer on the stack must stop before the observer goes,

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <map>
@@ -31,11 +32,11 @@ struct Options {
 };
 
 // Uncompressed bitmaps fit AVI only; MP4 and Matroska get H.264 unless asked otherwise.
-Compression chosenCompression(const Options& options) {
+Compression chosenCompression(const Options& options, const std::string& output) {
   Compression compression;
   if (!options.codec.empty()) {
     compression.codec = videoCodecNames().at(options.codec);
-  } else if (containerOf(options.output) != Container::Avi) {
+  } else if (containerOf(output) != Container::Avi) {
     compression.codec = VideoCodec::H264;
   }
   compression.quality = options.quality;
@@ -72,11 +73,12 @@ void printResult(const ChannelExportResult& result, bool events) {
 }
 
 void runExport(const Options& options) {
+  const std::string output = videoOutputName(options.output);
   // Ctrl-C stops the writing between two pictures, so every file is finished and plays up to there.
   const StopOnSignals interrupt([] {});
   ExportJob job;
   // The job's writers reset the process-wide choice as they are made, so it is set after them.
-  compression_choice::set(chosenCompression(options));
+  compression_choice::set(chosenCompression(options, output));
   job.configureForRecorder(options.recording.variant);
   job.setChannelMask(channelMask(options.channels));
   job.setAudioSelected(!options.noAudio);
@@ -84,20 +86,15 @@ void runExport(const Options& options) {
   if (const Status opened = job.openInput(options.recording.path, options.recording.isDisk); !opened) {
     throw openFailureError(opened);
   }
-  const std::uint64_t from = options.from.empty() ? 0 : resolveRangeBound("--from", options.from, options.recording);
-  const std::uint64_t to = options.to.empty() ? 0 : resolveRangeBound("--to", options.to, options.recording);
-  if (to != 0 && to <= from) {
-    throw CommandError("--to must come after --from: " + std::to_string(to) + " <= " + std::to_string(from));
-  }
-  job.setRange(from, to);
-  if (const Status prepared = job.prepare(options.output); !prepared) {
+  const ByteRange range = resolveByteRange(options.from, options.to, options.recording, job.total());
+  job.setRange(range.start, range.end);
+  if (const Status prepared = job.prepare(output); !prepared) {
     throw CommandError("cannot export " + options.recording.path + ": " + prepared.message());
   }
   const auto started = std::chrono::steady_clock::now();
   job.start();
   {
     ProgressLine progress("exporting", WhenNotTerminal::PlainLines);
-    const std::uint64_t end = to != 0 ? std::min(to, job.total()) : job.total();
     for (int tick = 1; !job.done() && !interrupt.requested(); ++tick) {
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
       if (options.events && tick % 5 == 0) {
@@ -105,10 +102,11 @@ void runExport(const Options& options) {
                     job.picturesWritten());
         std::fflush(stdout);
       }
-      const std::uint64_t done = std::min(job.position(), end) - std::min(from, end);
-      const double fraction = end > from ? static_cast<double>(done) / static_cast<double>(end - from) : 1.0;
+      const std::uint64_t done = std::clamp(job.position(), range.start, range.end) - range.start;
+      const std::uint64_t length = range.end - range.start;
+      const double fraction = static_cast<double>(done) / static_cast<double>(length);
       const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-      progress.update(done, end - from, progressDetail(job.picturesWritten(), seconds, fraction));
+      progress.update(done, length, progressDetail(job.picturesWritten(), seconds, fraction));
     }
   }
   job.stop();
@@ -144,7 +142,8 @@ void addExportCommand(CLI::App& app) {
       "export", "Export each channel's pictures and the sound into its own file: OUT-CH1.avi, OUT-CH2.avi, ...");
   addRecordingArgs(*command, options->recording);
   command->add_option("output", options->output,
-                      "output name; the container follows its extension: .avi, .mkv or .mp4")
+                      "output name; the container follows its extension: .avi, .mkv or .mp4 (.avi added to a name "
+                      "without one)")
       ->required();
   command->add_option("--channels", options->channels, "channels to export, 1-16 (default: every one with pictures)")
       ->delimiter(',')
@@ -155,7 +154,7 @@ void addExportCommand(CLI::App& app) {
   command->add_option("--quality", options->quality, "0 (smallest) to 10000 (best); the encoder's default if left out")
       ->check(CLI::Range(0, 10000));
   command->add_option("--from", options->from, "start: a byte position or a local time \"2010-01-01 12:00:05\"");
-  command->add_option("--to", options->to, "end (exclusive): a byte position or a local time");
+  command->add_option("--to", options->to, "end (exclusive, after the start): a byte position or a local time");
   command->add_flag("--no-stamp", options->noStamp, "leave the time stamp off the pictures");
   command->add_flag("--events", options->events, "print JSON lines (progress, one per file, done) instead of the summary");
   command->callback([options] { runExport(*options); });

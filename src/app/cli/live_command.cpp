@@ -93,6 +93,7 @@ void addLiveCommand(CLI::App& app) {
     if (options->snapshotEvery && options->outDir.empty()) {
       throw CommandError("--snapshot-every needs --out");
     }
+    if (!options->avi.path.empty()) options->avi.path = videoOutputName(options->avi.path);
     const Size view = *parseSize(options->size);
     for (const std::string& text : *mouseTexts) {
       std::optional<MouseFields> event = parseMouseEvent(text);

@@ -66,6 +66,7 @@ void addPlayCommand(CLI::App& app) {
     if (!options->avi.path.empty() && (options->reverse || options->speed != 1.0)) {
       throw CommandError("--avi captures forward at normal speed: it takes no --reverse or --speed");
     }
+    if (!options->avi.path.empty()) options->avi.path = videoOutputName(options->avi.path);
     runPlaySession(*options);
   });
 }

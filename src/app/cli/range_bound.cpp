@@ -31,4 +31,20 @@ std::uint64_t resolveRangeBound(const std::string& option, const std::string& va
   return found.position;
 }
 
+ByteRange resolveByteRange(const std::string& from, const std::string& to, const RecordingArgs& recording,
+                           std::uint64_t size) {
+  ByteRange range{0, size};
+  if (!from.empty()) range.start = resolveRangeBound("--from", from, recording);
+  if (!to.empty()) range.end = std::min(resolveRangeBound("--to", to, recording), size);
+  if (range.start >= size) {
+    throw CommandError("--from " + from + " is at or past the end of the recording (" + std::to_string(size) +
+                       " bytes)");
+  }
+  if (range.start >= range.end) {
+    const std::string start = from.empty() ? "the recording's start" : "--from " + from;
+    throw CommandError("the range is empty: --to " + to + " does not come after " + start, kUsageExit);
+  }
+  return range;
+}
+
 }  // namespace marlin::cli

@@ -1,4 +1,6 @@
 #include <QApplication>
+#include <QFile>
+#include <QFileInfo>
 #include <QPainter>
 #include <QPixmap>
 #include <QScreen>
@@ -15,6 +17,7 @@
 #include "app/desktop/command_line.h"
 #include "app/desktop/main_window.h"
 #include "app/desktop/skin/palette.h"
+#include "platform/output_file.h"
 
 namespace {
 
@@ -74,6 +77,28 @@ QPixmap windowPicture(QWidget& window) {
   return picture;
 }
 
+// Written as every output is (openOutputFile): never over the recording shown, never into a FIFO. The format follows
+// the name's suffix.
+marlin::Status saveScreenshot(const QPixmap& picture, const std::string& path) {
+  int fd = -1;
+  if (marlin::Status opened =
+          marlin::openOutputFile(path, marlin::OutputOpening::Replace, marlin::BlockDeviceOutput::Refused, fd);
+      !opened) {
+    return opened;
+  }
+  QFile file;
+  if (!file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+    ::close(fd);
+    return marlin::Status::failure(marlin::StatusCode::IoError, "cannot write " + path);
+  }
+  const QByteArray format = QFileInfo(QString::fromStdString(path)).suffix().toLatin1();
+  if (!picture.save(&file, format.constData())) {
+    return marlin::Status::failure(marlin::StatusCode::IoError,
+                                   "cannot write " + path + " as a picture of its suffix's format");
+  }
+  return marlin::Status::ok();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -118,8 +143,8 @@ int main(int argc, char** argv) {
   int status = 0;
   if (!line.screenshotPath.empty()) {
     QTimer::singleShot(static_cast<int>(line.screenshotAfterSeconds * 1000), &window, [&] {
-      if (!windowPicture(window).save(QString::fromStdString(line.screenshotPath))) {
-        std::fprintf(stderr, "marlin-viewer: cannot write %s\n", line.screenshotPath.c_str());
+      if (const marlin::Status saved = saveScreenshot(windowPicture(window), line.screenshotPath); !saved) {
+        std::fprintf(stderr, "marlin-viewer: %s\n", saved.message().c_str());
         status = 1;
       }
       window.close();

@@ -1,11 +1,9 @@
 #include "app/cli/serve_dvr/sent_copy.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
-#include <cerrno>
-
 #include "platform/file_io.h"
+#include "platform/output_file.h"
 
 namespace marlin::cli::serve_dvr {
 
@@ -17,8 +15,7 @@ SentCopy::~SentCopy() {
 
 Status SentCopy::open(const std::string& path) {
   path_ = path;
-  fd_ = openWithoutWaiting(path, O_WRONLY | O_CREAT | O_APPEND, 0644);
-  return fd_ >= 0 ? Status::ok() : Status::fromErrno(errno, "cannot write " + path);
+  return openOutputFile(path, OutputOpening::Append, BlockDeviceOutput::Refused, fd_);
 }
 
 Status SentCopy::append(const std::uint8_t* data, std::size_t n) {
