@@ -16,9 +16,11 @@ struct Registry {
   std::vector<std::pair<const void*, struct stat>> files;
 };
 
+// Never destroyed: a reader that lives in another static object closes its
+// file during exit, possibly after this registry's destructor would have run.
 Registry& registry() {
-  static Registry instance;
-  return instance;
+  static Registry* const instance = new Registry;
+  return *instance;
 }
 
 }  // namespace

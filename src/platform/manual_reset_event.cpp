@@ -14,9 +14,11 @@ struct EventHub {
   std::condition_variable changed;
 };
 
+// Never destroyed: events owned by other static objects may still be set
+// while the program exits.
 EventHub& hub() {
-  static EventHub instance;
-  return instance;
+  static EventHub* const instance = new EventHub;
+  return *instance;
 }
 
 }  // namespace
