@@ -113,7 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::abort();
   }
   engine.configure(variant, audioCodec, 4, 8000, 0);
-  engine.setMode(1, -1);
+  engine.setMode(marlin::EngineMode::Player, -1);
   engine.selectView(split, page);
   engine.adjustSpeed(1.0);
   const std::string path = "/proc/self/fd/" + std::to_string(fd);

@@ -108,12 +108,12 @@ int PlayerEngine::attach() {
   return 1;
 }
 
-int PlayerEngine::setMode(int mode, int splitLimit) {
-  if (mode != static_cast<int>(EngineMode::Player) && mode != static_cast<int>(EngineMode::Client)) {
+int PlayerEngine::setMode(EngineMode mode, int splitLimit) {
+  if (mode != EngineMode::Player && mode != EngineMode::Client) {
     return 0;
   }
   stopAviCapture();
-  const bool player = mode == static_cast<int>(EngineMode::Player);
+  const bool player = mode == EngineMode::Player;
   // The worker writes to the sound output, so it stops before the output
   // reopens. A connection still trying to log in is ended too: Player mode
   // has no use for it.
@@ -144,7 +144,7 @@ int PlayerEngine::setMode(int mode, int splitLimit) {
   }
   renderer_.ClearAll();
   mode_ = mode;
-  renderer_.SetEngineMode(mode);
+  renderer_.SetAviComposesView(player);
   return 1;
 }
 
@@ -156,7 +156,7 @@ int PlayerEngine::openSource(const std::string& path, bool isDisk, OpenedPlay op
     raiseOpenFailureBox(lastOpenFailure_, messages_);
     return 0;
   }
-  if (mode_ == static_cast<int>(EngineMode::Player)) {
+  if (mode_ == EngineMode::Player) {
     followRecordedChannels();
   }
   renderer_.ClearAll();
@@ -310,7 +310,7 @@ int PlayerEngine::stopRecording() {
 }
 
 int PlayerEngine::captureFrameRate(int fieldHeight, int captureMode) const {
-  if (mode_ != static_cast<int>(EngineMode::Player)) {
+  if (mode_ != EngineMode::Player) {
     return liveCaptureRate(fieldHeight, captureMode);
   }
   return playerCaptureRate(config_.videoFormat, fieldHeight, status_.channelMask(), status_.frameInterval());
@@ -319,7 +319,7 @@ int PlayerEngine::captureFrameRate(int fieldHeight, int captureMode) const {
 // The frame is the decoded picture's width by two fields: the split view is
 // composed at that size, and a live picture's field is line-doubled into it.
 int PlayerEngine::startAviCapture(const std::string& path, CompressionChooser chooser, int captureMode) {
-  const bool player = mode_ == static_cast<int>(EngineMode::Player);
+  const bool player = mode_ == EngineMode::Player;
   if (player) {
     pause();
   }
@@ -363,7 +363,7 @@ int PlayerEngine::run() {
                               .config = config_,
                               .channelShown = channelShown_,
                               .avi = avi_};
-  if (mode_ == static_cast<int>(EngineMode::Player)) {
+  if (mode_ == EngineMode::Player) {
     PlaybackLoop loop(context);
     return loop.run();
   }

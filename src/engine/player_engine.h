@@ -60,9 +60,10 @@ class PlayerEngine : public WorkerThread {
   // Set-up and mode.
   int configure(int videoFormat, int audioCodec, int channelCount, int sampleRate, int aviParameter);
   int attach();
-  // mode 1 Player, 2 Client; splitLimit above 16 (or -1) keeps the old limit.
-  int setMode(int mode, int splitLimit);
-  int getMode() const { return mode_; }
+  // splitLimit above 16 (or -1) keeps the old limit; 0 for a mode that is
+  // neither.
+  int setMode(EngineMode mode, int splitLimit);
+  EngineMode getMode() const { return mode_; }
   int maxSplit() const { return maxSplit_; }
   const DvrConfig& config() const { return config_; }
 
@@ -204,7 +205,7 @@ class PlayerEngine : public WorkerThread {
   net::DvrClient client_;
   RecordingWriter recorder_;
 
-  std::atomic<int> mode_{static_cast<int>(EngineMode::Client)};
+  std::atomic<EngineMode> mode_{EngineMode::Client};
   int maxSplit_ = 4;
   // Nothing switches a channel off yet.
   ChannelSwitches channelShown_;

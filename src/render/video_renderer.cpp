@@ -85,7 +85,7 @@ VideoRenderer::VideoRenderer(VideoPresenter& presenter, TextPainter& painter, Me
   resize();
 }
 
-bool VideoRenderer::composingAvi() const { return aviCapture_ && engineMode_ == 1; }
+bool VideoRenderer::composingAvi() const { return aviCapture_ && aviComposesView_; }
 
 Size VideoRenderer::drawingArea() const { return fastPathActive_ ? back_.size() : client_; }
 
@@ -511,9 +511,9 @@ bool VideoRenderer::UseAviFrame(const std::function<void(std::uint8_t* frame, Av
   return true;
 }
 
-void VideoRenderer::SetEngineMode(int mode) {
+void VideoRenderer::SetAviComposesView(bool composes) {
   std::lock_guard guard(lock_);
-  engineMode_ = mode;
+  aviComposesView_ = composes;
 }
 
 bool VideoRenderer::SaveSnapshot(const std::string& path) {

@@ -88,8 +88,9 @@ class VideoRenderer {
   // sink receives the composed frames; nullptr for none. It must outlive
   // its use here.
   void SetAviWriter(AviFrameSink* sink);
-  // Frames are composed only in mode 1, the player's.
-  void SetEngineMode(int mode);
+  // The player's AVI capture records the whole view as composed here; the
+  // live view's records the stream's pictures as they come.
+  void SetAviComposesView(bool composes);
   // Starts the next composed frame from black, with no channel in it yet.
   void ClearAviFrame();
   // Client mode's capture, which fills the frame itself: runs use with the
@@ -182,7 +183,7 @@ class VideoRenderer {
   std::array<bool, kMaxChannels> hasPicture_{};
 
   bool aviCapture_ = false;
-  int engineMode_ = 0;
+  bool aviComposesView_ = false;
   AviFrameSink* aviSink_ = nullptr;
   std::uint32_t aviMask_ = 0;
   std::vector<std::uint8_t> aviBuffer_;

@@ -101,13 +101,22 @@ class MainWindowTest : public QObject {
     return window;
   }
 
-  static void click(MainWindow& window, int id) {
+  static void click(MainWindow& window, CommandId id) {
     PictureButton* button = window.button(id);
     QVERIFY(button != nullptr);
     QVERIFY(button->isVisible());
     // The window refreshes its buttons on its timers.
     QTRY_VERIFY_WITH_TIMEOUT(button->isEnabled(), kPatience);
     QTest::mouseClick(button, Qt::LeftButton);
+  }
+
+  // Gives a command as its menu item or shortcut would, once the window
+  // offers it.
+  static void trigger(MainWindow& window, CommandId id) {
+    QAction* action = window.action(id);
+    QVERIFY(action != nullptr);
+    QTRY_VERIFY_WITH_TIMEOUT(action->isEnabled(), kPatience);
+    action->trigger();
   }
 
  private slots:
@@ -124,7 +133,7 @@ class MainWindowTest : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(window->engine().getState(), PlaybackState::Paused, kPatience);
     QTRY_COMPARE_WITH_TIMEOUT(window->statusStrip()->statusText(), QStringLiteral("PAUSE"), kPatience);
     QVERIFY(window->look(kMarkIn).enabled);
-    window->action(kMarkIn)->trigger();
+    trigger(*window, kMarkIn);
     const std::uint64_t in = window->markIn();
     QVERIFY(in > 0);
     for (int step = 0; step < 40; ++step) {
@@ -140,11 +149,11 @@ class MainWindowTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(window->engine().getPosition() > beforeKey, kPatience);
     QTRY_COMPARE_WITH_TIMEOUT(window->engine().getState(), PlaybackState::Paused, kPatience);
     QTRY_VERIFY_WITH_TIMEOUT(window->look(kMarkOut).enabled, kPatience);
-    window->action(kMarkOut)->trigger();
+    trigger(*window, kMarkOut);
     QVERIFY(window->markOut() > in);
     QVERIFY(window->look(kExportCapture).enabled);
 
-    window->action(kExportCapture)->trigger();
+    trigger(*window, kExportCapture);
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(QString::fromStdString(path("range.QKV"))), kPatience);
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(QString::fromStdString(path("range.QKV"))).size() > 0, kPatience);
     StreamSource copy;
@@ -265,13 +274,13 @@ class MainWindowTest : public QObject {
 
   void sizesAndTheSmallestWindow() {
     auto window = makeWindow();
-    window->runCommand(kSize640x448);
+    trigger(*window, kSize640x448);
     QVERIFY(window->look(kSize640x448).checked);
     QCOMPARE(window->videoView()->size(), QSize(640, 448));
     window->resize(100, 100);
     QVERIFY(window->width() >= 578 && window->height() >= 486);
-    window->runCommand(kClientMode);
-    QCOMPARE(window->mode(), 2);
+    trigger(*window, kClientMode);
+    QCOMPARE(window->mode(), EngineMode::Client);
     QVERIFY(window->button(kConnect)->isVisible());
     QVERIFY(!window->button(kOpenFile)->isVisible());
   }
@@ -283,7 +292,7 @@ class MainWindowTest : public QObject {
       auto window = makeWindow("Timeout=3\n");
       loginPort_ = dvr.port();
       loginPassword_ = "wrong";
-      window->runCommand(kClientMode);
+      trigger(*window, kClientMode);
       click(*window, kConnect);
       QTRY_COMPARE_WITH_TIMEOUT(messages_.size(), 1, kPatience);
       QCOMPARE(messages_.front(), QStringLiteral("Incorrect password."));
@@ -292,7 +301,7 @@ class MainWindowTest : public QObject {
       Dvr dvr({"--refuse", "1"});
       auto window = makeWindow("Timeout=3\n");
       loginPort_ = dvr.port();
-      window->runCommand(kClientMode);
+      trigger(*window, kClientMode);
       click(*window, kConnect);
       QTRY_COMPARE_WITH_TIMEOUT(messages_.size(), 1, kPatience);
       QCOMPARE(messages_.front(), QStringLiteral("Too many client."));
@@ -307,7 +316,7 @@ class MainWindowTest : public QObject {
       }
       auto window = makeWindow("Timeout=2\n");
       loginPort_ = closed;
-      window->runCommand(kClientMode);
+      trigger(*window, kClientMode);
       click(*window, kConnect);
       QTRY_COMPARE_WITH_TIMEOUT(messages_.size(), 1, kPatience);
       QVERIFY(!messages_.front().isEmpty());
@@ -318,7 +327,7 @@ class MainWindowTest : public QObject {
       // does not exist is said so.
       auto window = makeWindow();
       login_address_ = QStringLiteral("no-such-dvr.invalid");
-      window->runCommand(kClientMode);
+      trigger(*window, kClientMode);
       click(*window, kConnect);
       QTRY_COMPARE_WITH_TIMEOUT(messages_.size(), 1, kPatience);
       QCOMPARE(messages_.front(), QStringLiteral("Cannot find the DVR \"no-such-dvr.invalid\"."));
@@ -332,7 +341,7 @@ class MainWindowTest : public QObject {
     Dvr dvr({"--password", "pw"});
     auto window = makeWindow(("Local Recording Path=" + path("live") + "\n").c_str());
     loginPort_ = dvr.port();
-    window->runCommand(kClientMode);
+    trigger(*window, kClientMode);
     QVERIFY(!window->look(kStartLocalRecording).enabled);
     click(*window, kConnect);
     QTRY_VERIFY_WITH_TIMEOUT(window->engine().isConnected(), kPatience);
@@ -352,7 +361,7 @@ class MainWindowTest : public QObject {
     QVERIFY(at(14) >= 0 && at(14) < at(65) && at(65) < at(12));
 
     QVERIFY(window->look(kStartLocalRecording).enabled);
-    window->action(kStartLocalRecording)->trigger();
+    trigger(*window, kStartLocalRecording);
     QVERIFY(window->engine().isRecording());
     QVERIFY(!window->look(kStartLocalRecording).enabled && window->look(kStopLocalRecording).enabled);
     // The recording begins at the next refresh picture and grows a block at a time.
@@ -360,7 +369,7 @@ class MainWindowTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(folder.entryInfoList({"*.QKV"}, QDir::Files).size() == 1 &&
                                  folder.entryInfoList({"*.QKV"}, QDir::Files).front().size() >= 6 * 4096,
                              kPatience);
-    window->action(kStopLocalRecording)->trigger();
+    trigger(*window, kStopLocalRecording);
     QVERIFY(!window->engine().isRecording());
     const QStringList recordings = folder.entryList({"*.QKV"}, QDir::Files);
     QCOMPARE(recordings.size(), 1);
@@ -381,7 +390,7 @@ class MainWindowTest : public QObject {
     Dvr dvr({"--password", "pw", "--fault", "stall@1"});
     auto window = makeWindow("Timeout=2\nAuto Reconnection=0\n");
     loginPort_ = dvr.port();
-    window->runCommand(kClientMode);
+    trigger(*window, kClientMode);
     click(*window, kConnect);
     QTRY_VERIFY_WITH_TIMEOUT(window->engine().isConnected(), kPatience);
     QTRY_VERIFY_WITH_TIMEOUT(window->videoView()->presentedCount() > 0, kPatience);

@@ -5,6 +5,7 @@
 #include "app/desktop/command_ids.h"
 #include "app/desktop/window_layout.h"
 
+using marlin::EngineMode;
 using namespace marlin::desktop;
 
 namespace {
@@ -23,7 +24,7 @@ class WindowLayoutTest : public QObject {
   void theTableHasFortyRows() { QCOMPARE(layoutTable().size(), std::size_t{40}); }
 
   void eachAnchorMovesWithItsEdge() {
-    const auto placed = layoutControls(1000, 700, 1, 4);
+    const auto placed = layoutControls(1000, 700, EngineMode::Player, 4);
     // Fixed, from the right, from the bottom, from the bottom-right corner.
     QCOMPARE(find(placed, kTitleLabel).rect.x, 22);
     QCOMPARE(find(placed, kTitleLabel).rect.y, 4);
@@ -44,8 +45,8 @@ class WindowLayoutTest : public QObject {
   }
 
   void eachModeShowsItsOwnRow() {
-    const auto player = layoutControls(800, 600, 1, 4);
-    const auto client = layoutControls(800, 600, 2, 4);
+    const auto player = layoutControls(800, 600, EngineMode::Player, 4);
+    const auto client = layoutControls(800, 600, EngineMode::Client, 4);
     for (int id : {kOpenFile, kPlay, kStillCapture, kSplit4, kPositionSlider}) {
       QVERIFY(find(player, id).visible);
       QVERIFY(!find(client, id).visible);
@@ -60,24 +61,24 @@ class WindowLayoutTest : public QObject {
   }
 
   void theVolumePairNeedsRoomPerMode() {
-    QVERIFY(find(layoutControls(578, 486, 1, 4), kMute).visible);
-    QVERIFY(!find(layoutControls(517, 486, 1, 4), kMute).visible);
-    QVERIFY(find(layoutControls(518, 486, 1, 4), kVolumeSlider).visible);
-    QVERIFY(!find(layoutControls(635, 486, 2, 4), kMute).visible);
-    QVERIFY(find(layoutControls(636, 486, 2, 4), kVolumeSlider).visible);
+    QVERIFY(find(layoutControls(578, 486, EngineMode::Player, 4), kMute).visible);
+    QVERIFY(!find(layoutControls(517, 486, EngineMode::Player, 4), kMute).visible);
+    QVERIFY(find(layoutControls(518, 486, EngineMode::Player, 4), kVolumeSlider).visible);
+    QVERIFY(!find(layoutControls(635, 486, EngineMode::Client, 4), kMute).visible);
+    QVERIFY(find(layoutControls(636, 486, EngineMode::Client, 4), kVolumeSlider).visible);
   }
 
   void splitNineAndSixteenFollowTheRecordersChannels() {
-    QVERIFY(!find(layoutControls(800, 600, 1, 4), kSplit9).visible);
-    QVERIFY(!find(layoutControls(800, 600, 1, 4), kSplit16).visible);
-    QVERIFY(find(layoutControls(800, 600, 1, 9), kSplit9).visible);
-    QVERIFY(!find(layoutControls(800, 600, 1, 9), kSplit16).visible);
-    QVERIFY(find(layoutControls(800, 600, 1, 16), kSplit16).visible);
-    QVERIFY(!find(layoutControls(800, 600, 2, 16), kSplit16).visible);
+    QVERIFY(!find(layoutControls(800, 600, EngineMode::Player, 4), kSplit9).visible);
+    QVERIFY(!find(layoutControls(800, 600, EngineMode::Player, 4), kSplit16).visible);
+    QVERIFY(find(layoutControls(800, 600, EngineMode::Player, 9), kSplit9).visible);
+    QVERIFY(!find(layoutControls(800, 600, EngineMode::Player, 9), kSplit16).visible);
+    QVERIFY(find(layoutControls(800, 600, EngineMode::Player, 16), kSplit16).visible);
+    QVERIFY(!find(layoutControls(800, 600, EngineMode::Client, 16), kSplit16).visible);
   }
 
   void noTwoVisibleControlsOverlapAtTheSmallestSize() {
-    for (int mode : {1, 2}) {
+    for (EngineMode mode : {EngineMode::Player, EngineMode::Client}) {
       const auto placed = layoutControls(kMinimumWidth, kMinimumHeight, mode, 16);
       for (const PlacedControl& a : placed) {
         for (const PlacedControl& b : placed) {
@@ -87,7 +88,7 @@ class WindowLayoutTest : public QObject {
           }
           const bool apart = a.rect.x + a.rect.width <= b.rect.x || b.rect.x + b.rect.width <= a.rect.x ||
                              a.rect.y + a.rect.height <= b.rect.y || b.rect.y + b.rect.height <= a.rect.y;
-          QVERIFY2(apart, qPrintable(QStringLiteral("%1 and %2 in mode %3").arg(a.id).arg(b.id).arg(mode)));
+          QVERIFY2(apart, qPrintable(QStringLiteral("%1 and %2 in mode %3").arg(a.id).arg(b.id).arg(static_cast<int>(mode))));
         }
       }
     }

@@ -18,12 +18,12 @@ class WindowRulesTest : public QObject {
  private slots:
   void playbackCommandsWaitForARecording() {
     WindowFacts f;
-    for (int id : {kPlay, kPause, kFastForward, kFastRewind, kNextFrame, kPreviousFrame, kPlayReverse}) {
+    for (CommandId id : {kPlay, kPause, kFastForward, kFastRewind, kNextFrame, kPreviousFrame, kPlayReverse}) {
       QVERIFY(!commandLook(id, f).enabled);
     }
     f.state = PlaybackState::Forward;
     f.sourceOpen = true;
-    for (int id : {kPlay, kPause, kFastForward, kFastRewind, kNextFrame, kPreviousFrame, kPlayReverse}) {
+    for (CommandId id : {kPlay, kPause, kFastForward, kFastRewind, kNextFrame, kPreviousFrame, kPlayReverse}) {
       QVERIFY(commandLook(id, f).enabled);
     }
     QVERIFY(commandLook(kCloseFile, f).enabled);
@@ -53,7 +53,7 @@ class WindowRulesTest : public QObject {
 
   void checkMarksFollowTheWindowAndEngine() {
     WindowFacts f;
-    f.mode = 2;
+    f.mode = EngineMode::Client;
     f.muted = true;
     f.showTime = false;
     f.videoWidth = 640;
@@ -66,7 +66,7 @@ class WindowRulesTest : public QObject {
 
   void dvrCommandsAndLocalRecordingNeedAConnection() {
     WindowFacts f;
-    f.mode = 2;
+    f.mode = EngineMode::Client;
     QVERIFY(!commandLook(kDvrMenu, f).enabled);
     QVERIFY(!commandLook(kStartLocalRecording, f).enabled);
     QCOMPARE(QString(connectItemText(false)), QStringLiteral("&Connect..."));

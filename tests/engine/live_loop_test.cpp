@@ -54,7 +54,7 @@ struct LiveLog final : LiveObserver {
 
 // The rig's engine in Client mode, reporting to log.
 PlayerEngine& clientEngine(EngineRig& rig, LiveLog& log) {
-  rig.engine.setMode(static_cast<int>(EngineMode::Client), -1);
+  rig.engine.setMode(EngineMode::Client, -1);
   rig.engine.setLiveObserver(&log);
   return rig.engine;
 }
@@ -250,7 +250,7 @@ TEST(LiveLoop, AfterALostConnectionPicturesStartAgainAtARefreshPicture) {
 TEST(LiveLoop, RecordingAndDisconnectRules) {
   EngineRig rig;
   PlayerEngine& engine = rig.engine;
-  engine.setMode(static_cast<int>(EngineMode::Client), -1);
+  engine.setMode(EngineMode::Client, -1);
   EXPECT_EQ(engine.disconnect(), 1) << "not connected";
   EXPECT_EQ(engine.stopRecording(), 0);
 

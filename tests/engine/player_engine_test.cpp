@@ -62,8 +62,8 @@ TEST(PlayerEngine, AModeSwitchStopsTheWorkerBeforeTheSoundOutputReopens) {
   ASSERT_TRUE(rig.waitForState(PlaybackState::Forward));
   std::vector<PlaybackState> statesAtOpen;
   rig.audio.beforeOpen = [&] { statesAtOpen.push_back(rig.engine.getState()); };
-  rig.engine.setMode(static_cast<int>(EngineMode::Player), -1);
-  rig.engine.setMode(static_cast<int>(EngineMode::Client), -1);
+  rig.engine.setMode(EngineMode::Player, -1);
+  rig.engine.setMode(EngineMode::Client, -1);
   EXPECT_EQ(statesAtOpen, (std::vector<PlaybackState>{PlaybackState::Idle, PlaybackState::Idle}));
 }
 
@@ -74,11 +74,11 @@ TEST(PlayerEngine, SetUpRules) {
     rig.engine.configure(4, 1, channels, 8000, 0);
     EXPECT_EQ(rig.engine.maxSplit(), split) << channels << " channels";
   }
-  EXPECT_EQ(rig.engine.setMode(3, 4), 0);
-  EXPECT_EQ(rig.engine.getMode(), 1);
-  EXPECT_EQ(rig.engine.setMode(1, -1), 1);
+  EXPECT_EQ(rig.engine.setMode(static_cast<EngineMode>(3), 4), 0);
+  EXPECT_EQ(rig.engine.getMode(), EngineMode::Player);
+  EXPECT_EQ(rig.engine.setMode(EngineMode::Player, -1), 1);
   EXPECT_EQ(rig.engine.maxSplit(), 16);
-  EXPECT_EQ(rig.engine.setMode(1, 9), 1);
+  EXPECT_EQ(rig.engine.setMode(EngineMode::Player, 9), 1);
   EXPECT_EQ(rig.engine.maxSplit(), 9);
 
   CalendarTime time;
@@ -116,7 +116,7 @@ TEST(PlayerEngine, ARecordingSetsTheSplitLimitByTheCamerasItHolds) {
   rig.open(makePlaybackRecording(sixteen));
   ASSERT_EQ(rig.engine.maxSplit(), 16);
   rig.engine.closeSource();
-  rig.engine.setMode(2, -1);
+  rig.engine.setMode(EngineMode::Client, -1);
   EXPECT_EQ(rig.engine.maxSplit(), 4);
   const std::string path = rig.dir.file("client.QKV");
   writeFile(path, makePlaybackRecording(sixteen));

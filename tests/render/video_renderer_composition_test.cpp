@@ -69,7 +69,7 @@ class Composition {
   void startAvi() {
     renderer_.SetAviWriter(&sink_);
     renderer_.SetAviCapture(true);
-    renderer_.SetEngineMode(1);
+    renderer_.SetAviComposesView(true);
   }
 
   std::uint64_t play() {

@@ -252,7 +252,7 @@ TEST(VideoRendererAvi, AFrameGoesOutWhenAChannelComesRound) {
   f.renderer.SetUseDirectDraw(false);
   f.renderer.SetAviWriter(&sink);
   f.renderer.SetAviCapture(true);
-  f.renderer.SetEngineMode(1);
+  f.renderer.SetAviComposesView(true);
   const std::vector<std::uint8_t> pictures[] = {flatPicture(320, 224, 128, 255, 128),
                                                 flatPicture(320, 224, 128, 128, 0),
                                                 flatPicture(320, 224, 64, 128, 128),
@@ -271,7 +271,7 @@ TEST(VideoRendererAvi, AFrameGoesOutWhenAChannelComesRound) {
   EXPECT_EQ(sink.colourAt(0, 0, 47), colours[2]);
   EXPECT_EQ(sink.colourAt(0, 63, 47), colours[3]);
 
-  f.renderer.SetEngineMode(2);
+  f.renderer.SetAviComposesView(false);
   for (int channel = 0; channel < 4; ++channel) {
     f.renderer.PutPicture(channel, kNoTime, pictures[channel].data(), 320, 224);
   }

@@ -287,7 +287,7 @@ void runLiveSession(const LiveOptions& options) {
   PlayerEngine engine({processPlaybackClock(), audioDevice, presenter, *painter, consoleMessageSink()});
   engine.configure(kVariantQkt2, resolveAudioCodecId(kBuildAudioCodecName, consoleMessageSink()),
                    kBuildChannelCount, kBuildSampleRate, 0);
-  engine.setMode(static_cast<int>(EngineMode::Client), -1);
+  engine.setMode(EngineMode::Client, -1);
   if (options.split && engine.selectView(*options.split, 0) != 1) {
     throw CommandError("the live view shows the DVR's one picture: --split must be 1");
   }

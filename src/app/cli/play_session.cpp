@@ -194,7 +194,7 @@ void runPlaySession(const PlayOptions& options) {
 
   engine.configure(options.recording.variant, audioCodecFor(options.recording.variant), kBuildChannelCount,
                    kBuildSampleRate, 0);
-  engine.setMode(static_cast<int>(EngineMode::Player), -1);
+  engine.setMode(EngineMode::Player, -1);
   SessionObserver observer(options, engine);
   engine.setObserver(&observer);
   const OnScopeExit stopWorker([&engine] { engine.closeSource(); });

@@ -6,11 +6,14 @@ namespace marlin::desktop {
 
 namespace {
 
-bool isDvrControl(int id) { return id >= kDvrPause && id <= kDvrSelect; }
+bool isDvrControl(CommandId id) { return id >= kDvrPause && id <= kDvrSelect; }
 
 }  // namespace
 
-CommandLook commandLook(int id, const WindowFacts& f) {
+CommandLook commandLook(CommandId id, const WindowFacts& f) {
+  if (f.busy && id != kExit && id != kCloseButton && id != kMinimise) {
+    return {false, false};
+  }
   const bool pausedWithSource = f.sourceOpen && f.state == PlaybackState::Paused;
   if (isDvrControl(id)) {
     return {f.connected, false};
@@ -27,9 +30,9 @@ CommandLook commandLook(int id, const WindowFacts& f) {
     case kCloseFile:
       return {f.sourceOpen, false};
     case kPlayerMode:
-      return {true, f.mode == 1};
+      return {true, f.mode == EngineMode::Player};
     case kClientMode:
-      return {true, f.mode == 2};
+      return {true, f.mode == EngineMode::Client};
     case kMarkIn:
     case kMarkOut:
       return {pausedWithSource, false};

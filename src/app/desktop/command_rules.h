@@ -3,13 +3,17 @@
 #include <cstdint>
 #include <string>
 
+#include "app/desktop/command_ids.h"
 #include "engine/engine_types.h"
 
 namespace marlin::desktop {
 
 // What the window knows when it decides which commands are offered.
 struct WindowFacts {
-  int mode = 1;  // 1 Player, 2 Client
+  EngineMode mode = EngineMode::Player;
+  // Slow work runs (a disk waking, a name looked up, a range copied): only
+  // leaving the window is offered.
+  bool busy = false;
   PlaybackState state = PlaybackState::Idle;
   bool sourceOpen = false;
   std::uint64_t markIn = 0;
@@ -33,7 +37,7 @@ struct CommandLook {
 // A marked range is copied into a new recording only below 650 MiB.
 inline constexpr std::uint64_t kLargestExportRange = 681'574'400;
 
-CommandLook commandLook(int commandId, const WindowFacts& facts);
+CommandLook commandLook(CommandId id, const WindowFacts& facts);
 
 // The Client menu's connect item, by the connection.
 const char* connectItemText(bool connected);

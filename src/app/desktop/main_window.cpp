@@ -1,24 +1,24 @@
 #include "app/desktop/main_window.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
-#include <QPainter>
-#include <QPainterPath>
 #include <QScreen>
-#include <QWindow>
 
-#include "app/desktop/command_ids.h"
-#include "app/desktop/skin/icon_cache.h"
-#include "app/desktop/skin/palette.h"
+#include "app/desktop/background_task.h"
+#include "app/desktop/captures.h"
+#include "app/desktop/client_session.h"
+#include "app/desktop/options_editor.h"
+#include "app/desktop/player_session.h"
 #include "app/desktop/skin/picture_button.h"
 #include "app/desktop/skin/skin_slider.h"
 #include "app/desktop/skin/status_strip.h"
 #include "app/desktop/video_view.h"
+#include "app/desktop/window_chrome.h"
 #include "app/desktop/window_layout.h"
 #include "app/desktop/window_observer.h"
 #include "engine/codec_names.h"
@@ -33,10 +33,11 @@ namespace marlin::desktop {
 
 namespace {
 
-constexpr int kGripSize = 16;
+// How often the window shows the engine's state.
+constexpr int kPollMs = 40;
 
 struct ButtonRow {
-  int id;
+  CommandId id;
   const char* icon;
   const char* toolTip;
 };
@@ -105,8 +106,10 @@ MainWindow::MainWindow(Setup setup, QWidget* parent)
   if (setup_.events != nullptr) {
     printer_ = std::make_unique<EventLinePrinter>(engine_->client(), setup_.events);
   }
-  observer_ = std::make_unique<WindowObserver>(this, printer_.get(),
-                                               [this](net::ClientNotice notice) { handleNotice(notice); });
+  settings_ = loadSettings(setup_.settingsPath);
+  createParts();
+  observer_ = std::make_unique<WindowObserver>(
+      this, printer_.get(), [client = client_](net::ClientNotice notice) { client->handleNotice(notice); });
   engine_->setObserver(observer_.get());
   engine_->setLiveObserver(observer_.get());
   engine_->renderer().setSplitChangedNotifier([this] { refreshControls(); });
@@ -122,64 +125,85 @@ MainWindow::MainWindow(Setup setup, QWidget* parent)
   engine_->setOutlineColour(0);
   engine_->renderer().SetCellGap(2, rgbColour(0x0B, 0x0C, 0x0E));
 
-  settings_ = loadSettings(setup_.settingsPath);
-  recentFiles_ = loadRecentFiles(setup_.settingsPath);
-  rebuildRecentMenu();
+  player_->setRecentFiles(loadRecentFiles(setup_.settingsPath));
   applySettingsToEngine();
   volume_->setRange(0, 65535);
   volume_->setValue(static_cast<int>(engine_->getVolume()));
   titleText_ = productTitle();
   showTitle();
-  alwaysOnTop_ = settings_.alwaysOnTop != 0;
+  chrome_->setAlwaysOnTop(settings_.alwaysOnTop != 0);
 
   layOut(QSize(kStartVideoWidth, kStartVideoHeight));
-  connect(&secondTimer_, &QTimer::timeout, this, [this] { tick(false); });
-  connect(&statusTimer_, &QTimer::timeout, this, [this] { tick(false); });
-  connect(&captureTimer_, &QTimer::timeout, this, [this] { tick(true); });
-  secondTimer_.start(1000);
-  statusTimer_.start(300);
-  captureTimer_.start(40);
+  connect(&pollTimer_, &QTimer::timeout, this, &MainWindow::tick);
+  pollTimer_.start(kPollMs);
 
-  switchMode(1);
+  switchMode(EngineMode::Player);
   if (!setup_.commandLine.recordingPath.empty()) {
     openRecording(QString::fromStdString(setup_.commandLine.recordingPath));
   }
-  autoConnect_ = setup_.commandLine.autoConnect();
+  if (setup_.commandLine.autoConnect()) {
+    QTimer::singleShot(0, this, [this] {
+      switchMode(EngineMode::Client);
+      client_->connectTo(setup_.commandLine.ip, std::atoi(setup_.commandLine.port.c_str()));
+    });
+  }
   qApp->installEventFilter(this);
   connect(video_, &VideoView::firstPicturePainted, this, &MainWindow::firstPictureShown);
 }
 
 MainWindow::~MainWindow() {
   qApp->removeEventFilter(this);
-  rangeCopy_.waitForFinished();
+  // A range being copied reads through the engine.
+  task_->finish();
   // The engine's threads report to the window until they stop.
   engine_.reset();
+}
+
+void MainWindow::createParts() {
+  task_ = new BackgroundTask(this);
+  chrome_ = new WindowChrome(this);
+  player_ = new PlayerSession(*engine_, setup_.prompts, messages_, *task_, this);
+  client_ = new ClientSession(*engine_, settings_, setup_.prompts, messages_, *task_, this);
+  captures_ = new Captures(*engine_, settings_, setup_.prompts, this);
+  options_ = new OptionsEditor(*engine_, settings_, *chrome_, this);
+
+  connect(task_, &BackgroundTask::busyChanged, this, &MainWindow::showBusy);
+  connect(chrome_, &WindowChrome::resizedByHand, this, [this] { layOut(std::nullopt); });
+  connect(player_, &PlayerSession::sourceChanged, this, &MainWindow::showSource);
+  connect(player_, &PlayerSession::recentFilesChanged, this, &MainWindow::rebuildRecentMenu);
+  connect(client_, &ClientSession::clientModeWanted, this, [this] {
+    if (mode_ != EngineMode::Client) {
+      switchMode(EngineMode::Client);
+    }
+  });
+  connect(client_, &ClientSession::sessionEnding, this, [this] {
+    if (mode_ == EngineMode::Client) {
+      captures_->stopAviCapture();
+    }
+  });
+  connect(client_, &ClientSession::changed, this, &MainWindow::refreshControls);
+  connect(captures_, &Captures::changed, this, &MainWindow::refreshControls);
+  const auto showWork = [this](const QString& text, const QString& detail) { status_->setTexts(text, detail); };
+  connect(player_, &PlayerSession::working, this, showWork);
+  connect(client_, &ClientSession::working, this, showWork);
 }
 
 void MainWindow::createControls() {
   for (const ButtonRow& entry : kButtons) {
     auto* button = new PictureButton(entry.id, QString::fromLatin1(entry.icon), QString::fromLatin1(entry.toolTip), this);
-    connect(button, &QAbstractButton::clicked, this, [this, id = entry.id] { runCommand(id); });
     buttons_[entry.id] = button;
     controls_[entry.id] = button;
   }
   buttons_[kCloseButton]->setDanger(true);
   buttons_[kMute]->setCheckable(true);
-  for (int id : {kSplit1, kSplit4, kSplit9, kSplit16}) {
+  for (CommandId id : {kSplit1, kSplit4, kSplit9, kSplit16}) {
     buttons_[id]->setCheckable(true);
   }
-  // Checkable buttons are checked by the window, not by a click.
-  for (auto& [id, button] : buttons_) {
-    if (button->isCheckable()) {
-      connect(button, &QAbstractButton::clicked, button, [this, id = id] { refreshControls(); });
-    }
-  }
-  const auto segment = [this](int id, const char* icon, const char* text, const char* tip) {
+  const auto segment = [this](CommandId id, const char* icon, const char* text, const char* tip) {
     auto* button = new PictureButton(id, QString::fromLatin1(icon), QString::fromLatin1(tip), this);
     button->setText(QString::fromLatin1(text));
     button->setStyle(PictureButton::Style::Segment);
     button->setCheckable(true);
-    connect(button, &QAbstractButton::clicked, this, [this, id] { runCommand(id); });
     buttons_[id] = button;
     controls_[id] = button;
   };
@@ -188,7 +212,6 @@ void MainWindow::createControls() {
   auto* saveAvi = new PictureButton(kSaveAvi, QStringLiteral("save-avi"), QStringLiteral("Save what is shown as AVI"), this);
   saveAvi->setText(QStringLiteral("Save AVI"));
   saveAvi->setStyle(PictureButton::Style::Text);
-  connect(saveAvi, &QAbstractButton::clicked, this, [this] { runCommand(kSaveAvi); });
   buttons_[kSaveAvi] = saveAvi;
   controls_[kSaveAvi] = saveAvi;
 
@@ -223,16 +246,14 @@ void MainWindow::createControls() {
   volume_ = new SkinSlider(kVolumeSlider, this);
   volume_->setToolTip(QStringLiteral("Volume"));
   controls_[kVolumeSlider] = volume_;
-  const auto slid = [this](int id, int value) {
-    if (id == kVolumeSlider) {
-      engine_->setVolume(static_cast<std::uint32_t>(value));
-    } else if (static_cast<std::uint64_t>(value) != engine_->getPosition() / 4096) {
+  connect(position_, &SkinSlider::moved, this, [this](int, int value) {
+    if (static_cast<std::uint64_t>(value) != engine_->getPosition() / 4096) {
       engine_->jumpTo(static_cast<std::uint64_t>(value) * 4096);
     }
-  };
-  connect(position_, &SkinSlider::moved, this, slid);
-  connect(volume_, &SkinSlider::moved, this, slid);
-  connect(volume_, &SkinSlider::released, this, slid);
+  });
+  const auto setVolume = [this](int, int value) { engine_->setVolume(static_cast<std::uint32_t>(value)); };
+  connect(volume_, &SkinSlider::moved, this, setVolume);
+  connect(volume_, &SkinSlider::released, this, setVolume);
 }
 
 // The loader has kept every number within its range.
@@ -257,33 +278,42 @@ void MainWindow::collectSettingsFromEngine() {
   settings_.useDDraw = engine_->getFastPath() ? 1 : 0;
   settings_.autoReconnection = engine_->getAutoReconnect() ? 1 : 0;
   settings_.timeoutMs = static_cast<int>(engine_->getTimeout());
-  settings_.alwaysOnTop = alwaysOnTop_ ? 1 : 0;
+  settings_.alwaysOnTop = chrome_->alwaysOnTop() ? 1 : 0;
 }
 
-PictureButton* MainWindow::button(int id) const {
+std::uint64_t MainWindow::markIn() const { return player_->markIn(); }
+
+std::uint64_t MainWindow::markOut() const { return player_->markOut(); }
+
+bool MainWindow::openRecording(const QString& path) { return player_->openRecording(path); }
+
+PictureButton* MainWindow::button(CommandId id) const {
   const auto found = buttons_.find(id);
   return found == buttons_.end() ? nullptr : found->second;
 }
 
-QAction* MainWindow::action(int id) const {
+QAction* MainWindow::action(CommandId id) const {
   const auto found = actions_.find(id);
   return found == actions_.end() ? nullptr : found->second;
 }
 
-QMenu* MainWindow::contextMenu(int mode) const { return mode == 2 ? clientMenu_ : playerMenu_; }
+QMenu* MainWindow::contextMenu(EngineMode mode) const {
+  return mode == EngineMode::Client ? clientMenu_ : playerMenu_;
+}
 
 WindowFacts MainWindow::facts() const {
   WindowFacts f;
   f.mode = mode_;
+  f.busy = task_->busy();
   f.state = engine_->getState();
   f.sourceOpen = engine_->isSourceOpen();
-  f.markIn = markIn_;
-  f.markOut = markOut_;
+  f.markIn = player_->markIn();
+  f.markOut = player_->markOut();
   f.muted = engine_->getMute();
   f.showTime = engine_->getShowTime();
-  f.alwaysOnTop = alwaysOnTop_;
-  f.normal = normal_;
-  f.maximized = maximized_;
+  f.alwaysOnTop = chrome_->alwaysOnTop();
+  f.normal = chrome_->normal();
+  f.maximized = chrome_->maximized();
   const ControlRect area = videoArea(width(), height());
   f.videoWidth = area.width;
   f.videoHeight = area.height;
@@ -305,9 +335,9 @@ void MainWindow::layOut(std::optional<QSize> videoSize) {
   }
   const ControlRect area = videoArea(width(), height());
   video_->setGeometry(area.x, area.y, area.width, area.height);
-  applyTopmost();
+  chrome_->applyTopmost();
   for (const PlacedControl& placed : layoutControls(width(), height(), mode_, engine_->maxSplit())) {
-    const auto found = controls_.find(placed.id);
+    const auto found = controls_.find(static_cast<CommandId>(placed.id));
     if (found == controls_.end()) {
       continue;
     }
@@ -319,20 +349,29 @@ void MainWindow::layOut(std::optional<QSize> videoSize) {
   layoutDone_ = true;
 }
 
+void MainWindow::showVideoSize(int videoWidth, int videoHeight) {
+  if (isMaximized()) {
+    showNormal();
+  }
+  layOut(QSize(videoWidth, videoHeight));
+}
+
 void MainWindow::showTitle() {
   title_->setText(title_->fontMetrics().elidedText(titleText_, Qt::ElideMiddle, title_->width()));
 }
 
-void MainWindow::applyTopmost() {
-  const bool isOnTop = (windowFlags() & Qt::WindowStaysOnTopHint) != 0;
-  if (isOnTop == alwaysOnTop_) {
-    return;
+void MainWindow::showSource(const QString& title, const QString& path, bool opened) {
+  titleText_ = title;
+  showTitle();
+  title_->setToolTip(path);
+  const std::uint64_t size = opened ? engine_->getSourceSize() : 0;
+  position_->setRange(0, size <= 1 ? 0 : static_cast<int>(qMin<std::uint64_t>(size / 4096, INT32_MAX)));
+  position_->setValue(0);
+  if (opened) {
+    layOut(std::nullopt);
+    refreshControls();
   }
-  const bool wasVisible = isVisible();
-  setWindowFlag(Qt::WindowStaysOnTopHint, alwaysOnTop_);
-  if (wasVisible) {
-    show();
-  }
+  update();
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
@@ -343,94 +382,47 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
   }
 }
 
-bool MainWindow::inResizeGrip(const QPoint& point) const {
-  return point.x() >= width() - kGripSize && point.y() >= height() - kGripSize;
-}
-
-void MainWindow::paintEvent(QPaintEvent*) {
-  QPainter painter(this);
-  painter.setRenderHint(QPainter::Antialiasing);
-  const bool rounded = !isMaximized() && !isFullScreen();
-  const qreal radius = rounded ? skin::kCornerRadius : 0;
-  QPainterPath outline;
-  outline.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), radius, radius);
-  painter.fillPath(outline, skin::kWindow);
-  painter.setPen(QPen(skin::kBorder, 1));
-  painter.drawPath(outline);
-  // The title strip sits a shade apart from the controls below the video.
-  painter.setPen(QPen(QColor(0x20, 0x23, 0x2A), 1));
-  painter.drawLine(QPointF(1, 24.5), QPointF(width() - 1, 24.5));
-  // The resize grip: three dots rising to the corner.
-  painter.setPen(Qt::NoPen);
-  painter.setBrush(QColor(0x4A, 0x50, 0x5B));
-  const QPointF corner(width() - 5.0, height() - 5.0);
-  for (int row = 0; row < 3; ++row) {
-    for (int column = 0; column <= row; ++column) {
-      painter.drawEllipse(corner - QPointF(column * 4.0, (row - column) * 4.0), 1.0, 1.0);
-    }
-  }
-}
-
-// ---------------------------------------------------------------- pointer
-
-void MainWindow::mousePressEvent(QMouseEvent* event) {
-  if (event->button() != Qt::LeftButton) {
-    QWidget::mousePressEvent(event);
-    return;
-  }
-  pressPoint_ = event->globalPosition().toPoint();
-  if (inResizeGrip(event->position().toPoint())) {
-    if (windowHandle() == nullptr || !windowHandle()->startSystemResize(Qt::BottomEdge | Qt::RightEdge)) {
-      resizing_ = true;
-      dragOffset_ = QPoint(width(), height()) - event->position().toPoint();
-    }
-    return;
-  }
-  if (windowHandle() == nullptr || !windowHandle()->startSystemMove()) {
-    moving_ = true;
-    dragOffset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
-  }
-}
-
-void MainWindow::mouseMoveEvent(QMouseEvent* event) {
-  setCursor(inResizeGrip(event->position().toPoint()) || resizing_ ? Qt::SizeFDiagCursor : Qt::ArrowCursor);
-  if (resizing_) {
-    const QPoint corner = event->position().toPoint() + dragOffset_;
-    resize(qMax(kMinimumWidth, corner.x()), qMax(kMinimumHeight, corner.y()));
-    layOut(std::nullopt);
-  } else if (moving_) {
-    move(event->globalPosition().toPoint() - dragOffset_);
-  }
-}
-
-void MainWindow::mouseReleaseEvent(QMouseEvent* event) {
-  resizing_ = false;
-  moving_ = false;
-  QWidget::mouseReleaseEvent(event);
-}
-
-void MainWindow::mouseDoubleClickEvent(QMouseEvent* event) {
-  if (event->button() != Qt::LeftButton || inResizeGrip(event->position().toPoint())) {
-    return;
-  }
-  const QScreen* screen = this->screen();
-  if (!isMaximized() && (screen == nullptr || width() < screen->availableGeometry().width())) {
-    runCommand(kMaximize);
-  } else {
-    runCommand(kNormal);
-  }
-}
-
 void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
-  updateActions();
+  refreshControls();
   contextMenu(mode_)->popup(event->globalPos());
 }
 
-void MainWindow::changeEvent(QEvent* event) {
-  if (event->type() == QEvent::WindowStateChange) {
-    update();
+// ---------------------------------------------------------------- commands
+
+void MainWindow::switchMode(EngineMode mode) {
+  if (engine_->isRecording()) {
+    engine_->stopRecording();
   }
-  QWidget::changeEvent(event);
+  if (mode == EngineMode::Player) {
+    client_->endSession();
+  }
+  engine_->setMode(mode, -1);
+  mode_ = mode;
+  titleText_ = productTitle();
+  showTitle();
+  engine_->selectView(mode == EngineMode::Player ? 4 : 1, 0);
+  video_->setDragMovesWindow(mode == EngineMode::Player);
+  layOut(QSize(kStartVideoWidth, kStartVideoHeight));
+  layOut(QSize(kStartVideoWidth, kStartVideoHeight));
+  refreshControls();
+}
+
+void MainWindow::selectSplit(int cells) {
+  int split = 1;
+  int page = 0;
+  engine_->getView(split, page);
+  engine_->selectView(cells, qMin(page, splitPages(cells, engine_->maxSplit()) - 1));
+}
+
+void MainWindow::adjustSpeed(double delta) { engine_->adjustSpeed(engine_->getSpeed() + delta); }
+
+void MainWindow::showBusy(bool busy) {
+  if (busy) {
+    setCursor(Qt::BusyCursor);
+  } else {
+    unsetCursor();
+  }
+  refreshControls();
 }
 
 // ---------------------------------------------------------------- files
@@ -443,12 +435,12 @@ void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
 
 void MainWindow::dropEvent(QDropEvent* event) {
   const QList<QUrl> urls = event->mimeData()->urls();
-  if (urls.isEmpty() || !urls.front().isLocalFile()) {
+  if (urls.isEmpty() || !urls.front().isLocalFile() || task_->busy()) {
     return;
   }
   event->acceptProposedAction();
-  if (mode_ != 1) {
-    switchMode(1);
+  if (mode_ != EngineMode::Player) {
+    switchMode(EngineMode::Player);
   }
   openRecording(urls.front().toLocalFile());
 }
@@ -459,23 +451,17 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 void MainWindow::exitApplication() {
-  // A range being copied reads through the engine: it ends first.
-  rangeCopy_.waitForFinished();
+  task_->finish();
   if (engine_->isRecording()) {
     engine_->stopRecording();
   }
-  if (engine_->isAviCapturing()) {
-    engine_->stopAviCapture();
-  }
-  sessionWanted_ = false;
+  captures_->stopAviCapture();
+  client_->endSession();
   engine_->closeSource();
-  engine_->disconnect();
   collectSettingsFromEngine();
   saveSettings(setup_.settingsPath, settings_);
-  saveRecentFiles(setup_.settingsPath, recentFiles_);
-  secondTimer_.stop();
-  statusTimer_.stop();
-  captureTimer_.stop();
+  saveRecentFiles(setup_.settingsPath, player_->recentFiles());
+  pollTimer_.stop();
 }
 
 }  // namespace marlin::desktop

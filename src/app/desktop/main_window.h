@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QFuture>
-#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 #include <cstdint>
@@ -10,15 +8,14 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
+#include "app/desktop/command_ids.h"
 #include "app/desktop/command_line.h"
 #include "app/desktop/command_rules.h"
 #include "app/desktop/qt_message_sink.h"
 #include "app/desktop/settings.h"
 #include "app/desktop/window_prompts.h"
 #include "engine/engine_types.h"
-#include "net/client_observer.h"
 
 class QAction;
 class QLabel;
@@ -33,17 +30,23 @@ class TextPainter;
 
 namespace marlin::desktop {
 
+class BackgroundTask;
+class Captures;
+class ClientSession;
+class OptionsEditor;
 class PictureButton;
+class PlayerSession;
 class SkinSlider;
 class StatusStrip;
 class VideoView;
+class WindowChrome;
 class WindowObserver;
 
-// The application's window: the video area the engine draws into, the
-// title strip, the status strip, the position slider and the button rows
-// of Player and Client mode, placed by the layout table. It owns the engine
-// for its whole life, routes every button, menu item and shortcut to it as
-// a command, and learns the engine's state by polling it from its timers.
+// The application's window. It makes the engine and the parts that do the
+// work (the player's recording, the DVR session, captures, the options, the
+// window's own frame), places the controls by the layout table, connects
+// every button, menu item and shortcut to the part that owns its command,
+// and shows the engine's state, which it polls on a timer.
 class MainWindow : public QWidget {
   Q_OBJECT
 
@@ -62,22 +65,21 @@ class MainWindow : public QWidget {
   explicit MainWindow(Setup setup, QWidget* parent = nullptr);
   ~MainWindow() override;
 
-  // Every command, however given: a button, a menu item, a shortcut.
-  void runCommand(int id);
-
   PlayerEngine& engine() { return *engine_; }
   QtMessageSink& messages() { return messages_; }
   const ViewerSettings& settings() const { return settings_; }
   WindowFacts facts() const;
-  CommandLook look(int id) const { return commandLook(id, facts()); }
-  int mode() const { return mode_; }
-  std::uint64_t markIn() const { return markIn_; }
-  std::uint64_t markOut() const { return markOut_; }
+  CommandLook look(CommandId id) const { return commandLook(id, facts()); }
+  EngineMode mode() const { return mode_; }
+  std::uint64_t markIn() const;
+  std::uint64_t markOut() const;
   VideoView* videoView() const { return video_; }
   StatusStrip* statusStrip() const { return status_; }
-  PictureButton* button(int id) const;
-  QAction* action(int id) const;
-  QMenu* contextMenu(int mode) const;
+  PictureButton* button(CommandId id) const;
+  // Every command is an action, however given: a button, a menu item, a
+  // shortcut.
+  QAction* action(CommandId id) const;
+  QMenu* contextMenu(EngineMode mode) const;
   // Opens a recording as the Open File command does with a chosen file.
   bool openRecording(const QString& path);
 
@@ -86,71 +88,44 @@ class MainWindow : public QWidget {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
-  void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
-  void mousePressEvent(QMouseEvent* event) override;
-  void mouseMoveEvent(QMouseEvent* event) override;
-  void mouseReleaseEvent(QMouseEvent* event) override;
-  void mouseDoubleClickEvent(QMouseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
-  void changeEvent(QEvent* event) override;
 
  private:
   // Set-up.
+  void createParts();
   void createControls();
   void createActions();
+  void connectAction(CommandId id, QAction* action);
   void createMenus();
   void applySettingsToEngine();
   void collectSettingsFromEngine();
 
   // Layout.
   void layOut(std::optional<QSize> videoSize);
-  void applyTopmost();
+  void showVideoSize(int videoWidth, int videoHeight);
   // The recording's name, shortened in the middle to fit the title strip.
   void showTitle();
-  bool inResizeGrip(const QPoint& point) const;
+  void showSource(const QString& title, const QString& path, bool opened);
 
-  // Timers.
-  void tick(bool captureTimer);
-  void drainKeyBuffer();
+  // Polling the engine.
+  void tick();
   void refreshStatus();
   void refreshControls();
-  void updateActions();
-
-  // Commands.
-  void switchMode(int mode);
-  void openFile();
-  void openDisk();
-  bool openSource(const QString& path, bool isDisk);
-  void closeFile();
-  void selectSplit(int cells);
-  void stillCapture();
-  void exportRange();
-  void startLocalRecording();
-  void stopLocalRecording();
-  void toggleAviCapture();
-  void connectOrDisconnect();
-  void connectTo(const LoginValues& login);
-  void handleNotice(net::ClientNotice notice);
-  void endSession();
-  void exitApplication();
-  void showAbout();
-  void showExportAvi();
-  void showOptions();
-  void showNetworkOptions();
-  void goToTime();
-  void setAlwaysOnTop(bool on);
-  void showSizeFor(int videoWidth, int videoHeight);
-  void adjustSpeed(double delta);
-  void addRecentFile(const QString& path);
   void rebuildRecentMenu();
+
+  // Commands the window itself owns.
+  void switchMode(EngineMode mode);
+  void selectSplit(int cells);
+  void adjustSpeed(double delta);
+  void showBusy(bool busy);
+  void exitApplication();
 
   Setup setup_;
   ViewerSettings settings_;
-  std::vector<std::string> recentFiles_;
   QtMessageSink messages_;
   std::unique_ptr<TextPainter> painter_;
   std::unique_ptr<AudioDevice> audio_;
@@ -159,9 +134,17 @@ class MainWindow : public QWidget {
   std::unique_ptr<EventLinePrinter> printer_;
   std::unique_ptr<WindowObserver> observer_;
 
-  std::map<int, QWidget*> controls_;
-  std::map<int, PictureButton*> buttons_;
-  std::map<int, QAction*> actions_;
+  // The parts, children of the window.
+  BackgroundTask* task_ = nullptr;
+  WindowChrome* chrome_ = nullptr;
+  PlayerSession* player_ = nullptr;
+  ClientSession* client_ = nullptr;
+  Captures* captures_ = nullptr;
+  OptionsEditor* options_ = nullptr;
+
+  std::map<CommandId, QWidget*> controls_;
+  std::map<CommandId, PictureButton*> buttons_;
+  std::map<CommandId, QAction*> actions_;
   SkinSlider* position_ = nullptr;
   SkinSlider* volume_ = nullptr;
   StatusStrip* status_ = nullptr;
@@ -170,38 +153,12 @@ class MainWindow : public QWidget {
   QMenu* playerMenu_ = nullptr;
   QMenu* clientMenu_ = nullptr;
   QMenu* recentMenu_ = nullptr;
-  QMenu* appMenu_ = nullptr;
-  QTimer secondTimer_;
-  QTimer statusTimer_;
-  QTimer captureTimer_;
+  QTimer pollTimer_;
 
-  int mode_ = 1;
-  std::uint64_t markIn_ = 0;
-  std::uint64_t markOut_ = 0;
-  bool alwaysOnTop_ = false;
-  bool normal_ = false;
-  bool maximized_ = false;
+  EngineMode mode_ = EngineMode::Player;
   bool layoutDone_ = false;
-  bool autoConnect_ = false;
-  bool sessionWanted_ = false;
-  bool busy_ = false;
-  QFuture<int> rangeCopy_;
   PlaybackState lastStateShown_ = PlaybackState::Idle;
-  int aviCaptureMode_ = 7;
-  QString lastAviName_ = QStringLiteral("DVR.avi");
   QString titleText_;
-  QString lastStill_;
-  std::string sourcePath_;
-  bool sourceIsDisk_ = false;
-  // The key buffer: the last key pressed, waiting for the timer.
-  int pendingKey_ = 0;
-  QString pendingText_;
-  // Moving and resizing the frameless window by hand where the window
-  // system does not do it.
-  bool resizing_ = false;
-  bool moving_ = false;
-  QPoint dragOffset_;
-  QPoint pressPoint_;
 };
 
 }  // namespace marlin::desktop

@@ -5,22 +5,25 @@
 #include <QLabel>
 #include <QMenu>
 
-#include "app/desktop/command_ids.h"
-#include "app/desktop/dvr_keys.h"
+#include "app/desktop/captures.h"
+#include "app/desktop/client_session.h"
 #include "app/desktop/main_window.h"
+#include "app/desktop/options_editor.h"
+#include "app/desktop/player_session.h"
 #include "app/desktop/skin/picture_button.h"
-#include "app/desktop/skin/skin_slider.h"
-#include "app/desktop/skin/status_strip.h"
-#include "app/desktop/status_text.h"
+#include "app/desktop/window_chrome.h"
 #include "engine/player_engine.h"
-#include "render/channel_label.h"
+#include "net/remote_keys.h"
 
 namespace marlin::desktop {
 
 namespace {
 
+// Marks a separator in a menu's list of commands.
+constexpr auto kSeparator = static_cast<CommandId>(0);
+
 struct ActionRow {
-  int id;
+  CommandId id;
   const char* text;
   const char* shortcut;
   bool checkable;
@@ -82,10 +85,12 @@ constexpr ActionRow kActions[] = {
     {kDvrUp, "Up", "", false},
     {kDvrDown, "Down", "", false},
     {kDvrSelect, "Select", "", false},
+    {kMinimise, "Minimise", "", false},
+    {kCloseButton, "Close", "", false},
 };
 
 // Keys of Player mode beyond the recorder's shortcuts, as media players have them.
-std::optional<int> playerKeyCommand(int key, PlaybackState state) {
+std::optional<CommandId> playerKeyCommand(int key, PlaybackState state) {
   switch (key) {
     case Qt::Key_Space:
       return state == PlaybackState::Forward || state == PlaybackState::Reverse ? kPause : kPlay;
@@ -112,17 +117,82 @@ void MainWindow::createActions() {
       action->setShortcutContext(Qt::WindowShortcut);
     }
     action->setCheckable(entry.checkable);
-    connect(action, &QAction::triggered, this, [this, id = entry.id] { runCommand(id); });
+    connectAction(entry.id, action);
+    // The window checks what is checked; a command refreshes what it changed.
+    connect(action, &QAction::triggered, this, &MainWindow::refreshControls);
     // Shortcuts work with the menus closed.
     addAction(action);
     actions_[entry.id] = action;
+    if (const auto found = buttons_.find(entry.id); found != buttons_.end()) {
+      connect(found->second, &QAbstractButton::clicked, action, &QAction::trigger);
+    }
+  }
+}
+
+// Each command goes to the part that owns its work.
+void MainWindow::connectAction(CommandId id, QAction* action) {
+  const auto on = [this, action](auto* owner, auto slot) { connect(action, &QAction::triggered, owner, slot); };
+  const auto run = [this, action](auto work) { connect(action, &QAction::triggered, this, work); };
+  PlayerEngine* e = engine_.get();
+  if (net::remoteValueForCommand(id)) {
+    run([this, id] { client_->pressRemote(id); });
+    return;
+  }
+  switch (id) {
+    case kAbout: return on(options_, &OptionsEditor::showAbout);
+    case kOptions: return on(options_, &OptionsEditor::showPlayerOptions);
+    case kNetworkOptions: return on(options_, &OptionsEditor::showNetworkOptions);
+    case kPlayerMode: return run([this] { switchMode(EngineMode::Player); });
+    case kClientMode: return run([this] { switchMode(EngineMode::Client); });
+    case kOpenFile: return on(player_, &PlayerSession::openFile);
+    case kOpenDisk: return on(player_, &PlayerSession::openDisk);
+    case kCloseFile: return on(player_, &PlayerSession::closeFile);
+    case kMarkIn: return on(player_, &PlayerSession::markInHere);
+    case kMarkOut: return on(player_, &PlayerSession::markOutHere);
+    case kExportCapture: return on(player_, &PlayerSession::copyMarkedRange);
+    case kExportAvi: return on(player_, &PlayerSession::showExport);
+    case kGoToTime: return on(player_, &PlayerSession::goToTime);
+    case kPlay: return run([e] { e->play(1.0); });
+    case kPlayReverse: return run([e] { e->playReverse(1.0); });
+    case kPause: return run([e] { e->pause(); });
+    case kFastForward: return run([e] { e->fastForward(); });
+    case kFastRewind: return run([e] { e->fastReverse(); });
+    case kNextFrame: return run([e] { e->stepForward(); });
+    case kPreviousFrame: return run([e] { e->stepBackward(); });
+    case kSpeedNormal: return run([e] { e->adjustSpeed(1.0); });
+    case kSpeedDown: return run([this] { adjustSpeed(-0.1); });
+    case kSpeedUp: return run([this] { adjustSpeed(0.1); });
+    case kShowTime:
+      return run([e] {
+        e->setShowTime(!e->getShowTime());
+        e->renderer().Repaint();
+      });
+    case kMute: return run([e] { e->setMute(!e->getMute()); });
+    case kSplit1: return run([this] { selectSplit(1); });
+    case kSplit4: return run([this] { selectSplit(4); });
+    case kSplit9: return run([this] { selectSplit(9); });
+    case kSplit16: return run([this] { selectSplit(16); });
+    case kStillCapture: return on(captures_, &Captures::stillCapture);
+    case kSaveAvi: return on(captures_, &Captures::toggleAviCapture);
+    case kStartLocalRecording: return on(client_, &ClientSession::startLocalRecording);
+    case kStopLocalRecording: return on(client_, &ClientSession::stopLocalRecording);
+    case kConnect: return on(client_, &ClientSession::connectOrDisconnect);
+    case kAlwaysOnTop: return on(chrome_, &WindowChrome::toggleAlwaysOnTop);
+    case kNormal: return on(chrome_, &WindowChrome::showNormalSize);
+    case kMaximize: return on(chrome_, &WindowChrome::showMaximizedSize);
+    case kMinimise: return on(chrome_, &WindowChrome::minimise);
+    case kSize640x448: return run([this] { showVideoSize(640, 448); });
+    case kSize640x544: return run([this] { showVideoSize(640, 544); });
+    case kExit:
+    case kCloseButton: return run([this] { close(); });
+    default: return;
   }
 }
 
 void MainWindow::createMenus() {
-  const auto add = [this](QMenu* menu, std::initializer_list<int> ids) {
-    for (int id : ids) {
-      if (id == 0) {
+  const auto add = [this](QMenu* menu, std::initializer_list<CommandId> ids) {
+    for (CommandId id : ids) {
+      if (id == kSeparator) {
         menu->addSeparator();
       } else {
         menu->addAction(actions_.at(id));
@@ -131,70 +201,57 @@ void MainWindow::createMenus() {
   };
   playerMenu_ = new QMenu(this);
   playerMenu_->setObjectName(QStringLiteral("playerMenu"));
-  add(playerMenu_, {kPlayerMode, kClientMode, 0, kOpenFile, kOpenDisk});
+  add(playerMenu_, {kPlayerMode, kClientMode, kSeparator, kOpenFile, kOpenDisk});
   recentMenu_ = playerMenu_->addMenu(QStringLiteral("Open &Recent"));
-  add(playerMenu_, {kCloseFile, 0});
+  add(playerMenu_, {kCloseFile, kSeparator});
   QMenu* play = playerMenu_->addMenu(QStringLiteral("P&layback"));
-  add(play, {kPlay, kPlayReverse, kPause, kFastForward, kFastRewind, kNextFrame, kPreviousFrame, 0, kSpeedNormal,
-             kSpeedDown, kSpeedUp, 0, kGoToTime});
+  add(play, {kPlay, kPlayReverse, kPause, kFastForward, kFastRewind, kNextFrame, kPreviousFrame, kSeparator, kSpeedNormal,
+             kSpeedDown, kSpeedUp, kSeparator, kGoToTime});
   QMenu* view = playerMenu_->addMenu(QStringLiteral("&View"));
-  add(view, {kSplit1, kSplit4, kSplit9, kSplit16, 0, kShowTime, kMute, 0, kAlwaysOnTop, kNormal, kMaximize,
+  add(view, {kSplit1, kSplit4, kSplit9, kSplit16, kSeparator, kShowTime, kMute, kSeparator, kAlwaysOnTop, kNormal, kMaximize,
              kSize640x448, kSize640x544});
   QMenu* capture = playerMenu_->addMenu(QStringLiteral("&Capture"));
-  add(capture, {kStillCapture, kSaveAvi, 0, kMarkIn, kMarkOut, kExportCapture});
+  add(capture, {kStillCapture, kSaveAvi, kSeparator, kMarkIn, kMarkOut, kExportCapture});
   QMenu* exportMenu = capture->addMenu(QStringLiteral("Export &To"));
   add(exportMenu, {kExportAvi});
-  add(playerMenu_, {0, kOptions, kAbout, 0, kExit});
+  add(playerMenu_, {kSeparator, kOptions, kAbout, kSeparator, kExit});
 
   clientMenu_ = new QMenu(this);
   clientMenu_->setObjectName(QStringLiteral("clientMenu"));
-  add(clientMenu_, {kPlayerMode, kClientMode, 0, kConnect});
+  add(clientMenu_, {kPlayerMode, kClientMode, kSeparator, kConnect});
   QMenu* dvr = clientMenu_->addMenu(QStringLiteral("&DVR Control"));
-  add(dvr, {kDvrPause, kDvrRewind, kDvrPlay, kDvrFastForward, kDvrStop, kDvrRecord, 0, kDvrChannel1, kDvrChannel2,
-            kDvrChannel3, kDvrChannel4, kDvrSplit, 0, kDvrMenu, kDvrUp, kDvrDown, kDvrSelect});
+  add(dvr, {kDvrPause, kDvrRewind, kDvrPlay, kDvrFastForward, kDvrStop, kDvrRecord, kSeparator, kDvrChannel1, kDvrChannel2,
+            kDvrChannel3, kDvrChannel4, kDvrSplit, kSeparator, kDvrMenu, kDvrUp, kDvrDown, kDvrSelect});
   QMenu* local = clientMenu_->addMenu(QStringLiteral("&Local Recording"));
   add(local, {kStartLocalRecording, kStopLocalRecording});
   QMenu* netView = clientMenu_->addMenu(QStringLiteral("&View"));
-  add(netView, {kMute, 0, kAlwaysOnTop, kNormal, kMaximize, kSize640x448, kSize640x544});
-  add(clientMenu_, {kSaveAvi, 0, kNetworkOptions, kAbout, 0, kExit});
+  add(netView, {kMute, kSeparator, kAlwaysOnTop, kNormal, kMaximize, kSize640x448, kSize640x544});
+  add(clientMenu_, {kSaveAvi, kSeparator, kNetworkOptions, kAbout, kSeparator, kExit});
 
   for (QMenu* menu : {playerMenu_, clientMenu_}) {
-    connect(menu, &QMenu::aboutToShow, this, &MainWindow::updateActions);
+    connect(menu, &QMenu::aboutToShow, this, &MainWindow::refreshControls);
   }
 }
 
 void MainWindow::rebuildRecentMenu() {
   recentMenu_->clear();
-  for (const std::string& file : recentFiles_) {
+  for (const std::string& file : player_->recentFiles()) {
     const QString path = QString::fromStdString(file);
     QAction* item = recentMenu_->addAction(QFileInfo(path).fileName());
     item->setToolTip(path);
-    connect(item, &QAction::triggered, this, [this, path] { openRecording(path); });
+    connect(item, &QAction::triggered, player_, [this, path] { player_->openRecording(path); });
   }
-  recentMenu_->setEnabled(!recentFiles_.empty());
-}
-
-void MainWindow::updateActions() {
-  const WindowFacts f = facts();
-  for (auto& [id, action] : actions_) {
-    const CommandLook l = commandLook(id, f);
-    action->setEnabled(l.enabled);
-    if (action->isCheckable()) {
-      action->setChecked(l.checked);
-    }
-  }
-  actions_.at(kConnect)->setText(QString::fromLatin1(connectItemText(f.connected)));
+  recentMenu_->setEnabled(!player_->recentFiles().empty());
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (watched == skinIcon_) {
     if (event->type() == QEvent::MouseButtonDblClick) {
-      exitApplication();
       close();
       return true;
     }
     if (event->type() == QEvent::MouseButtonPress) {
-      updateActions();
+      refreshControls();
       contextMenu(mode_)->popup(skinIcon_->mapToGlobal(QPoint(0, skinIcon_->height() + 4)));
       return true;
     }
@@ -209,113 +266,17 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (widget == nullptr || widget->window() != this) {
     return false;
   }
-  // Every key goes to the key buffer; the timer sends it to a connected DVR.
-  pendingKey_ = key->key();
-  pendingText_ = key->text();
-  if (mode_ == 1 && key->modifiers() == Qt::NoModifier) {
+  client_->keyTyped(key->key(), key->text());
+  if (mode_ == EngineMode::Player && key->modifiers() == Qt::NoModifier) {
     if (const auto command = playerKeyCommand(key->key(), engine_->getState())) {
       if (!key->isAutoRepeat() || *command != kPause) {
-        runCommand(*command);
+        refreshControls();
+        actions_.at(*command)->trigger();
       }
       return true;
     }
   }
   return false;
-}
-
-// ---------------------------------------------------------------- timers
-
-void MainWindow::tick(bool captureTimer) {
-  if (autoConnect_) {
-    autoConnect_ = false;
-    if (mode_ != 2) {
-      switchMode(2);
-    }
-    settings_.ipAddress = setup_.commandLine.ip;
-    settings_.port = std::atoi(setup_.commandLine.port.c_str());
-    runCommand(kConnect);
-  }
-  if (busy_) {
-    return;
-  }
-  drainKeyBuffer();
-  const PlaybackState state = engine_->getState();
-  if (state != lastStateShown_) {
-    lastStateShown_ = state;
-    engine_->renderer().Repaint();
-  }
-  refreshStatus();
-  if (captureTimer && engine_->isAviCapturing() && aviCaptureMode_ == kCaptureOnRefresh) {
-    engine_->requestCaptureRefresh();
-  }
-  refreshControls();
-}
-
-void MainWindow::drainKeyBuffer() {
-  if (pendingKey_ == 0 || !engine_->isConnected()) {
-    return;
-  }
-  const int key = pendingKey_;
-  const QString text = pendingText_;
-  pendingKey_ = 0;
-  if (const auto value = dvrKeyFor(key, text)) {
-    engine_->sendRemote(*value);
-  }
-}
-
-void MainWindow::refreshStatus() {
-  if (mode_ != 1) {
-    const auto state = static_cast<net::ConnectionState>(engine_->getConnectionState());
-    QString text;
-    switch (state) {
-      case net::ConnectionState::Idle:
-        text = sessionWanted_ ? QStringLiteral("CONNECTING") : QStringLiteral("OFFLINE");
-        break;
-      case net::ConnectionState::LoggedIn:
-      case net::ConnectionState::DdnsResolved:
-        text = engine_->isRecording() ? QStringLiteral("LIVE  REC") : QStringLiteral("LIVE");
-        break;
-      default:
-        text = QStringLiteral("CONNECTING");
-        break;
-    }
-    status_->setTexts(text, engine_->isAviCapturing() ? QStringLiteral("AVI") : QString());
-    return;
-  }
-  if (!position_->dragging()) {
-    position_->setValue(static_cast<int>(engine_->getPosition() / 4096));
-  }
-  CalendarTime time{};
-  QString timeText = QStringLiteral(" ");
-  if (engine_->getFrameTime(time) == 1) {
-    timeText = QString::fromStdString(formatPictureTime(time, engine_->getTimeFormat()));
-  }
-  status_->setTexts(QString::fromStdString(statusText(engine_->getState(), engine_->getSpeed())), timeText);
-}
-
-void MainWindow::refreshControls() {
-  const WindowFacts f = facts();
-  for (auto& [id, button] : buttons_) {
-    const CommandLook l = commandLook(id, f);
-    button->setEnabled(l.enabled);
-    if (button->isCheckable() && id != kPlayerMode && id != kClientMode) {
-      button->setChecked(l.checked);
-    }
-  }
-  buttons_[kPlayerMode]->setChecked(mode_ == 1);
-  buttons_[kClientMode]->setChecked(mode_ == 2);
-  buttons_[kMute]->setIconName(f.muted ? QStringLiteral("mute") : QStringLiteral("volume"));
-  int split = 1;
-  int page = 0;
-  engine_->getView(split, page);
-  for (const auto& [id, cells] : {std::pair{kSplit1, 1}, {kSplit4, 4}, {kSplit9, 9}, {kSplit16, 16}}) {
-    buttons_[id]->setChecked(split == cells);
-  }
-  const bool connected = f.connected || sessionWanted_;
-  buttons_[kConnect]->setIconName(connected ? QStringLiteral("disconnect") : QStringLiteral("connect"));
-  buttons_[kConnect]->setToolTip(connected ? QStringLiteral("Disconnect") : QStringLiteral("Connect"));
-  buttons_[kConnect]->setEnabled(true);
-  buttons_[kSaveAvi]->setText(engine_->isAviCapturing() ? QStringLiteral("Stop AVI") : QStringLiteral("Save AVI"));
 }
 
 }  // namespace marlin::desktop

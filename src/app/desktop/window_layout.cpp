@@ -80,14 +80,14 @@ const std::vector<LayoutRow>& layoutTable() {
   return table;
 }
 
-std::vector<PlacedControl> layoutControls(int width, int height, int mode, int splitLimit) {
+std::vector<PlacedControl> layoutControls(int width, int height, EngineMode mode, int splitLimit) {
   const int dx = width - kReferenceWidth;
   const int dy = height - kReferenceHeight;
   std::vector<PlacedControl> placed;
   placed.reserve(layoutTable().size());
   for (const LayoutRow& row : layoutTable()) {
     ControlRect rect = sizeOf(row.id);
-    bool visible = (row.modes & mode) != 0;
+    bool visible = (row.modes & (mode == EngineMode::Player ? kPlayer : kClient)) != 0;
     switch (row.anchor) {
       case Anchor::Fixed:
         rect.x = row.x;
@@ -105,7 +105,7 @@ std::vector<PlacedControl> layoutControls(int width, int height, int mode, int s
         rect.x = row.x + dx;
         rect.y = row.y + dy;
         // The right-hand pair would cover the button row of a narrow window.
-        visible = visible && width > (mode == kClient ? 635 : 517);
+        visible = visible && width > (mode == EngineMode::Client ? 635 : 517);
         break;
       case Anchor::Stretched:
         if (row.id == kStatusStrip) {

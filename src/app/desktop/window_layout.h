@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "engine/engine_types.h"
+
 namespace marlin::desktop {
 
 struct ControlRect {
@@ -42,10 +44,10 @@ struct LayoutRow {
 
 const std::vector<LayoutRow>& layoutTable();
 
-// Every control of the table placed for a window of width x height in mode
-// (1 Player, 2 Client). splitLimit (4, 9 or 16) shows the Split 9 and
+// Every control of the table placed for a window of width x height in mode.
+// splitLimit (4, 9 or 16) shows the Split 9 and
 // Split 16 buttons of recordings that have that many channels.
-std::vector<PlacedControl> layoutControls(int width, int height, int mode, int splitLimit);
+std::vector<PlacedControl> layoutControls(int width, int height, EngineMode mode, int splitLimit);
 
 // The video area inside a window of that size.
 ControlRect videoArea(int width, int height);

@@ -1,0 +1,81 @@
+#include "app/desktop/captures.h"
+
+#include <QApplication>
+
+#include "app/desktop/capture_names.h"
+#include "app/desktop/viewer_settings.h"
+#include "app/desktop/window_prompts.h"
+#include "engine/avi_capture.h"
+#include "engine/player_engine.h"
+
+namespace marlin::desktop {
+
+namespace {
+
+// How often a capture of refresh pictures asks the DVR for one.
+constexpr int kRefreshRequestMs = 40;
+
+}  // namespace
+
+Captures::Captures(PlayerEngine& engine, const ViewerSettings& settings, const WindowPrompts& prompts,
+                   QWidget* window)
+    : QObject(window), engine_(engine), settings_(settings), prompts_(prompts), window_(window) {
+  connect(&refreshTimer_, &QTimer::timeout, this, [this] {
+    if (engine_.isAviCapturing()) {
+      engine_.requestCaptureRefresh();
+    }
+  });
+}
+
+void Captures::stillCapture() {
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  makeCaptureFolder(settings_.capturePath);
+  const std::string path = stillCapturePath(settings_.capturePath, localTimeNow(), pathExists);
+  engine_.saveSnapshot(path);
+  QApplication::restoreOverrideCursor();
+  lastStill_ = QString::fromStdString(path);
+}
+
+bool Captures::captureUsable() const {
+  if (engine_.getMode() == EngineMode::Player) {
+    return engine_.isSourceOpen();
+  }
+  const auto state = static_cast<net::ConnectionState>(engine_.getConnectionState());
+  return state == net::ConnectionState::LoggedIn || state == net::ConnectionState::DdnsResolved;
+}
+
+void Captures::stopAviCapture() {
+  refreshTimer_.stop();
+  if (engine_.isAviCapturing()) {
+    engine_.stopAviCapture();
+  }
+  emit changed();
+}
+
+void Captures::toggleAviCapture() {
+  if (!captureUsable()) {
+    return;
+  }
+  if (engine_.isAviCapturing()) {
+    stopAviCapture();
+    return;
+  }
+  engine_.pause();
+  const QString path = prompts_.saveAvi(window_, lastAviName_);
+  if (path.isEmpty()) {
+    engine_.play(1.0);
+    return;
+  }
+  lastAviName_ = path;
+  const bool onRefresh = engine_.getMode() == EngineMode::Client && prompts_.lowSpeed(window_);
+  const int result = engine_.startAviCapture(
+      path.toStdString(), [this] { return prompts_.compression(window_); },
+      onRefresh ? kCaptureOnRefresh : kCaptureEveryPicture);
+  engine_.play(1.0);
+  if (result == avi_result::kDone && onRefresh) {
+    refreshTimer_.start(kRefreshRequestMs);
+  }
+  emit changed();
+}
+
+}  // namespace marlin::desktop

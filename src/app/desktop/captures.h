@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+class QWidget;
+
+namespace marlin {
+class PlayerEngine;
+}
+
+namespace marlin::desktop {
+
+struct ViewerSettings;
+struct WindowPrompts;
+
+// What the user keeps of what is shown, in either mode: still captures and
+// the AVI capture ("Save AVI"). On a slow connection the capture takes only
+// refresh pictures, which it asks the DVR for on a timer of its own.
+class Captures : public QObject {
+  Q_OBJECT
+
+ public:
+  Captures(PlayerEngine& engine, const ViewerSettings& settings, const WindowPrompts& prompts, QWidget* window);
+
+  QString lastStill() const { return lastStill_; }
+
+ public slots:
+  void stillCapture();
+  // Starts an AVI capture, asking where and how, or stops the one running.
+  void toggleAviCapture();
+  void stopAviCapture();
+
+ signals:
+  void changed();
+
+ private:
+  bool captureUsable() const;
+
+  PlayerEngine& engine_;
+  const ViewerSettings& settings_;
+  const WindowPrompts& prompts_;
+  QWidget* window_;
+  QTimer refreshTimer_;
+  QString lastAviName_ = QStringLiteral("DVR.avi");
+  QString lastStill_;
+};
+
+}  // namespace marlin::desktop

@@ -1,0 +1,90 @@
+#include <QAction>
+
+#include "app/desktop/background_task.h"
+#include "app/desktop/client_session.h"
+#include "app/desktop/main_window.h"
+#include "app/desktop/skin/picture_button.h"
+#include "app/desktop/skin/skin_slider.h"
+#include "app/desktop/skin/status_strip.h"
+#include "app/desktop/status_text.h"
+#include "engine/player_engine.h"
+#include "render/channel_label.h"
+
+namespace marlin::desktop {
+
+void MainWindow::tick() {
+  if (task_->busy()) {
+    return;
+  }
+  const PlaybackState state = engine_->getState();
+  if (state != lastStateShown_) {
+    lastStateShown_ = state;
+    engine_->renderer().Repaint();
+  }
+  refreshStatus();
+  refreshControls();
+}
+
+void MainWindow::refreshStatus() {
+  if (mode_ != EngineMode::Player) {
+    const auto state = static_cast<net::ConnectionState>(engine_->getConnectionState());
+    QString text;
+    switch (state) {
+      case net::ConnectionState::Idle:
+        text = client_->sessionWanted() ? QStringLiteral("CONNECTING") : QStringLiteral("OFFLINE");
+        break;
+      case net::ConnectionState::LoggedIn:
+      case net::ConnectionState::DdnsResolved:
+        text = engine_->isRecording() ? QStringLiteral("LIVE  REC") : QStringLiteral("LIVE");
+        break;
+      default:
+        text = QStringLiteral("CONNECTING");
+        break;
+    }
+    status_->setTexts(text, engine_->isAviCapturing() ? QStringLiteral("AVI") : QString());
+    return;
+  }
+  if (!position_->dragging()) {
+    position_->setValue(static_cast<int>(engine_->getPosition() / 4096));
+  }
+  CalendarTime time{};
+  QString timeText = QStringLiteral(" ");
+  if (engine_->getFrameTime(time) == 1) {
+    timeText = QString::fromStdString(formatPictureTime(time, engine_->getTimeFormat()));
+  }
+  status_->setTexts(QString::fromStdString(statusText(engine_->getState(), engine_->getSpeed())), timeText);
+}
+
+// Buttons and menu items follow what the window and the engine allow now.
+void MainWindow::refreshControls() {
+  const WindowFacts f = facts();
+  for (auto& [id, action] : actions_) {
+    const CommandLook l = commandLook(id, f);
+    action->setEnabled(l.enabled);
+    if (action->isCheckable()) {
+      action->setChecked(l.checked);
+    }
+  }
+  actions_.at(kConnect)->setText(QString::fromLatin1(connectItemText(f.connected)));
+  for (auto& [id, button] : buttons_) {
+    const CommandLook l = commandLook(id, f);
+    button->setEnabled(l.enabled);
+    if (button->isCheckable()) {
+      button->setChecked(l.checked);
+    }
+  }
+  buttons_[kMute]->setIconName(f.muted ? QStringLiteral("mute") : QStringLiteral("volume"));
+  int split = 1;
+  int page = 0;
+  engine_->getView(split, page);
+  for (const auto& [id, cells] : {std::pair{kSplit1, 1}, {kSplit4, 4}, {kSplit9, 9}, {kSplit16, 16}}) {
+    buttons_[id]->setChecked(split == cells);
+  }
+  const bool connected = f.connected || client_->sessionWanted();
+  buttons_[kConnect]->setIconName(connected ? QStringLiteral("disconnect") : QStringLiteral("connect"));
+  buttons_[kConnect]->setToolTip(connected ? QStringLiteral("Disconnect") : QStringLiteral("Connect"));
+  buttons_[kConnect]->setEnabled(!f.busy);
+  buttons_[kSaveAvi]->setText(engine_->isAviCapturing() ? QStringLiteral("Stop AVI") : QStringLiteral("Save AVI"));
+}
+
+}  // namespace marlin::desktop
