@@ -74,7 +74,7 @@ std::string samplePath(unsigned channels, unsigned seconds, bool conditional) {
 struct Rig {
   Rig(marlin::PlaybackClock& clock, int channels, int split)
       : engine({clock, audio, presenter, painter, marlin::consoleMessageSink()}) {
-    engine.configure(4, 1, channels, 8000, 0);
+    engine.configure(4, 1, channels, 8000);
     engine.setMode(marlin::EngineMode::Player, -1);
     engine.selectView(split, 0);
     engine.setObserver(&counter);

@@ -81,7 +81,7 @@ void FakeDvr::sendPlan(testing::FakePeer& peer) {
 
 LiveViewer::LiveViewer(std::size_t pictures)
     : shownTimes_(pictures), engine_({processPlaybackClock(), audio_, presenter_, painter_, consoleMessageSink()}) {
-  engine_.configure(4, 1, 4, 8000, 0);
+  engine_.configure(4, 1, 4, 8000);
   engine_.setMode(EngineMode::Client, -1);
   engine_.setLiveObserver(this);
   engine_.setTimeout(kSilenceAllowedMs);

@@ -112,7 +112,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (fd < 0 || write(fd, data + 2, size - 2) != static_cast<ssize_t>(size - 2)) {
     std::abort();
   }
-  engine.configure(variant, audioCodec, 4, 8000, 0);
+  engine.configure(variant, audioCodec, 4, 8000);
   engine.setMode(marlin::EngineMode::Player, -1);
   engine.selectView(split, page);
   engine.adjustSpeed(1.0);

@@ -25,9 +25,6 @@ void check(bool condition, const char* what) {
 bool within(int value, int lowest, int highest) { return value >= lowest && value <= highest; }
 
 void checkRanges(const ViewerSettings& s) {
-  for (const int flag : {s.alwaysOnTop, s.showTime, s.repeat, s.mute, s.dynamicIp, s.useDDraw, s.autoReconnection}) {
-    check(within(flag, 0, 1), "a switch other than 0 or 1");
-  }
   check(within(s.volume, 0, 65535), "volume out of range");
   check(within(s.port, 1, 65535) && within(s.ddnsPort, 1, 65535), "port out of range");
   check(within(s.timeoutMs, 1000, 3600000) && s.timeoutMs % 1000 == 0, "timeout out of range");

@@ -35,7 +35,6 @@ struct DvrConfig {
   int audioCodec = 0;   // AudioCodecId number, 1..6
   int channelCount = 0;
   int sampleRate = 0;   // Hz
-  int aviParameter = 0;
 };
 
 }  // namespace marlin

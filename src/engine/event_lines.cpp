@@ -48,6 +48,14 @@ std::string noticeEventLine(net::ClientNotice notice, const std::string& error) 
 
 std::string audioEventLine(std::uint32_t bytes) { return formatted("{\"event\":\"audio\",\"bytes\":%u}\n", bytes); }
 
+std::string messageEventLine(const std::string& title, const std::string& text) {
+  return "{\"event\":\"message\",\"title\":" + jsonString(title) + ",\"text\":" + jsonString(text) + "}\n";
+}
+
+std::string statusEventLine(const std::string& text) {
+  return "{\"event\":\"status\",\"text\":" + jsonString(text) + "}\n";
+}
+
 const char* playbackStateWord(PlaybackState state) {
   switch (state) {
     case PlaybackState::Idle:
@@ -72,19 +80,19 @@ EventLinePrinter::EventLinePrinter(const net::DvrClient& client, std::FILE* out)
 
 void EventLinePrinter::pictureShown(int channel, const CalendarTime& blockTime, int width, int height,
                                     std::uint64_t position) {
-  write(position == 0 ? livePictureEventLine(channel, blockTime, width, height)
+  print(position == 0 ? livePictureEventLine(channel, blockTime, width, height)
                       : pictureEventLine(channel, blockTime, width, height, position));
 }
 
-void EventLinePrinter::stateChanged(PlaybackState state, double speed) { write(stateEventLine(state, speed)); }
+void EventLinePrinter::stateChanged(PlaybackState state, double speed) { print(stateEventLine(state, speed)); }
 
-void EventLinePrinter::audioPlayed(std::uint32_t bytes) { write(audioEventLine(bytes)); }
+void EventLinePrinter::audioPlayed(std::uint32_t bytes) { print(audioEventLine(bytes)); }
 
-void EventLinePrinter::connectionStateChanged(net::ConnectionState state) { write(connectionEventLine(state)); }
+void EventLinePrinter::connectionStateChanged(net::ConnectionState state) { print(connectionEventLine(state)); }
 
-void EventLinePrinter::notice(net::ClientNotice notice) { write(noticeEventLine(notice, client_.lastError())); }
+void EventLinePrinter::notice(net::ClientNotice notice) { print(noticeEventLine(notice, client_.lastError())); }
 
-void EventLinePrinter::write(const std::string& line) {
+void EventLinePrinter::print(const std::string& line) {
   const std::lock_guard guard(lock_);
   std::fputs(line.c_str(), out_);
   std::fflush(out_);

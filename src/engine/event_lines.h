@@ -27,6 +27,10 @@ std::string connectionEventLine(net::ConnectionState state);
 // error: the connection's last error when the notice came.
 std::string noticeEventLine(net::ClientNotice notice, const std::string& error);
 std::string audioEventLine(std::uint32_t bytes);
+// What a window showed its user: a message box, or a confirmation in its
+// status line.
+std::string messageEventLine(const std::string& title, const std::string& text);
+std::string statusEventLine(const std::string& text);
 
 // "forward", "step-backward", ... as the state lines name the states.
 const char* playbackStateWord(PlaybackState state);
@@ -46,9 +50,10 @@ class EventLinePrinter final : public LiveObserver {
   void audioPlayed(std::uint32_t bytes) override;
   void connectionStateChanged(net::ConnectionState state) override;
   void notice(net::ClientNotice notice) override;
+  // Any other line, whole, from any thread.
+  void print(const std::string& line);
 
  private:
-  void write(const std::string& line);
 
   const net::DvrClient& client_;
   std::FILE* out_;

@@ -203,7 +203,7 @@ PlaybackLoop::Next PlaybackLoop::readForward() {
     handleAudio(length);
     return Next::Continue;
   }
-  if (parseAndCheckChannel(length)) {
+  if (parsePicture(length)) {
     handleParsedPicture(length);
   }
   return Next::Pace;
@@ -233,7 +233,7 @@ PlaybackLoop::Next PlaybackLoop::readReverse() {
   if (source.header().isAudio) {
     return Next::Continue;
   }
-  if (parseAndCheckChannel(length)) {
+  if (parsePicture(length)) {
     showBackward(length);
   }
   return Next::Pace;
@@ -253,7 +253,7 @@ bool PlaybackLoop::showFirstPicture() {
   if (length == 0) {
     return false;
   }
-  if (parseAndCheckChannel(length)) {
+  if (parsePicture(length)) {
     showBackward(length);
   }
   source.setPosition(0);
@@ -276,7 +276,7 @@ PlaybackLoop::Next PlaybackLoop::readStep(bool backward) {
     setState(PlaybackState::Paused);
     return Next::Pace;
   }
-  if (source.header().isAudio || !parseAndCheckChannel(length)) {
+  if (source.header().isAudio || !parsePicture(length)) {
     return Next::Pace;
   }
   if (backward ? showBackward(length) : handleParsedPicture(length)) {
@@ -397,26 +397,15 @@ bool PlaybackLoop::showBackward(std::uint32_t length) {
   return true;
 }
 
-// Parses a video frame's header and checks that a channel it shows is
-// switched on. A frame whose header does not parse is not shown, and is
-// counted as frame handling would have counted it before failing on it.
-bool PlaybackLoop::parseAndCheckChannel(std::uint32_t length) {
-  FramePipeline& pipeline = context_.pipeline;
-  if (!pipeline.parsePicture(frame_.data(), length)) {
+// Parses a video frame's header. A frame whose header does not parse is not
+// shown, and is counted as frame handling would have counted it before
+// failing on it.
+bool PlaybackLoop::parsePicture(std::uint32_t length) {
+  if (!context_.pipeline.parsePicture(frame_.data(), length)) {
     ++skipCounter_;
     return false;
   }
-  const auto shown = [this](int channel) { return context_.channelShown[channel & 0x0F] != 0; };
-  const codec::PictureHeader& header = pipeline.pictureHeader();
-  const bool passes =
-      header.dual ? (!header.firstHidden && shown(header.firstChannel)) ||
-                        (!header.secondHidden && shown(header.secondChannel))
-                  : shown(static_cast<int>(context_.source.header().channel));
-  if (!passes) {
-    // A picture passed over leaves its channel's reference behind.
-    pipeline.references().invalidate(PictureStore::slotOf(header));
-  }
-  return passes;
+  return true;
 }
 
 // Frame handling times and counts a picture before its header is parsed, so

@@ -51,7 +51,7 @@ class PlaybackLoop {
   bool showFirstPicture();
   void countFailedRead();
   bool startOverFromOtherEnd(std::uint64_t positionBefore, bool backward);
-  bool parseAndCheckChannel(std::uint32_t length);
+  bool parsePicture(std::uint32_t length);
   void countPicture();
   bool handleParsedPicture(std::uint32_t length);
   bool showParsedPicture(std::uint32_t length);

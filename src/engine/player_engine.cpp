@@ -65,9 +65,6 @@ PlayerEngine::PlayerEngine(const EngineServices& services)
       avi_(services.messages),
       renderer_(services.presenter, services.textPainter, services.messages),
       audioOut_(services.audioDevice, services.messages) {
-  for (std::atomic<int>& shown : channelShown_) {
-    shown = 1;
-  }
   client_.setMouse(&renderer_.mouse());
   renderer_.SetAviWriter(&avi_.recorder);
   if (liveEngines.fetch_add(1) == 0) {
@@ -87,9 +84,9 @@ PlayerEngine::~PlayerEngine() {
 
 int PlayerEngine::instanceCount() { return liveEngines.load(); }
 
-int PlayerEngine::configure(int videoFormat, int audioCodec, int channelCount, int sampleRate, int aviParameter) {
+int PlayerEngine::configure(int videoFormat, int audioCodec, int channelCount, int sampleRate) {
   maxSplit_ = splitLimitFor(channelCount);
-  config_ = DvrConfig{videoFormat, audioCodec, channelCount, sampleRate, aviParameter};
+  config_ = DvrConfig{videoFormat, audioCodec, channelCount, sampleRate};
   avi_.recorder.setAudioFormat(audioCodec, sampleRate);
   renderer_.SetChannelCount(maxSplit_);
   renderer_.SetUseDirectDraw(false);
@@ -361,7 +358,6 @@ int PlayerEngine::run() {
                               .observer = observer_,
                               .source = source_,
                               .config = config_,
-                              .channelShown = channelShown_,
                               .avi = avi_};
   if (mode_ == EngineMode::Player) {
     PlaybackLoop loop(context);

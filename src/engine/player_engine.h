@@ -58,7 +58,7 @@ class PlayerEngine : public WorkerThread {
   ~PlayerEngine() override;
 
   // Set-up and mode.
-  int configure(int videoFormat, int audioCodec, int channelCount, int sampleRate, int aviParameter);
+  int configure(int videoFormat, int audioCodec, int channelCount, int sampleRate);
   int attach();
   // splitLimit above 16 (or -1) keeps the old limit; 0 for a mode that is
   // neither.
@@ -168,7 +168,7 @@ class PlayerEngine : public WorkerThread {
   void setFont(const FontSpec& font) { renderer_.SetFont(font); }
   void setFastPath(bool on) { renderer_.SetUseDirectDraw(on); }
   bool getFastPath() const { return renderer_.GetUseDirectDraw(); }
-  int saveSnapshot(const std::string& path) { return renderer_.SaveSnapshot(path) ? 1 : 0; }
+  Status saveSnapshot(const std::string& path) { return renderer_.SaveSnapshot(path); }
   VideoRenderer& renderer() { return renderer_; }
   const AudioOutput& audioOutput() const { return audioOut_; }
 
@@ -208,7 +208,6 @@ class PlayerEngine : public WorkerThread {
   std::atomic<EngineMode> mode_{EngineMode::Client};
   int maxSplit_ = 4;
   // Nothing switches a channel off yet.
-  ChannelSwitches channelShown_;
   DvrConfig config_;
   Status lastOpenFailure_;
   Status lastSaveRangeFailure_;

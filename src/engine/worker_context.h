@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <atomic>
 
 #include "engine/avi_capture.h"
@@ -15,10 +14,6 @@
 
 namespace marlin {
 
-// Per-channel display switches: a picture whose channels are all switched
-// off is passed over in Player mode.
-using ChannelSwitches = std::array<std::atomic<int>, 16>;
-
 // All that a worker body gets from the engine it runs in, for one run. The
 // loop ends once running is cleared or stopEvent is signalled; everything
 // referred to outlives the run.
@@ -32,7 +27,6 @@ struct WorkerContext {
   PlaybackObserver* observer;
   StreamSource& source;
   const DvrConfig& config;
-  const ChannelSwitches& channelShown;
   AviCapture& avi;
 };
 

@@ -516,29 +516,17 @@ void VideoRenderer::SetAviComposesView(bool composes) {
   aviComposesView_ = composes;
 }
 
-bool VideoRenderer::SaveSnapshot(const std::string& path) {
+Status VideoRenderer::SaveSnapshot(const std::string& path) {
   std::vector<std::uint8_t> dib;
   {
     std::lock_guard guard(lock_);
-    snapshotWritten_ = false;
     if (back_.empty()) {
-      return true;
+      return Status::failure(StatusCode::NotFound, "no picture is shown yet");
     }
     dib = canvasToDib24(back_);
   }
   presenter_.copyToClipboard(dib);
-  const Status written = writeDibFile(path, dib);
-  if (!written) {
-    logWarning("snapshot not saved: " + written.message());
-  }
-  std::lock_guard guard(lock_);
-  snapshotWritten_ = written.isOk();
-  return true;
-}
-
-bool VideoRenderer::lastSnapshotWritten() const {
-  std::lock_guard guard(lock_);
-  return snapshotWritten_;
+  return writeDibFile(path, dib);
 }
 
 std::string VideoRenderer::lastError() const {

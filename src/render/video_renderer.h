@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/calendar.h"
+#include "base/status.h"
 #include "platform/message_sink.h"
 #include "platform/shared_mouse.h"
 #include "render/avi_frame_sink.h"
@@ -99,10 +100,8 @@ class VideoRenderer {
   // there is no buffer or sink.
   bool UseAviFrame(const std::function<void(std::uint8_t* frame, AviFrameSink& sink)>& use);
   // Puts what is shown on the clipboard and writes it as a bitmap file at
-  // path. Reports success whatever happens, as the user is not told of a
-  // failed still; lastSnapshotWritten says whether the file was written.
-  bool SaveSnapshot(const std::string& path);
-  bool lastSnapshotWritten() const;
+  // path; a failure when nothing is shown yet or the file cannot be written.
+  Status SaveSnapshot(const std::string& path);
   // The last display error, for logs; never shown to the user.
   std::string lastError() const;
   bool fastPathActive() const;
@@ -195,7 +194,6 @@ class VideoRenderer {
   std::uint32_t gapColour_ = 0;
   std::string timeFormat_ = "%Y/%m/%d %H:%M:%S";
   std::string lastError_;
-  bool snapshotWritten_ = false;
 
   std::vector<std::uint8_t> rgbBuffer_;
   std::array<std::vector<std::uint8_t>, kMaxChannels> yuv_;

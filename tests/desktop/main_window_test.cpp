@@ -79,11 +79,14 @@ class MainWindowTest : public QObject {
 
   std::string path(const char* name) const { return (dir_.path() + "/" + name).toStdString(); }
 
-  std::unique_ptr<MainWindow> makeWindow(const std::string& settingsText = "") {
+  std::unique_ptr<MainWindow> makeWindow(const std::string& settingsText = "", std::FILE* events = nullptr,
+                                         const std::string& stills = "") {
     const std::string settings = path("viewer.ini");
-    std::ofstream(settings) << "[Marlin Viewer]\nCapture Path=" << path("stills") << "\n" << settingsText;
+    std::ofstream(settings) << "[Marlin Viewer]\nCapture Path=" << (stills.empty() ? path("stills") : stills) << "\n"
+                            << settingsText;
     MainWindow::Setup setup;
     setup.settingsPath = settings;
+    setup.events = events;
     setup.silentAudio = true;
     setup.prompts.openRecording = [](QWidget*) { return QStringLiteral(MARLIN_SAMPLE_RECORDING); };
     setup.prompts.saveRange = [this](QWidget*) { return QString::fromStdString(path("range.QKV")); };
@@ -120,6 +123,50 @@ class MainWindowTest : public QObject {
   }
 
  private slots:
+  // A fresh account has no ~/Pictures: the still's folder is made with every
+  // level, the still is confirmed; where no folder can be made, the user is
+  // told why. Scripts see both as event lines.
+  void stillCaptureMakesItsFolderOrSaysWhyNot() {
+    const std::string eventsPath = path("still-events.jsonl");
+    std::FILE* events = std::fopen(eventsPath.c_str(), "w");
+    QVERIFY(events != nullptr);
+    const std::string stills = path("fresh/Pictures/Marlin Viewer");
+    {
+      auto window = makeWindow("", events, stills);
+      QVERIFY(window->openRecording(QStringLiteral(MARLIN_SAMPLE_RECORDING)));
+      QTRY_VERIFY_WITH_TIMEOUT(window->videoView()->presentedCount() > 0, kPatience);
+      // Shortcuts reach the active window only.
+      window->activateWindow();
+      QVERIFY(QTest::qWaitForWindowActive(window.get()));
+      QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier);
+      QTRY_VERIFY_WITH_TIMEOUT(window->statusStrip()->noticeText().startsWith("Still saved: "), kPatience);
+      const QStringList saved = QDir(QString::fromStdString(stills)).entryList({"*.bmp"}, QDir::Files);
+      QCOMPARE(saved.size(), 1);
+      QVERIFY(window->statusStrip()->noticeText().endsWith(saved.front()));
+      window->close();
+    }
+    std::ofstream(path("a-file")) << "not a folder";
+    {
+      auto window = makeWindow("", events, path("a-file/stills"));
+      QVERIFY(window->openRecording(QStringLiteral(MARLIN_SAMPLE_RECORDING)));
+      QTRY_VERIFY_WITH_TIMEOUT(window->videoView()->presentedCount() > 0, kPatience);
+      // Shortcuts reach the active window only.
+      window->activateWindow();
+      QVERIFY(QTest::qWaitForWindowActive(window.get()));
+      QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier);
+      QTRY_COMPARE_WITH_TIMEOUT(messages_.size(), 1, kPatience);
+      QVERIFY2(messages_.front().startsWith("Still not saved: cannot create ") &&
+                   messages_.front().endsWith(": Not a directory"),
+               qPrintable(messages_.front()));
+      window->close();
+    }
+    std::fclose(events);
+    const std::string lines = fileText(eventsPath);
+    QVERIFY(lines.find("{\"event\":\"status\",\"text\":\"Still saved: ") != std::string::npos);
+    QVERIFY(lines.find("{\"event\":\"message\",\"title\":\"Marlin Viewer 2.74\",\"text\":\"Still not saved: ") !=
+            std::string::npos);
+  }
+
   void openPlayPauseStepMarkAndExportARange() {
     auto window = makeWindow();
     click(*window, kOpenFile);

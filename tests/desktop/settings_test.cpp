@@ -37,9 +37,9 @@ class SettingsTest : public QObject {
     QCOMPARE(loaded.ddnsPort, 1800);
     QCOMPARE(loaded.dvrName, std::string("DVR000"));
     QCOMPARE(loaded.mouseMode, 1);
-    QCOMPARE(loaded.showTime, 1);
-    QCOMPARE(loaded.useDDraw, 1);
-    QCOMPARE(loaded.autoReconnection, 1);
+    QVERIFY(loaded.showTime);
+    QVERIFY(loaded.useDDraw);
+    QVERIFY(loaded.autoReconnection);
     QCOMPARE(loaded.timeFormat, defaults.timeFormat);
     QVERIFY(QString::fromStdString(loaded.capturePath).endsWith("/Marlin Viewer"));
     QVERIFY(QString::fromStdString(loaded.localRecordingPath).endsWith("/Marlin Viewer"));
@@ -73,25 +73,25 @@ class SettingsTest : public QObject {
     QCOMPARE(loaded.mute, defaults.mute);
     QCOMPARE(loaded.mouseMode, defaults.mouseMode);
     // Values within range are taken as before, a leading number included.
-    QCOMPARE(loaded.showTime, 0);
-    QCOMPARE(loaded.alwaysOnTop, 1);
+    QVERIFY(!loaded.showTime);
+    QVERIFY(loaded.alwaysOnTop);
   }
 
   void everyKeyIsWrittenUnderItsExactNameAndReadsBack() {
     const std::string file = path("sub/folder/viewer.ini");
     ViewerSettings s;
     s.capturePath = "/srv/stills";
-    s.alwaysOnTop = 1;
-    s.showTime = 0;
-    s.repeat = 1;
+    s.alwaysOnTop = true;
+    s.showTime = false;
+    s.repeat = true;
     s.timeFormat = "%b %d %H:%M:%S %Y";
     s.volume = 40000;
-    s.mute = 1;
+    s.mute = true;
     s.ipAddress = "10.0.0.7";
     s.port = 9000;
-    s.dynamicIp = 1;
-    s.useDDraw = 0;
-    s.autoReconnection = 0;
+    s.dynamicIp = true;
+    s.useDDraw = false;
+    s.autoReconnection = false;
     s.timeoutMs = 12000;
     s.ddnsIp = "10.0.0.9";
     s.ddnsPort = 1900;

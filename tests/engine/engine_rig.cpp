@@ -164,7 +164,7 @@ std::vector<std::uint8_t> makePlaybackRecording(const RecordingPlan& plan) {
 }
 
 EngineRig::EngineRig(int videoFormat, int channels, int audioCodec) {
-  engine.configure(videoFormat, audioCodec, channels, 8000, 0);
+  engine.configure(videoFormat, audioCodec, channels, 8000);
   engine.setMode(EngineMode::Player, -1);
   engine.setObserver(&log);
 }

@@ -71,7 +71,7 @@ TEST(PlayerEngine, SetUpRules) {
   EngineRig rig;
   const std::pair<int, int> limits[] = {{1, 1}, {4, 4}, {8, 9}, {16, 16}, {2, 4}, {5, 9}, {10, 16}};
   for (const auto& [channels, split] : limits) {
-    rig.engine.configure(4, 1, channels, 8000, 0);
+    rig.engine.configure(4, 1, channels, 8000);
     EXPECT_EQ(rig.engine.maxSplit(), split) << channels << " channels";
   }
   EXPECT_EQ(rig.engine.setMode(static_cast<EngineMode>(3), 4), 0);

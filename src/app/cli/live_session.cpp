@@ -286,7 +286,7 @@ void runLiveSession(const LiveOptions& options) {
   AudioDevice& audioDevice = options.noAudio ? static_cast<AudioDevice&>(silentDevice) : sdlDevice;
   PlayerEngine engine({processPlaybackClock(), audioDevice, presenter, *painter, consoleMessageSink()});
   engine.configure(kVariantQkt2, resolveAudioCodecId(kBuildAudioCodecName, consoleMessageSink()),
-                   kBuildChannelCount, kBuildSampleRate, 0);
+                   kBuildChannelCount, kBuildSampleRate);
   engine.setMode(EngineMode::Client, -1);
   if (options.split && engine.selectView(*options.split, 0) != 1) {
     throw CommandError("the live view shows the DVR's one picture: --split must be 1");

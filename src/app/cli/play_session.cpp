@@ -193,7 +193,7 @@ void runPlaySession(const PlayOptions& options) {
   PlayerEngine engine({processPlaybackClock(), audioDevice, presenter, *painter, consoleMessageSink()});
 
   engine.configure(options.recording.variant, audioCodecFor(options.recording.variant), kBuildChannelCount,
-                   kBuildSampleRate, 0);
+                   kBuildSampleRate);
   engine.setMode(EngineMode::Player, -1);
   SessionObserver observer(options, engine);
   engine.setObserver(&observer);

@@ -19,11 +19,10 @@ void SnapshotSeries::pictureShown(std::uint64_t shown) {
   char name[40];
   std::snprintf(name, sizeof name, "snapshot-%06" PRIu64 ".bmp", shown);
   const std::string path = (std::filesystem::path(folder_) / name).string();
-  engine_.saveSnapshot(path);
-  if (engine_.renderer().lastSnapshotWritten()) {
+  if (const Status written = engine_.saveSnapshot(path)) {
     ++saved_;
   } else if (failed_++ == 0) {
-    std::cerr << "marlin: cannot write " << path << "\n";
+    std::cerr << "marlin: cannot write " << path << ": " << written.message() << "\n";
   }
 }
 

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <filesystem>
 
 namespace marlin::desktop {
 
@@ -50,10 +51,17 @@ std::tm localTimeNow() {
   return local;
 }
 
-void makeCaptureFolder(const std::string& folder) {
-  if (!folder.empty()) {
-    ::mkdir(folder.c_str(), 0777);
+Status makeCaptureFolder(const std::string& folder) {
+  // A folder shorter than two characters means the current one.
+  if (folder.size() < 2) {
+    return Status::ok();
   }
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  if (error) {
+    return Status::fromErrno(error.value(), "cannot create " + folder);
+  }
+  return Status::ok();
 }
 
 bool pathExists(const std::string& path) {

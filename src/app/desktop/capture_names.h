@@ -4,6 +4,8 @@
 #include <functional>
 #include <string>
 
+#include "base/status.h"
+
 namespace marlin::desktop {
 
 // folder joined with name: a "/" between them unless the folder ends in one;
@@ -26,8 +28,8 @@ std::string localRecordingPath(const std::string& folder, const std::tm& local,
 bool pathExists(const std::string& path);
 
 std::tm localTimeNow();
-// Makes the folder, one level, as the recorder did; an existing folder or
-// a failure is left for the write that follows to report.
-void makeCaptureFolder(const std::string& folder);
+// Makes the folder with every level above it that is missing (a fresh
+// account has no ~/Pictures); an existing folder is fine.
+Status makeCaptureFolder(const std::string& folder);
 
 }  // namespace marlin::desktop

@@ -1,8 +1,10 @@
 #include "app/desktop/captures.h"
 
 #include <QApplication>
+#include <QFileInfo>
 
 #include "app/desktop/capture_names.h"
+#include "app/desktop/qt_message_sink.h"
 #include "app/desktop/viewer_settings.h"
 #include "app/desktop/window_prompts.h"
 #include "engine/avi_capture.h"
@@ -18,8 +20,8 @@ constexpr int kRefreshRequestMs = 40;
 }  // namespace
 
 Captures::Captures(PlayerEngine& engine, const ViewerSettings& settings, const WindowPrompts& prompts,
-                   QWidget* window)
-    : QObject(window), engine_(engine), settings_(settings), prompts_(prompts), window_(window) {
+                   QtMessageSink& messages, QWidget* window)
+    : QObject(window), engine_(engine), settings_(settings), prompts_(prompts), messages_(messages), window_(window) {
   connect(&refreshTimer_, &QTimer::timeout, this, [this] {
     if (engine_.isAviCapturing()) {
       engine_.requestCaptureRefresh();
@@ -29,11 +31,18 @@ Captures::Captures(PlayerEngine& engine, const ViewerSettings& settings, const W
 
 void Captures::stillCapture() {
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  makeCaptureFolder(settings_.capturePath);
+  Status saved = makeCaptureFolder(settings_.capturePath);
   const std::string path = stillCapturePath(settings_.capturePath, localTimeNow(), pathExists);
-  engine_.saveSnapshot(path);
+  if (saved) {
+    saved = engine_.saveSnapshot(path);
+  }
   QApplication::restoreOverrideCursor();
+  if (!saved) {
+    messages_.showMessage("Still not saved: " + saved.message(), "");
+    return;
+  }
   lastStill_ = QString::fromStdString(path);
+  emit confirmed(QStringLiteral("Still saved: ") + QFileInfo(lastStill_).fileName());
 }
 
 bool Captures::captureUsable() const {

@@ -12,6 +12,7 @@ class PlayerEngine;
 
 namespace marlin::desktop {
 
+class QtMessageSink;
 struct ViewerSettings;
 struct WindowPrompts;
 
@@ -22,7 +23,8 @@ class Captures : public QObject {
   Q_OBJECT
 
  public:
-  Captures(PlayerEngine& engine, const ViewerSettings& settings, const WindowPrompts& prompts, QWidget* window);
+  Captures(PlayerEngine& engine, const ViewerSettings& settings, const WindowPrompts& prompts, QtMessageSink& messages,
+           QWidget* window);
 
   QString lastStill() const { return lastStill_; }
 
@@ -34,6 +36,8 @@ class Captures : public QObject {
 
  signals:
   void changed();
+  // What an action did, for the status line.
+  void confirmed(const QString& text);
 
  private:
   bool captureUsable() const;
@@ -41,6 +45,7 @@ class Captures : public QObject {
   PlayerEngine& engine_;
   const ViewerSettings& settings_;
   const WindowPrompts& prompts_;
+  QtMessageSink& messages_;
   QWidget* window_;
   QTimer refreshTimer_;
   QString lastAviName_ = QStringLiteral("DVR.avi");

@@ -1,5 +1,6 @@
 #include "app/desktop/client_session.h"
 
+#include <QFileInfo>
 #include <optional>
 
 #include "app/desktop/background_task.h"
@@ -32,7 +33,7 @@ void ClientSession::connectOrDisconnect() {
   LoginValues start;
   start.address = settings_.ipAddress;
   start.port = settings_.port;
-  start.ddns = settings_.dynamicIp != 0;
+  start.ddns = settings_.dynamicIp;
   start.dvrName = settings_.dvrName;
   const std::optional<LoginValues> login = prompts_.login(window_, start);
   if (!login) {
@@ -44,7 +45,7 @@ void ClientSession::connectOrDisconnect() {
     settings_.ipAddress = login->address;
     settings_.port = login->port;
   }
-  settings_.dynamicIp = login->ddns ? 1 : 0;
+  settings_.dynamicIp = login->ddns;
   logIn(*login);
 }
 
@@ -128,10 +129,15 @@ void ClientSession::handleNotice(net::ClientNotice notice) {
 }
 
 void ClientSession::startLocalRecording() {
-  makeCaptureFolder(settings_.localRecordingPath);
+  if (const Status folder = makeCaptureFolder(settings_.localRecordingPath); !folder) {
+    messages_.showMessage(folder.message(), "");
+    return;
+  }
   const std::string path = localRecordingPath(settings_.localRecordingPath, localTimeNow(), pathExists);
   if (engine_.startRecording(path) != 1) {
     messages_.showMessage(engine_.lastRecordingFailure().message(), "");
+  } else {
+    emit confirmed(QStringLiteral("Recording to ") + QFileInfo(QString::fromStdString(path)).fileName());
   }
   emit changed();
 }

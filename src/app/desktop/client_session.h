@@ -55,6 +55,8 @@ class ClientSession : public QObject {
   // The session ends: what records the live view stops first.
   void sessionEnding();
   void changed();
+  // What an action did, for the status line.
+  void confirmed(const QString& text);
   void working(const QString& status, const QString& detail);
 
  private:

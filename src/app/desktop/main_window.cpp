@@ -52,7 +52,7 @@ constexpr ButtonRow kButtons[] = {
     {kNextFrame, "next-frame", "Next Frame (Ctrl+N, .)"},
     {kPlay, "play", "Play (Space)"},
     {kFastForward, "fast-forward", "Fast Forward"},
-    {kStillCapture, "still-capture", "Still Capture"},
+    {kStillCapture, "still-capture", "Still Capture (Ctrl+S)"},
     {kSplit1, "split-1", "Split 1"},
     {kSplit4, "split-4", "Split 4"},
     {kSplit9, "split-9", "Split 9"},
@@ -105,6 +105,9 @@ MainWindow::MainWindow(Setup setup, QWidget* parent)
   video_->setRenderer(&engine_->renderer());
   if (setup_.events != nullptr) {
     printer_ = std::make_unique<EventLinePrinter>(engine_->client(), setup_.events);
+    messages_.setShownListener([printer = printer_.get()](const QString& title, const QString& text) {
+      printer->print(messageEventLine(title.toStdString(), text.toStdString()));
+    });
   }
   settings_ = loadSettings(setup_.settingsPath);
   createParts();
@@ -119,7 +122,7 @@ MainWindow::MainWindow(Setup setup, QWidget* parent)
   createMenus();
 
   engine_->configure(resolveCodecVariant(kBuildVideoCodecName, messages_), buildAudioCodec(messages_),
-                     kBuildChannelCount, kBuildSampleRate, 4);
+                     kBuildChannelCount, kBuildSampleRate);
   engine_->setFont(FontSpec{16, 0, 500, false, "Arial"});
   engine_->setTextColour(0x0080FFFF);
   engine_->setOutlineColour(0);
@@ -131,7 +134,7 @@ MainWindow::MainWindow(Setup setup, QWidget* parent)
   volume_->setValue(static_cast<int>(engine_->getVolume()));
   titleText_ = productTitle();
   showTitle();
-  chrome_->setAlwaysOnTop(settings_.alwaysOnTop != 0);
+  chrome_->setAlwaysOnTop(settings_.alwaysOnTop);
 
   layOut(QSize(kStartVideoWidth, kStartVideoHeight));
   connect(&pollTimer_, &QTimer::timeout, this, &MainWindow::tick);
@@ -164,7 +167,7 @@ void MainWindow::createParts() {
   chrome_ = new WindowChrome(this);
   player_ = new PlayerSession(*engine_, setup_.prompts, messages_, *task_, this);
   client_ = new ClientSession(*engine_, settings_, setup_.prompts, messages_, *task_, this);
-  captures_ = new Captures(*engine_, settings_, setup_.prompts, this);
+  captures_ = new Captures(*engine_, settings_, setup_.prompts, messages_, this);
   options_ = new OptionsEditor(*engine_, settings_, *chrome_, this);
 
   connect(task_, &BackgroundTask::busyChanged, this, &MainWindow::showBusy);
@@ -185,6 +188,9 @@ void MainWindow::createParts() {
   connect(captures_, &Captures::changed, this, &MainWindow::refreshControls);
   const auto showWork = [this](const QString& text, const QString& detail) { status_->setTexts(text, detail); };
   connect(player_, &PlayerSession::working, this, showWork);
+  connect(player_, &PlayerSession::confirmed, this, &MainWindow::confirm);
+  connect(client_, &ClientSession::confirmed, this, &MainWindow::confirm);
+  connect(captures_, &Captures::confirmed, this, &MainWindow::confirm);
   connect(client_, &ClientSession::working, this, showWork);
 }
 
@@ -258,27 +264,27 @@ void MainWindow::createControls() {
 
 // The loader has kept every number within its range.
 void MainWindow::applySettingsToEngine() {
-  engine_->setShowTime(settings_.showTime != 0);
-  engine_->setRepeat(settings_.repeat != 0);
+  engine_->setShowTime(settings_.showTime);
+  engine_->setRepeat(settings_.repeat);
   engine_->setTimeFormat(settings_.timeFormat);
   engine_->setVolume(static_cast<std::uint32_t>(settings_.volume));
-  engine_->setMute(settings_.mute != 0);
-  engine_->setFastPath(settings_.useDDraw != 0);
-  engine_->setAutoReconnect(settings_.autoReconnection != 0);
+  engine_->setMute(settings_.mute);
+  engine_->setFastPath(settings_.useDDraw);
+  engine_->setAutoReconnect(settings_.autoReconnection);
   engine_->setTimeout(static_cast<std::uint32_t>(settings_.timeoutMs));
   engine_->setMouseRemoteMode(static_cast<net::MouseRemoteMode>(settings_.mouseMode));
 }
 
 void MainWindow::collectSettingsFromEngine() {
-  settings_.showTime = engine_->getShowTime() ? 1 : 0;
-  settings_.repeat = engine_->getRepeat() ? 1 : 0;
+  settings_.showTime = engine_->getShowTime();
+  settings_.repeat = engine_->getRepeat();
   settings_.timeFormat = engine_->getTimeFormat();
   settings_.volume = static_cast<int>(engine_->getVolume());
-  settings_.mute = engine_->getMute() ? 1 : 0;
-  settings_.useDDraw = engine_->getFastPath() ? 1 : 0;
-  settings_.autoReconnection = engine_->getAutoReconnect() ? 1 : 0;
+  settings_.mute = engine_->getMute();
+  settings_.useDDraw = engine_->getFastPath();
+  settings_.autoReconnection = engine_->getAutoReconnect();
   settings_.timeoutMs = static_cast<int>(engine_->getTimeout());
-  settings_.alwaysOnTop = chrome_->alwaysOnTop() ? 1 : 0;
+  settings_.alwaysOnTop = chrome_->alwaysOnTop();
 }
 
 std::uint64_t MainWindow::markIn() const { return player_->markIn(); }
@@ -412,6 +418,13 @@ void MainWindow::selectSplit(int cells) {
   int page = 0;
   engine_->getView(split, page);
   engine_->selectView(cells, qMin(page, splitPages(cells, engine_->maxSplit()) - 1));
+}
+
+void MainWindow::confirm(const QString& text) {
+  status_->showNotice(text);
+  if (printer_) {
+    printer_->print(statusEventLine(text.toStdString()));
+  }
 }
 
 void MainWindow::adjustSpeed(double delta) { engine_->adjustSpeed(engine_->getSpeed() + delta); }

@@ -122,6 +122,8 @@ class MainWindow : public QWidget {
   void selectSplit(int cells);
   void adjustSpeed(double delta);
   void showBusy(bool busy);
+  // Tells what an action did in the status line (and the --events lines).
+  void confirm(const QString& text);
   void exitApplication();
 
   Setup setup_;

@@ -57,7 +57,7 @@ constexpr ActionRow kActions[] = {
     {kMarkOut, "Mark &Out", "", false},
     {kExportCapture, "&Export (Capture)...", "", false},
     {kExportAvi, "&AVI (Audio-Video Interleaved Files)...", "", false},
-    {kStillCapture, "&Still Capture", "", false},
+    {kStillCapture, "&Still Capture", "Ctrl+S", false},
     {kSaveAvi, "Save AV&I / Stop AVI", "", false},
     {kStartLocalRecording, "&Start Local Recording", "", false},
     {kStopLocalRecording, "S&top Local Recording", "", false},
@@ -226,7 +226,7 @@ void MainWindow::createMenus() {
   add(local, {kStartLocalRecording, kStopLocalRecording});
   QMenu* netView = clientMenu_->addMenu(QStringLiteral("&View"));
   add(netView, {kMute, kSeparator, kAlwaysOnTop, kNormal, kMaximize, kSize640x448, kSize640x544});
-  add(clientMenu_, {kSaveAvi, kSeparator, kNetworkOptions, kAbout, kSeparator, kExit});
+  add(clientMenu_, {kStillCapture, kSaveAvi, kSeparator, kNetworkOptions, kAbout, kSeparator, kExit});
 
   for (QMenu* menu : {playerMenu_, clientMenu_}) {
     connect(menu, &QMenu::aboutToShow, this, &MainWindow::refreshControls);
@@ -266,7 +266,10 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (widget == nullptr || widget->window() != this) {
     return false;
   }
-  client_->keyTyped(key->key(), key->text());
+  // Ctrl and Alt keys are the window's shortcuts, never the DVR's.
+  if ((key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) == 0) {
+    client_->keyTyped(key->key(), key->text());
+  }
   if (mode_ == EngineMode::Player && key->modifiers() == Qt::NoModifier) {
     if (const auto command = playerKeyCommand(key->key(), engine_->getState())) {
       if (!key->isAutoRepeat() || *command != kPause) {

@@ -11,6 +11,7 @@
 #include "app/desktop/settings.h"
 #include "app/desktop/window_prompts.h"
 #include "engine/player_engine.h"
+#include "render/channel_label.h"
 
 namespace marlin::desktop {
 
@@ -89,9 +90,19 @@ void PlayerSession::closeFile() {
   emit sourceChanged(productTitle(), QString(), false);
 }
 
-void PlayerSession::markInHere() { markIn_ = engine_.getPosition(); }
+QString PlayerSession::shownTime() const {
+  return QString::fromStdString(formatPictureTime(engine_.getCurrentFrameTime(), engine_.getTimeFormat()));
+}
 
-void PlayerSession::markOutHere() { markOut_ = engine_.getPosition(); }
+void PlayerSession::markInHere() {
+  markIn_ = engine_.getPosition();
+  emit confirmed(QStringLiteral("Mark In: ") + shownTime());
+}
+
+void PlayerSession::markOutHere() {
+  markOut_ = engine_.getPosition();
+  emit confirmed(QStringLiteral("Mark Out: ") + shownTime());
+}
 
 void PlayerSession::copyMarkedRange() {
   const QString path = prompts_.saveRange(window_);
@@ -104,10 +115,12 @@ void PlayerSession::copyMarkedRange() {
       [engine = &engine_, in = markIn_, out = markOut_, target = path.toStdString()] {
         return engine->saveRange(in, out, target);
       },
-      [this](int result) {
+      [this, name = QFileInfo(path).fileName()](int result) {
         if (result != 1) {
           messages_.showMessage(engine_.lastSaveRangeFailure().message(), "");
+          return;
         }
+        emit confirmed(QStringLiteral("Range saved: ") + name);
       });
 }
 

@@ -51,11 +51,14 @@ class PlayerSession : public QObject {
   // (path empty); title is the name the window shows.
   void sourceChanged(const QString& title, const QString& path, bool opened);
   void recentFilesChanged();
+  // What an action did, for the status line.
+  void confirmed(const QString& text);
   // What the window is busy with, for its status strip.
   void working(const QString& status, const QString& detail);
 
  private:
   bool openSource(const QString& path, bool isDisk);
+  QString shownTime() const;
 
   PlayerEngine& engine_;
   const WindowPrompts& prompts_;

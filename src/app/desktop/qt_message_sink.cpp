@@ -20,6 +20,9 @@ void QtMessageSink::showMessage(std::string_view text, std::string_view caption)
 }
 
 void QtMessageSink::show(const QString& text, const QString& caption) {
+  if (shownListener_) {
+    shownListener_(caption, text);
+  }
   if (observer_) {
     observer_(text);
     return;

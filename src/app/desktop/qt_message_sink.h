@@ -21,12 +21,17 @@ class QtMessageSink final : public MessageSink {
 
   // Tests watch the messages instead of clicking boxes away.
   void setObserver(std::function<void(const QString& text)> observer) { observer_ = std::move(observer); }
+  // Hears every box shown, with its title (the --events lines).
+  void setShownListener(std::function<void(const QString& title, const QString& text)> listener) {
+    shownListener_ = std::move(listener);
+  }
 
  private:
   void show(const QString& text, const QString& caption);
 
   QPointer<QWidget> parent_;
   std::function<void(const QString&)> observer_;
+  std::function<void(const QString&, const QString&)> shownListener_;
 };
 
 // The title every box of the program carries.

@@ -16,7 +16,6 @@ struct NumberRange {
   int highest;
 };
 
-constexpr NumberRange kSwitch{0, 1};
 constexpr NumberRange kVolume{0, 65535};
 constexpr NumberRange kPort{1, 65535};
 // As the command line and the options dialog take it.
@@ -54,6 +53,11 @@ int numberOr(const IniFile& file, const char* key, int fallback, NumberRange ran
   return fallback;
 }
 
+// A yes/no switch, stored as 1 or 0.
+bool switchOr(const IniFile& file, const char* key, bool fallback) {
+  return numberOr(file, key, fallback ? 1 : 0, NumberRange{0, 1}) == 1;
+}
+
 std::string textOr(const IniFile& file, const char* key, const std::string& fallback) {
   return file.value(kSettingsSection, key).value_or(fallback);
 }
@@ -63,17 +67,17 @@ std::string textOr(const IniFile& file, const char* key, const std::string& fall
 ViewerSettings readSettings(const IniFile& file, const ViewerSettings& defaults) {
   ViewerSettings s;
   s.capturePath = textOr(file, "Capture Path", defaults.capturePath);
-  s.alwaysOnTop = numberOr(file, "AlwaysOnTop", defaults.alwaysOnTop, kSwitch);
-  s.showTime = numberOr(file, "Show Time", defaults.showTime, kSwitch);
-  s.repeat = numberOr(file, "Repeat", defaults.repeat, kSwitch);
+  s.alwaysOnTop = switchOr(file, "AlwaysOnTop", defaults.alwaysOnTop);
+  s.showTime = switchOr(file, "Show Time", defaults.showTime);
+  s.repeat = switchOr(file, "Repeat", defaults.repeat);
   s.timeFormat = textOr(file, "Time Format", defaults.timeFormat);
   s.volume = numberOr(file, "Volume", defaults.volume, kVolume);
-  s.mute = numberOr(file, "Mute", defaults.mute, kSwitch);
+  s.mute = switchOr(file, "Mute", defaults.mute);
   s.ipAddress = textOr(file, "IP Address", defaults.ipAddress);
   s.port = numberOr(file, "Port", defaults.port, kPort);
-  s.dynamicIp = numberOr(file, "DynamicIp", defaults.dynamicIp, kSwitch);
-  s.useDDraw = numberOr(file, "Use DDraw", defaults.useDDraw, kSwitch);
-  s.autoReconnection = numberOr(file, "Auto Reconnection", defaults.autoReconnection, kSwitch);
+  s.dynamicIp = switchOr(file, "DynamicIp", defaults.dynamicIp);
+  s.useDDraw = switchOr(file, "Use DDraw", defaults.useDDraw);
+  s.autoReconnection = switchOr(file, "Auto Reconnection", defaults.autoReconnection);
   s.timeoutMs = numberOr(file, "Timeout", defaults.timeoutMs / kMillisecondsPerSecond, kTimeoutSeconds) *
                 kMillisecondsPerSecond;
   s.ddnsIp = textOr(file, "Ddns Ip", defaults.ddnsIp);
@@ -88,17 +92,17 @@ void writeSettings(const ViewerSettings& s, IniFile& file) {
   const auto set = [&file](const char* key, const std::string& value) { file.set(kSettingsSection, key, value); };
   const auto setNumber = [&set](const char* key, int value) { set(key, std::to_string(value)); };
   set("Capture Path", s.capturePath);
-  setNumber("AlwaysOnTop", s.alwaysOnTop);
-  setNumber("Show Time", s.showTime);
-  setNumber("Repeat", s.repeat);
+  setNumber("AlwaysOnTop", s.alwaysOnTop ? 1 : 0);
+  setNumber("Show Time", s.showTime ? 1 : 0);
+  setNumber("Repeat", s.repeat ? 1 : 0);
   set("Time Format", s.timeFormat);
   setNumber("Volume", s.volume);
-  setNumber("Mute", s.mute);
+  setNumber("Mute", s.mute ? 1 : 0);
   set("IP Address", s.ipAddress);
   setNumber("Port", s.port);
-  setNumber("DynamicIp", s.dynamicIp);
-  setNumber("Use DDraw", s.useDDraw);
-  setNumber("Auto Reconnection", s.autoReconnection);
+  setNumber("DynamicIp", s.dynamicIp ? 1 : 0);
+  setNumber("Use DDraw", s.useDDraw ? 1 : 0);
+  setNumber("Auto Reconnection", s.autoReconnection ? 1 : 0);
   setNumber("Timeout", s.timeoutMs / kMillisecondsPerSecond);
   set("Ddns Ip", s.ddnsIp);
   setNumber("Ddns Port", s.ddnsPort);

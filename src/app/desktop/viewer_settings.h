@@ -10,19 +10,19 @@ namespace marlin::desktop {
 // "Marlin Viewer" section. The password is never among them.
 struct ViewerSettings {
   std::string capturePath;          // "Capture Path": still captures
-  int alwaysOnTop = 0;              // "AlwaysOnTop"
-  int showTime = 1;                 // "Show Time"
-  int repeat = 0;                   // "Repeat"
-  std::string timeFormat = "%Y/%m/%d %H:%M:%S";  // "Time Format"
+  bool alwaysOnTop = false;         // "AlwaysOnTop"
+  bool showTime = true;             // "Show Time"
+  bool repeat = false;              // "Repeat"
+  std::string timeFormat = "%Y/%m/%d %H:%M:%S"; // "Time Format"
   int volume = 0;                   // "Volume", 0..65535
-  int mute = 0;                     // "Mute"
-  std::string ipAddress = "192.168.11.138";      // "IP Address"
+  bool mute = false;                // "Mute"
+  std::string ipAddress = "192.168.11.138"; // "IP Address"
   int port = 8841;                  // "Port"
-  int dynamicIp = 0;                // "DynamicIp"
-  int useDDraw = 1;                 // "Use DDraw": the fast display path
-  int autoReconnection = 1;         // "Auto Reconnection"
+  bool dynamicIp = false;           // "DynamicIp"
+  bool useDDraw = true;             // "Use DDraw": the fast display path
+  bool autoReconnection = true;     // "Auto Reconnection"
   int timeoutMs = 7000;             // "Timeout", stored in seconds, 1..3600
-  std::string ddnsIp = "192.168.11.138";         // "Ddns Ip"
+  std::string ddnsIp = "192.168.11.138"; // "Ddns Ip"
   int ddnsPort = 1800;              // "Ddns Port"
   std::string localRecordingPath;   // "Local Recording Path"
   std::string dvrName = "DVR000";   // "DvrName"

@@ -7,9 +7,27 @@
 
 namespace marlin::desktop {
 
+namespace {
+
+// Long enough to read a file name, short enough not to hide the time for long.
+constexpr int kNoticeMs = 3000;
+
+}  // namespace
+
 StatusStrip::StatusStrip(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("statusStrip"));
   setAttribute(Qt::WA_OpaquePaintEvent, false);
+  noticeTimer_.setSingleShot(true);
+  connect(&noticeTimer_, &QTimer::timeout, this, [this] {
+    notice_.clear();
+    update();
+  });
+}
+
+void StatusStrip::showNotice(const QString& text) {
+  notice_ = text;
+  noticeTimer_.start(kNoticeMs);
+  update();
 }
 
 void StatusStrip::setTexts(const QString& status, const QString& time) {
@@ -36,6 +54,12 @@ void StatusStrip::paintEvent(QPaintEvent*) {
   QFont timeFont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
   timeFont.setPointSizeF(9.0);
   painter.setFont(timeFont);
+  if (!notice_.isEmpty()) {
+    painter.setFont(stateFont);
+    painter.setPen(skin::kAccent);
+    painter.drawText(rect().adjusted(0, 0, -2, 0), Qt::AlignVCenter | Qt::AlignRight, notice_);
+    return;
+  }
   painter.setPen(skin::kText);
   painter.drawText(rect().adjusted(0, 0, -2, 0), Qt::AlignVCenter | Qt::AlignRight, time_);
 }

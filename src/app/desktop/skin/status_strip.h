@@ -1,13 +1,15 @@
 #pragma once
 
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 
 namespace marlin::desktop {
 
 // The line under the video: what the player is doing on the left, the time
 // of the picture on the right in figures of even width, so that it does not
-// jitter while it counts. Repaints only when a text changes.
+// jitter while it counts. A notice (what an action did) takes the time's
+// place for a few seconds. Repaints only when a text changes.
 class StatusStrip : public QWidget {
   Q_OBJECT
 
@@ -17,6 +19,8 @@ class StatusStrip : public QWidget {
   void setTexts(const QString& status, const QString& time);
   QString statusText() const { return status_; }
   QString timeText() const { return time_; }
+  void showNotice(const QString& text);
+  QString noticeText() const { return notice_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -24,6 +28,8 @@ class StatusStrip : public QWidget {
  private:
   QString status_;
   QString time_;
+  QString notice_;
+  QTimer noticeTimer_;
 };
 
 }  // namespace marlin::desktop
