@@ -15,6 +15,7 @@ packages=(
   libfreetype-dev fonts-dejavu-core
   qt6-base-dev qt6-svg-dev qt6-qpa-plugins libgl-dev
   xvfb xauth
+  dpkg-dev appstream bash-completion groff-base  # the Debian package, its metadata, completion and manual pages
   g++-aarch64-linux-gnu qemu-user-static
 )
 

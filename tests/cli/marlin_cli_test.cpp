@@ -496,8 +496,6 @@ TEST_F(MarlinCli, FromPastTheEnd) {
   expectOneLineFailure(run({"frames", "--from", "99999999999", path}));
 }
 
-TEST_F(MarlinCli, UnknownSubcommand) { expectOneLineFailure(run({"bogus", "file.QKV"})); }
-
 TEST_F(MarlinCli, EmptyAndTinyFilesHaveNoFrames) {
   for (const std::size_t size : {std::size_t{0}, std::size_t{4095}}) {
     const std::string path = save("tiny.QKV", Bytes(size, 0x00));

@@ -82,26 +82,26 @@ void addLiveCommand(CLI::App& app) {
       ->needs(avi);
   command->callback([options, password, passwordFile, mouseTexts, passwordOption] {
     if (options->host.empty() && options->ddns.empty()) {
-      throw CommandError("give the DVR's --host, or --ddns and --name");
+      throw CommandError("give the DVR's --host, or --ddns and --name", kUsageExit);
     }
     if (!(options->seconds > 0.0 && options->seconds <= kLongestSeconds)) {
-      throw CommandError("--seconds must be above 0 and at most 604800 (a week)");
+      throw CommandError("--seconds must be above 0 and at most 604800 (a week)", kUsageExit);
     }
     if (!(options->timeoutSeconds >= 0.1 && options->timeoutSeconds <= 3600.0)) {
-      throw CommandError("--timeout must be from 0.1 to 3600 seconds");
+      throw CommandError("--timeout must be from 0.1 to 3600 seconds", kUsageExit);
     }
     if (options->snapshotEvery && options->outDir.empty()) {
-      throw CommandError("--snapshot-every needs --out");
+      throw CommandError("--snapshot-every needs --out", kUsageExit);
     }
     if (!options->avi.path.empty()) options->avi.path = videoOutputName(options->avi.path);
     const Size view = *parseSize(options->size);
     for (const std::string& text : *mouseTexts) {
       std::optional<MouseFields> event = parseMouseEvent(text);
       if (!event) {
-        throw CommandError("--mouse must be STATE,X,Y with STATE 0 to 4: " + text);
+        throw CommandError("--mouse must be STATE,X,Y with STATE 0 to 4: " + text, kUsageExit);
       }
       if (event->x < 0 || event->y < 0 || event->x >= view.width || event->y >= view.height) {
-        throw CommandError("--mouse " + text + " is outside the " + options->size + " view");
+        throw CommandError("--mouse " + text + " is outside the " + options->size + " view", kUsageExit);
       }
       event->viewWidth = view.width;
       event->viewHeight = view.height;

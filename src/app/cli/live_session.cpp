@@ -156,7 +156,7 @@ std::pair<std::string, std::uint16_t> ddnsService(const std::string& text) {
     }
   }
   if (port < 1 || port > 65535) {
-    throw CommandError("--ddns must be HOST:PORT, e.g. 127.0.0.1:1800");
+    throw CommandError("--ddns must be HOST:PORT, e.g. 127.0.0.1:1800", kUsageExit);
   }
   return {resolvedHost(text.substr(0, colon)), static_cast<std::uint16_t>(port)};
 }
@@ -289,7 +289,7 @@ void runLiveSession(const LiveOptions& options) {
                    kBuildChannelCount, kBuildSampleRate);
   engine.setMode(EngineMode::Client, -1);
   if (options.split && engine.selectView(*options.split, 0) != 1) {
-    throw CommandError("the live view shows the DVR's one picture: --split must be 1");
+    throw CommandError("the live view shows the DVR's one picture: --split must be 1", kUsageExit);
   }
   engine.setTimeout(static_cast<std::uint32_t>(options.timeoutSeconds * 1000));
   engine.setAutoReconnect(!options.noReconnect);

@@ -3,10 +3,26 @@
 #include <csignal>
 #include <exception>
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include "app/cli/cli_support.h"
+#include "app/cli/command_choice.h"
 #include "app/cli/commands.h"
 #include "base/log.h"
+
+namespace {
+
+// The same list is in the manual page and README.md.
+constexpr const char* kExitStatusHelp =
+    "Exit status:\n"
+    "  0    success\n"
+    "  1    failure: a recording, file, disk or DVR that cannot be read, written or reached\n"
+    "  2    usage error: an unknown command or option, a bad value, options that do not go\n"
+    "       together; also a login the DVR refused (live)\n"
+    "  130  stopped by Ctrl-C or SIGTERM, with what was written finished\n";
+
+}  // namespace
 
 int main(int argc, char** argv) {
   // Past a file-size limit a write then fails with EFBIG, which the commands
@@ -16,6 +32,8 @@ int main(int argc, char** argv) {
   CLI::App app{"Marlin Viewer command-line tool"};
   app.require_subcommand(1);
   app.fallthrough();
+  app.set_version_flag("--version", "marlin " MARLIN_VERSION, "print the version and quit");
+  app.footer(kExitStatusHelp);
   app.add_flag_callback(
       "--verbose", [] { marlin::setLogLevel(marlin::LogLevel::Debug); },
       "print diagnostics on standard error (as MARLIN_LOG=debug does)");
@@ -33,7 +51,16 @@ int main(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
-    return app.exit(error);
+    // Help and version are answers, not errors.
+    if (error.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) {
+      return app.exit(error);
+    }
+    if (const auto choice = marlin::cli::commandChoiceError(app, std::vector<std::string>(argv + 1, argv + argc))) {
+      std::cerr << "marlin: " << *choice << "\n";
+    } else {
+      app.exit(error);
+    }
+    return marlin::cli::kUsageExit;
   } catch (const marlin::cli::CommandError& error) {
     std::cerr << "marlin: " << error.what() << "\n";
     return error.exitCode();

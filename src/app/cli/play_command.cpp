@@ -18,20 +18,20 @@ constexpr double kLongestSeconds = 7 * 86400.0;
 
 void checkSpeed(double speed) {
   if (!std::isfinite(speed) || speed < kSlowestSpeed || speed > kFastestSpeed) {
-    throw CommandError("--speed must be from 0.1 to 65536");
+    throw CommandError("--speed must be from 0.1 to 65536", kUsageExit);
   }
   if (speed <= 8.0) {
     return;
   }
   const double doublings = std::log2(speed / 8.0);
   if (doublings != std::floor(doublings)) {
-    throw CommandError("--speed above 8 must be 16, 32, 64, ... (fast play doubles the speed)");
+    throw CommandError("--speed above 8 must be 16, 32, 64, ... (fast play doubles the speed)", kUsageExit);
   }
 }
 
 void checkSeconds(double seconds) {
   if (!(seconds > 0.0 && seconds <= kLongestSeconds)) {
-    throw CommandError("--seconds must be above 0 and at most 604800 (a week)");
+    throw CommandError("--seconds must be above 0 and at most 604800 (a week)", kUsageExit);
   }
 }
 
@@ -61,10 +61,10 @@ void addPlayCommand(CLI::App& app) {
     checkSpeed(options->speed);
     checkSeconds(options->seconds);
     if (options->snapshotEvery && options->outDir.empty()) {
-      throw CommandError("--snapshot-every needs --out");
+      throw CommandError("--snapshot-every needs --out", kUsageExit);
     }
     if (!options->avi.path.empty() && (options->reverse || options->speed != 1.0)) {
-      throw CommandError("--avi captures forward at normal speed: it takes no --reverse or --speed");
+      throw CommandError("--avi captures forward at normal speed: it takes no --reverse or --speed", kUsageExit);
     }
     if (!options->avi.path.empty()) options->avi.path = videoOutputName(options->avi.path);
     runPlaySession(*options);

@@ -18,7 +18,8 @@ std::uint64_t resolveRangeBound(const std::string& option, const std::string& va
   const std::optional<CalendarTime> calendar = parseCalendarTime(value);
   const std::optional<std::uint32_t> time = calendar ? blockTimeFromLocal(*calendar) : std::nullopt;
   if (!time) {
-    throw CommandError(option + " " + value + ": neither a byte position nor a date and time like 2010-01-01 12:00:05");
+    throw CommandError(option + " " + value + ": neither a byte position nor a date and time like 2010-01-01 12:00:05",
+                       kUsageExit);
   }
   BlockFile file;
   if (const Status opened = file.open(recording.path); !opened) throw openFailureError(opened);

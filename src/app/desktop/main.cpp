@@ -21,7 +21,9 @@
 
 namespace {
 
-constexpr const char* kVersionText = "marlin-viewer 2.7.4.0 (Marlin Viewer 2.74)\n";
+// The package's version first, as the tools of a system give theirs; then the
+// product's, as the About box shows it.
+constexpr const char* kVersionText = "marlin-viewer " MARLIN_VERSION " (Marlin Viewer 2.74)\n";
 
 // --help and --version answer without a display.
 int answerWithoutWindow(int argc, char** argv) {
