@@ -182,6 +182,8 @@ int PlayerEngine::closeSource() {
   if (source_.isOpen()) {
     stopWorker();
     status_.setState(PlaybackState::Idle);
+    source_.close();
+    renderer_.ClearAll();
   }
   return 1;
 }

@@ -14,6 +14,7 @@
 #include "app/desktop/command_ids.h"
 #include "app/desktop/main_window.h"
 #include "app/desktop/skin/picture_button.h"
+#include "app/desktop/skin/skin_slider.h"
 #include "app/desktop/skin/status_strip.h"
 #include "app/desktop/video_view.h"
 #include "engine/player_engine.h"
@@ -167,6 +168,32 @@ class MainWindowTest : public QObject {
             std::string::npos);
   }
 
+  // Nothing stale stays on screen: Close and a switch of mode leave a dark
+  // view with what to do next, no time and the slider at its start.
+  void closeAndModeSwitchLeaveNoStalePicture() {
+    auto window = makeWindow();
+    QVERIFY(window->openRecording(QStringLiteral(MARLIN_SAMPLE_RECORDING)));
+    QTRY_VERIFY_WITH_TIMEOUT(window->videoView()->presentedCount() > 0, kPatience);
+    QVERIFY(window->videoView()->hint().isEmpty());
+    SkinSlider* position = window->findChild<SkinSlider*>();
+    QVERIFY(position != nullptr);
+    QTRY_VERIFY_WITH_TIMEOUT(position->value() > 0, kPatience);
+    trigger(*window, kCloseFile);
+    QCOMPARE(window->videoView()->hint(), QStringLiteral("Open or drop a recording"));
+    QCOMPARE(position->value(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(window->statusStrip()->statusText(), QStringLiteral("READY"), kPatience);
+    QVERIFY(window->statusStrip()->timeText().trimmed().isEmpty());
+
+    QVERIFY(window->openRecording(QStringLiteral(MARLIN_SAMPLE_RECORDING)));
+    QTRY_VERIFY_WITH_TIMEOUT(position->value() > 0, kPatience);
+    trigger(*window, kClientMode);
+    QCOMPARE(window->videoView()->hint(), QStringLiteral("Connect to a DVR"));
+    trigger(*window, kPlayerMode);
+    QCOMPARE(window->videoView()->hint(), QStringLiteral("Open or drop a recording"));
+    QCOMPARE(position->value(), 0);
+    QVERIFY(!window->engine().isSourceOpen());
+  }
+
   void openPlayPauseStepMarkAndExportARange() {
     auto window = makeWindow();
     click(*window, kOpenFile);
@@ -229,6 +256,7 @@ class MainWindowTest : public QObject {
     click(*window, kFastRewind);
     QCOMPARE(window->engine().getSpeed(), 8.0);
     QTRY_COMPARE_WITH_TIMEOUT(window->engine().getState(), PlaybackState::Reverse, kPatience);
+    QTRY_COMPARE_WITH_TIMEOUT(window->statusStrip()->statusText(), QStringLiteral("REV  x 8.0"), kPatience);
     click(*window, kFastForward);
     QCOMPARE(window->engine().getSpeed(), 8.0);
     QTRY_VERIFY_WITH_TIMEOUT(window->statusStrip()->statusText() == "PLAY  x 8.0", kPatience);

@@ -33,6 +33,10 @@ class WindowRulesTest : public QObject {
     f.sourceOpen = false;
     QVERIFY(!commandLook(kMarkOut, f).enabled && !commandLook(kCloseFile, f).enabled);
     QVERIFY(commandLook(kExportAvi, f).enabled);
+    // A split the recording's cameras cannot fill is not offered.
+    QVERIFY(!commandLook(kSplit9, f).enabled && !commandLook(kSplit16, f).enabled);
+    f.splitLimit = 9;
+    QVERIFY(commandLook(kSplit9, f).enabled && !commandLook(kSplit16, f).enabled);
   }
 
   void exportingAMarkedRangeStopsAt650MiB() {
@@ -80,7 +84,7 @@ class WindowRulesTest : public QObject {
 
   void statusTextNamesTheStateAndThePlayingSpeed() {
     QCOMPARE(statusText(PlaybackState::Forward, 1.0), std::string("PLAY  x 1.0"));
-    QCOMPARE(statusText(PlaybackState::Reverse, 16.0), std::string("PLAY  x 16.0"));
+    QCOMPARE(statusText(PlaybackState::Reverse, 16.0), std::string("REV  x 16.0"));
     QCOMPARE(statusText(PlaybackState::Forward, 0.9), std::string("PLAY  x 0.9"));
     QCOMPARE(statusText(PlaybackState::Paused, 8.0), std::string("PAUSE"));
     QCOMPARE(statusText(PlaybackState::StepForward, 1.0), std::string("STEPF"));

@@ -40,6 +40,10 @@ CommandLook commandLook(CommandId id, const WindowFacts& f) {
       return {pausedWithSource && f.markOut > f.markIn && f.markOut - f.markIn < kLargestExportRange, false};
     case kGoToTime:
       return {f.sourceOpen, false};
+    case kSplit9:
+      return {f.splitLimit >= 9, false};
+    case kSplit16:
+      return {f.splitLimit >= 16, false};
     case kMute:
       return {true, f.muted};
     case kShowTime:

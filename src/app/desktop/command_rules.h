@@ -23,6 +23,8 @@ struct WindowFacts {
   bool alwaysOnTop = false;
   bool normal = false;
   bool maximized = false;
+  // The split the recording's cameras fill (4, 9 or 16).
+  int splitLimit = 4;
   int videoWidth = 0;
   int videoHeight = 0;
   bool connected = false;

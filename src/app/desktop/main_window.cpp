@@ -318,6 +318,7 @@ WindowFacts MainWindow::facts() const {
   f.muted = engine_->getMute();
   f.showTime = engine_->getShowTime();
   f.alwaysOnTop = chrome_->alwaysOnTop();
+  f.splitLimit = engine_->maxSplit();
   f.normal = chrome_->normal();
   f.maximized = chrome_->maximized();
   const ControlRect area = videoArea(width(), height());
@@ -377,6 +378,7 @@ void MainWindow::showSource(const QString& title, const QString& path, bool open
     layOut(std::nullopt);
     refreshControls();
   }
+  video_->setHint(viewHint());
   update();
 }
 
@@ -401,6 +403,10 @@ void MainWindow::switchMode(EngineMode mode) {
   }
   if (mode == EngineMode::Player) {
     client_->endSession();
+  } else if (engine_->isSourceOpen()) {
+    // The recording's title, time and place on the slider would stay
+    // behind the live view.
+    player_->closeFile();
   }
   engine_->setMode(mode, -1);
   mode_ = mode;
@@ -411,6 +417,7 @@ void MainWindow::switchMode(EngineMode mode) {
   layOut(QSize(kStartVideoWidth, kStartVideoHeight));
   layOut(QSize(kStartVideoWidth, kStartVideoHeight));
   refreshControls();
+  video_->setHint(viewHint());
 }
 
 void MainWindow::selectSplit(int cells) {

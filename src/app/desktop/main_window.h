@@ -115,6 +115,7 @@ class MainWindow : public QWidget {
   void tick();
   void refreshStatus();
   void refreshControls();
+  QString viewHint() const;
   void rebuildRecentMenu();
 
   // Commands the window itself owns.

@@ -30,7 +30,7 @@ struct ActionRow {
 };
 
 constexpr ActionRow kActions[] = {
-    {kAbout, "About Viewer (&A)...", "F10", false},
+    {kAbout, "&About Viewer...", "F10", false},
     {kPlayerMode, "&Player", "", true},
     {kClientMode, "&Client", "", true},
     {kOpenFile, "&Open File...", "Ctrl+O", false},

@@ -7,6 +7,7 @@
 #include "app/desktop/skin/skin_slider.h"
 #include "app/desktop/skin/status_strip.h"
 #include "app/desktop/status_text.h"
+#include "app/desktop/video_view.h"
 #include "engine/player_engine.h"
 #include "render/channel_label.h"
 
@@ -23,6 +24,18 @@ void MainWindow::tick() {
   }
   refreshStatus();
   refreshControls();
+  video_->setHint(viewHint());
+}
+
+QString MainWindow::viewHint() const {
+  if (mode_ == EngineMode::Player) {
+    return engine_->isSourceOpen() ? QString() : QStringLiteral("Open or drop a recording");
+  }
+  const auto state = static_cast<net::ConnectionState>(engine_->getConnectionState());
+  if (state == net::ConnectionState::LoggedIn || state == net::ConnectionState::DdnsResolved) {
+    return QString();
+  }
+  return client_->sessionWanted() ? QStringLiteral("Connecting to the DVR…") : QStringLiteral("Connect to a DVR");
 }
 
 void MainWindow::refreshStatus() {

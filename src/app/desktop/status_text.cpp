@@ -11,7 +11,7 @@ std::string statusText(PlaybackState state, double speed) {
     case PlaybackState::Forward:
     case PlaybackState::Reverse: {
       char text[48];
-      std::snprintf(text, sizeof text, "PLAY  x %.1f", speed);
+      std::snprintf(text, sizeof text, "%s  x %.1f", state == PlaybackState::Forward ? "PLAY" : "REV", speed);
       return text;
     }
     case PlaybackState::StepForward:

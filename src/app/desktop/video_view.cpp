@@ -1,5 +1,7 @@
 #include "app/desktop/video_view.h"
 
+#include "app/desktop/skin/palette.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QImage>
@@ -141,8 +143,25 @@ void VideoView::copyToClipboard(std::span<const std::uint8_t> dib) {
   QMetaObject::invokeMethod(qApp, [image] { QApplication::clipboard()->setImage(image); }, Qt::QueuedConnection);
 }
 
+void VideoView::setHint(const QString& hint) {
+  if (hint == hint_) {
+    return;
+  }
+  hint_ = hint;
+  update();
+}
+
 void VideoView::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
+  if (!hint_.isEmpty()) {
+    painter.fillRect(rect(), skin::kVideoGap);
+    QFont font = painter.font();
+    font.setPointSizeF(11.0);
+    painter.setFont(font);
+    painter.setPen(skin::kMutedText);
+    painter.drawText(rect(), Qt::AlignCenter, hint_);
+    return;
+  }
   bool painted = false;
   {
     std::lock_guard guard(frontLock_);

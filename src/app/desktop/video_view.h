@@ -33,6 +33,11 @@ class VideoView : public QWidget, public VideoPresenter {
   // In Player mode a drag on the picture moves the window; in Client mode
   // the pointer belongs to the DVR's remote control.
   void setDragMovesWindow(bool moves) { dragMovesWindow_ = moves; }
+  // While there is nothing to show (no recording open, no DVR connected)
+  // the view is dark with hint in its middle instead of the last picture,
+  // which would look current. Empty for the pictures.
+  void setHint(const QString& hint);
+  QString hint() const { return hint_; }
   // Pictures presented since the start; for start-up timing and tests.
   int presentedCount() const { return presented_.load(std::memory_order_relaxed); }
 
@@ -62,6 +67,7 @@ class VideoView : public QWidget, public VideoPresenter {
   std::atomic<bool> updateQueued_{false};
   bool firstPainted_ = false;
   bool dragMovesWindow_ = true;
+  QString hint_;
   QPoint pressedAt_;
   bool pressed_ = false;
 

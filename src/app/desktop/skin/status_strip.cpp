@@ -47,7 +47,7 @@ void StatusStrip::paintEvent(QPaintEvent*) {
   stateFont.setWeight(QFont::DemiBold);
   stateFont.setLetterSpacing(QFont::AbsoluteSpacing, 0.6);
   painter.setFont(stateFont);
-  const bool playing = status_.startsWith(QStringLiteral("PLAY"));
+  const bool playing = status_.startsWith(QStringLiteral("PLAY")) || status_.startsWith(QStringLiteral("REV"));
   painter.setPen(playing ? QColor(0x8A, 0xB8, 0xFA) : skin::kMutedText);
   painter.drawText(rect().adjusted(2, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, status_);
 
