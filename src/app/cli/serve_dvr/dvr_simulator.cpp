@@ -101,7 +101,7 @@ void runDvrSimulator(const SimulatorOptions& options) {
   });
   EventLog log;
   FaultPlan faults(options.faults);
-  LiveFeed feed(producer);
+  LiveFeed feed(producer, attention);
   DvrContext dvr{policy, feed, faults, log, options.saveSent.empty() ? nullptr : &sentCopy, stop};
   std::thread ddnsThread;
   if (options.ddnsPort) {

@@ -5,8 +5,9 @@
 
 namespace marlin::cli::serve_dvr {
 
-LiveFeed::LiveFeed(LiveProducer& producer)
+LiveFeed::LiveFeed(LiveProducer& producer, WakeSignal& finishedSignal)
     : producer_(producer),
+      finishedSignal_(finishedSignal),
       cameraMask_(producer.cameraMask()),
       lastSequence_(producer.lastSequence()),
       thread_([this] { run(); }) {}
@@ -45,7 +46,10 @@ bool LiveFeed::finished() const {
 void LiveFeed::run() {
   std::unique_lock lock(mutex_);
   for (;;) {
-    changed_.wait(lock, [this] { return stopping_ || (!viewers_.empty() && !finished_); });
+    // The next piece is made as soon as the last one went out, watched or
+    // not: the end of the recording is known when its last piece has gone,
+    // even if its viewer leaves at once.
+    changed_.wait(lock, [this] { return stopping_ || (!finished_ && (!next_ || !viewers_.empty())); });
     if (stopping_) {
       return;
     }
@@ -60,10 +64,18 @@ void LiveFeed::run() {
       lock.lock();
       if (!item) {
         finished_ = true;
+        finishedSignal_.poke();
         continue;
       }
       next_ = std::make_shared<const LiveItem>(std::move(*item));
       lastSequence_ = producer_.lastSequence();
+      continue;
+    }
+    if (refreshWanted_ && next_->kind == LiveItem::Kind::Picture && !next_->refresh) {
+      // A viewer that just joined has nothing to apply a conditional picture
+      // to: it is made again as a refresh picture.
+      next_.reset();
+      continue;
     }
     if (!origin_) {
       // Nobody watched the time since the last piece: the stream goes on from here.

@@ -12,6 +12,7 @@
 
 #include "app/cli/serve_dvr/feed_viewer.h"
 #include "app/cli/serve_dvr/live_producer.h"
+#include "platform/wake_signal.h"
 
 namespace marlin::cli::serve_dvr {
 
@@ -22,8 +23,9 @@ namespace marlin::cli::serve_dvr {
 // viewer that joins gets a refresh picture next.
 class LiveFeed {
  public:
-  // The producer is the feed's alone from now on.
-  explicit LiveFeed(LiveProducer& producer);
+  // The producer is the feed's alone from now on. finishedSignal is poked
+  // once the whole recording has gone out.
+  LiveFeed(LiveProducer& producer, WakeSignal& finishedSignal);
   ~LiveFeed();
   LiveFeed(const LiveFeed&) = delete;
   LiveFeed& operator=(const LiveFeed&) = delete;
@@ -45,6 +47,7 @@ class LiveFeed {
   void run();
 
   LiveProducer& producer_;
+  WakeSignal& finishedSignal_;
   const std::uint16_t cameraMask_;
   std::atomic<std::uint16_t> lastSequence_;
   mutable std::mutex mutex_;
