@@ -161,6 +161,7 @@ class MainWindow : public QWidget {
   EngineMode mode_ = EngineMode::Player;
   bool layoutDone_ = false;
   PlaybackState lastStateShown_ = PlaybackState::Idle;
+  bool soundOffTold_ = false;
   QString titleText_;
 };
 

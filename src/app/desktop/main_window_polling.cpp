@@ -8,6 +8,7 @@
 #include "app/desktop/skin/status_strip.h"
 #include "app/desktop/status_text.h"
 #include "app/desktop/video_view.h"
+#include "app/desktop/window_observer.h"
 #include "engine/player_engine.h"
 #include "render/channel_label.h"
 
@@ -25,6 +26,11 @@ void MainWindow::tick() {
   refreshStatus();
   refreshControls();
   video_->setHint(viewHint());
+  // Volume 0 is the setting's default: the first sound played says so once.
+  if (!soundOffTold_ && observer_->soundPlayed() && engine_->getVolume() == 0 && !engine_->getMute()) {
+    soundOffTold_ = true;
+    confirm(QStringLiteral("Sound is off: raise the volume"));
+  }
 }
 
 QString MainWindow::viewHint() const {
@@ -86,7 +92,7 @@ void MainWindow::refreshControls() {
       button->setChecked(l.checked);
     }
   }
-  buttons_[kMute]->setIconName(f.muted ? QStringLiteral("mute") : QStringLiteral("volume"));
+  buttons_[kMute]->setIconName(f.muted || engine_->getVolume() == 0 ? QStringLiteral("mute") : QStringLiteral("volume"));
   int split = 1;
   int page = 0;
   engine_->getView(split, page);

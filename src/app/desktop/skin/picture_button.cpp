@@ -1,5 +1,6 @@
 #include "app/desktop/skin/picture_button.h"
 
+#include <QFocusEvent>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -39,6 +40,11 @@ void PictureButton::leaveEvent(QEvent* event) {
   QAbstractButton::leaveEvent(event);
 }
 
+void PictureButton::focusInEvent(QFocusEvent* event) {
+  keyboardFocus_ = event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason;
+  QAbstractButton::focusInEvent(event);
+}
+
 void PictureButton::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.setRenderHint(QPainter::Antialiasing);
@@ -74,10 +80,10 @@ void PictureButton::paintEvent(QPaintEvent*) {
   painter.setPen(outline == Qt::transparent ? Qt::NoPen : QPen(outline, 1.2));
   painter.setBrush(fill);
   painter.drawRoundedRect(box, radius, radius);
-  if (hasFocus()) {
-    painter.setPen(QPen(QColor(0x8A, 0xB8, 0xFA), 1.0, Qt::DotLine));
+  if (hasFocus() && keyboardFocus_) {
+    painter.setPen(QPen(skin::kAccent, 2.0));
     painter.setBrush(Qt::NoBrush);
-    painter.drawRoundedRect(box.adjusted(1.5, 1.5, -1.5, -1.5), radius - 1, radius - 1);
+    painter.drawRoundedRect(box.adjusted(1.0, 1.0, -1.0, -1.0), radius - 1, radius - 1);
   }
 
   const int iconSize = style_ == Style::Icon ? qMin(20, height() - 8) : qMin(16, height() - 5);

@@ -26,6 +26,7 @@ class PictureButton : public QAbstractButton {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
   void enterEvent(QEnterEvent* event) override;
   void leaveEvent(QEvent* event) override;
 
@@ -34,6 +35,9 @@ class PictureButton : public QAbstractButton {
   QString iconName_;
   Style style_ = Style::Icon;
   bool hovered_ = false;
+  // Only focus reached with the keyboard is drawn: a ring after a click or
+  // at start-up is noise.
+  bool keyboardFocus_ = false;
   bool danger_ = false;
 };
 
