@@ -33,9 +33,6 @@ namespace marlin::desktop {
 
 namespace {
 
-// How often the window shows the engine's state.
-constexpr int kPollMs = 40;
-
 struct ButtonRow {
   CommandId id;
   const char* icon;
@@ -138,7 +135,7 @@ MainWindow::MainWindow(Setup setup, QWidget* parent)
 
   layOut(QSize(kStartVideoWidth, kStartVideoHeight));
   connect(&pollTimer_, &QTimer::timeout, this, &MainWindow::tick);
-  pollTimer_.start(kPollMs);
+  pollTimer_.start();
 
   switchMode(EngineMode::Player);
   if (!setup_.commandLine.recordingPath.empty()) {

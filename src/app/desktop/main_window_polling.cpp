@@ -14,11 +14,27 @@
 
 namespace marlin::desktop {
 
+namespace {
+
+// While nothing moves (paused, closed, offline) the window looks a few times
+// a second only, so that an idle window costs next to nothing; commands
+// refresh what they change at once.
+constexpr int kMovingPollMs = 40;
+constexpr int kRestingPollMs = 500;
+
+}  // namespace
+
 void MainWindow::tick() {
   if (task_->busy()) {
     return;
   }
   const PlaybackState state = engine_->getState();
+  const bool moving = (state != PlaybackState::Idle && state != PlaybackState::Paused) ||
+                      (mode_ == EngineMode::Client && (engine_->isConnected() || client_->sessionWanted()));
+  const int interval = moving ? kMovingPollMs : kRestingPollMs;
+  if (pollTimer_.interval() != interval) {
+    pollTimer_.setInterval(interval);
+  }
   if (state != lastStateShown_) {
     lastStateShown_ = state;
     engine_->renderer().Repaint();
