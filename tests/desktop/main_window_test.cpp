@@ -225,6 +225,11 @@ class MainWindowTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(window->look(kMarkOut).enabled, kPatience);
     trigger(*window, kMarkOut);
     QVERIFY(window->markOut() > in);
+    // Each mark is confirmed and drawn on the position slider.
+    QVERIFY(window->statusStrip()->noticeText().startsWith("Mark Out: "));
+    auto* position = window->findChild<SkinSlider*>();
+    QTRY_COMPARE_WITH_TIMEOUT(position->markOut(), std::optional<int>(static_cast<int>(window->markOut() / 4096)),
+                              kPatience);
     QVERIFY(window->look(kExportCapture).enabled);
 
     trigger(*window, kExportCapture);

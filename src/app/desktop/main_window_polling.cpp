@@ -2,6 +2,7 @@
 
 #include "app/desktop/background_task.h"
 #include "app/desktop/client_session.h"
+#include "app/desktop/player_session.h"
 #include "app/desktop/main_window.h"
 #include "app/desktop/skin/picture_button.h"
 #include "app/desktop/skin/skin_slider.h"
@@ -82,6 +83,10 @@ void MainWindow::refreshStatus() {
   if (!position_->dragging()) {
     position_->setValue(static_cast<int>(engine_->getPosition() / 4096));
   }
+  const auto onSlider = [](std::uint64_t mark) {
+    return mark == 0 ? std::nullopt : std::optional<int>(static_cast<int>(mark / 4096));
+  };
+  position_->setMarks(onSlider(player_->markIn()), onSlider(player_->markOut()));
   CalendarTime time{};
   QString timeText = QStringLiteral(" ");
   if (engine_->getFrameTime(time) == 1) {

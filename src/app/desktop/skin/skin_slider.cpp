@@ -22,11 +22,22 @@ SkinSlider::SkinSlider(int id, QWidget* parent) : QAbstractSlider(parent), id_(i
   setObjectName(QStringLiteral("slider%1").arg(id));
 }
 
-double SkinSlider::handleX() const {
+double SkinSlider::xOf(int at) const {
   const double span = width() - 2 * kHandleRadius;
   const double range = static_cast<double>(maximum()) - minimum();
-  const double share = range > 0 ? (static_cast<double>(value()) - minimum()) / range : 0.0;
+  const double share = range > 0 ? (static_cast<double>(at) - minimum()) / range : 0.0;
   return kHandleRadius + share * span;
+}
+
+double SkinSlider::handleX() const { return xOf(value()); }
+
+void SkinSlider::setMarks(std::optional<int> in, std::optional<int> out) {
+  if (in == markIn_ && out == markOut_) {
+    return;
+  }
+  markIn_ = in;
+  markOut_ = out;
+  update();
 }
 
 int SkinSlider::valueAt(double x) const {
@@ -48,6 +59,20 @@ void SkinSlider::paintEvent(QPaintEvent*) {
   painter.drawRoundedRect(QRectF(kHandleRadius, middle - 2, width() - 2 * kHandleRadius, 4), 2, 2);
   painter.setBrush(skin::kAccent);
   painter.drawRoundedRect(QRectF(kHandleRadius, middle - 2, x - kHandleRadius, 4), 2, 2);
+  // The marked range as a band over the track, each mark as an upright tick.
+  const QColor markColour(0xF5, 0xB7, 0x2E);
+  if (markIn_ && markOut_ && *markOut_ > *markIn_) {
+    QColor band = markColour;
+    band.setAlpha(110);
+    painter.setBrush(band);
+    painter.drawRect(QRectF(xOf(*markIn_), middle - 3, xOf(*markOut_) - xOf(*markIn_), 6));
+  }
+  painter.setBrush(markColour);
+  for (const std::optional<int>& mark : {markIn_, markOut_}) {
+    if (mark) {
+      painter.drawRect(QRectF(xOf(*mark) - 1, 0, 2, height()));
+    }
+  }
   const double radius = (hovered_ || dragging_) ? kHandleRadius : kHandleRadius - 1.5;
   painter.setBrush(QColor(0xE6, 0xE9, 0xEE));
   if (hasFocus()) {

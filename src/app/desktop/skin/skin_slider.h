@@ -3,6 +3,7 @@
 #include <QAbstractSlider>
 #include <QString>
 #include <functional>
+#include <optional>
 
 namespace marlin::desktop {
 
@@ -20,6 +21,11 @@ class SkinSlider : public QAbstractSlider {
   // The tooltip over the track: the text for the value under the pointer.
   void setHoverText(std::function<QString(int value)> text) { hoverText_ = std::move(text); }
   bool dragging() const { return dragging_; }
+  // Marks drawn on the track (Mark In, Mark Out) in the slider's units;
+  // nothing for one not set.
+  void setMarks(std::optional<int> in, std::optional<int> out);
+  std::optional<int> markIn() const { return markIn_; }
+  std::optional<int> markOut() const { return markOut_; }
   QSize sizeHint() const override { return {120, 14}; }
 
  signals:
@@ -38,11 +44,14 @@ class SkinSlider : public QAbstractSlider {
  private:
   int valueAt(double x) const;
   double handleX() const;
+  double xOf(int value) const;
 
   int id_;
   bool hovered_ = false;
   bool dragging_ = false;
   std::function<QString(int)> hoverText_;
+  std::optional<int> markIn_;
+  std::optional<int> markOut_;
 };
 
 }  // namespace marlin::desktop
