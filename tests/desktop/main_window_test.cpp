@@ -391,6 +391,24 @@ class MainWindowTest : public QObject {
     QVERIFY(!window->engine().isConnected());
     QVERIFY(!window->look(kDvrMenu).enabled);
   }
+
+  void aDiskImageOpenedAsAFileIsReadAsADisk() {
+    std::ifstream in(MARLIN_SAMPLE_RECORDING, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    QVERIFY(bytes.size() > container::kBlockSize);
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+      std::swap(bytes[i], bytes[i + 1]);
+    }
+    const std::string image = path("sample.img");
+    std::ofstream(image, std::ios::binary) << bytes;
+
+    auto window = makeWindow();
+    QVERIFY(window->openRecording(QString::fromStdString(image)));
+    QTRY_VERIFY_WITH_TIMEOUT(window->videoView()->presentedCount() > 0, kPatience);
+    QVERIFY(window->engine().lastRecognition().reading.isDisk());
+    QVERIFY(window->statusStrip()->toolTip().startsWith("disk byte order"));
+    QVERIFY(messages_.isEmpty());
+  }
 };
 
 QTEST_MAIN(MainWindowTest)

@@ -21,6 +21,7 @@
 #include "engine/avi_capture.h"
 #include "engine/player_engine.h"
 #include "net/remote_keys.h"
+#include "recognition/recognition.h"
 #include "render/split_layout.h"
 #include "platform/tcp_socket.h"
 
@@ -270,7 +271,13 @@ bool MainWindow::openSource(const QString& path, bool isDisk) {
   closeFile();
   markIn_ = 0;
   markOut_ = 0;
-  const bool opened = engine_->openSource(path.toStdString(), isDisk) == 1;
+  // A disk chosen as a disk is read as one; anything else as it shows itself.
+  ForcedReading forced;
+  if (isDisk) {
+    forced.byteOrder = BlockByteOrder::Disk;
+  }
+  const bool opened = engine_->openRecognised(path.toStdString(), forced) == 1;
+  status_->setToolTip(QString::fromStdString(describeRecognition(engine_->lastRecognition())));
   // The engine names the recording by its path; the strip has room for its
   // file name, and the tooltip gives the whole path.
   const QString name = QString::fromStdString(engine_->getSourceName());
