@@ -55,12 +55,18 @@ void recogniseVariant(const std::vector<std::uint8_t>& leading, const BlockEvide
   if (!copy.hold(leading)) {
     return;
   }
-  const std::optional<codec::HeaderLayout> layout =
-      recognisePictureLayout(copy.path(), blocks.byteOrder, blocks.headerOrder);
+  HeaderByteOrder order = blocks.headerOrder;
+  std::optional<codec::HeaderLayout> layout = recognisePictureLayout(copy.path(), blocks.byteOrder, order);
+  // Block times that tell nothing (all of one second) leave it to the
+  // cameras of the channel masks, which only the right order names.
+  if (!layout && !blocks.headerOrderShown) {
+    order = HeaderByteOrder::Big;
+    layout = recognisePictureLayout(copy.path(), blocks.byteOrder, order);
+  }
   if (!layout) {
     return;
   }
-  std::vector<CodecVariant> variants = variantsReadingAs(*layout, blocks.headerOrder, recognition.reading.variant);
+  std::vector<CodecVariant> variants = variantsReadingAs(*layout, order, recognition.reading.variant);
   // Only one recorder writes big-endian headers, and only with one layout:
   // pictures of another layout outweigh the block times.
   if (variants.empty()) {

@@ -111,6 +111,14 @@ TEST_F(Recognising, BigEndianTimesAreToldFromLittleEndianOnes) {
             readThrough(path, recognition.reading).framesInTime);
 }
 
+TEST_F(Recognising, BigEndianBlocksOfOneSecondAreToldByTheirCameras) {
+  sample::SampleOptions options;
+  options.variant = kVariantQkc;
+  options.seconds = 1;
+  const std::string path = save("second.QKV", sample::makeSampleRecording(options));
+  EXPECT_EQ(recogniseRecording(path, {}, {}).reading.variant, kVariantQkc);
+}
+
 TEST_F(Recognising, ForcedAspectsAreKept) {
   std::vector<std::uint8_t> bytes = sampleOf(kVariantQkc);
   synth::toDiskByteOrder(bytes);
