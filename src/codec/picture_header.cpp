@@ -17,6 +17,19 @@ HeaderLayout headerLayoutOf(CodecVariant variant) {
   }
 }
 
+std::size_t pictureHeaderSize(HeaderLayout layout) {
+  switch (layout) {
+    case HeaderLayout::C:
+      return 7;
+    case HeaderLayout::D:
+      return 6;
+    case HeaderLayout::A:
+    case HeaderLayout::B:
+      break;
+  }
+  return 5;
+}
+
 namespace {
 
 void parseFields(const std::uint8_t* payload, std::size_t length, HeaderLayout layout, PictureHeader& out) {

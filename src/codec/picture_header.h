@@ -14,6 +14,10 @@ enum class HeaderLayout { A, B, C, D };
 
 HeaderLayout headerLayoutOf(CodecVariant variant);
 
+// Bytes from the start code to the first slice: the start code, the fields
+// byte, and layout C's sequence number or layout D's second-channel byte.
+std::size_t pictureHeaderSize(HeaderLayout layout);
+
 inline constexpr std::size_t kMaxSlices = 20;
 
 struct PictureHeader {

@@ -87,6 +87,7 @@ int PlayerEngine::instanceCount() { return liveEngines.load(); }
 int PlayerEngine::configure(int videoFormat, int audioCodec, int channelCount, int sampleRate) {
   maxSplit_ = splitLimitFor(channelCount);
   config_ = DvrConfig{videoFormat, audioCodec, channelCount, sampleRate};
+  configuredVariant_ = videoFormat;
   avi_.recorder.setAudioFormat(audioCodec, sampleRate);
   renderer_.SetChannelCount(maxSplit_);
   renderer_.SetUseDirectDraw(false);
@@ -163,6 +164,16 @@ int PlayerEngine::openSource(const std::string& path, bool isDisk, OpenedPlay op
     mailbox_.post(EngineCommand::Pause);
   }
   return start(1);
+}
+
+int PlayerEngine::openRecognised(const std::string& path, const ForcedReading& forced, OpenedPlay opened) {
+  // The worker decodes with the variant about to change.
+  stopWorker();
+  lastRecognition_ = recogniseRecording(path, forced, {BlockByteOrder::File, configuredVariant_});
+  config_.videoFormat = lastRecognition_.reading.variant;
+  source_.setCodecVariant(config_.videoFormat);
+  decoder_.Init(config_.videoFormat);
+  return openSource(path, lastRecognition_.reading.isDisk(), opened);
 }
 
 // A recording from a recorder with more cameras than the build's shows all

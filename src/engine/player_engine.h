@@ -19,6 +19,7 @@
 #include "platform/audio_device.h"
 #include "platform/message_sink.h"
 #include "platform/worker_thread.h"
+#include "recognition/recognition.h"
 #include "render/text_painter.h"
 #include "render/video_presenter.h"
 #include "render/video_renderer.h"
@@ -71,6 +72,12 @@ class PlayerEngine : public WorkerThread {
   // the renderer's channels to the recorder's channel count its blocks show
   // (4, 9 or 16); Client mode keeps the configured count.
   int openSource(const std::string& path, bool isDisk, OpenedPlay opened = OpenedPlay::Forward);
+  // Opens the recording as recogniseRecording reads it: what forced says,
+  // the rest as its first blocks and pictures show, else the configured
+  // variant in file byte order. The playback takes the variant.
+  int openRecognised(const std::string& path, const ForcedReading& forced, OpenedPlay opened = OpenedPlay::Forward);
+  // How the last openRecognised read its recording.
+  const Recognition& lastRecognition() const { return lastRecognition_; }
   // Why the last openSource failed; ok after one that did not.
   const Status& lastOpenFailure() const { return lastOpenFailure_; }
   int closeSource();
@@ -209,6 +216,9 @@ class PlayerEngine : public WorkerThread {
   int maxSplit_ = 4;
   // Nothing switches a channel off yet.
   DvrConfig config_;
+  // The variant configure was given; config_ holds the one of the open recording.
+  CodecVariant configuredVariant_ = kVariantQkt2;
+  Recognition lastRecognition_;
   Status lastOpenFailure_;
   Status lastSaveRangeFailure_;
   Status lastConnectFailure_;

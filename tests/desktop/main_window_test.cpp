@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
+#include <QLabel>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -192,6 +193,32 @@ class MainWindowTest : public QObject {
     QCOMPARE(window->videoView()->hint(), QStringLiteral("Open or drop a recording"));
     QCOMPARE(position->value(), 0);
     QVERIFY(!window->engine().isSourceOpen());
+  }
+
+  // A file that is no recording, or no file at all, is refused with the
+  // reason, and the recording that plays goes on as before.
+  void whatCannotBePlayedIsRefusedAndChangesNothing() {
+    auto window = makeWindow();
+    QVERIFY(window->openRecording(QStringLiteral(MARLIN_SAMPLE_RECORDING)));
+    QTRY_VERIFY_WITH_TIMEOUT(window->videoView()->presentedCount() > 0, kPatience);
+    const QString title = window->findChild<QLabel*>("titleLabel")->text();
+    std::ofstream(path("notes.QKV")) << "a text file renamed\n";
+    const struct {
+      std::string file;
+      const char* reason;
+    } refused[] = {{path("notes.QKV"), "not a recording: no valid block in the first 4 MB"},
+                   {path("missing.QKV"), "No such file or directory"}};
+    for (const auto& attempt : refused) {
+      messages_.clear();
+      QVERIFY(!window->openRecording(QString::fromStdString(attempt.file)));
+      QCOMPARE(messages_.size(), 1);
+      QVERIFY2(messages_.front().startsWith("Open Error") && messages_.front().endsWith(attempt.reason),
+               qPrintable(messages_.front()));
+      QCOMPARE(window->findChild<QLabel*>("titleLabel")->text(), title);
+      QVERIFY(window->engine().isSourceOpen());
+      const int shown = window->videoView()->presentedCount();
+      QTRY_VERIFY_WITH_TIMEOUT(window->videoView()->presentedCount() > shown, kPatience);
+    }
   }
 
   void openPlayPauseStepMarkAndExportARange() {
@@ -479,6 +506,24 @@ class MainWindowTest : public QObject {
     QCOMPARE(messages_.front(), QStringLiteral("Disconnected by server."));
     QVERIFY(!window->engine().isConnected());
     QVERIFY(!window->look(kDvrMenu).enabled);
+  }
+
+  void aDiskImageOpenedAsAFileIsReadAsADisk() {
+    std::ifstream in(MARLIN_SAMPLE_RECORDING, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    QVERIFY(bytes.size() > container::kBlockSize);
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+      std::swap(bytes[i], bytes[i + 1]);
+    }
+    const std::string image = path("sample.img");
+    std::ofstream(image, std::ios::binary) << bytes;
+
+    auto window = makeWindow();
+    QVERIFY(window->openRecording(QString::fromStdString(image)));
+    QTRY_VERIFY_WITH_TIMEOUT(window->videoView()->presentedCount() > 0, kPatience);
+    QVERIFY(window->engine().lastRecognition().reading.isDisk());
+    QVERIFY(window->statusStrip()->noticeText().startsWith("Read as disk byte order"));
+    QVERIFY(messages_.isEmpty());
   }
 };
 

@@ -22,7 +22,6 @@ struct DecodeOptions {
   RecordingArgs recording;
   std::optional<int> channel;
   std::optional<std::uint64_t> limit;
-  std::string simd = "auto";
   std::string outDir;
   std::string format = "yuv";
 };
@@ -51,9 +50,6 @@ void writePicture(const DecodeOptions& options, std::uint64_t index, int channel
 }
 
 void decodeRecording(const DecodeOptions& options) {
-  if (options.simd == "off") {
-    setCpuFlagsMask(0);
-  }
   StreamSource source;
   openRecording(source, options.recording);
   std::error_code error;
@@ -112,8 +108,15 @@ void addDecodeCommand(CLI::App& app) {
   addRecordingArgs(*command, options->recording);
   command->add_option("--channel", options->channel, "only this channel")->check(CLI::Range(0, 15));
   command->add_option("--limit", options->limit, "stop after this many pictures")->check(notNegative());
-  command->add_option("--simd", options->simd, "auto: fastest instructions; off: portable code only")
-      ->check(CLI::IsMember({"auto", "off"}));
+  // Taken as it is read: recognising the recording decodes pictures, and the
+  // mask must be set before the first picture picks its kernels.
+  command->add_option("--simd", "auto: fastest instructions; off: portable code only")
+      ->check(CLI::IsMember({"auto", "off"}))
+      ->each([](const std::string& simd) {
+        if (simd == "off") {
+          setCpuFlagsMask(0);
+        }
+      });
   command->add_option("--out", options->outDir, "folder for NNNNNN-chC.yuv or .bmp files")->required();
   command->add_option("--format", options->format, "yuv: planar 4:2:0 as decoded; bmp: 24-bit bitmap")
       ->check(CLI::IsMember({"yuv", "bmp"}));

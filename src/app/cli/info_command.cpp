@@ -55,10 +55,11 @@ std::string joined(const Set& values, Format format, const char* separator) {
   return text;
 }
 
-void printText(const std::string& path, const RecordingSurvey& survey) {
+void printText(const RecordingArgs& recording, const RecordingSurvey& survey) {
   const auto decimal = [](auto value) { return std::to_string(value); };
   const auto quotedHex = [](std::uint16_t value) { return hex16(value); };
-  std::cout << "file: " << path << "\n"
+  std::cout << "file: " << recording.path << "\n"
+            << "read as: " << describeRecognition(recording.recognition) << "\n"
             << "size: " << survey.size << " bytes\n"
             << "blocks: " << survey.validBlocks << " valid, " << survey.badBlocks << " bad, " << survey.shortBlocks
             << " short\n"
@@ -73,12 +74,14 @@ void printText(const std::string& path, const RecordingSurvey& survey) {
             << "largest frame: " << survey.largestFrame << " bytes\n";
 }
 
-void printJson(const std::string& path, const RecordingSurvey& survey) {
+void printJson(const RecordingArgs& recording, const RecordingSurvey& survey) {
   const auto decimal = [](auto value) { return std::to_string(value); };
   const auto optionalTime = [](const std::optional<std::uint32_t>& time) {
     return time ? jsonString(blockTimeText(time)) : std::string("null");
   };
-  std::cout << "{\"file\": " << jsonString(path) << ", \"size\": " << survey.size
+  std::cout << "{\"file\": " << jsonString(recording.path) << ", \"disk\": " << (recording.isDisk ? "true" : "false")
+            << ", \"variant\": " << recording.variant
+            << ", \"readAs\": " << jsonString(describeRecognition(recording.recognition)) << ", \"size\": " << survey.size
             << ", \"blocks\": {\"valid\": " << survey.validBlocks << ", \"bad\": " << survey.badBlocks
             << ", \"short\": " << survey.shortBlocks << "}"
             << ", \"firstBlockTime\": " << optionalTime(survey.firstBlockTime)
@@ -111,9 +114,9 @@ void addInfoCommand(CLI::App& app) {
       throw openFailureError(surveyed);
     }
     if (options->json) {
-      printJson(options->recording.path, survey);
+      printJson(options->recording, survey);
     } else {
-      printText(options->recording.path, survey);
+      printText(options->recording, survey);
     }
   });
 }

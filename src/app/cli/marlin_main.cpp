@@ -34,9 +34,12 @@ int main(int argc, char** argv) {
   app.fallthrough();
   app.set_version_flag("--version", "marlin " MARLIN_VERSION, "print the version and quit");
   app.footer(kExitStatusHelp);
+  // At once, so that what a command does while its options are read (the
+  // recording recognised) is logged too.
   app.add_flag_callback(
-      "--verbose", [] { marlin::setLogLevel(marlin::LogLevel::Debug); },
-      "print diagnostics on standard error (as MARLIN_LOG=debug does)");
+         "--verbose", [] { marlin::setLogLevel(marlin::LogLevel::Debug); },
+         "print diagnostics on standard error (as MARLIN_LOG=debug does)")
+      ->trigger_on_parse();
   app.failure_message([](const CLI::App*, const CLI::Error& e) { return "marlin: " + std::string(e.what()) + "\n"; });
   marlin::cli::addInfoCommand(app);
   marlin::cli::addFramesCommand(app);

@@ -11,6 +11,7 @@
 #include "app/desktop/settings.h"
 #include "app/desktop/window_prompts.h"
 #include "engine/player_engine.h"
+#include "recognition/recognition.h"
 #include "render/channel_label.h"
 
 namespace marlin::desktop {
@@ -60,10 +61,27 @@ void PlayerSession::openDisk() {
 }
 
 bool PlayerSession::openSource(const QString& path, bool isDisk) {
+  // A disk chosen as a disk is read as one; anything else as it shows itself.
+  ForcedReading forced;
+  if (isDisk) {
+    forced.byteOrder = BlockByteOrder::Disk;
+  }
+  const std::string file = path.toStdString();
+  // Looked at before the open recording closes: a failed attempt leaves the
+  // window as it was.
+  const BlockByteOrder order =
+      recogniseRecording(file, forced, {BlockByteOrder::File, engine_.config().videoFormat}).reading.byteOrder;
+  if (const Status playable = checkPlayable(file, order); !playable) {
+    messages_.showMessage("Open Error\n\n" + playable.message(), "");
+    return false;
+  }
   closeFile();
   markIn_ = 0;
   markOut_ = 0;
-  const bool opened = engine_.openSource(path.toStdString(), isDisk) == 1;
+  const bool opened = engine_.openRecognised(file, forced) == 1;
+  if (opened) {
+    emit confirmed(QStringLiteral("Read as ") + QString::fromStdString(describeRecognition(engine_.lastRecognition())));
+  }
   // The engine names the recording by its path; the title strip has room
   // for its file name.
   const QString name = QString::fromStdString(engine_.getSourceName());

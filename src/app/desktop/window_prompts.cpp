@@ -14,7 +14,8 @@ WindowPrompts WindowPrompts::dialogs() {
   WindowPrompts prompts;
   prompts.openRecording = [](QWidget* parent) {
     return QFileDialog::getOpenFileName(parent, QStringLiteral("Open"), QString(),
-                                        QStringLiteral("All Files (*);;QKV File Format (*.QKV *.qkv)"));
+                                        QStringLiteral("All Files (*);;QKV File Format (*.QKV *.qkv);;"
+                                                       "Disk Images (*.img *.dd *.bin)"));
   };
   prompts.openDisk = [](QWidget* parent) {
     DiskSelectDialog dialog(parent);
