@@ -17,7 +17,8 @@ const char* connectionStateName(ConnectionState state);
 
 // What the connection tells its user, in the window's terms: a status
 // report was stored; the DVR ended the connection; the timeout passed
-// without a login; the lookup or the login failed and the connection ended.
+// without a login, or the DVR could not be reached for a first login; the
+// lookup or the login failed and the connection ended.
 enum class ClientNotice { Status, Closed, NoResponse, LoginFailed };
 
 const char* clientNoticeName(ClientNotice notice);

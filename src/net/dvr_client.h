@@ -35,7 +35,10 @@ inline constexpr std::uint32_t kAudioQueueBlocks = 16;
 // reconnecting is switched off). Stopping a logged-in connection sends one
 // logout.
 //
-// Failed connects are retried after a pause that starts at one second and
+// Before the first login, a connect the system refuses or cannot route
+// ends the connection at once (notice NoResponse, lastError the system's
+// reason). Other failed connects, and all of them once a login has
+// happened, are retried after a pause that starts at one second and
 // doubles up to eight; the no-response notice comes each time the timeout
 // passes without a login. A refused or unanswered login, or a failed
 // lookup, ends the connection (notice LoginFailed).

@@ -63,6 +63,11 @@ class DvrClient::Connection {
   // Keeps the reason for a connection that broke; false.
   bool lost(const Status& failure);
   void attachMouse(bool attach);
+  // A login starts with no mouse event and no button down: a click the view recorded before it (the right-click
+  // that opened a menu in Player mode, say) was never meant for this DVR.
+  void startMouse();
+  // Lets go of a button the DVR still holds down, so the next session does not start in a drag.
+  Status releaseHeldMouse();
   // Ends a login: keys are refused from now on, and the socket is closed.
   void closeDvr();
 
@@ -99,9 +104,6 @@ int DvrClient::run() {
 
 void DvrClient::Connection::run() {
   client_.wake_.drain();
-  if (client_.mouse_ != nullptr) {
-    mouseSender_.emplace(*client_.mouse_);
-  }
   while (!stopRequested()) {
     if (target_.useDdns && !ddnsResolved_) {
       const Step lookedUp = lookUpDvr();
@@ -141,6 +143,7 @@ void DvrClient::Connection::run() {
     // Only a stopped session says goodbye, after the keys handed over before
     // the stop; the results do not matter, the socket closes next.
     (void)sendKeys(client_.remoteKeys_.close());
+    (void)releaseHeldMouse();
     (void)send(buildLogoutMessage());
     finishAfterLogout();
   }
@@ -166,6 +169,12 @@ DvrClient::Connection::Step DvrClient::Connection::connect(std::uint32_t address
   }
   client_.setLastError(connected.message());
   client_.changeState(ConnectionState::Idle);
+  if (connected.code() != StatusCode::Busy && !loggedInBefore_) {
+    // The system said why nothing answers: a user waiting for a first login hears it now rather than after the
+    // timeout. A DVR that had let us in may be restarting, so that one is waited for.
+    client_.tell(ClientNotice::NoResponse);
+    return Step::Failed;
+  }
   // A DVR or service that cannot be reached is tried again, less often the longer it stays away.
   const milliseconds pauseLength = retryPause_;
   retryPause_ = std::min(retryPause_ * 2, kLongestRetryPause);
@@ -241,6 +250,8 @@ DvrClient::Connection::Step DvrClient::Connection::logIn() {
   if (reader.result() != LoginReplyReader::Result::Accepted) {
     return failLogin(reader.failureText());
   }
+  // Before the flag: an event recorded by someone who saw it must not be wiped.
+  startMouse();
   client_.remoteKeys_.open();
   client_.loggedIn_ = true;
   client_.changeState(ConnectionState::LoggedIn);
@@ -253,7 +264,6 @@ DvrClient::Connection::Step DvrClient::Connection::logIn() {
   // The DVR may start the stream in the same segment as its acceptance.
   const std::vector<std::uint8_t>& streamStart = reader.streamBytes();
   client_.parser_.feed(streamStart.data(), streamStart.size());
-  attachMouse(true);
   return Step::Done;
 }
 
@@ -356,6 +366,20 @@ void DvrClient::Connection::attachMouse(bool attach) {
   if (client_.mouse_ != nullptr) {
     client_.mouse_->setWake(attach ? &client_.wake_ : nullptr);
   }
+}
+
+void DvrClient::Connection::startMouse() {
+  if (client_.mouse_ == nullptr) {
+    return;
+  }
+  client_.mouse_->reset();
+  mouseSender_.emplace(*client_.mouse_);
+  attachMouse(true);
+}
+
+Status DvrClient::Connection::releaseHeldMouse() {
+  const std::optional<std::vector<std::uint8_t>> release = mouseSender_ ? mouseSender_->releaseHeld() : std::nullopt;
+  return release ? send(*release) : Status::ok();
 }
 
 template <typename Consume>

@@ -1,5 +1,7 @@
 #include "net/mouse_sender.h"
 
+#include <utility>
+
 #include "net/control_message.h"
 
 namespace marlin::net {
@@ -23,7 +25,17 @@ std::optional<std::vector<std::uint8_t>> MouseSender::due(Clock::time_point now)
   if (mode_ == MouseRemoteMode::Disabled) {
     return std::nullopt;
   }
+  held_ = fields->buttonDown() ? fields : std::nullopt;
   return buildMouseMessage(*fields, mode_);
+}
+
+std::optional<std::vector<std::uint8_t>> MouseSender::releaseHeld() {
+  if (!held_) {
+    return std::nullopt;
+  }
+  MouseFields released = *std::exchange(held_, std::nullopt);
+  released.state = MouseFields::kReleased;
+  return buildMouseMessage(released, mode_);
 }
 
 std::optional<MouseSender::Clock::time_point> MouseSender::nextDeadline() const {

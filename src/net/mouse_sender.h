@@ -18,7 +18,9 @@ enum class MouseRemoteMode : int { Disabled = 0, HiddenCursor = 1, DisplayCursor
 std::vector<std::uint8_t> buildMouseMessage(const MouseFields& fields, MouseRemoteMode mode);
 
 // Turns the view's mouse events into at most one mouse message per 250 ms,
-// each with the latest event: events in between are merged.
+// each with the latest event: events in between are merged. The sender
+// remembers a press the DVR heard without its release, so a session can end
+// with the buttons up (releaseHeld).
 class MouseSender {
  public:
   using Clock = std::chrono::steady_clock;
@@ -38,11 +40,16 @@ class MouseSender {
   // has passed, the end of the pause for one that waits, nullopt when no
   // event is fresh.
   std::optional<Clock::time_point> nextDeadline() const;
+  // The release for a press the DVR heard without one; nullopt when no
+  // button is down for it. Afterwards none is.
+  std::optional<std::vector<std::uint8_t>> releaseHeld();
 
  private:
   SharedMouse& mouse_;
   MouseRemoteMode mode_ = MouseRemoteMode::HiddenCursor;
   Clock::time_point nextSend_{};
+  // The last press sent, while its release has not been.
+  std::optional<MouseFields> held_;
 };
 
 }  // namespace marlin::net

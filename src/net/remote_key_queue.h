@@ -13,7 +13,8 @@ namespace marlin::net {
 // most kCapacity wait.
 class RemoteKeyQueue {
  public:
-  static constexpr std::size_t kCapacity = 16;
+  // Room for a burst of quick typing or a held key's repeats while a send waits on the DVR.
+  static constexpr std::size_t kCapacity = 64;
 
   // Takes keys from now on.
   void open();

@@ -35,6 +35,12 @@ void SharedMouse::clearFresh() {
   fresh_ = false;
 }
 
+void SharedMouse::reset() {
+  std::lock_guard lock(lock_);
+  fields_ = {};
+  fresh_ = false;
+}
+
 void SharedMouse::setWake(WakeSignal* wake) {
   std::lock_guard lock(lock_);
   wake_ = wake;

@@ -13,11 +13,20 @@ namespace marlin {
 // double-click, 4 right double-click; the position and the view's size at
 // that moment, in view pixels.
 struct MouseFields {
-  int state = 0;
+  static constexpr int kReleased = 0;
+  static constexpr int kLeftDown = 1;
+  static constexpr int kRightDown = 2;
+  static constexpr int kLeftDoubleClick = 3;
+  static constexpr int kRightDoubleClick = 4;
+
+  int state = kReleased;
   int x = 0;
   int y = 0;
   int viewWidth = 0;
   int viewHeight = 0;
+
+  // A double-click is over when told: only a plain press waits for its release.
+  bool buttonDown() const { return state == kLeftDown || state == kRightDown; }
 };
 
 // The mouse fields shared between the view (which records events on the UI
@@ -33,6 +42,8 @@ class SharedMouse {
   // The fields if fresh, clearing the freshness.
   std::optional<MouseFields> takeFresh();
   void clearFresh();
+  // Back to no event at all: nothing fresh, no button down.
+  void reset();
   // poked on every record, so a thread waiting on it sees events at once;
   // null to stop. The signal must outlive its use here.
   void setWake(WakeSignal* wake);

@@ -29,12 +29,6 @@ constexpr std::uint32_t kSurfaceFill = rgbColour(10, 10, 10);
 // asked to be black are kept just above it.
 constexpr std::uint32_t kNearBlack = rgbColour(5, 5, 5);
 
-constexpr int kStateReleased = 0;
-constexpr int kStateLeftDown = 1;
-constexpr int kStateRightDown = 2;
-constexpr int kStateLeftDoubleClick = 3;
-constexpr int kStateRightDoubleClick = 4;
-
 bool isPictureSize(int width, int height) {
   return (width == 320 || width == 640) && (height == 112 || height == 136 || height == 224 || height == 272);
 }
@@ -572,15 +566,14 @@ void VideoRenderer::mouseMove(Point point, unsigned heldButtons) {
 
 void VideoRenderer::buttonDown(MouseButton button, Point point) {
   std::lock_guard guard(lock_);
-  recordMouse(point, button == MouseButton::Left ? kStateLeftDown : kStateRightDown);
+  recordMouse(point, button == MouseButton::Left ? MouseFields::kLeftDown : MouseFields::kRightDown);
 }
 
 void VideoRenderer::buttonUp(MouseButton, Point point) {
   std::lock_guard guard(lock_);
   // A release only counts after a press: one after a double-click is not sent.
-  const int state = mouse_.peek().state;
-  if (state == kStateLeftDown || state == kStateRightDown) {
-    recordMouse(point, kStateReleased);
+  if (mouse_.peek().buttonDown()) {
+    recordMouse(point, MouseFields::kReleased);
   }
 }
 
@@ -588,7 +581,8 @@ void VideoRenderer::doubleClick(MouseButton button, Point point) {
   std::function<void()> notify;
   {
     std::lock_guard guard(lock_);
-    if (!recordMouse(point, button == MouseButton::Right ? kStateRightDoubleClick : kStateLeftDoubleClick)) {
+    if (!recordMouse(point,
+                     button == MouseButton::Right ? MouseFields::kRightDoubleClick : MouseFields::kLeftDoubleClick)) {
       return;
     }
     if (button == MouseButton::Right) {

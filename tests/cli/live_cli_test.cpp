@@ -237,7 +237,7 @@ TEST_F(LiveCli, SessionsThatCannotStartEndWithTheReason) {
     dvr->finish(SIGTERM);
   }
 
-  // Nobody listening: retried until the timeout, then the user is told.
+  // Nobody listening: the system's refusal ends the session at once, with its reason.
   TcpListener closed;
   ASSERT_TRUE(closed.listenOnLoopback(0));
   const std::string unused = std::to_string(closed.port());

@@ -9,16 +9,21 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include "app/desktop/command_ids.h"
+#include "app/desktop/dvr_keys.h"
 #include "app/desktop/main_window.h"
 #include "app/desktop/skin/picture_button.h"
 #include "app/desktop/skin/skin_slider.h"
 #include "app/desktop/skin/status_strip.h"
 #include "app/desktop/video_view.h"
 #include "engine/player_engine.h"
+#include "net/client_observer.h"
 #include "source/container.h"
 #include "source/stream_source.h"
 
@@ -524,6 +529,61 @@ class MainWindowTest : public QObject {
     QVERIFY(window->engine().lastRecognition().reading.isDisk());
     QVERIFY(window->statusStrip()->noticeText().startsWith("Read as disk byte order"));
     QVERIFY(messages_.isEmpty());
+  }
+
+  // Nobody listens: the system's refusal is the answer, so the user hears
+  // it at once instead of after the timeout, and the session is over.
+  void aRefusedLoginSaysWhyAndEndsTheSession() {
+    int closed = 0;
+    {
+      Dvr gone({});
+      closed = gone.port();
+    }
+    QVERIFY(closed > 0);
+    auto window = makeWindow("Timeout=3600\n");
+    loginPort_ = closed;
+    trigger(*window, kClientMode);
+    click(*window, kConnect);
+    QTRY_COMPARE_WITH_TIMEOUT(messages_.size(), 1, kPatience);
+    QVERIFY2(messages_.front().contains(QString::fromLocal8Bit(std::strerror(ECONNREFUSED))),
+             qPrintable(messages_.front()));
+    QCOMPARE(window->engine().getConnectionState(), static_cast<int>(net::ConnectionState::Idle));
+    QVERIFY(!window->engine().isConnected());
+  }
+
+  // Quick typing and a held arrow's repeats: every key reaches the DVR, in
+  // the order typed.
+  void everyKeyTypedReachesTheDvrInOrder() {
+    Dvr dvr({"--password", "pw"});
+    auto window = makeWindow();
+    loginPort_ = dvr.port();
+    trigger(*window, kClientMode);
+    click(*window, kConnect);
+    QTRY_VERIFY_WITH_TIMEOUT(window->engine().isConnected(), kPatience);
+
+    std::vector<int> typed;
+    for (int i = 0; i < 20; ++i) {
+      const Qt::Key digit = static_cast<Qt::Key>(Qt::Key_0 + i % 10);
+      QTest::keyClick(window.get(), digit, Qt::NoModifier, 10);
+      typed.push_back(*dvrKeyFor(digit, QString::number(i % 10)));
+    }
+    // What the system sends while the key is held: presses marked as repeats, one release at the end.
+    for (int i = 0; i < 10; ++i) {
+      QTest::simulateEvent(window.get(), true, Qt::Key_Down, Qt::NoModifier, QString(), i > 0, 10);
+      typed.push_back(*dvrKeyFor(Qt::Key_Down, QString()));
+    }
+    QTest::simulateEvent(window.get(), false, Qt::Key_Down, Qt::NoModifier, QString(), false, 10);
+
+    const QRegularExpression keyLine(R"("event":"key"[^\n]*"value":(\d+))");
+    const auto received = [&] {
+      std::vector<int> values;
+      for (auto match = keyLine.globalMatch(dvr.log()); match.hasNext();) {
+        values.push_back(match.next().captured(1).toInt());
+      }
+      return values;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(received().size() >= typed.size(), kPatience);
+    QCOMPARE(received(), typed);
   }
 };
 

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "net/dvr_client.h"
@@ -107,8 +108,10 @@ TEST_F(DvrClientTest, LogsInWithTheDigestOfTheWindows1252PasswordAfterAWait) {
   EXPECT_FALSE(client.setDdnsLogin("127.0.0.1", 1, "NINECHARS", "secret").isOk());
   startWith(5000);
 
-  // The flag comes first, so a key sent on hearing of the login goes out.
-  ASSERT_TRUE(marlin::testing::waitUntil([&] { return client.connectionState() == ConnectionState::LoggedIn; }));
+  // The client's state changes before the observer hears of it, so the wait is for the observer: the states
+  // compared below are all told by then. The flag comes first, so a key sent on hearing of the login goes out.
+  ASSERT_TRUE(marlin::testing::waitUntil(
+      [&] { return RecordingObserver::count(observer.states(), ConnectionState::LoggedIn) == 1; }));
   EXPECT_TRUE(client.isLoggedIn());
   EXPECT_EQ(dvr.received(0), controlBytes("002C0081F0E671A4452C41ACF0024D363DD8D629"));
   EXPECT_EQ(observer.states(), (std::vector{ConnectionState::ConnectingDvr, ConnectionState::LoggingIn,
@@ -213,13 +216,16 @@ TEST_F(DvrClientTest, KeysAndMergedMouseEventsGoOutWhileLoggedInAndStoppingSends
   SharedMouse mouse;
   client.setMouse(&mouse);
   client.setMouseMode(MouseRemoteMode::DisplayCursor);
-  for (int x = 1; x <= 10; ++x) {
-    mouse.record({1, x, 20, 640, 448});
+  // Clicks from before the login are not the DVR's: only the press made once logged in goes out.
+  for (int x = 1; x <= 9; ++x) {
+    mouse.record({2, x, 30, 640, 448});
   }
   FakeServer dvr(acceptAndHold);
   EXPECT_FALSE(client.sendRemoteKey(22));
   // Far beyond the test's patience: the second mouse event must wake the thread, not its inactivity check.
   start(dvr, 60000);
+  ASSERT_TRUE(marlin::testing::waitUntil([&] { return client.isLoggedIn(); }));
+  mouse.record({1, 10, 20, 640, 448});
   const Bytes pressed = controlBytes("0020008901010280" "01C0000A0014");
   const Bytes channel6 = controlBytes("001000850016");
   const Bytes released = controlBytes("0020008901000280" "01C0000A0014");
@@ -235,6 +241,25 @@ TEST_F(DvrClientTest, KeysAndMergedMouseEventsGoOutWhileLoggedInAndStoppingSends
   EXPECT_EQ(client.connectionState(), ConnectionState::Idle);
 
   const Bytes afterLogin = joined({pressed, channel6, released, controlBytes("00100085002C"), controlBytes("000C0086")});
+  ASSERT_TRUE(marlin::testing::waitUntil([&] { return dvr.received(0).size() >= 44 + afterLogin.size(); }));
+  const Bytes received = dvr.received(0);
+  EXPECT_EQ(Bytes(received.begin() + 44, received.end()), afterLogin);
+}
+
+TEST_F(DvrClientTest, AButtonTheDvrHeldDownIsReleasedBeforeTheLogout) {
+  SharedMouse mouse;
+  client.setMouse(&mouse);
+  FakeServer dvr(acceptAndHold);
+  start(dvr, 60000);
+  ASSERT_TRUE(marlin::testing::waitUntil([&] { return client.isLoggedIn(); }));
+  // A right-click that opened a menu: the view never sees the release.
+  mouse.record({2, 7, 8, 640, 448});
+  const Bytes rightDown = controlBytes("0020008900020280" "01C000070008");
+  ASSERT_TRUE(marlin::testing::waitUntil([&] { return dvr.received(0).size() == 44 + rightDown.size(); }));
+  client.stopConnection();
+
+  const Bytes released = controlBytes("0020008900000280" "01C000070008");
+  const Bytes afterLogin = joined({rightDown, released, controlBytes("000C0086")});
   ASSERT_TRUE(marlin::testing::waitUntil([&] { return dvr.received(0).size() >= 44 + afterLogin.size(); }));
   const Bytes received = dvr.received(0);
   EXPECT_EQ(Bytes(received.begin() + 44, received.end()), afterLogin);
@@ -281,8 +306,7 @@ TEST_F(DvrClientTest, APeerThatClosesIsLoggedInAgainWithoutSpinning) {
   });
   start(dvr);
   ASSERT_TRUE(marlin::testing::waitUntil([&] { return client.reconnects() == 1 && client.isLoggedIn(); }));
-  std::this_thread::sleep_for(500ms);
-  // A second and a half spent waiting; spinning on the closed socket would use all of it.
+  // The reconnect came after a second's pause; spinning on the closed socket would have used all of it.
   EXPECT_LT(observer.connectionThreadCpuSeconds(), 0.25);
   EXPECT_EQ(dvr.connections(), 2);
   EXPECT_TRUE(observer.notices().empty());
@@ -317,9 +341,9 @@ void expectEndedWithoutReconnecting(const DvrClient& client, const RecordingObse
   ASSERT_TRUE(marlin::testing::waitUntil([&] { return !observer.notices().empty(); }));
   EXPECT_EQ(observer.notices(), std::vector{ClientNotice::Closed});
   EXPECT_FALSE(client.isLoggedIn());
-  ASSERT_TRUE(marlin::testing::waitUntil([&] { return client.connectionState() == ConnectionState::Idle; }));
-  // Longer than the pause before a reconnect.
-  std::this_thread::sleep_for(1500ms);
+  // The thread ends instead of pausing before a reconnect, so every connection it made has come by then.
+  ASSERT_TRUE(marlin::testing::waitUntil([&] { return !client.isRunning(); }));
+  EXPECT_EQ(client.connectionState(), ConnectionState::Idle);
   EXPECT_EQ(dvr.connections(), 1);
   EXPECT_EQ(client.reconnects(), 0u);
   EXPECT_EQ(observer.states(), (std::vector{ConnectionState::ConnectingDvr, ConnectionState::LoggingIn,
@@ -353,24 +377,39 @@ TEST_F(DvrClientTest, WithoutAutoReconnectAPeerThatClosesEndsTheConnection) {
   EXPECT_EQ(dvr.received(0).size(), 44u);
 }
 
-TEST_F(DvrClientTest, AnUnreachableDvrIsRetriedWithPausesUntilItListens) {
-  std::uint16_t port = 0;
-  {
-    TcpListener closed;
-    ASSERT_TRUE(closed.listenOnLoopback(0).isOk());
-    port = closed.port();
-  }
-  ASSERT_TRUE(client.setDirectLogin("127.0.0.1", port, "secret").isOk());
-  startWith(300);
-  ASSERT_TRUE(marlin::testing::waitUntil([&] { return RecordingObserver::count(observer.notices(), ClientNotice::NoResponse) > 0; }));
-  EXPECT_FALSE(client.isLoggedIn());
-  EXPECT_NE(client.lastError().find(std::strerror(ECONNREFUSED)), std::string::npos) << client.lastError();
+std::uint16_t portNobodyListensOn() {
+  TcpListener closed;
+  EXPECT_TRUE(closed.listenOnLoopback(0).isOk());
+  return closed.port();
+}
 
-  FakeServer dvr(acceptAndHold, port);
+TEST_F(DvrClientTest, ADvrThatRefusesTheFirstConnectEndsTheConnectionWithTheSystemsReason) {
+  ASSERT_TRUE(client.setDirectLogin("127.0.0.1", portNobodyListensOn(), "secret").isOk());
+  // Far beyond the test's patience: the end must come from the refusal, not from the timeout.
+  startWith(60000);
+  ASSERT_TRUE(marlin::testing::waitUntil([&] { return !client.isRunning(); }));
+  EXPECT_NE(client.lastError().find(std::strerror(ECONNREFUSED)), std::string::npos) << client.lastError();
+  EXPECT_EQ(observer.notices(), std::vector{ClientNotice::NoResponse});
+  EXPECT_EQ(observer.states(), (std::vector{ConnectionState::ConnectingDvr, ConnectionState::Idle}));
+}
+
+TEST_F(DvrClientTest, ADvrThatWentAwayAfterALoginIsRetriedWithPausesUntilItListensAgain) {
+  std::optional<FakeServer> first(std::in_place, acceptAndHold);
+  const std::uint16_t port = first->port();
+  start(*first, 60000);
   ASSERT_TRUE(marlin::testing::waitUntil([&] { return client.isLoggedIn(); }));
-  // The first retry comes a second after the first failure, so only a few connects were tried in between.
-  EXPECT_LE(RecordingObserver::count(observer.states(), ConnectionState::ConnectingDvr), 3);
-  EXPECT_EQ(client.reconnects(), 0u);
+  first.reset();
+  ASSERT_TRUE(marlin::testing::waitUntil(
+      [&] { return client.lastError().find(std::strerror(ECONNREFUSED)) != std::string::npos; }));
+  EXPECT_TRUE(client.isRunning());
+  EXPECT_FALSE(client.isLoggedIn());
+
+  FakeServer again(acceptAndHold, port);
+  ASSERT_TRUE(marlin::testing::waitUntil([&] { return client.isLoggedIn(); }));
+  EXPECT_EQ(client.reconnects(), 1u);
+  // The first retry comes a second after the first refusal, so only a few connects were tried in between.
+  EXPECT_LE(RecordingObserver::count(observer.states(), ConnectionState::ConnectingDvr), 4);
+  EXPECT_TRUE(observer.notices().empty());
 }
 
 }  // namespace

@@ -2,10 +2,12 @@
 
 #include <chrono>
 #include <string>
+#include <vector>
 
 #include "net/client_observer.h"
 #include "net/control_message.h"
 #include "net/mouse_sender.h"
+#include "net/remote_key_queue.h"
 #include "net/remote_keys.h"
 #include "net_test_support.h"
 
@@ -63,6 +65,44 @@ TEST_F(Mouse, MergesEventsIntoOneMessageEvery250Milliseconds) {
   EXPECT_EQ(sender.due(t0 + 249ms), std::nullopt);
   EXPECT_EQ(sender.due(t0 + 250ms), message("002000890002028001C000010002"));
   EXPECT_FALSE(shared.isFresh());
+}
+
+TEST_F(Mouse, OnlyAPressTheDvrHeardWithoutItsReleaseIsReleasedAtTheEnd) {
+  EXPECT_EQ(sender.releaseHeld(), std::nullopt);
+  shared.record({2, 30, 40, 640, 448});
+  ASSERT_TRUE(sender.due(t0));
+  // Later moves with the button still down are the drag's; the release names where the button went down last.
+  shared.record({2, 31, 41, 640, 448});
+  ASSERT_TRUE(sender.due(t0 + 250ms));
+  EXPECT_EQ(sender.releaseHeld(), message("0020008900000280" "01C0001F0029"));
+  EXPECT_EQ(sender.releaseHeld(), std::nullopt);
+
+  for (const int ended : {MouseFields::kReleased, MouseFields::kLeftDoubleClick, MouseFields::kRightDoubleClick}) {
+    SCOPED_TRACE(ended);
+    shared.record({1, 1, 1, 640, 448});
+    t0 += 500ms;
+    ASSERT_TRUE(sender.due(t0));
+    shared.record({ended, 1, 1, 640, 448});
+    ASSERT_TRUE(sender.due(t0 + 250ms));
+    EXPECT_EQ(sender.releaseHeld(), std::nullopt);
+  }
+}
+
+// Quick typing and a held key's repeats wait here while a send waits on the DVR: none is lost or reordered.
+TEST(RemoteKeyQueueBound, HoldsSixtyFourKeysInTheirOrderOnlyWhileOpen) {
+  RemoteKeyQueue queue;
+  EXPECT_FALSE(queue.push(1));
+  queue.open();
+  std::vector<std::uint8_t> typed;
+  for (std::uint8_t key = 0; key < 64; ++key) {
+    ASSERT_TRUE(queue.push(key));
+    typed.push_back(key);
+  }
+  EXPECT_FALSE(queue.push(64));
+  EXPECT_EQ(queue.take(), typed);
+  EXPECT_TRUE(queue.push(7));
+  EXPECT_EQ(queue.close(), std::vector<std::uint8_t>{7});
+  EXPECT_FALSE(queue.push(8));
 }
 
 TEST_F(Mouse, DisplayCursorModeAddsHex100AndALateReleaseWins) {

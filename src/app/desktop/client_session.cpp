@@ -111,8 +111,11 @@ void ClientSession::handleNotice(net::ClientNotice notice) {
       return;
     case net::ClientNotice::NoResponse:
       if (sessionWanted_) {
+        // The connection keeps the system's reason for the last connect that failed: "refused" and "no route"
+        // call for different fixes, so the user sees which it was.
+        const std::string reason = engine_.getLastError();
         endSession();
-        messages_.showMessage("No response server.", "");
+        messages_.showMessage(reason.empty() ? "No response server." : "No response server.\n" + reason, "");
       }
       return;
     case net::ClientNotice::LoginFailed: {
