@@ -1,4 +1,6 @@
 #include <QCheckBox>
+#include <QDir>
+#include <QRadioButton>
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
@@ -14,11 +16,15 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
+#include <limits>
 
 #include "app/desktop/dialogs/compression_dialog.h"
 #include "app/desktop/dialogs/export_dialog.h"
 #include "app/desktop/dialogs/export_preview_view.h"
 #include "export/compression_choice.h"
+#include "platform/block_file.h"
+#include "source/local_time.h"
+#include "source/time_search.h"
 #include "top_level_window.h"
 
 using namespace marlin;
@@ -61,27 +67,120 @@ struct ShownMessage {
   }
 };
 
+bool makeSample(const QString& path, int channels) {
+  QProcess maker;
+  maker.start(QString::fromLocal8Bit(qgetenv("MARLIN_CLI")),
+              {QStringLiteral("make-sample"), path, QStringLiteral("--channels"), QString::number(channels),
+               QStringLiteral("--seconds"), QStringLiteral("1")});
+  return maker.waitForFinished(30000) && maker.exitCode() == 0;
+}
+
+std::uint32_t sampleTime(std::uint32_t sought) {
+  BlockFile file;
+  TimeSearchResult found;
+  if (!file.open(MARLIN_SAMPLE_RECORDING) || !findBlockAtTime(file, BlockLayout{}, sought, found)) {
+    qFatal("cannot search the sample");
+  }
+  return found.blockTime;
+}
+
 }  // namespace
 
 class ExportDialogTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void offersTheChannelsTheRecordingHas() {
+  void ticksEveryChannelTheRecordingHas() {
     QTemporaryDir dir;
-    const QString nine = dir.filePath(QStringLiteral("nine.QKV"));
-    QProcess maker;
-    maker.start(QString::fromLocal8Bit(qgetenv("MARLIN_CLI")),
-                {QStringLiteral("make-sample"), nine, QStringLiteral("--channels"), QStringLiteral("9"),
-                 QStringLiteral("--seconds"), QStringLiteral("1")});
-    QVERIFY(maker.waitForFinished(30000) && maker.exitCode() == 0);
-    for (const auto& [path, shown] : {std::pair{nine, 9}, std::pair{QStringLiteral(MARLIN_SAMPLE_RECORDING), 4}}) {
+    std::vector<std::pair<QString, int>> recordings{{QStringLiteral(MARLIN_SAMPLE_RECORDING), 4}};
+    for (int channels : {9, 16}) {
+      const QString path = dir.filePath(QStringLiteral("cameras%1.QKV").arg(channels));
+      QVERIFY(makeSample(path, channels));
+      recordings.emplace_back(path, channels);
+    }
+    for (const auto& [path, shown] : recordings) {
       ExportDialog dialog(path.toStdString());
       dialog.show();
       for (int channel = 1; channel <= 16; ++channel) {
-        const QString name = QStringLiteral("channel%1").arg(channel);
-        QCOMPARE(child<QCheckBox>(&dialog, name.toLatin1().constData())->isVisible(), channel <= shown);
+        auto* box = child<QCheckBox>(&dialog, QStringLiteral("channel%1").arg(channel).toLatin1().constData());
+        QCOMPARE(box->isVisible(), channel <= shown);
+        QCOMPARE(box->isChecked(), channel <= shown);
       }
+    }
+  }
+
+  void offersTheMarkedRangeOnlyWhenOneIsMarked() {
+    ExportDialog unmarked(MARLIN_SAMPLE_RECORDING);
+    unmarked.offerMarkedRange(4096, 4096);
+    QVERIFY(!child<QRadioButton>(&unmarked, "markedRange")->isEnabled());
+    QVERIFY(child<QRadioButton>(&unmarked, "wholeRange")->isChecked());
+
+    ExportDialog marked(MARLIN_SAMPLE_RECORDING);
+    marked.offerMarkedRange(0, 1 << 20);
+    QVERIFY(child<QRadioButton>(&marked, "markedRange")->isEnabled());
+    QVERIFY(child<QRadioButton>(&marked, "markedRange")->isChecked());
+  }
+
+  void aTypedTimeRangeOutsideTheRecordingIsRefused() {
+    const std::string start = localTimeText(sampleTime(0));
+    ExportDialog dialog(MARLIN_SAMPLE_RECORDING);
+    QSignalSpy shown(&dialog, &ExportDialog::recordingShown);
+    dialog.show();
+    QVERIFY(shown.wait(10000));
+    auto* from = child<QLineEdit>(&dialog, "rangeFrom");
+    auto* to = child<QLineEdit>(&dialog, "rangeTo");
+    QCOMPARE(from->text(), QString::fromStdString(start));
+    QCOMPARE(to->text(), QString::fromStdString(localTimeText(sampleTime(std::numeric_limits<std::uint32_t>::max()))));
+
+    // Typing a time chooses the time range; one cut short is refused in the box.
+    QTest::keyClick(from, Qt::Key_End);
+    QTest::keyClick(from, Qt::Key_Backspace);
+    QVERIFY(child<QRadioButton>(&dialog, "timeRange")->isChecked());
+    child<QLineEdit>(&dialog, "outputPath")->setText(QDir::temp().filePath(QStringLiteral("never.AVI")));
+    okButton(&dialog)->setEnabled(true);
+    okButton(&dialog)->click();
+    QCOMPARE(child<QLabel>(&dialog, "rangeError")->text(), QStringLiteral("Type both times as YYYY-MM-DD HH:MM:SS"));
+    QVERIFY(okButton(&dialog)->isEnabled());
+
+    const std::string yearBefore = localTimeText(sampleTime(0) - 86400 * 365);
+    QTest::keyClick(from, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(from, QString::fromStdString(yearBefore));
+    ShownMessage refusal;
+    refusal.expect();
+    okButton(&dialog)->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!refusal.text.isEmpty(), 30000);
+    QCOMPARE(refusal.text, QString::fromStdString(yearBefore + " is before the recording, which starts at " + start));
+    QVERIFY(child<QLabel>(&dialog, "rangeError")->text().isEmpty());
+    QVERIFY(dialog.isVisible());
+  }
+
+  void outputBrowsingStartsInTheChosenFolder() {
+    QTemporaryDir dir;
+    ExportDialog dialog(MARLIN_SAMPLE_RECORDING);
+    dialog.show();
+    for (const auto& [output, folder] :
+         {std::pair{QString(), QFileInfo(QStringLiteral(MARLIN_SAMPLE_RECORDING)).absolutePath()},
+          std::pair{dir.filePath(QStringLiteral("OUT.AVI")), QFileInfo(dir.path()).absoluteFilePath()}}) {
+      child<QLineEdit>(&dialog, "outputPath")->setText(output);
+      QString started;
+      whenShown<QFileDialog>([&started](QFileDialog* files) {
+        started = files->directory().absolutePath();
+        files->reject();
+      });
+      child<QPushButton>(&dialog, "browseOutput")->click();
+      QCOMPARE(started, folder);
+      QCOMPARE(child<QLineEdit>(&dialog, "outputPath")->text(), output);
+    }
+  }
+
+  void buttonsShowTextWithoutStandInPictures() {
+    ExportDialog dialog(MARLIN_SAMPLE_RECORDING);
+    for (const QAbstractButton* button : dialog.findChild<QDialogButtonBox*>()->buttons()) {
+      QVERIFY2(button->icon().isNull(), qPrintable(button->text()));
+    }
+    CompressionDialog chooser(Compression::uncompressedDefault());
+    for (const QAbstractButton* button : chooser.findChild<QDialogButtonBox*>()->buttons()) {
+      QVERIFY2(button->icon().isNull(), qPrintable(button->text()));
     }
   }
 
@@ -109,6 +208,11 @@ class ExportDialogTest : public QObject {
 
     QVERIFY(selectCodec(&chooser, VideoCodec::Uncompressed));
     QVERIFY(!child<QSpinBox>(&chooser, "keyFrameInterval")->isEnabled());
+
+    // Coming from uncompressed frames, the interval starts at a second's worth rather than every frame.
+    CompressionDialog fresh(Compression::uncompressedDefault());
+    QVERIFY(selectCodec(&fresh, VideoCodec::Ffv1));
+    QCOMPARE(fresh.chosen().keyFrameInterval, 30);
     QCOMPARE(chooser.chosen(), Compression::uncompressedDefault());
   }
 

@@ -153,6 +153,7 @@ void PlayerSession::goToTime() {
 void PlayerSession::showExport() {
   ExportDialog dialog(sourceIsDisk_ ? std::string() : sourcePath_, window_);
   dialog.setRecordingFormat(engine_.config().videoFormat, false);
+  dialog.offerMarkedRange(markIn_, markOut_);
   dialog.exec();
 }
 

@@ -4,6 +4,8 @@
 #include <QMessageBox>
 #include <QThread>
 
+#include "app/desktop/dialogs/plain_message_box.h"
+
 namespace marlin::desktop {
 
 QString productTitle() { return QStringLiteral("Marlin Viewer 2.74"); }
@@ -27,7 +29,8 @@ void QtMessageSink::show(const QString& text, const QString& caption) {
     observer_(text);
     return;
   }
-  auto* box = new QMessageBox(QMessageBox::Warning, caption, text, QMessageBox::Ok, parent_.data());
+  auto* box = new QMessageBox(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, parent_.data());
+  makePlain(*box);
   box->setAttribute(Qt::WA_DeleteOnClose);
   box->setObjectName(QStringLiteral("messageBox"));
   box->open();

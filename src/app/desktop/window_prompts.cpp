@@ -1,10 +1,11 @@
 #include "app/desktop/window_prompts.h"
 
 #include <QFileDialog>
-#include <QMessageBox>
 
 #include "app/desktop/dialogs/compression_dialog.h"
 #include "app/desktop/dialogs/disk_select_dialog.h"
+#include "app/desktop/dialogs/file_dialog_sizing.h"
+#include "app/desktop/dialogs/plain_message_box.h"
 #include "app/desktop/qt_message_sink.h"
 #include "export/compression_choice.h"
 
@@ -13,9 +14,12 @@ namespace marlin::desktop {
 WindowPrompts WindowPrompts::dialogs() {
   WindowPrompts prompts;
   prompts.openRecording = [](QWidget* parent) {
-    return QFileDialog::getOpenFileName(parent, QStringLiteral("Open"), QString(),
-                                        QStringLiteral("All Files (*);;QKV File Format (*.QKV *.qkv);;"
-                                                       "Disk Images (*.img *.dd *.bin)"));
+    QFileDialog dialog(parent, QStringLiteral("Open"), QString(),
+                       QStringLiteral("All Files (*);;QKV File Format (*.QKV *.qkv);;"
+                                      "Disk Images (*.img *.dd *.bin)"));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    sizeFileDialog(dialog);
+    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
   };
   prompts.openDisk = [](QWidget* parent) {
     DiskSelectDialog dialog(parent);
@@ -30,8 +34,9 @@ WindowPrompts WindowPrompts::dialogs() {
                                         QStringLiteral("AVI Files (*.avi)"));
   };
   prompts.lowSpeed = [](QWidget* parent) {
-    return QMessageBox::question(parent, productTitle(), QStringLiteral("Internet low speed?"),
-                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+    return askYesOrNo(parent, productTitle(), QStringLiteral("Internet low speed?"), DefaultAnswer::No,
+                      QStringLiteral("Yes records only the refresh pictures, which saves bandwidth on a slow "
+                                     "connection; the pictures between them are left out."));
   };
   prompts.compression = [](QWidget* parent) -> std::optional<Compression> {
     CompressionDialog dialog(compression_choice::current(), parent);

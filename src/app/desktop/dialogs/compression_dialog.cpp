@@ -12,13 +12,17 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "app/desktop/dialogs/dialog_frame.h"
 #include "app/desktop/skin/palette.h"
+#include "export/export_timing.h"
 
 namespace marlin::desktop {
 
 namespace {
 
 constexpr int kCodecRole = Qt::UserRole;
+// An exported file's pictures come at the recorder's rate, 30 a second unless its timing says otherwise.
+constexpr int kFramesInASecond = static_cast<int>(StreamRate{}.rate);
 
 // Uncompressed frames have no encoder; FFV1 is lossless, so only the distance between key frames means anything.
 bool usesQuality(VideoCodec codec) { return codec != VideoCodec::Uncompressed && codec != VideoCodec::Ffv1; }
@@ -85,13 +89,16 @@ CompressionDialog::CompressionDialog(const Compression& current, QWidget* parent
   keyFrameInterval_->setObjectName(QStringLiteral("keyFrameInterval"));
   keyFrameInterval_->setRange(1, 1000);
   keyFrameInterval_->setSuffix(QStringLiteral(" frames"));
-  keyFrameInterval_->setValue(current.keyFrameInterval > 0 ? current.keyFrameInterval : 1);
+  // A key frame a second keeps seeking quick without the size of every frame being one.
+  keyFrameInterval_->setValue(current.keyFrameInterval > 1 ? current.keyFrameInterval : kFramesInASecond);
+  keyFrameInterval_->setToolTip(QStringLiteral("%1 frames is about one second of video").arg(kFramesInASecond));
 
   auto* settings = new QFormLayout;
   settings->addRow(QStringLiteral("Quality:"), qualityRow);
   settings->addRow(QStringLiteral("Key frame every:"), keyFrameInterval_);
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  withoutIcons(*buttons);
   buttons->button(QDialogButtonBox::Ok)->setDefault(true);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);

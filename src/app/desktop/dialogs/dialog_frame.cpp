@@ -2,7 +2,10 @@
 
 #include <QCheckBox>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QHBoxLayout>
+#include <QIcon>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -23,6 +26,19 @@ QCheckBox* makeCheckBox(const QString& text, const char* name, bool checked, QWi
   box->setObjectName(QString::fromLatin1(name));
   box->setChecked(checked);
   return box;
+}
+
+QCheckBox* makeFastDrawingBox(bool checked, QWidget* parent) {
+  QCheckBox* box = makeCheckBox(QStringLiteral("Fast drawing"), "fastPath", checked, parent);
+  box->setToolTip(QStringLiteral("Draws pictures in the screen's own pixel format instead of through a 24-bit copy"));
+  return box;
+}
+
+QLineEdit* makeTimeField(const char* name, QWidget* parent) {
+  auto* field = new QLineEdit(parent);
+  field->setObjectName(QString::fromLatin1(name));
+  field->setInputMask(QStringLiteral("0000-00-00 00:00:00;_"));
+  return field;
 }
 
 QSpinBox* makeNumberField(const char* name, int minimum, int maximum, int value, QWidget* parent) {
@@ -52,6 +68,10 @@ void addButtonRow(QBoxLayout& column, QDialog& dialog, const QString& primary, c
   row->addWidget(button);
   column.addSpacing(skin::kDialogMargin / 2);
   column.addLayout(row);
+}
+
+void withoutIcons(QDialogButtonBox& buttons) {
+  for (QAbstractButton* button : buttons.buttons()) button->setIcon(QIcon());
 }
 
 }  // namespace marlin::desktop

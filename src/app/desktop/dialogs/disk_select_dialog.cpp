@@ -10,6 +10,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 #include <cerrno>
 
+#include "app/desktop/dialogs/dialog_frame.h"
 #include "app/desktop/skin/palette.h"
 
 namespace marlin::desktop {
@@ -42,6 +43,7 @@ DiskSelectDialog::DiskSelectDialog(QWidget* parent, std::string sysBlockDir, std
   skipped_->hide();
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  withoutIcons(*buttons);
   ok_ = buttons->button(QDialogButtonBox::Ok);
   ok_->setDefault(true);
   ok_->setEnabled(false);

@@ -1,6 +1,7 @@
 #include "app/desktop/dialogs/export_dialog.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -10,7 +11,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
@@ -19,7 +19,10 @@
 #include <algorithm>
 
 #include "app/desktop/dialogs/compression_dialog.h"
+#include "app/desktop/dialogs/dialog_frame.h"
 #include "app/desktop/dialogs/export_preview_view.h"
+#include "app/desktop/dialogs/export_range_box.h"
+#include "app/desktop/dialogs/plain_message_box.h"
 #include "app/desktop/skin/palette.h"
 #include "base/codec_ids.h"
 #include "export/compression_choice.h"
@@ -30,7 +33,6 @@ namespace marlin::desktop {
 
 namespace {
 
-constexpr int kInitiallyTicked = 4;
 constexpr int kProgressIntervalMs = 200;
 
 // The channel count of a recording: 4, 9 or 16 by the highest channel its blocks were recorded with, read
@@ -82,7 +84,6 @@ ExportDialog::ExportDialog(const std::string& inputPath, QWidget* parent)
   for (int channel = 0; channel < ExportJob::kChannels; ++channel) {
     channels_[channel] = new QCheckBox(QString::number(channel + 1), channelBox);
     channels_[channel]->setObjectName(QStringLiteral("channel%1").arg(channel + 1));
-    channels_[channel]->setChecked(channel < kInitiallyTicked);
     channelGrid->addWidget(channels_[channel], channel / 8, channel % 8);
   }
   audio_ = new QCheckBox(QStringLiteral("Audio"), channelBox);
@@ -90,6 +91,9 @@ ExportDialog::ExportDialog(const std::string& inputPath, QWidget* parent)
   audio_->setChecked(true);
   channelGrid->addWidget(audio_, 0, 8, 2, 1);
   channelGrid->setColumnStretch(8, 1);
+
+  range_ = new ExportRangeBox(this);
+  range_->setObjectName(QStringLiteral("range"));
 
   inputPath_ = new QLineEdit(QString::fromStdString(inputPath), this);
   inputPath_->setObjectName(QStringLiteral("inputPath"));
@@ -138,6 +142,7 @@ ExportDialog::ExportDialog(const std::string& inputPath, QWidget* parent)
   progressRow->addWidget(status_);
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  withoutIcons(*buttons);
   ok_ = buttons->button(QDialogButtonBox::Ok);
   ok_->setDefault(true);
   ok_->setEnabled(false);
@@ -145,6 +150,7 @@ ExportDialog::ExportDialog(const std::string& inputPath, QWidget* parent)
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(skin::kDialogMargin, skin::kDialogMargin, skin::kDialogMargin, skin::kDialogMargin);
   layout->addWidget(channelBox);
+  layout->addWidget(range_);
   layout->addLayout(files);
   layout->addWidget(preview_, 1);
   layout->addLayout(progressRow);
@@ -159,8 +165,8 @@ ExportDialog::ExportDialog(const std::string& inputPath, QWidget* parent)
   connect(buttons, &QDialogButtonBox::accepted, this, &ExportDialog::startExport);
   connect(buttons, &QDialogButtonBox::rejected, this, &ExportDialog::reject);
 
-  showChannelBoxes(recordingChannelCount(inputPath, false));
-  resize(640, 600);
+  showRecording(inputPath);
+  resize(640, 680);
 }
 
 ExportDialog::~ExportDialog() {
@@ -173,6 +179,10 @@ void ExportDialog::setRecordingFormat(CodecVariant variant, bool isDisk) {
   isDisk_ = isDisk;
 }
 
+void ExportDialog::offerMarkedRange(std::uint64_t markIn, std::uint64_t markOut) {
+  range_->offerMarkedRange(markIn, markOut);
+}
+
 void ExportDialog::reject() {
   progressTimer_->stop();
   // A preparation still running holds the job until it returns; the files keep what was written.
@@ -180,10 +190,23 @@ void ExportDialog::reject() {
   QDialog::reject();
 }
 
-void ExportDialog::showChannelBoxes(int channelCount) {
+// Every camera the recording has is ticked: leaving some out is the exception.
+void ExportDialog::showRecording(const std::string& path) {
+  const int channelCount = recordingChannelCount(path, isDisk_);
   for (int channel = 0; channel < ExportJob::kChannels; ++channel) {
     channels_[channel]->setVisible(channel < channelCount);
+    channels_[channel]->setChecked(channel < channelCount);
   }
+  if (path.empty()) return;
+  auto* watcher = new QFutureWatcher<RecordingSpan>(this);
+  connect(watcher, &QFutureWatcher<RecordingSpan>::finished, this, [this, watcher] {
+    watcher->deleteLater();
+    range_->showSpan(watcher->result());
+    emit recordingShown();
+  });
+  watcher->setFuture(QtConcurrent::run([path, layout = BlockLayout{isDisk_, isBigEndianVariant(variant_)}] {
+    return lookUpSpan(path, layout);
+  }));
 }
 
 std::uint16_t ExportDialog::tickedChannels() const {
@@ -199,7 +222,7 @@ void ExportDialog::browseInput() {
                                                     QStringLiteral("All Files (*);;QKV File Format (*.QKV *.qkv)"));
   if (path.isEmpty() || !QFileInfo::exists(path)) return;
   inputPath_->setText(path);
-  showChannelBoxes(recordingChannelCount(path.toStdString(), isDisk_));
+  showRecording(path.toStdString());
   if (outputPath_->text().isEmpty()) {
     QString output = path;
     output.replace(QStringLiteral("QKV"), QStringLiteral("AVI")).replace(QStringLiteral("qkv"), QStringLiteral("AVI"));
@@ -208,9 +231,14 @@ void ExportDialog::browseInput() {
 }
 
 void ExportDialog::browseOutput() {
-  const QString folder = QFileInfo(outputPath_->text()).absolutePath();
-  const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save As"),
-                                                    folder + QStringLiteral("/CAPTURE.AVI"),
+  // Starts where the output goes, else beside the recording, else in the working folder; never at the root
+  // that the folder of an empty path comes out as.
+  QString start = outputPath_->text();
+  if (start.isEmpty() && !inputPath_->text().isEmpty()) {
+    start = QFileInfo(inputPath_->text()).absoluteDir().filePath(QStringLiteral("CAPTURE.AVI"));
+  }
+  if (start.isEmpty()) start = QDir::current().filePath(QStringLiteral("CAPTURE.AVI"));
+  const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save As"), QFileInfo(start).absoluteFilePath(),
                                                     QStringLiteral("AVI File Format (*.AVI *.avi)"));
   if (!path.isEmpty()) outputPath_->setText(path);
 }
@@ -228,7 +256,7 @@ void ExportDialog::selectCompression() {
 
 void ExportDialog::setSettingsEnabled(bool enabled) {
   for (QCheckBox* channel : channels_) channel->setEnabled(enabled);
-  for (QWidget* widget : std::initializer_list<QWidget*>{audio_, inputPath_, browseInput_, outputPath_, browseOutput_,
+  for (QWidget* widget : std::initializer_list<QWidget*>{audio_, range_, inputPath_, browseInput_, outputPath_, browseOutput_,
                                                           selectCompression_, ok_}) {
     widget->setEnabled(enabled);
   }
@@ -240,6 +268,8 @@ void ExportDialog::startExport() {
   const std::string input = inputPath_->text().toStdString();
   const std::string output = outputPath_->text().toStdString();
   if (input.empty() || output.empty() || stage_ != Stage::Idle || !job_) return;
+  const std::optional<ExportRangeChoice> range = range_->choice();
+  if (!range) return;
 
   job_->configureForRecorder(variant_);
   job_->setChannelMask(mask);
@@ -254,8 +284,14 @@ void ExportDialog::startExport() {
     watcher->deleteLater();
     finishPreparation(watcher->result());
   });
-  watcher->setFuture(QtConcurrent::run([job = job_, input, output, isDisk = isDisk_] {
-    if (Status opened = job->openInput(input, isDisk); !opened) return opened;
+  const BlockLayout layout{isDisk_, isBigEndianVariant(variant_)};
+  watcher->setFuture(QtConcurrent::run([job = job_, input, output, layout, range = *range] {
+    ByteRange bytes = range.bytes;
+    if (range.kind == ExportRangeChoice::Kind::Times) {
+      if (Status found = findTimeRange(input, layout, range.from, range.to, bytes); !found) return found;
+    }
+    if (Status opened = job->openInput(input, layout.isDisk); !opened) return opened;
+    job->setRange(bytes.start, bytes.end);
     return job->prepare(output);
   }));
 }
@@ -266,7 +302,7 @@ void ExportDialog::finishPreparation(const Status& prepared) {
     stage_ = Stage::Idle;
     status_->clear();
     setSettingsEnabled(true);
-    QMessageBox::warning(this, windowTitle(), QString::fromStdString(prepared.message()));
+    showPlainMessage(this, windowTitle(), QString::fromStdString(prepared.message()));
     return;
   }
   stage_ = Stage::Exporting;
@@ -294,10 +330,9 @@ void ExportDialog::showProgress() {
 void ExportDialog::finishExport() {
   progressTimer_->stop();
   job_->stop();
-  QMessageBox box(QMessageBox::Information, windowTitle(), QStringLiteral("Export Complete"), QMessageBox::Ok, this);
-  box.setInformativeText(resultsText(job_->results()));
+  const QString results = resultsText(job_->results());
   job_.reset();
-  box.exec();
+  showPlainMessage(this, windowTitle(), QStringLiteral("Export Complete"), results);
   accept();
 }
 

@@ -20,6 +20,7 @@ class QTimer;
 namespace marlin::desktop {
 
 class ExportPreviewView;
+class ExportRangeBox;
 
 // "Export To AVI": one file per ticked channel, with or without the sound, in
 // the compression chosen through "Select...". The preparation pass and the
@@ -33,8 +34,14 @@ class ExportDialog : public QDialog {
 
   // How the recording is stored: the build's recorder in a file unless told otherwise.
   void setRecordingFormat(CodecVariant variant, bool isDisk);
+  // The range marked in the player, offered and chosen when it holds anything.
+  void offerMarkedRange(std::uint64_t markIn, std::uint64_t markOut);
 
   void reject() override;
+
+ signals:
+  // The recording's channels and times are shown, after its input was chosen.
+  void recordingShown();
 
  private:
   enum class Stage { Idle, Preparing, Exporting };
@@ -47,7 +54,7 @@ class ExportDialog : public QDialog {
   void showProgress();
   void finishExport();
   void setSettingsEnabled(bool enabled);
-  void showChannelBoxes(int channelCount);
+  void showRecording(const std::string& path);
   std::uint16_t tickedChannels() const;
 
   std::shared_ptr<ExportJob> job_;
@@ -57,6 +64,7 @@ class ExportDialog : public QDialog {
 
   std::array<QCheckBox*, ExportJob::kChannels> channels_{};
   QCheckBox* audio_;
+  ExportRangeBox* range_;
   QLineEdit* inputPath_;
   QPushButton* browseInput_;
   QLineEdit* outputPath_;

@@ -1,12 +1,11 @@
 #include "app/desktop/dialogs/folder_browser.h"
 
 #include <QDir>
-#include <QHeaderView>
 #include <QLineEdit>
-#include <QMessageBox>
-#include <QTreeView>
 
+#include "app/desktop/dialogs/file_dialog_sizing.h"
 #include "app/desktop/dialogs/folder_check.h"
+#include "app/desktop/dialogs/plain_message_box.h"
 
 namespace marlin::desktop {
 
@@ -22,13 +21,7 @@ FolderBrowser::FolderBrowser(QWidget* parent, const std::string& current)
   for (const char* name : {"fileTypeLabel", "fileTypeCombo"}) {
     if (auto* widget = findChild<QWidget*>(QString::fromLatin1(name))) widget->hide();
   }
-  // The names take the room left; dates are shown whole.
-  if (auto* details = findChild<QTreeView*>(QStringLiteral("treeView"))) {
-    details->header()->setStretchLastSection(false);
-    details->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    details->header()->setSectionResizeMode(0, QHeaderView::Stretch);
-  }
-  resize(760, 480);
+  sizeFileDialog(*this);
   setDirectory(current.empty() ? QDir::currentPath() : QString::fromStdString(current));
 }
 
@@ -37,8 +30,7 @@ void FolderBrowser::accept() {
   if (selected.isEmpty()) return;
   const std::string path = selected.first().toStdString();
   const auto askCreate = [&] {
-    return QMessageBox::question(this, windowTitle(), QString::fromStdString(folderCreateQuestion(path)),
-                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
+    return askYesOrNo(this, windowTitle(), QString::fromStdString(folderCreateQuestion(path)), DefaultAnswer::Yes);
   };
   switch (checkFolder(path, askCreate)) {
     case FolderCheckResult::Accepted:
@@ -57,7 +49,7 @@ void FolderBrowser::accept() {
 }
 
 void FolderBrowser::refuse(const std::string& message) {
-  QMessageBox::warning(this, windowTitle(), QString::fromStdString(message));
+  showPlainMessage(this, windowTitle(), QString::fromStdString(message));
   if (auto* field = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
     field->setFocus();
     field->selectAll();

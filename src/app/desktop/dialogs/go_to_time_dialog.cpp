@@ -1,70 +1,52 @@
 #include "app/desktop/dialogs/go_to_time_dialog.h"
 
-#include <QDateTimeEdit>
+#include <QDateTime>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QFutureWatcher>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include "app/desktop/dialogs/dialog_frame.h"
+#include "app/desktop/dialogs/recording_times.h"
 #include "app/desktop/skin/palette.h"
-#include "platform/block_file.h"
 #include "source/local_time.h"
-#include "source/time_search.h"
 
 namespace marlin::desktop {
 
 namespace {
 
-struct Lookup {
-  Status status;
-  TimeSearchResult found;
-};
-
-Lookup lookUp(const std::string& path, BlockLayout layout, std::uint32_t time) {
-  Lookup lookup;
-  BlockFile file;
-  lookup.status = file.open(path);
-  if (lookup.status) lookup.status = findBlockAtTime(file, layout, time, lookup.found);
-  return lookup;
-}
-
-QDateTime startingTime(const CalendarTime& shown) {
-  if (shown == CalendarTime{}) return QDateTime::currentDateTime();
-  return QDateTime(QDate(shown.year, shown.month, shown.day), QTime(shown.hour, shown.minute, shown.second));
-}
-
-CalendarTime calendarOf(const QDateTime& time) {
-  CalendarTime calendar;
-  calendar.year = static_cast<std::uint16_t>(time.date().year());
-  calendar.month = static_cast<std::uint16_t>(time.date().month());
-  calendar.day = static_cast<std::uint16_t>(time.date().day());
-  calendar.hour = static_cast<std::uint16_t>(time.time().hour());
-  calendar.minute = static_cast<std::uint16_t>(time.time().minute());
-  calendar.second = static_cast<std::uint16_t>(time.time().second());
-  return calendar;
+QString startingText(const CalendarTime& shown) {
+  if (shown == CalendarTime{}) {
+    return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+  }
+  return QString::fromStdString(formatCalendarTime(shown));
 }
 
 }  // namespace
 
 GoToTimeDialog::GoToTimeDialog(std::string recordingPath, bool isDisk, int codecVariant,
                                const CalendarTime& shownTime, QWidget* parent)
-    : QDialog(parent), recordingPath_(std::move(recordingPath)), isDisk_(isDisk), variant_(codecVariant) {
+    : QDialog(parent),
+      recordingPath_(std::move(recordingPath)),
+      layout_{isDisk, isBigEndianVariant(codecVariant)} {
   setWindowTitle(QStringLiteral("Go to time"));
 
-  time_ = new QDateTimeEdit(startingTime(shownTime), this);
-  time_->setObjectName(QStringLiteral("time"));
-  time_->setDisplayFormat(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-  // The years a block time stamp can hold.
-  time_->setDateRange(QDate(1970, 1, 2), QDate(2106, 2, 6));
+  time_ = makeTimeField("time", this);
+  time_->setText(startingText(shownTime));
+  span_ = new QLabel(QStringLiteral("Recording: …"), this);
+  span_->setObjectName(QStringLiteral("span"));
   message_ = new QLabel(this);
   message_->setObjectName(QStringLiteral("message"));
   message_->setWordWrap(true);
   message_->setMinimumWidth(360);
+  message_->setStyleSheet(QStringLiteral("color: #c0392b"));
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  withoutIcons(*buttons);
   ok_ = buttons->button(QDialogButtonBox::Ok);
   ok_->setDefault(true);
   connect(buttons, &QDialogButtonBox::accepted, this, &GoToTimeDialog::accept);
@@ -74,10 +56,25 @@ GoToTimeDialog::GoToTimeDialog(std::string recordingPath, bool isDisk, int codec
   form->addRow(QStringLiteral("Time:"), time_);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(skin::kDialogMargin, skin::kDialogMargin, skin::kDialogMargin, skin::kDialogMargin);
+  layout->addWidget(span_);
   layout->addLayout(form);
   layout->addWidget(message_);
   layout->addWidget(buttons);
   layout->setSizeConstraint(QLayout::SetFixedSize);
+
+  showSpan();
+}
+
+void GoToTimeDialog::showSpan() {
+  // Two searches, each a few reads; a disk may have to spin up first.
+  auto* watcher = new QFutureWatcher<RecordingSpan>(this);
+  connect(watcher, &QFutureWatcher<RecordingSpan>::finished, this, [this, watcher] {
+    watcher->deleteLater();
+    span_->setText(QString::fromStdString(spanText(watcher->result())));
+    emit spanShown();
+  });
+  watcher->setFuture(
+      QtConcurrent::run([path = recordingPath_, layout = layout_] { return lookUpSpan(path, layout); }));
 }
 
 void GoToTimeDialog::refuse(const QString& message) {
@@ -85,16 +82,21 @@ void GoToTimeDialog::refuse(const QString& message) {
   time_->setEnabled(true);
   ok_->setEnabled(true);
   message_->setText(message);
+  time_->setFocus();
   emit refused();
 }
 
 void GoToTimeDialog::accept() {
   if (searching_) return;
-  const CalendarTime wanted = calendarOf(time_->dateTime());
-  const QString wantedText = QString::fromStdString(formatCalendarTime(wanted));
-  const std::optional<std::uint32_t> time = blockTimeFromLocal(wanted);
+  const QString typed = time_->text();
+  const std::optional<CalendarTime> wanted = parseCalendarTime(typed.toStdString());
+  if (!wanted) {
+    refuse(typed + QStringLiteral(" is not a date and time: type it as YYYY-MM-DD HH:MM:SS"));
+    return;
+  }
+  const std::optional<std::uint32_t> time = blockTimeFromLocal(*wanted);
   if (!time) {
-    refuse(wantedText + QStringLiteral(" is not a time a recording can hold"));
+    refuse(typed + QStringLiteral(" is not a time a recording can hold"));
     return;
   }
   searching_ = true;
@@ -102,23 +104,22 @@ void GoToTimeDialog::accept() {
   ok_->setEnabled(false);
   message_->setText(QStringLiteral("Searching…"));
 
-  // A disk may have to spin up, and each step of the search is a read.
-  auto* watcher = new QFutureWatcher<Lookup>(this);
-  connect(watcher, &QFutureWatcher<Lookup>::finished, this, [this, watcher, wantedText] {
+  auto* watcher = new QFutureWatcher<TimeLookup>(this);
+  connect(watcher, &QFutureWatcher<TimeLookup>::finished, this, [this, watcher, typed] {
     watcher->deleteLater();
-    const Lookup lookup = watcher->result();
+    const TimeLookup lookup = watcher->result();
     if (!lookup.status) {
       refuse(QString::fromStdString(lookup.status.message()));
     } else if (lookup.found.match != TimeMatch::AtOrAfter) {
-      refuse(wantedText + QString::fromStdString(outsideRecordingText(lookup.found)));
+      refuse(typed + QString::fromStdString(outsideRecordingText(lookup.found)));
     } else {
       searching_ = false;
       position_ = lookup.found.position;
       QDialog::accept();
     }
   });
-  const BlockLayout layout{isDisk_, isBigEndianVariant(variant_)};
-  watcher->setFuture(QtConcurrent::run([path = recordingPath_, layout, time = *time] { return lookUp(path, layout, time); }));
+  watcher->setFuture(QtConcurrent::run(
+      [path = recordingPath_, layout = layout_, time = *time] { return lookUpTime(path, layout, time); }));
 }
 
 }  // namespace marlin::desktop

@@ -6,15 +6,17 @@
 
 #include "base/calendar.h"
 #include "base/codec_ids.h"
+#include "source/block_reading.h"
 
-class QDateTimeEdit;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 
 namespace marlin::desktop {
 
 // "Go to time": the block recorded at a local date and time, found off the UI
-// thread; a time outside the recording is refused and the dialog stays open.
+// thread; text that is not a time, or a time outside the recording, is refused
+// in the dialog, which stays open.
 class GoToTimeDialog : public QDialog {
   Q_OBJECT
 
@@ -29,18 +31,21 @@ class GoToTimeDialog : public QDialog {
   void accept() override;
 
  signals:
+  // The recording's first and last time are shown.
+  void spanShown();
   // A search ended without finding the time; the message says why.
   void refused();
 
  private:
+  void showSpan();
   void refuse(const QString& message);
 
   std::string recordingPath_;
-  bool isDisk_;
-  CodecVariant variant_;
+  BlockLayout layout_;
   std::uint64_t position_ = 0;
   bool searching_ = false;
-  QDateTimeEdit* time_;
+  QLineEdit* time_;
+  QLabel* span_;
   QLabel* message_;
   QPushButton* ok_;
 };

@@ -19,8 +19,8 @@ NetworkOptionsDialog::NetworkOptionsDialog(const NetworkOptionsValues& values, Q
     : QDialog(parent),
       alwaysOnTop_(makeCheckBox(QStringLiteral("Always on top"), "alwaysOnTop", values.alwaysOnTop, this)),
       autoReconnection_(
-          makeCheckBox(QStringLiteral("Auto Reconnection (&C)"), "autoReconnection", values.autoReconnection, this)),
-      fastPath_(makeCheckBox(QStringLiteral("Use DirectDraw"), "fastPath", values.fastPath, this)),
+          makeCheckBox(QStringLiteral("Auto Reconnection"), "autoReconnection", values.autoReconnection, this)),
+      fastPath_(makeFastDrawingBox(values.fastPath, this)),
       ddnsIp_(new QLineEdit(QString::fromStdString(values.ddnsIp), this)),
       ddnsPort_(makeNumberField("ddnsPort", 1, 65535, values.ddnsPort, this)),
       localRecordingPath_(new FolderField(values.localRecordingPath, QStringLiteral("localRecordingPath"), this)),

@@ -6,7 +6,6 @@
 
 class QCheckBox;
 class QComboBox;
-class QLabel;
 
 namespace marlin::desktop {
 
@@ -29,18 +28,12 @@ class OptionsDialog : public QDialog {
   explicit OptionsDialog(const PlayerOptionsValues& values, QWidget* parent = nullptr);
   PlayerOptionsValues values() const;
 
- protected:
-  void showEvent(QShowEvent* event) override;
-
  private:
-  void refreshPreview();
-
   QCheckBox* alwaysOnTop_;
   QCheckBox* showTime_;
   QCheckBox* repeat_;
   QCheckBox* fastPath_;
   QComboBox* timeFormat_;
-  QLabel* preview_;
   FolderField* capturePath_;
 };
 
