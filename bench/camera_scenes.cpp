@@ -28,7 +28,9 @@ double valueNoise(int x, int y, int cell, std::uint32_t seed) {
   const int cy = y / cell;
   const double fx = static_cast<double>(x % cell) / cell;
   const double fy = static_cast<double>(y % cell) / cell;
-  const auto at = [seed](int i, int j) { return unit(static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(j), seed); };
+  const auto at = [seed](int i, int j) {
+    return unit(static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(j), seed);
+  };
   const double top = at(cx, cy) + (at(cx + 1, cy) - at(cx, cy)) * fx;
   const double bottom = at(cx, cy + 1) + (at(cx + 1, cy + 1) - at(cx, cy + 1)) * fx;
   return top + (bottom - top) * fy;

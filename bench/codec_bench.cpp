@@ -44,12 +44,12 @@ extern "C" {
 #include <string>
 #include <vector>
 
+#include "camera_scenes.h"
 #include "codec/encoder/video_encoder.h"
 #include "codec/idct.h"
 #include "codec/video_decoder.h"
 #include "codec/yuv_picture.h"
 #include "engine/sample/sample_recording.h"
-#include "camera_scenes.h"
 #include "paired_reference.h"
 
 namespace {
@@ -262,10 +262,10 @@ void drawPicture(YuvPicture& picture, Content content, unsigned channel, int ind
 struct Sequence {
   Content content = Content::Bars;
   int height = 0;
-  std::string label;                // "bars/640x224"
-  std::vector<YuvPicture> source;   // drawn
-  std::vector<Bytes> refresh;       // every picture a refresh picture
-  std::vector<Bytes> conditional;   // as a recording has them
+  std::string label;               // "bars/640x224"
+  std::vector<YuvPicture> source;  // drawn
+  std::vector<Bytes> refresh;      // every picture a refresh picture
+  std::vector<Bytes> conditional;  // as a recording has them
   int conditionalRefreshes = 0;
   std::vector<YuvPicture> decoded;  // the refresh pictures as our decoder shows them
   std::vector<PacketPtr> mpeg1;     // intra only
@@ -359,8 +359,7 @@ bool prepareSequence(Sequence& sequence, Content content, int height) {
   sequence.label = std::string(contentName(content)) + "/" + std::to_string(kWidth) + "x" + std::to_string(height);
   // Refresh pictures every two seconds per channel, as the sample
   // recordings with conditional pictures have them.
-  const auto refreshEvery =
-      static_cast<std::size_t>(std::max(1L, std::lround(2.0 / (kPictureSeconds * kChannels))));
+  const auto refreshEvery = static_cast<std::size_t>(std::max(1L, std::lround(2.0 / (kPictureSeconds * kChannels))));
   marlin::encoder::VideoEncoder refreshEncoder;
   marlin::encoder::VideoEncoder conditionalEncoder;
   for (std::size_t index = 0; index < kPictures; ++index) {
@@ -421,9 +420,7 @@ bool prepareSequence(Sequence& sequence, Content content, int height) {
 // The number of pictures FFmpeg decoded in a pass must be all of them, or
 // it would be measured doing less work.
 std::function<bool()> mpeg1Reference(Mpeg1Decoder& decoder, const Sequence& sequence) {
-  return [&decoder, &sequence]() {
-    return decoder.pass(sequence.mpeg1) == static_cast<int>(sequence.mpeg1.size());
-  };
+  return [&decoder, &sequence]() { return decoder.pass(sequence.mpeg1) == static_cast<int>(sequence.mpeg1.size()); };
 }
 
 void BM_DecodeFfmpeg(benchmark::State& state, const Sequence* sequence) {

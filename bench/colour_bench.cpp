@@ -88,10 +88,10 @@ YuvPicture cameraLikePicture(int width, int height, unsigned seed) {
   for (int y = 0; y < height / 2; ++y) {
     for (int x = 0; x < width / 2; ++x) {
       const int at = y * (width / 2) + x;
-      picture.cb()[at] = toSample(128 + 50 * std::sin(x * 0.02 + phase) + 12 * std::sin(x * 0.4 + y * 0.3) +
-                                  noise(random));
-      picture.cr()[at] = toSample(128 + 50 * std::cos(y * 0.03 - phase) + 12 * std::cos(x * 0.35 - y * 0.25) +
-                                  noise(random));
+      picture.cb()[at] =
+          toSample(128 + 50 * std::sin(x * 0.02 + phase) + 12 * std::sin(x * 0.4 + y * 0.3) + noise(random));
+      picture.cr()[at] =
+          toSample(128 + 50 * std::cos(y * 0.03 - phase) + 12 * std::cos(x * 0.35 - y * 0.25) + noise(random));
     }
   }
   return picture;
@@ -109,15 +109,14 @@ SwsPtr makeSwsConverter(int width, int height, Rgb format) {
     return {};
   }
   const AVPixelFormat destFormat = format == Rgb::Bgra ? AV_PIX_FMT_BGRA : AV_PIX_FMT_BGR24;
-  const bool set = av_opt_set_int(context.get(), "srcw", width, 0) >= 0 &&
-                   av_opt_set_int(context.get(), "srch", height, 0) >= 0 &&
-                   av_opt_set_int(context.get(), "src_format", AV_PIX_FMT_YUV420P, 0) >= 0 &&
-                   av_opt_set_int(context.get(), "src_range", 1, 0) >= 0 &&
-                   av_opt_set_int(context.get(), "dstw", width, 0) >= 0 &&
-                   av_opt_set_int(context.get(), "dsth", height, 0) >= 0 &&
-                   av_opt_set_int(context.get(), "dst_format", destFormat, 0) >= 0 &&
-                   av_opt_set_int(context.get(), "sws_flags", SWS_POINT, 0) >= 0 &&
-                   av_opt_set_int(context.get(), "threads", 1, 0) >= 0;
+  const bool set =
+      av_opt_set_int(context.get(), "srcw", width, 0) >= 0 && av_opt_set_int(context.get(), "srch", height, 0) >= 0 &&
+      av_opt_set_int(context.get(), "src_format", AV_PIX_FMT_YUV420P, 0) >= 0 &&
+      av_opt_set_int(context.get(), "src_range", 1, 0) >= 0 && av_opt_set_int(context.get(), "dstw", width, 0) >= 0 &&
+      av_opt_set_int(context.get(), "dsth", height, 0) >= 0 &&
+      av_opt_set_int(context.get(), "dst_format", destFormat, 0) >= 0 &&
+      av_opt_set_int(context.get(), "sws_flags", SWS_POINT, 0) >= 0 &&
+      av_opt_set_int(context.get(), "threads", 1, 0) >= 0;
   if (!set || sws_init_context(context.get(), nullptr, nullptr) < 0) {
     return {};
   }

@@ -34,7 +34,9 @@ double secondsSince(Clock::time_point begin) { return std::chrono::duration<doub
 double processCpuSeconds() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
-  const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
+  const auto seconds = [](const timeval& t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+  };
   return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
@@ -65,8 +67,8 @@ std::string samplePath(unsigned channels, unsigned seconds, bool conditional) {
     options.audio = true;
     options.conditional = conditional;
     const std::vector<std::uint8_t> bytes = marlin::sample::makeSampleRecording(options);
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   }
   return path;
 }
@@ -154,8 +156,7 @@ void BM_EngineFlatOut(benchmark::State& state) {
   }
   if (!ratios.empty()) {
     std::sort(ratios.begin(), ratios.end());
-    state.counters["pictures_per_s"] =
-        static_cast<double>(total) * static_cast<double>(ratios.size()) / ownSeconds;
+    state.counters["pictures_per_s"] = static_cast<double>(total) * static_cast<double>(ratios.size()) / ownSeconds;
     state.counters["vs_decode_only"] = ratios[ratios.size() / 2];
   }
 }

@@ -41,8 +41,8 @@ std::string recordingPath() {
     options.channels = 1;
     options.seconds = 20;
     const std::vector<std::uint8_t> bytes = marlin::sample::makeSampleRecording(options);
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   }
   return path;
 }
@@ -84,9 +84,8 @@ struct RawPictures {
 RawPictures rawPictures() {
   const ExportRun reference = exportRecording(marlin::VideoCodec::Uncompressed);
   RawPictures raw{kWorkDir + "/pictures.bgr", 640, 448, reference.pictures};
-  if (reference.pictures == 0 ||
-      shell("ffmpeg -nostdin -hide_banner -loglevel error -y -i " + reference.file +
-            " -f rawvideo -pix_fmt bgr24 " + raw.path) != 0) {
+  if (reference.pictures == 0 || shell("ffmpeg -nostdin -hide_banner -loglevel error -y -i " + reference.file +
+                                       " -f rawvideo -pix_fmt bgr24 " + raw.path) != 0) {
     raw.count = 0;
   }
   return raw;
@@ -94,10 +93,11 @@ RawPictures rawPictures() {
 
 // ffmpeg encoding the raw pictures on one thread; nothing on failure.
 double ffmpegSeconds(const RawPictures& raw, const std::string& codecArguments) {
-  const std::string command = "ffmpeg -nostdin -hide_banner -loglevel error -threads 1 -filter_threads 1"
-                              " -f rawvideo -pix_fmt bgr24 -s " + std::to_string(raw.width) + "x" +
-                              std::to_string(raw.height) + " -r 30 -i " + raw.path + " -threads 1 " +
-                              codecArguments + " -y " + kWorkDir + "/ffmpeg.avi";
+  const std::string command =
+      "ffmpeg -nostdin -hide_banner -loglevel error -threads 1 -filter_threads 1"
+      " -f rawvideo -pix_fmt bgr24 -s " +
+      std::to_string(raw.width) + "x" + std::to_string(raw.height) + " -r 30 -i " + raw.path + " -threads 1 " +
+      codecArguments + " -y " + kWorkDir + "/ffmpeg.avi";
   const auto begin = Clock::now();
   return shell(command) == 0 ? secondsSince(begin) : 0;
 }

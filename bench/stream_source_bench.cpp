@@ -19,6 +19,7 @@
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -30,7 +31,6 @@
 #include <fstream>
 #include <memory>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 
 #include "base/codec_ids.h"

@@ -92,13 +92,27 @@ void checkBuilt(const std::uint8_t* data, std::size_t size) {
   const std::uint16_t code = values[0];
   std::vector<std::uint8_t> built;
   switch (values.size() - 1) {
-    case 0: built = buildControlMessage(code, {}); break;
-    case 1: built = buildControlMessage(code, {values[1]}); break;
-    case 2: built = buildControlMessage(code, {values[1], values[2]}); break;
-    case 3: built = buildControlMessage(code, {values[1], values[2], values[3]}); break;
-    case 4: built = buildControlMessage(code, {values[1], values[2], values[3], values[4]}); break;
-    case 5: built = buildControlMessage(code, {values[1], values[2], values[3], values[4], values[5]}); break;
-    default: built = buildControlMessage(code, {values[1], values[2], values[3], values[4], values[5], values[6]}); break;
+    case 0:
+      built = buildControlMessage(code, {});
+      break;
+    case 1:
+      built = buildControlMessage(code, {values[1]});
+      break;
+    case 2:
+      built = buildControlMessage(code, {values[1], values[2]});
+      break;
+    case 3:
+      built = buildControlMessage(code, {values[1], values[2], values[3]});
+      break;
+    case 4:
+      built = buildControlMessage(code, {values[1], values[2], values[3], values[4]});
+      break;
+    case 5:
+      built = buildControlMessage(code, {values[1], values[2], values[3], values[4], values[5]});
+      break;
+    default:
+      built = buildControlMessage(code, {values[1], values[2], values[3], values[4], values[5], values[6]});
+      break;
   }
   check(built.size() == 12 + 4 * (values.size() - 1), "built message has the wrong size");
   for (std::size_t i = 4; i < built.size(); ++i) {

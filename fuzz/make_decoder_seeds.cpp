@@ -36,8 +36,8 @@ int main(int argc, char** argv) {
         std::vector<std::uint8_t> seed = {static_cast<std::uint8_t>(variant), 0x80};
         const auto frame = encoder.encode(picture, params);
         seed.insert(seed.end(), frame.begin(), frame.end());
-        const std::string name = "v" + std::to_string(variant) + "-h" + std::to_string(height) +
-                                 (step == 0 ? "-refresh" : "-conditional");
+        const std::string name =
+            "v" + std::to_string(variant) + "-h" + std::to_string(height) + (step == 0 ? "-refresh" : "-conditional");
         if (!writeSeed(dir, name, seed)) {
           return 1;
         }

@@ -48,9 +48,9 @@ Bytes liveStream(int frames, std::size_t sliceBytes) {
 // Byte patterns that come close to a start code without being one, in
 // every mode, with real start codes after them.
 Bytes nearMisses() {
-  const Bytes misses = {0x01, 0x00, 0x01, 0xF8, 0x80, 0x00, 0x01, 0xFA, 0xFF, 0x00, 0x01, 0xFE, 0x00, 0x00,
-                        0x01, 0xEF, 0x00, 0x00, 0x02, 0xF9, 0x00, 0x01, 0x00, 0x01, 0xF0, 0x00, 0x00, 0x00,
-                        0x00, 0x01, 0x7F, 0x00, 0x10, 0x01, 0xF8, 0x00, 0x00, 0x11, 0xFE};
+  const Bytes misses = {0x01, 0x00, 0x01, 0xF8, 0x80, 0x00, 0x01, 0xFA, 0xFF, 0x00, 0x01, 0xFE, 0x00,
+                        0x00, 0x01, 0xEF, 0x00, 0x00, 0x02, 0xF9, 0x00, 0x01, 0x00, 0x01, 0xF0, 0x00,
+                        0x00, 0x00, 0x00, 0x01, 0x7F, 0x00, 0x10, 0x01, 0xF8, 0x00, 0x00, 0x11, 0xFE};
   Bytes stream = misses;
   for (std::uint8_t code : {0xF9, 0xFA, 0xF3}) {
     stream = cat({stream, startCode(code), {0xEE, 0xEF}, misses, misses});
@@ -59,13 +59,12 @@ Bytes nearMisses() {
 }
 
 bool streamParserSeeds(const std::string& dir) {
-  const Bytes faults = cat({startCode(0xF8), text("abc"), startCode(0xFE), text("00g10007"), text("xyz"),
-                            startCode(0xF8), text("def"), startCode(0xFE), text("08000008"), Bytes(300, '5'),
-                            startCode(0xF9), text("ghi"), startCode(0xFA), text("pp1"), startCode(0xFE),
-                            text("000C000B"), startCode(0xF0), startCode(0xF8), text("jk"), startCode(0xF8)});
+  const Bytes faults = cat({startCode(0xF8),  text("abc"),     startCode(0xFE), text("00g10007"), text("xyz"),
+                            startCode(0xF8),  text("def"),     startCode(0xFE), text("08000008"), Bytes(300, '5'),
+                            startCode(0xF9),  text("ghi"),     startCode(0xFA), text("pp1"),      startCode(0xFE),
+                            text("000C000B"), startCode(0xF0), startCode(0xF8), text("jk"),       startCode(0xF8)});
   // 40000-byte frames fed four times: one frame outgrows the video buffer.
-  const Bytes longFrame = cat({startCode(0xF9), Bytes(40000, 0x33), startCode(0xFA), text("pp"),
-                               Bytes(3000, 0x44)});
+  const Bytes longFrame = cat({startCode(0xF9), Bytes(40000, 0x33), startCode(0xFA), text("pp"), Bytes(3000, 0x44)});
   return writeSeed(dir, "live-whole", encodeChunkPlan({0xFF}, 1, liveStream(12, 200))) &&
          writeSeed(dir, "live-bytewise", encodeChunkPlan({0x00}, 1, liveStream(6, 40))) &&
          writeSeed(dir, "live-odd-pieces", encodeChunkPlan({0x02, 0x06, 0x00, 0x0C, 0x04}, 1, liveStream(8, 90))) &&

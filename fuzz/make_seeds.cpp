@@ -25,9 +25,7 @@ using marlin::container::kHeaderSize;
 
 // Position operands, see fuzzin::derivePosition.
 Op nearBlockStart(OpKind kind, std::uint8_t block, std::uint8_t offset) { return {kind, block, 0x00, offset}; }
-Op nearBlockEnd(OpKind kind, std::uint8_t block, std::uint8_t fromLast16) {
-  return {kind, block, 0x40, fromLast16};
-}
+Op nearBlockEnd(OpKind kind, std::uint8_t block, std::uint8_t fromLast16) { return {kind, block, 0x40, fromLast16}; }
 Op inBlock(OpKind kind, std::uint8_t block, std::uint16_t offset) {
   return {kind, block, static_cast<std::uint8_t>(0x80 | (offset >> 8)), static_cast<std::uint8_t>(offset)};
 }

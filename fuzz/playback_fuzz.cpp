@@ -64,9 +64,7 @@ class StateCounter final : public marlin::PlaybackObserver {
 };
 
 struct Player {
-  Player() : engine({clock, audio, presenter, painter, marlin::consoleMessageSink()}) {
-    engine.setObserver(&counter);
-  }
+  Player() : engine({clock, audio, presenter, painter, marlin::consoleMessageSink()}) { engine.setObserver(&counter); }
 
   // Waits until the worker reported a change of state since before and, when
   // toRest, is paused; a worker that never gets there is a hang.

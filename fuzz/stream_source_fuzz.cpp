@@ -151,7 +151,7 @@ class Harness {
  public:
   Harness(const fuzzin::Input& input, std::vector<std::uint8_t> recording)
       : source_(std::make_unique<StreamSource>(input.readAheadBlocks != 0 ? input.readAheadBlocks * kBlockSize
-                                                                           : marlin::BlockSpan::kDefaultBytes)),
+                                                                          : marlin::BlockSpan::kDefaultBytes)),
         reference_(recording, input.isDisk, input.bigEndian),
         size_(recording.size()),
         bias_(marlin::timeZoneBiasSeconds()) {
@@ -317,8 +317,7 @@ class Harness {
                    header.frameInterval, state.frameInterval);
     }
     if (source_->getPosition() != state.position) {
-      std::fprintf(stderr, "position %llu, reference %llu\n",
-                   static_cast<unsigned long long>(source_->getPosition()),
+      std::fprintf(stderr, "position %llu, reference %llu\n", static_cast<unsigned long long>(source_->getPosition()),
                    static_cast<unsigned long long>(state.position));
       fail("getPosition()", name_, index_);
     }

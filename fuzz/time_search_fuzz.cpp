@@ -70,7 +70,7 @@ class ListedBlockTimes : public BlockTimes {
 // takes for a never-written end. A wrapped disk's newer run starts later than its older run ends, so that the
 // drop is where the time order restarts.
 marlin::testing::TimeOrderModel wellFormed(const std::uint8_t* blocks, std::size_t count, bool wrapped,
-                                          std::size_t drop) {
+                                           std::size_t drop) {
   std::vector<bool> invalid(count);
   std::uint64_t invalidRun = 0;
   for (std::size_t n = 0; n < count; ++n) {
@@ -154,8 +154,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::uint32_t time = kFirstTime + offset - 2;
 
   if ((flags & kWellFormed) != 0 && count > 0) {
-    const marlin::testing::TimeOrderModel model =
-        wellFormed(blocks, count, (flags & kWrapped) != 0, dropByte % count);
+    const marlin::testing::TimeOrderModel model = wellFormed(blocks, count, (flags & kWrapped) != 0, dropByte % count);
     ListedBlockTimes listed(model.times);
     const TimeSearchResult found = marlin::searchBlockTimes(listed, time);
     const TimeSearchResult wanted = model.lookUp(time);

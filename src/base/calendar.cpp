@@ -1,8 +1,8 @@
 #include "base/calendar.h"
 
 #include <array>
-#include <cstdint>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 
 namespace marlin {

@@ -25,8 +25,8 @@ inline constexpr CodecVariant kLiveStreamVariant = kVariantQkn;
 
 inline constexpr std::array<std::string_view, kVariantCount> kVideoCodecNames = {
     "QK_QK4", "QK_QK9", "QK_QKN", "QK_QKT", "QK_QKT2", "QK_QKT3", "QK_QKC"};
-inline constexpr std::array<std::string_view, 6> kAudioCodecNames = {
-    "QK_UPCM8", "QK_SPCM8", "QK_UPCM16", "QK_SPCM16", "QK_ALAW", "QK_MLAW"};
+inline constexpr std::array<std::string_view, 6> kAudioCodecNames = {"QK_UPCM8",  "QK_SPCM8", "QK_UPCM16",
+                                                                     "QK_SPCM16", "QK_ALAW",  "QK_MLAW"};
 
 // The container's block headers are big-endian.
 constexpr bool isBigEndianVariant(CodecVariant variant) { return variant == kVariantQkc; }
@@ -35,9 +35,7 @@ constexpr bool recordsALawAudio(CodecVariant variant) {
   return variant != kVariantQkt2 && variant != kVariantQkt3 && variant != kVariantQkc;
 }
 // One audio channel per camera: only the channel of the camera heard is played.
-constexpr bool carriesAudioPerCamera(CodecVariant variant) {
-  return variant == kVariantQkt3 || variant == kVariantQkc;
-}
+constexpr bool carriesAudioPerCamera(CodecVariant variant) { return variant == kVariantQkt3 || variant == kVariantQkc; }
 
 // The DVR model this build serves.
 inline constexpr std::string_view kBuildVideoCodecName = "QK_QKT2";

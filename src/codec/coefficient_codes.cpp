@@ -226,8 +226,12 @@ constexpr std::array<ShortCodes, 1u << kShortCodeBits> makeShortCodes() {
         continue;
       }
       const Prefix two = one.then(second.view());
-      const ShortCodes pair{first.advance, second.advance, static_cast<std::uint8_t>(first.advance + second.advance),
-                            static_cast<std::uint8_t>(two.size), first.level, second.level};
+      const ShortCodes pair{first.advance,
+                            second.advance,
+                            static_cast<std::uint8_t>(first.advance + second.advance),
+                            static_cast<std::uint8_t>(two.size),
+                            first.level,
+                            second.level};
       fillCode(table, kShortCodeBits, two.view(), pair);
       endingBlock(two, pair);
     }

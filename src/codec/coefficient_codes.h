@@ -55,11 +55,11 @@ extern const CoefficientLookup kCoefficientLookup;
 struct ShortCodes {
   static constexpr std::uint8_t kEndsBlock = 0x40;  // in length: end of block follows
   static constexpr std::uint8_t kAbsent = 64;       // advance to a coefficient there is not
-  std::uint8_t firstAdvance = 0;   // scan positions from the previous coefficient to the first
-  std::uint8_t secondAdvance = 0;  // from the first to the second
-  std::uint8_t advance = 0;        // scan positions moved in all
-  std::uint8_t length = 0;         // bits taken (codes, signs and end of block), plus kEndsBlock
-  std::int16_t firstLevel = 0;     // with its sign
+  std::uint8_t firstAdvance = 0;                    // scan positions from the previous coefficient to the first
+  std::uint8_t secondAdvance = 0;                   // from the first to the second
+  std::uint8_t advance = 0;                         // scan positions moved in all
+  std::uint8_t length = 0;                          // bits taken (codes, signs and end of block), plus kEndsBlock
+  std::int16_t firstLevel = 0;                      // with its sign
   std::int16_t secondLevel = 0;
 };
 

@@ -138,7 +138,8 @@ void convert(std::uint8_t* dest, const std::uint8_t* yuv, int width, int height,
     const std::uint8_t* luma = yuv + static_cast<std::size_t>(y) * width;
     const std::size_t chromaRow = static_cast<std::size_t>(y / 2) * (width / 2);
     rowPair(luma, luma + width, cbPlane + chromaRow, crPlane + chromaRow, width,
-            dest + static_cast<std::size_t>(rowOf(y)) * rowBytes, dest + static_cast<std::size_t>(rowOf(y + 1)) * rowBytes);
+            dest + static_cast<std::size_t>(rowOf(y)) * rowBytes,
+            dest + static_cast<std::size_t>(rowOf(y + 1)) * rowBytes);
   }
 }
 
@@ -209,14 +210,16 @@ void ToRgb32(std::uint8_t* dest, const std::uint8_t* yuv, int width, int height)
 }
 
 void ToDib24(std::uint8_t* dest, const std::uint8_t* yuv, int width, int height) {
-  convert(dest, yuv, width, height, static_cast<std::size_t>(width) * 3, [height](int y) { return height - 1 - y; },
-          colour::activeKernel().rowPairToBgr24);
+  convert(
+      dest, yuv, width, height, static_cast<std::size_t>(width) * 3, [height](int y) { return height - 1 - y; },
+      colour::activeKernel().rowPairToBgr24);
 }
 
 void ToDib24FullHeight(std::uint8_t* dest, const std::uint8_t* yuv, int width, int height, std::size_t stride) {
   // Field row y counted from the top is its bottom-up row height - 1 - y, which goes to row 2 (height - 1 - y).
-  convert(dest, yuv, width, height, stride, [height](int y) { return 2 * height - 2 - 2 * y; },
-          colour::activeKernel().rowPairToBgr24);
+  convert(
+      dest, yuv, width, height, stride, [height](int y) { return 2 * height - 2 - 2 * y; },
+      colour::activeKernel().rowPairToBgr24);
   const std::size_t lineBytes = static_cast<std::size_t>(width) * 3;
   const auto row = [&](int i) { return dest + static_cast<std::size_t>(i) * stride; };
   for (int i = 1; i <= 2 * height - 3; i += 2) {
@@ -226,7 +229,8 @@ void ToDib24FullHeight(std::uint8_t* dest, const std::uint8_t* yuv, int width, i
   std::memcpy(row(2 * height - 1), row(2 * height - 2), lineBytes);
 }
 
-void surfaceToBgr24BottomUp(std::uint8_t* dest, const std::uint8_t* surface, int width, int height, SurfaceFormat format) {
+void surfaceToBgr24BottomUp(std::uint8_t* dest, const std::uint8_t* surface, int width, int height,
+                            SurfaceFormat format) {
   const std::size_t sourceRow = static_cast<std::size_t>(width) * bytesPerPixel(format);
   const std::size_t destRow = static_cast<std::size_t>(width) * 3;
   for (int y = 0; y < height; ++y) {

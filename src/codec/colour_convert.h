@@ -31,7 +31,8 @@ void ToDib24FullHeight(std::uint8_t* dest, const std::uint8_t* yuv, int width, i
 
 // Reads a composed surface (top-down rows of width pixels) back into 24-bit
 // B, G, R rows, bottom-up.
-void surfaceToBgr24BottomUp(std::uint8_t* dest, const std::uint8_t* surface, int width, int height, SurfaceFormat format);
+void surfaceToBgr24BottomUp(std::uint8_t* dest, const std::uint8_t* surface, int width, int height,
+                            SurfaceFormat format);
 
 // The arithmetic core, straight into packed pixels, in a portable and vector
 // versions that give identical bytes.

@@ -23,9 +23,9 @@ inline constexpr std::size_t kMaxSlices = 20;
 struct PictureHeader {
   int channel = 0;
   int quality = 0;
-  bool allCoded = false;        // every macroblock of every slice carries all six blocks
-  std::uint16_t extraValue = 0; // layout C: the live stream's picture sequence number
-  bool dual = false;            // layout D: two channels side by side
+  bool allCoded = false;         // every macroblock of every slice carries all six blocks
+  std::uint16_t extraValue = 0;  // layout C: the live stream's picture sequence number
+  bool dual = false;             // layout D: two channels side by side
   int firstChannel = 0;
   int secondChannel = 0;
   bool firstHidden = false;

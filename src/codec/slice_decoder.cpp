@@ -105,8 +105,7 @@ constexpr auto kScanWithSpare = [] {
 
 // Working on a copy lets the compiler keep the reader in registers through
 // the loop instead of storing it for every code.
-int readBlock(BitReader& bits, const Dequantiser& dequantiser,
-              std::int16_t coefficients[kBlockSlots]) {
+int readBlock(BitReader& bits, const Dequantiser& dequantiser, std::int16_t coefficients[kBlockSlots]) {
   BitReader reader = bits;
   const int placed = readCoefficients(reader, dequantiser, coefficients);
   bits = reader;
@@ -138,8 +137,8 @@ bool decodeBlock(BitReader& bits, const Dequantiser& dequantiser, IdctFn idct, s
 
 // The blocks in one loop, so that the block reading is compiled once, and
 // on a copy of the reader, which then stays in registers through all of them.
-bool decodeMacroblock(BitReader& bits, const Dequantiser& dequantiser, IdctFn idct,
-                      const Planes& planes, int row, int column, unsigned lumaPattern) {
+bool decodeMacroblock(BitReader& bits, const Dequantiser& dequantiser, IdctFn idct, const Planes& planes, int row,
+                      int column, unsigned lumaPattern) {
   const std::ptrdiff_t w = planes.width;
   std::uint8_t* y = planes.y + 16 * row * w + 16 * column;
   const std::ptrdiff_t chromaOffset = 8 * row * (w / 2) + 8 * column;
@@ -193,8 +192,8 @@ bool decodeSlice(const std::uint8_t* payload, std::size_t length, std::size_t of
 
 }  // namespace
 
-bool readBlockCoefficients(BitReader& bits, const Dequantiser& dequantiser,
-                           std::int16_t coefficients[64], bool& onlyDc) {
+bool readBlockCoefficients(BitReader& bits, const Dequantiser& dequantiser, std::int16_t coefficients[64],
+                           bool& onlyDc) {
   std::int16_t block[kBlockSlots];
   const int placed = readBlock(bits, dequantiser, block);
   std::memcpy(coefficients, block, 64 * sizeof *block);

@@ -15,8 +15,8 @@ namespace marlin::codec {
 // dequantised into coefficients (natural order, zeroed first). onlyDc tells
 // whether no AC code was read. False on a code with twelve leading zeros or a
 // scan position past 63.
-bool readBlockCoefficients(BitReader& bits, const Dequantiser& dequantiser,
-                           std::int16_t coefficients[64], bool& onlyDc);
+bool readBlockCoefficients(BitReader& bits, const Dequantiser& dequantiser, std::int16_t coefficients[64],
+                           bool& onlyDc);
 
 // Decodes every slice located by the header into picture (planar 4:2:0 of the
 // header's size). Conditional pictures write only what they code. Returns

@@ -34,7 +34,7 @@ struct DvrConfig {
   int videoFormat = 0;  // CodecVariant number
   int audioCodec = 0;   // AudioCodecId number, 1..6
   int channelCount = 0;
-  int sampleRate = 0;   // Hz
+  int sampleRate = 0;  // Hz
 };
 
 }  // namespace marlin

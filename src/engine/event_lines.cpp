@@ -22,9 +22,10 @@ __attribute__((format(printf, 1, 2))) std::string formatted(const char* format, 
 }  // namespace
 
 std::string pictureEventLine(int channel, const CalendarTime& time, int width, int height, std::uint64_t position) {
-  return formatted("{\"event\":\"picture\",\"channel\":%d,\"time\":\"%s\",\"width\":%d,\"height\":%d,"
-                   "\"position\":%" PRIu64 "}\n",
-                   channel, formatCalendarTime(time).c_str(), width, height, position);
+  return formatted(
+      "{\"event\":\"picture\",\"channel\":%d,\"time\":\"%s\",\"width\":%d,\"height\":%d,"
+      "\"position\":%" PRIu64 "}\n",
+      channel, formatCalendarTime(time).c_str(), width, height, position);
 }
 
 std::string livePictureEventLine(int channel, const CalendarTime& time, int width, int height) {

@@ -44,8 +44,7 @@ class EventLinePrinter final : public LiveObserver {
   explicit EventLinePrinter(const net::DvrClient& client, std::FILE* out = stdout);
 
   // A live picture, reported with position 0, gets the live line.
-  void pictureShown(int channel, const CalendarTime& blockTime, int width, int height,
-                    std::uint64_t position) override;
+  void pictureShown(int channel, const CalendarTime& blockTime, int width, int height, std::uint64_t position) override;
   void stateChanged(PlaybackState state, double speed) override;
   void audioPlayed(std::uint32_t bytes) override;
   void connectionStateChanged(net::ConnectionState state) override;
@@ -54,7 +53,6 @@ class EventLinePrinter final : public LiveObserver {
   void print(const std::string& line);
 
  private:
-
   const net::DvrClient& client_;
   std::FILE* out_;
   std::mutex lock_;

@@ -145,8 +145,8 @@ SoundWrite FramePipeline::writePendingSound(const RoomWait& wait) {
     // About as long as the device needs to free the missing room.
     const std::uint32_t missing = audioOut_.queued() + ringBytes + AudioOutput::kMargin - AudioOutput::kRingSize;
     const std::uint32_t rate = std::max<std::uint32_t>(audioOut_.sampleRate() * audioOut_.bitsPerSample() / 8, 1);
-    const auto waitMs = static_cast<std::uint32_t>(std::clamp<std::uint64_t>(
-        static_cast<std::uint64_t>(missing) * 1000 / rate, 1, UINT32_MAX));
+    const auto waitMs = static_cast<std::uint32_t>(
+        std::clamp<std::uint64_t>(static_cast<std::uint64_t>(missing) * 1000 / rate, 1, UINT32_MAX));
     if (wait.interrupted(waitMs)) {
       return SoundWrite::Pending;
     }

@@ -1,15 +1,16 @@
 #include "export/avi_writer.h"
 
+#include <unistd.h>
+
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <unistd.h>
 
 #include "base/log.h"
 #include "export/aac_sound_encoder.h"
 #include "export/avi_header_patch.h"
-#include "export/container.h"
 #include "export/compression_choice.h"
+#include "export/container.h"
 #include "export/ffmpeg_functions.h"
 #include "export/ffmpeg_log.h"
 #include "export/ffmpeg_status.h"
@@ -114,8 +115,8 @@ Status checkRateAndVideo(std::uint32_t rate, std::uint32_t scale, AviVideoFormat
   if (format.imageSize != padded) {
     return Status::failure(StatusCode::InvalidArgument,
                            "image size " + std::to_string(format.imageSize) + " is not " + std::to_string(padded) +
-                               ", the size of " + std::to_string(format.width) + " x " +
-                               std::to_string(format.height) + " 24-bit rows padded to 4 bytes");
+                               ", the size of " + std::to_string(format.width) + " x " + std::to_string(format.height) +
+                               " 24-bit rows padded to 4 bytes");
   }
   return Status::ok();
 }
@@ -162,7 +163,8 @@ int AviWriter::open(const std::string& path) {
   if (!container) return fail(unknownContainer(path));
   muxer->container = *container;
   const char* muxerName = ffmpegMuxerName(muxer->container);
-  if (const int result = av().avformat_alloc_output_context2(&muxer->format, nullptr, muxerName, path.c_str()); result < 0) {
+  if (const int result = av().avformat_alloc_output_context2(&muxer->format, nullptr, muxerName, path.c_str());
+      result < 0) {
     return fail(ffmpegFailure(result, std::string("cannot make the ") + muxerName + " muxer for " + path));
   }
   int checked = -1;
@@ -194,9 +196,9 @@ int AviWriter::createStreams(std::uint32_t rate, std::uint32_t scale, const AviV
     audioFormat_ = *audio;
     const AVCodecID codec = pcmCodecFor(audioFormat_);
     if (codec == AV_CODEC_ID_NONE) {
-      audioFailure = Status::failure(StatusCode::Unsupported,
-                                     "sound format " + std::to_string(audio->formatTag) + " with " +
-                                         std::to_string(audio->bitsPerSample) + "-bit samples is not stored");
+      audioFailure = Status::failure(StatusCode::Unsupported, "sound format " + std::to_string(audio->formatTag) +
+                                                                  " with " + std::to_string(audio->bitsPerSample) +
+                                                                  "-bit samples is not stored");
     } else if ((muxer_->audio = av().avformat_new_stream(format, nullptr)) == nullptr) {
       audioFailure = Status::failure(StatusCode::OutOfMemory, "no memory for the sound stream");
     } else if (muxer_->container == Container::Mp4) {
@@ -234,8 +236,10 @@ int AviWriter::createStreams(std::uint32_t rate, std::uint32_t scale, const AviV
   const bool avi = muxer_->container == Container::Avi;
   if (compression.codec == VideoCodec::Uncompressed && !avi) {
     // Only AVI's bitmap frames store bottom-up rows as they are.
-    return fail(Status::failure(StatusCode::Unsupported, "uncompressed pictures are written to .avi files only; choose "
-                                                         "a codec for " + muxer_->path));
+    return fail(Status::failure(StatusCode::Unsupported,
+                                "uncompressed pictures are written to .avi files only; choose "
+                                "a codec for " +
+                                    muxer_->path));
   }
   if (compression.codec == VideoCodec::Uncompressed) {
     parameters->codec_type = AVMEDIA_TYPE_VIDEO;
@@ -246,8 +250,8 @@ int AviWriter::createStreams(std::uint32_t rate, std::uint32_t scale, const AviV
     parameters->width = videoFormat_.width;
     parameters->height = videoFormat_.height;
   } else {
-    if (Status opened = CompressedVideoEncoder::open(compression, videoFormat_, muxer_->frameTimeBase, !avi,
-                                                    muxer_->encoder);
+    if (Status opened =
+            CompressedVideoEncoder::open(compression, videoFormat_, muxer_->frameTimeBase, !avi, muxer_->encoder);
         !opened) {
       return fail(std::move(opened));
     }
@@ -273,9 +277,9 @@ int AviWriter::writeVideo(std::int64_t frameIndex, const std::uint8_t* image) {
   }
   Muxer& muxer = *muxer_;
   if (frameIndex < muxer.nextFrameIndex) {
-    return fail(Status::failure(StatusCode::InvalidArgument, "frame " + std::to_string(frameIndex) +
-                                                                 " comes after frame " +
-                                                                 std::to_string(muxer.nextFrameIndex - 1)));
+    return fail(Status::failure(
+        StatusCode::InvalidArgument,
+        "frame " + std::to_string(frameIndex) + " comes after frame " + std::to_string(muxer.nextFrameIndex - 1)));
   }
   Status written;
   if (muxer.encoder == nullptr) {
@@ -296,9 +300,9 @@ int AviWriter::writeAudio(const std::uint8_t* data, std::uint32_t bytes) {
   // rather than stamped with the time of the samples that follow.
   if (samples == 0) return 1;
   Muxer& muxer = *muxer_;
-  Status written = muxer.soundEncoder != nullptr
-                       ? muxer.soundEncoder->encode(data, bytes, muxer.encodedSoundSink())
-                       : muxer.writeBytes(muxer.audio, muxer.sampleTimeBase, audioPosition_, samples, data, bytes, true);
+  Status written = muxer.soundEncoder != nullptr ? muxer.soundEncoder->encode(data, bytes, muxer.encodedSoundSink())
+                                                 : muxer.writeBytes(muxer.audio, muxer.sampleTimeBase, audioPosition_,
+                                                                    samples, data, bytes, true);
   if (!written) return fail(std::move(written));
   audioPosition_ += samples;
   return 1;

@@ -18,9 +18,7 @@ struct ChannelExportResult {
   // Why writing this file stopped early; ok when it did not.
   Status failure;
 
-  double seconds() const {
-    return static_cast<double>(framesWritten) * rate.scale / rate.rate;
-  }
+  double seconds() const { return static_cast<double>(framesWritten) * rate.scale / rate.rate; }
 };
 
 }  // namespace marlin

@@ -8,9 +8,8 @@ namespace marlin {
 namespace {
 
 bool sameLetters(std::string_view extension, std::string_view wanted) {
-  return std::equal(extension.begin(), extension.end(), wanted.begin(), wanted.end(), [](char seen, char letter) {
-    return std::tolower(static_cast<unsigned char>(seen)) == letter;
-  });
+  return std::equal(extension.begin(), extension.end(), wanted.begin(), wanted.end(),
+                    [](char seen, char letter) { return std::tolower(static_cast<unsigned char>(seen)) == letter; });
 }
 
 }  // namespace
@@ -35,9 +34,7 @@ Status unknownContainer(const std::string& path) {
                                                       "\"; the files written are .avi, .mkv and .mp4");
 }
 
-std::string withDefaultExtension(const std::string& path) {
-  return fileExtension(path).empty() ? path + ".avi" : path;
-}
+std::string withDefaultExtension(const std::string& path) { return fileExtension(path).empty() ? path + ".avi" : path; }
 
 const char* ffmpegMuxerName(Container container) {
   switch (container) {

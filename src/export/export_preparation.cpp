@@ -59,8 +59,8 @@ Status ExportJob::openChannelFiles(const std::string& outputPath, const Survey& 
     result.path = channelOutputPath(outputPath, channel + 1);
     // Paced by the camera's own sound, written or not; one without any by the recording's first sound channel.
     const std::uint64_t pacingSound = found.soundBytes[ownSound.value_or(0)];
-    result.rate = hasAudio_ ? soundPacedRate(found.pictures[at], pacingSound, sampleRate_, found.rates[at])
-                            : found.rates[at];
+    result.rate =
+        hasAudio_ ? soundPacedRate(found.pictures[at], pacingSound, sampleRate_, found.rates[at]) : found.rates[at];
     AviWriter& writer = writers_[at];
     const bool opened = writer.open(result.path) == 1;
     if (opened) created.push_back(result.path);
@@ -75,8 +75,8 @@ Status ExportJob::openChannelFiles(const std::string& outputPath, const Survey& 
       }
       const std::string failedPath = result.path;
       channels_ = {};
-      return Status::failure(why.code(), "channel " + std::to_string(channel + 1) + " (" + failedPath + "): " +
-                                             why.message());
+      return Status::failure(why.code(),
+                             "channel " + std::to_string(channel + 1) + " (" + failedPath + "): " + why.message());
     }
   }
   if (created.empty()) {

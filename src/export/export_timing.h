@@ -14,7 +14,6 @@ struct StreamRate {
   bool operator==(const StreamRate&) const = default;
 };
 
-
 // The rate of one channel's pictures as the recorder took them: the field
 // rate (25 or 50 for PAL's 272-line fields, 30 or 60 otherwise; the doubled
 // rates for every codec but 0 and 2) shared by the channels of the block's

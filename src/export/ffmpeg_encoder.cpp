@@ -46,7 +46,8 @@ Status FfmpegEncoder::describeStream(AVCodecParameters* parameters) const {
 }
 
 Status FfmpegEncoder::send(const AVFrame* frame, const PacketSink& sink) {
-  if (const int result = av().avcodec_send_frame(context_, frame); result < 0 && !(frame == nullptr && result == AVERROR_EOF)) {
+  if (const int result = av().avcodec_send_frame(context_, frame);
+      result < 0 && !(frame == nullptr && result == AVERROR_EOF)) {
     return ffmpegFailure(result, frame != nullptr ? what_ + " refused a frame" : what_ + " cannot finish");
   }
   for (;;) {

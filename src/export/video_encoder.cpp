@@ -89,7 +89,7 @@ Status CompressedVideoEncoder::open(const Compression& compression, const AviVid
     return Status::ok();
   }
   made->converter_ = av().sws_getContext(format.width, format.height, AV_PIX_FMT_BGR24, format.width, format.height,
-                                    context->pix_fmt, SWS_BILINEAR, nullptr, nullptr, nullptr);
+                                         context->pix_fmt, SWS_BILINEAR, nullptr, nullptr, nullptr);
   if (made->converter_ == nullptr) {
     return Status::failure(StatusCode::Unsupported, "cannot convert 24-bit images for the video encoder");
   }
@@ -116,9 +116,9 @@ Status CompressedVideoEncoder::encode(const std::uint8_t* image, std::int64_t fr
   const std::uint8_t* topRow = image + static_cast<std::ptrdiff_t>(rowBytes) * (context->height - 1);
   const int sourceStride = -rowBytes;
   if (converter_ == nullptr) {
-    bgr24ToFullRangeYuv420(topRow, sourceStride, context->width, context->height,
-                           {frame->data[0], frame->linesize[0], frame->data[1], frame->linesize[1], frame->data[2],
-                            frame->linesize[2]});
+    bgr24ToFullRangeYuv420(
+        topRow, sourceStride, context->width, context->height,
+        {frame->data[0], frame->linesize[0], frame->data[1], frame->linesize[1], frame->data[2], frame->linesize[2]});
   } else {
     av().sws_scale(converter_, &topRow, &sourceStride, 0, context->height, frame->data, frame->linesize);
   }

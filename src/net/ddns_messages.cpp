@@ -21,8 +21,9 @@ Status buildDdnsQuery(const std::string& dvrName, std::array<std::uint8_t, kDdns
   }
   if (ansi->size() > kMaxDvrNameBytes) {
     return Status::failure(StatusCode::InvalidArgument,
-                           "The DVR name is " + std::to_string(ansi->size()) + " bytes long in the DVR's code page "
-                           "(Windows-1252); the dynamic-address service takes at most " +
+                           "The DVR name is " + std::to_string(ansi->size()) +
+                               " bytes long in the DVR's code page "
+                               "(Windows-1252); the dynamic-address service takes at most " +
                                std::to_string(kMaxDvrNameBytes));
   }
   out.fill(0);

@@ -5,8 +5,8 @@
 #include <optional>
 
 #include "base/log.h"
-#include "net/dvr_client.h"
 #include "net/control_message.h"
+#include "net/dvr_client.h"
 #include "net/login_reply.h"
 #include "platform/tcp_socket.h"
 
@@ -152,8 +152,7 @@ void DvrClient::Connection::run() {
   client_.changeState(ConnectionState::Idle);
 }
 
-DvrClient::Connection::Step DvrClient::Connection::connect(std::uint32_t address, std::uint16_t port,
-                                                           TcpSocket& out) {
+DvrClient::Connection::Step DvrClient::Connection::connect(std::uint32_t address, std::uint16_t port, TcpSocket& out) {
   // While not logged in only a stop pokes, and it sets the stop event first, so a stale poke is dropped here
   // rather than cutting the connect short.
   client_.wake_.drain();
@@ -231,9 +230,8 @@ DvrClient::Connection::Step DvrClient::Connection::logIn() {
     return failLogin(sent.message());
   }
   LoginReplyReader reader;
-  const Reply reply = awaitReply(dvr_, [&](std::size_t n) {
-    return reader.feed(buffer_.data(), n) != LoginReplyReader::Result::NeedMore;
-  });
+  const Reply reply = awaitReply(
+      dvr_, [&](std::size_t n) { return reader.feed(buffer_.data(), n) != LoginReplyReader::Result::NeedMore; });
   switch (reply) {
     case Reply::Stopped:
       return Step::Stopped;

@@ -42,9 +42,10 @@ Status buildLoginFor(const std::string& password, std::vector<std::uint8_t>& mes
     return Status::failure(StatusCode::InvalidArgument, "The password contains a NUL character");
   }
   if (ansi->size() > kMaxPasswordBytes) {
-    return Status::failure(StatusCode::InvalidArgument,
-                           "The password is " + std::to_string(ansi->size()) + " bytes long in the DVR's code page "
-                           "(Windows-1252); a DVR takes at most " + std::to_string(kMaxPasswordBytes));
+    return Status::failure(StatusCode::InvalidArgument, "The password is " + std::to_string(ansi->size()) +
+                                                            " bytes long in the DVR's code page "
+                                                            "(Windows-1252); a DVR takes at most " +
+                                                            std::to_string(kMaxPasswordBytes));
   }
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(ansi->data());
   message = buildLoginMessage(Md5::upperHex(Md5::of(bytes, ansi->size())));

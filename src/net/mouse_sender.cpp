@@ -9,8 +9,8 @@ namespace marlin::net {
 std::vector<std::uint8_t> buildMouseMessage(const MouseFields& fields, MouseRemoteMode mode) {
   const int state = fields.state + (mode == MouseRemoteMode::DisplayCursor ? 0x100 : 0);
   const auto low16 = [](int value) { return static_cast<std::uint16_t>(value & 0xFFFF); };
-  return buildControlMessage(kMouse, {low16(state), low16(fields.viewWidth), low16(fields.viewHeight),
-                                      low16(fields.x), low16(fields.y)});
+  return buildControlMessage(
+      kMouse, {low16(state), low16(fields.viewWidth), low16(fields.viewHeight), low16(fields.x), low16(fields.y)});
 }
 
 std::optional<std::vector<std::uint8_t>> MouseSender::due(Clock::time_point now) {

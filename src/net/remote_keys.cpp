@@ -8,15 +8,29 @@ std::optional<int> remoteValueForCommand(int commandId) {
     RemoteKey key;
   };
   static constexpr Entry kTable[] = {
-      {32848, RemoteKey::Pause},    {32849, RemoteKey::Rewind},   {32850, RemoteKey::Play},
-      {32851, RemoteKey::FastForward}, {32852, RemoteKey::Stop},  {32853, RemoteKey::Record},
-      {32854, RemoteKey::Split},    {32855, RemoteKey::Channel1}, {32856, RemoteKey::Channel2},
-      {32857, RemoteKey::Channel3}, {32858, RemoteKey::Channel4}, {32859, RemoteKey::Menu},
-      {32860, RemoteKey::Up},       {32861, RemoteKey::Down},     {32862, RemoteKey::Select},
-      {32876, RemoteKey::Channel5}, {32877, RemoteKey::Channel6}, {32878, RemoteKey::Channel7},
-      {32879, RemoteKey::Channel8}, {32880, RemoteKey::Channel9},
+      {32848, RemoteKey::Pause},
+      {32849, RemoteKey::Rewind},
+      {32850, RemoteKey::Play},
+      {32851, RemoteKey::FastForward},
+      {32852, RemoteKey::Stop},
+      {32853, RemoteKey::Record},
+      {32854, RemoteKey::Split},
+      {32855, RemoteKey::Channel1},
+      {32856, RemoteKey::Channel2},
+      {32857, RemoteKey::Channel3},
+      {32858, RemoteKey::Channel4},
+      {32859, RemoteKey::Menu},
+      {32860, RemoteKey::Up},
+      {32861, RemoteKey::Down},
+      {32862, RemoteKey::Select},
+      {32876, RemoteKey::Channel5},
+      {32877, RemoteKey::Channel6},
+      {32878, RemoteKey::Channel7},
+      {32879, RemoteKey::Channel8},
+      {32880, RemoteKey::Channel9},
       // The 9-channel menu's "Se&q" and "Split 4" share Select's handler.
-      {32881, RemoteKey::Select},   {32882, RemoteKey::Select},
+      {32881, RemoteKey::Select},
+      {32882, RemoteKey::Select},
   };
   for (const Entry& entry : kTable) {
     if (entry.command == commandId) {

@@ -35,7 +35,23 @@ std::optional<int> remoteValueForCommand(int commandId);
 
 // Keyboard keys that map to DVR keys, apart from characters.
 enum class KeyboardKey {
-  Backspace, Left, Enter, PageDown, Escape, End, PageUp, Home, Up, Right, Down, Insert, Delete, F1, F2, F3, F4,
+  Backspace,
+  Left,
+  Enter,
+  PageDown,
+  Escape,
+  End,
+  PageUp,
+  Home,
+  Up,
+  Right,
+  Down,
+  Insert,
+  Delete,
+  F1,
+  F2,
+  F3,
+  F4,
 };
 
 // The DVR key for a named keyboard key.

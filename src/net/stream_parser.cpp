@@ -72,10 +72,7 @@ std::size_t findStartCodeEnd(const std::uint8_t* data, std::size_t from, std::si
 }  // namespace
 
 StreamParser::StreamParser(StreamSink& sink)
-    : sink_(sink),
-      video_(kLiveVideoCapacity),
-      audio_(kLiveAudioCapacity),
-      message_(kControlMessageCapacity) {
+    : sink_(sink), video_(kLiveVideoCapacity), audio_(kLiveAudioCapacity), message_(kControlMessageCapacity) {
   std::memcpy(video_.data(), kControlStartCode, 3);
   video_[3] = kVideoInter;
   std::memcpy(message_.data(), kControlStartCode, sizeof kControlStartCode);

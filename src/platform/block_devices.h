@@ -8,8 +8,8 @@ namespace marlin {
 
 // A whole-disk block device as the kernel lists it under /sys/block.
 struct BlockDeviceEntry {
-  std::string name;                // "sda", "nvme0n1"
-  std::optional<bool> removable;   // the kernel's removable flag, when readable
+  std::string name;               // "sda", "nvme0n1"
+  std::optional<bool> removable;  // the kernel's removable flag, when readable
 };
 
 // Whole disks backed by a hardware device (loop, ram, zram, device-mapper and

@@ -1,10 +1,11 @@
 #include "platform/block_file.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include "base/log.h"
 #include "platform/file_io.h"

@@ -1,9 +1,10 @@
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <sys/stat.h>
 
 #include "base/status.h"
 

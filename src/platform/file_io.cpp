@@ -1,8 +1,9 @@
 #include "platform/file_io.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include "platform/output_file.h"
 

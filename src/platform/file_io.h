@@ -1,11 +1,12 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 #include <span>
 #include <string>
-#include <sys/types.h>
 
 #include "base/status.h"
 

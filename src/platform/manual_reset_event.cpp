@@ -41,9 +41,7 @@ bool ManualResetEvent::isSet() const {
   return signalled_;
 }
 
-bool ManualResetEvent::wait(std::chrono::milliseconds timeout) const {
-  return waitAny({this}, timeout) == 0;
-}
+bool ManualResetEvent::wait(std::chrono::milliseconds timeout) const { return waitAny({this}, timeout) == 0; }
 
 int waitAny(std::initializer_list<const ManualResetEvent*> events, std::chrono::milliseconds timeout) {
   int found = -1;

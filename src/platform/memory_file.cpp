@@ -1,8 +1,9 @@
 #include "platform/memory_file.h"
 
-#include <cerrno>
 #include <sys/mman.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include "platform/file_io.h"
 

@@ -1,9 +1,10 @@
 #include "platform/output_file.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include "platform/file_io.h"
 #include "platform/files_being_read.h"
@@ -45,12 +46,12 @@ Status openOutputFile(const std::string& path, OutputOpening opening, BlockDevic
     if (Status allowed = checkOutput(path, existing, devices); !allowed) return allowed;
   }
   // Emptied only once the file opened has been checked as well: the name may have changed hands since.
-  const int opened = openWithoutWaiting(path, O_WRONLY | O_CREAT | (opening == OutputOpening::Append ? O_APPEND : 0),
-                                        0644);
+  const int opened =
+      openWithoutWaiting(path, O_WRONLY | O_CREAT | (opening == OutputOpening::Append ? O_APPEND : 0), 0644);
   if (opened < 0) return Status::fromErrno(errno, "cannot create " + path);
   struct stat info {};
   Status allowed = ::fstat(opened, &info) == 0 ? checkOutput(path, info, devices)
-                                                : Status::fromErrno(errno, "cannot look at " + path);
+                                               : Status::fromErrno(errno, "cannot look at " + path);
   if (allowed && opening == OutputOpening::Replace && S_ISREG(info.st_mode) && ::ftruncate(opened, 0) != 0) {
     allowed = Status::fromErrno(errno, "cannot empty " + path);
   }

@@ -79,8 +79,7 @@ SdlAudioDevice::~SdlAudioDevice() { close(); }
 
 bool SdlAudioDevice::open(const WaveFormat& format) {
   close();
-  if (format.channels != 1 || (format.bitsPerSample != 8 && format.bitsPerSample != 16) ||
-      format.samplesPerSec == 0) {
+  if (format.channels != 1 || (format.bitsPerSample != 8 && format.bitsPerSample != 16) || format.samplesPerSec == 0) {
     return false;
   }
   if (Status loaded = Sdl::load(); !loaded) {

@@ -1,8 +1,9 @@
 #include "platform/storage_identity.h"
 
+#include <sys/sysmacros.h>
+
 #include <fstream>
 #include <optional>
-#include <sys/sysmacros.h>
 
 namespace marlin {
 

@@ -1,7 +1,8 @@
 #pragma once
 
-#include <string>
 #include <sys/stat.h>
+
+#include <string>
 
 namespace marlin {
 

@@ -1,8 +1,6 @@
 #include "platform/tcp_socket.h"
 
 #include <arpa/inet.h>
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -12,7 +10,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
+#include <cstring>
 #include <utility>
 
 #include "platform/poll_wait.h"
@@ -211,8 +211,7 @@ Status TcpSocket::sendWithin(const std::uint8_t* data, std::size_t n, std::chron
       return stopped;
     }
     return Status::failure(StatusCode::IoError,
-                           stopped.message() + " after " + std::to_string(sent) + " of " + std::to_string(n) +
-                               " bytes",
+                           stopped.message() + " after " + std::to_string(sent) + " of " + std::to_string(n) + " bytes",
                            stopped.systemError());
   }
   return Status::ok();

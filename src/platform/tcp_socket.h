@@ -69,8 +69,7 @@ class TcpSocket {
   // without limit) or wake (may be null) is poked. When nothing went, the
   // failure is Busy, so the bytes can be dropped whole; when the wait ends
   // partway through, it is IoError: the peer got the start of the bytes only.
-  Status sendWithin(const std::uint8_t* data, std::size_t n, std::chrono::milliseconds limit,
-                    const WakeSignal* wake);
+  Status sendWithin(const std::uint8_t* data, std::size_t n, std::chrono::milliseconds limit, const WakeSignal* wake);
   // Bytes received (1..capacity), 0 when the peer closed, or a failure.
   struct Received {
     std::size_t bytes = 0;

@@ -9,8 +9,6 @@ std::int32_t timeZoneBiasSeconds() {
   return static_cast<std::int32_t>(::timezone);
 }
 
-std::uint32_t currentUnixTime32() {
-  return static_cast<std::uint32_t>(std::time(nullptr));
-}
+std::uint32_t currentUnixTime32() { return static_cast<std::uint32_t>(std::time(nullptr)); }
 
 }  // namespace marlin

@@ -25,7 +25,6 @@ BlockHeaderBytes headerBytesOf(const std::uint8_t* block, BlockByteOrder order) 
   return header;
 }
 
-
 // How many steps from one valid block's time to the next valid block's run
 // forward by at most kLongestForwardStep, with the fields read in order.
 std::size_t forwardSteps(const std::vector<std::uint8_t>& leading, BlockByteOrder byteOrder, HeaderByteOrder order) {

@@ -35,8 +35,7 @@ std::vector<std::uint8_t> readLeadingBlocks(const std::string& path) {
 std::vector<CodecVariant> variantsReadingAs(codec::HeaderLayout layout, HeaderByteOrder order, CodecVariant usual) {
   std::vector<CodecVariant> variants;
   for (CodecVariant variant = 0; variant < kVariantCount; ++variant) {
-    if (codec::headerLayoutOf(variant) == layout &&
-        isBigEndianVariant(variant) == (order == HeaderByteOrder::Big)) {
+    if (codec::headerLayoutOf(variant) == layout && isBigEndianVariant(variant) == (order == HeaderByteOrder::Big)) {
       variants.push_back(variant);
     }
   }
@@ -47,8 +46,7 @@ std::vector<CodecVariant> variantsReadingAs(codec::HeaderLayout layout, HeaderBy
   return variants;
 }
 
-void recogniseVariant(const std::vector<std::uint8_t>& leading, const BlockEvidence& blocks,
-                      Recognition& recognition) {
+void recogniseVariant(const std::vector<std::uint8_t>& leading, const BlockEvidence& blocks, Recognition& recognition) {
   // The pictures are read from the blocks already in memory: nothing past
   // them is read, and a disk is not read twice.
   MemoryFile copy;

@@ -57,8 +57,9 @@ void BitmapFontPainter::drawText(Canvas& canvas, int x, int y, std::string_view 
         while (last + 1 < kGlyphWidth && (rows[row] & (0x10 >> (last + 1)))) {
           ++last;
         }
-        canvas.fill({rowLeft + column * scale.x, top, rowLeft + last * scale.x + scale.x + scale.thicken, top + scale.y},
-                    colour);
+        canvas.fill(
+            {rowLeft + column * scale.x, top, rowLeft + last * scale.x + scale.x + scale.thicken, top + scale.y},
+            colour);
         column = last;
       }
     }

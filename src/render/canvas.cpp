@@ -10,7 +10,9 @@ namespace marlin {
 namespace {
 
 template <SurfaceFormat Format>
-constexpr std::size_t kPixelBytes = Format == SurfaceFormat::Rgb32 ? 4 : Format == SurfaceFormat::Rgb24 ? 3 : 2;
+constexpr std::size_t kPixelBytes = Format == SurfaceFormat::Rgb32   ? 4
+                                    : Format == SurfaceFormat::Rgb24 ? 3
+                                                                     : 2;
 
 // The 16-bit formats keep the top bits of each component, as the picture
 // converters do, so a colour drawn here matches the same colour decoded.
@@ -356,8 +358,7 @@ void Canvas::stretchYuv420(const Rect& dest, const std::uint8_t* yuv420, int wid
   };
   const std::size_t bpp = bytesPerPixel(format_);
   const int repeat = dest.height() / height;
-  if (r == dest && dest.width() == convertedWidth && (repeat == 1 || repeat == 2) &&
-      dest.height() == repeat * height) {
+  if (r == dest && dest.width() == convertedWidth && (repeat == 1 || repeat == 2) && dest.height() == repeat * height) {
     // Rows only repeat: each picture row goes straight to its place and is
     // copied to the one below when the height doubles.
     const std::size_t span = static_cast<std::size_t>(convertedWidth) * bpp;

@@ -14,7 +14,8 @@ void copyPastCaches(std::uint8_t* destination, const std::uint8_t* source, std::
   constexpr std::size_t kVector = 16;
   // Streaming stores need an aligned destination; the bytes before the
   // first boundary go the ordinary way.
-  const std::size_t head = std::min(bytes, (kVector - reinterpret_cast<std::uintptr_t>(destination) % kVector) % kVector);
+  const std::size_t head =
+      std::min(bytes, (kVector - reinterpret_cast<std::uintptr_t>(destination) % kVector) % kVector);
   std::memcpy(destination, source, head);
   std::size_t done = head;
   for (; done + 4 * kVector <= bytes; done += 4 * kVector) {

@@ -1,8 +1,8 @@
 #include "render/freetype_painter.h"
 
-#include <ft2build.h>
 #include <freetype/freetype.h>
 #include <freetype/tttables.h>
+#include <ft2build.h>
 
 #include <algorithm>
 #include <array>
@@ -112,8 +112,8 @@ struct FreeTypePainter::Fonts {
     request.type = height > 0 ? FT_SIZE_REQUEST_TYPE_REAL_DIM : FT_SIZE_REQUEST_TYPE_NOMINAL;
     request.height = static_cast<FT_Long>(std::abs(height)) << 6;
     if (const FT_Error error = FT_Request_Size(face, &request); error != 0) {
-      logWarning("FreeType refused the label font size " + std::to_string(height) + " (error " +
-                 std::to_string(error) + ")");
+      logWarning("FreeType refused the label font size " + std::to_string(height) + " (error " + std::to_string(error) +
+                 ")");
       return false;
     }
     FT_Matrix stretch{0x10000, 0, 0, 0x10000};
@@ -137,8 +137,8 @@ struct FreeTypePainter::Fonts {
     }
     kept.emplace();
     if (const FT_Error error = FT_Load_Char(face, character, FT_LOAD_RENDER | FT_LOAD_TARGET_LIGHT); error != 0) {
-      logDebug("FreeType could not render character " + std::to_string(character) + " (error " +
-               std::to_string(error) + ")");
+      logDebug("FreeType could not render character " + std::to_string(character) + " (error " + std::to_string(error) +
+               ")");
       return *kept;
     }
     const FT_GlyphSlot slot = face->glyph;
@@ -210,8 +210,8 @@ Status FreeTypePainter::open(const std::string& fontFolder, std::unique_ptr<Free
     }
   }
   if (fonts->faces[0] == nullptr && fonts->faces[kStyles.size()] == nullptr) {
-    return Status::failure(StatusCode::NotFound, "neither DejaVuSans.ttf nor DejaVuSansMono.ttf could be loaded from " +
-                                                     fontFolder);
+    return Status::failure(StatusCode::NotFound,
+                           "neither DejaVuSans.ttf nor DejaVuSansMono.ttf could be loaded from " + fontFolder);
   }
   painter.reset(new FreeTypePainter(std::move(fonts)));
   return Status::ok();

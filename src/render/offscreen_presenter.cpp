@@ -11,6 +11,8 @@ void OffscreenPresenter::present(const Canvas& back) {
   }
 }
 
-void OffscreenPresenter::copyToClipboard(std::span<const std::uint8_t> dib) { clipboard_.assign(dib.begin(), dib.end()); }
+void OffscreenPresenter::copyToClipboard(std::span<const std::uint8_t> dib) {
+  clipboard_.assign(dib.begin(), dib.end());
+}
 
 }  // namespace marlin

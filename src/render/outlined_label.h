@@ -20,8 +20,8 @@ namespace marlin {
 // beneath are drawn directly every time.
 class OutlinedLabel {
  public:
-  void draw(Canvas& canvas, int x, int y, std::string_view text, std::uint32_t textColour,
-            std::uint32_t outlineColour, const FontSpec& font, TextPainter& painter);
+  void draw(Canvas& canvas, int x, int y, std::string_view text, std::uint32_t textColour, std::uint32_t outlineColour,
+            const FontSpec& font, TextPainter& painter);
 
  private:
   bool matches(std::string_view text, const FontSpec& font, const TextPainter& painter) const;

@@ -169,8 +169,7 @@ bool VideoRenderer::preparePicture(int channel, Path path, const std::uint8_t* y
   return true;
 }
 
-void VideoRenderer::drawPicture(Canvas& target, const Rect& cell, Path path, int channel,
-                                const std::uint8_t* yuv420) {
+void VideoRenderer::drawPicture(Canvas& target, const Rect& cell, Path path, int channel, const std::uint8_t* yuv420) {
   const Size size = pictureSize_[channel];
   if (Canvas::drawsYuv420(target.format())) {
     target.stretchYuv420(cell, yuv420, size.width, size.height);

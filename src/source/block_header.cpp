@@ -24,13 +24,23 @@ BlockHeaderBytes encodeBlockHeader(std::uint32_t time, std::uint16_t channelMask
                                    bool bigEndian) {
   BlockHeaderBytes header{};
   if (bigEndian) {
-    header = {static_cast<std::uint8_t>(time >> 24), static_cast<std::uint8_t>(time >> 16),
-              static_cast<std::uint8_t>(time >> 8),  static_cast<std::uint8_t>(time),
-              static_cast<std::uint8_t>(channelMask >> 8), static_cast<std::uint8_t>(channelMask), 0, 0};
+    header = {static_cast<std::uint8_t>(time >> 24),
+              static_cast<std::uint8_t>(time >> 16),
+              static_cast<std::uint8_t>(time >> 8),
+              static_cast<std::uint8_t>(time),
+              static_cast<std::uint8_t>(channelMask >> 8),
+              static_cast<std::uint8_t>(channelMask),
+              0,
+              0};
   } else {
-    header = {static_cast<std::uint8_t>(time),       static_cast<std::uint8_t>(time >> 8),
-              static_cast<std::uint8_t>(time >> 16), static_cast<std::uint8_t>(time >> 24),
-              static_cast<std::uint8_t>(channelMask), static_cast<std::uint8_t>(channelMask >> 8), 0, 0};
+    header = {static_cast<std::uint8_t>(time),
+              static_cast<std::uint8_t>(time >> 8),
+              static_cast<std::uint8_t>(time >> 16),
+              static_cast<std::uint8_t>(time >> 24),
+              static_cast<std::uint8_t>(channelMask),
+              static_cast<std::uint8_t>(channelMask >> 8),
+              0,
+              0};
   }
   setHeaderFrameInterval(header, frameInterval);
   return header;

@@ -26,8 +26,6 @@ inline constexpr std::size_t kAudioHeadSize = 6;
 inline constexpr bool isFrameId(std::uint8_t id) { return id >= kVideoId && id <= kLastAudioId; }
 inline constexpr bool isAudioId(std::uint8_t id) { return id >= kFirstAudioId && id <= kLastAudioId; }
 
-inline constexpr std::uint64_t blockStartOf(std::uint64_t position) {
-  return position - position % kBlockSize;
-}
+inline constexpr std::uint64_t blockStartOf(std::uint64_t position) { return position - position % kBlockSize; }
 
 }  // namespace marlin::container

@@ -10,11 +10,11 @@ namespace marlin {
 
 // A DVR disk candidate as offered for "Open Disk".
 struct DriveEntry {
-  int number = 0;            // 0-9, position among the machine's whole disks
-  std::string devicePath;    // e.g. "/dev/sdb"
-  std::string mediaName;     // "Removable", "Fixed" or "Unknown"
+  int number = 0;          // 0-9, position among the machine's whole disks
+  std::string devicePath;  // e.g. "/dev/sdb"
+  std::string mediaName;   // "Removable", "Fixed" or "Unknown"
   std::uint64_t capacity = 0;
-  std::string listText;      // "DISK%d  %-10s %10lld MB"
+  std::string listText;  // "DISK%d  %-10s %10lld MB"
 };
 
 // A whole disk that could not be listed, and why.

@@ -9,8 +9,8 @@ namespace marlin {
 // What a stream source knows about the frame it delivered last and the block
 // it read last.
 struct FrameHeader {
-  std::uint32_t length = 0;            // bytes delivered (audio: samples only)
-  std::uint64_t start = 0;             // where the frame's start code begins, in either direction of reading
+  std::uint32_t length = 0;  // bytes delivered (audio: samples only)
+  std::uint64_t start = 0;   // where the frame's start code begins, in either direction of reading
   bool isAudio = false;
   std::uint32_t channel = 0;           // video: low nibble of frame byte 4; audio: S - 0xFA
   std::uint32_t audioChannelMask = 0;  // audio channels met reading forward since open

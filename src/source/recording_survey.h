@@ -18,12 +18,12 @@ namespace marlin {
 struct RecordingSurvey {
   std::uint64_t size = 0;
   std::uint64_t validBlocks = 0;
-  std::uint64_t badBlocks = 0;    // whole blocks failing their check byte
-  std::uint64_t shortBlocks = 0;  // blocks that could not be read in full
+  std::uint64_t badBlocks = 0;                  // whole blocks failing their check byte
+  std::uint64_t shortBlocks = 0;                // blocks that could not be read in full
   std::optional<std::uint32_t> firstBlockTime;  // raw time stamps of valid blocks
   std::optional<std::uint32_t> lastBlockTime;
-  std::set<std::uint16_t> channelMasks;     // of valid blocks
-  std::set<std::uint8_t> frameIntervals;    // of valid blocks
+  std::set<std::uint16_t> channelMasks;         // of valid blocks
+  std::set<std::uint8_t> frameIntervals;        // of valid blocks
   std::array<std::uint64_t, 16> videoFrames{};  // per video channel
   std::array<std::uint64_t, 4> audioFrames{};   // per audio channel
   std::uint32_t largestFrame = 0;

@@ -1,8 +1,9 @@
 #include "source/recording_writer.h"
 
-#include <cerrno>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include "base/log.h"
 #include "platform/file_io.h"
@@ -64,9 +65,7 @@ std::uint64_t RecordingWriter::bytesWritten() const {
   return appender_.written();
 }
 
-void RecordingWriter::beginCall() {
-  appender_.setHeader(clock_(), 1, isBigEndianVariant(codecVariant_));
-}
+void RecordingWriter::beginCall() { appender_.setHeader(clock_(), 1, isBigEndianVariant(codecVariant_)); }
 
 bool RecordingWriter::append(const std::uint8_t* data, std::size_t n) {
   const Status appended = appender_.append(data, n, static_cast<std::uint8_t>(frameInterval_));
@@ -117,8 +116,8 @@ bool RecordingWriter::writeAudio(const std::uint8_t* samples, std::size_t n) {
 }
 
 void RecordingWriter::stopOnError(const Status& failed) {
-  lastFailure_ = logged(LogLevel::Warning, Status::failure(failed.code(), "recording stopped: " + failed.message(),
-                                                           failed.systemError()));
+  lastFailure_ = logged(LogLevel::Warning,
+                        Status::failure(failed.code(), "recording stopped: " + failed.message(), failed.systemError()));
   closeFile(true);
 }
 
@@ -130,10 +129,11 @@ void RecordingWriter::closeFile(bool afterWriteError) {
   if (afterWriteError || !appender_.padToBlock()) {
     struct stat info {};
     if (::fstat(sink_.fd, &info) == 0) {
-      const auto blocks = (static_cast<std::uint64_t>(info.st_size) + container::kBlockSize - 1) / container::kBlockSize;
+      const auto blocks =
+          (static_cast<std::uint64_t>(info.st_size) + container::kBlockSize - 1) / container::kBlockSize;
       if (::ftruncate(sink_.fd, static_cast<off_t>(blocks * container::kBlockSize)) != 0 && lastFailure_) {
-        lastFailure_ = logged(LogLevel::Warning,
-                              Status::fromErrno(errno, "cannot complete the last block of " + sink_.path));
+        lastFailure_ =
+            logged(LogLevel::Warning, Status::fromErrno(errno, "cannot complete the last block of " + sink_.path));
       }
     }
   }

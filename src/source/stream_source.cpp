@@ -43,8 +43,7 @@ std::uint32_t loadBackwardWindow(const std::uint8_t* p) {
 
 }  // namespace
 
-StreamSource::StreamSource(std::size_t readAheadBytes)
-    : timeZoneBias_(timeZoneBiasSeconds()), span_(readAheadBytes) {
+StreamSource::StreamSource(std::size_t readAheadBytes) : timeZoneBias_(timeZoneBiasSeconds()), span_(readAheadBytes) {
   header_.blockTime = CalendarTime{2000, 1, 0, 0, 0, 0, 0, 0};
 }
 
@@ -72,7 +71,8 @@ Status StreamSource::open(const std::string& path, bool isDisk) {
     return openFailure(path, StatusCode::Unsupported, sized.systemError());
   }
   size_.store(size, std::memory_order_relaxed);
-  recordedChannelMask_.store(sampleChannelMask(file_, size, BlockLayout{isDisk, bigEndian_}), std::memory_order_relaxed);
+  recordedChannelMask_.store(sampleChannelMask(file_, size, BlockLayout{isDisk, bigEndian_}),
+                             std::memory_order_relaxed);
   name_ = path;
   position_.store(0, std::memory_order_relaxed);
   clearScanner();
@@ -327,7 +327,9 @@ std::uint32_t StreamSource::completeForward(std::uint64_t startCodeEnd, std::uin
     header_.audioChannelMask |= 1u << audioChannel;
     first = container::kAudioHeadSize;
     // A frame shorter than its head delivers nothing.
-    length = count_ >= container::kAudioHeadSize + 4 ? count_ - static_cast<std::uint32_t>(container::kAudioHeadSize + 4) : 0;
+    length = count_ >= container::kAudioHeadSize + 4
+                 ? count_ - static_cast<std::uint32_t>(container::kAudioHeadSize + 4)
+                 : 0;
   } else {
     header_.isAudio = false;
     header_.channel = frame[4] & 0x0F;
@@ -523,8 +525,9 @@ std::string describeOpenFailure(const std::string& path, int error) {
   }
   std::string text = "cannot open " + path + ": " + std::strerror(error);
   if ((error == EACCES || error == EPERM) && path.starts_with("/dev/")) {
-    text += " (reading a disk needs membership of the 'disk' group, e.g. 'sudo usermod -aG disk $USER' "
-            "and a new login, or root)";
+    text +=
+        " (reading a disk needs membership of the 'disk' group, e.g. 'sudo usermod -aG disk $USER' "
+        "and a new login, or root)";
   }
   return text;
 }

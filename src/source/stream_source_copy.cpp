@@ -1,7 +1,8 @@
 // StreamSource::copyRange: saving a marked range as a recording of its own.
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
-#include <unistd.h>
 
 #include "base/log.h"
 #include "platform/file_io.h"
@@ -60,9 +61,9 @@ Status StreamSource::copyRange(std::uint64_t start, std::uint64_t end, const std
     }
     if (got < kBlockSize) {
       // Every block up to copyEnd was there when the recording was opened.
-      failure = Status::failure(StatusCode::IoError, "the recording shrank to " + std::to_string(offset + got) +
-                                                         " bytes while it was copied (it had " +
-                                                         std::to_string(size) + ")");
+      failure =
+          Status::failure(StatusCode::IoError, "the recording shrank to " + std::to_string(offset + got) +
+                                                   " bytes while it was copied (it had " + std::to_string(size) + ")");
       break;
     }
     if (isDisk_) {

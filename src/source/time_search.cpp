@@ -71,9 +71,8 @@ class Bisection {
   // Between a block of the newer run and a later one of the older, whose time is below it, the last block of the
   // newer run and the first of the older. A time within neither run's bounds is no block of either.
   std::pair<Probe, Probe> findDrop(Probe newer, Probe older) {
-    while (const auto probe = probeBetween(newer, older, [&](std::uint32_t t) {
-             return t >= newer.time || t <= older.time;
-           })) {
+    while (const auto probe =
+               probeBetween(newer, older, [&](std::uint32_t t) { return t >= newer.time || t <= older.time; })) {
       (probe->time >= newer.time ? newer : older) = *probe;
     }
     return {newer, older};
@@ -86,9 +85,8 @@ class Bisection {
     }
     Probe before = begin;
     Probe atOrAfter = end;
-    while (const auto probe = probeBetween(before, atOrAfter, [&](std::uint32_t t) {
-             return t >= before.time && t <= atOrAfter.time;
-           })) {
+    while (const auto probe = probeBetween(before, atOrAfter,
+                                           [&](std::uint32_t t) { return t >= before.time && t <= atOrAfter.time; })) {
       (probe->time >= time ? atOrAfter : before) = *probe;
     }
     return atOrAfter;
@@ -168,8 +166,8 @@ TimeSearchResult search(Bisection& bisection, std::uint32_t time) {
   }
   // Unwrapped, both runs are the one from first to last.
   const bool inOlderRun = time <= last.time;
-  return resultAt(TimeMatch::AtOrAfter, inOlderRun ? bisection.lowerBound(oldest, last, time)
-                                                   : bisection.lowerBound(*first, newest, time));
+  return resultAt(TimeMatch::AtOrAfter,
+                  inOlderRun ? bisection.lowerBound(oldest, last, time) : bisection.lowerBound(*first, newest, time));
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "base/calendar.h"
+
+#include <gtest/gtest.h>
 
 namespace marlin {
 namespace {
@@ -47,9 +47,9 @@ TEST(ParseCalendarTime, ReadsWhatFormatWritesAndNothingElse) {
   const auto back = parseCalendarTime(formatCalendarTime(shown));
   ASSERT_TRUE(back);
   EXPECT_EQ(timestampFromCalendar(*back, -7200), 1000000000u);
-  for (const char* text : {"2010-01-01 12:00", "2010-01-01T12:00:05", "2010-1-01 12:00:05", " 2010-01-01 12:00:0",
-                           "2010-13-01 12:00:05", "2010-01-01 12:60:05", "2010-01-00 12:00:05",
-                           "2010-01-01 12:0x:05"}) {
+  for (const char* text :
+       {"2010-01-01 12:00", "2010-01-01T12:00:05", "2010-1-01 12:00:05", " 2010-01-01 12:00:0", "2010-13-01 12:00:05",
+        "2010-01-01 12:60:05", "2010-01-00 12:00:05", "2010-01-01 12:0x:05"}) {
     EXPECT_FALSE(parseCalendarTime(text)) << text;
   }
 }

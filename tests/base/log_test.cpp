@@ -1,11 +1,11 @@
+#include "base/log.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <string>
 #include <thread>
 #include <vector>
-
-#include "base/log.h"
 
 namespace marlin {
 namespace {

@@ -1,9 +1,9 @@
+#include "base/status.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <cstring>
-
-#include "base/status.h"
 
 namespace marlin {
 namespace {

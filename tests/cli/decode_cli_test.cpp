@@ -147,7 +147,8 @@ TEST_F(DecodeCli, BadArgumentsFailWithOneLine) {
   expectOneLineFailure(runMarlin(dir, {"decode", sample, "--out", dir.file("x"), "--format", "png"}));
   expectOneLineFailure(runMarlin(dir, {"decode", dir.file("missing.QKV"), "--out", dir.file("x")}), "missing.QKV");
   expectOneLineFailure(runMarlin(dir, {"make-sample", dir.file("s.QKV"), "--height", "240"}));
-  expectOneLineFailure(runMarlin(dir, {"make-sample", dir.file("no-such-folder/s.QKV"), "--seconds", "1"}), "no-such-folder");
+  expectOneLineFailure(runMarlin(dir, {"make-sample", dir.file("no-such-folder/s.QKV"), "--seconds", "1"}),
+                       "no-such-folder");
 }
 
 }  // namespace

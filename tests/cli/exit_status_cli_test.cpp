@@ -53,19 +53,19 @@ TEST(ExitStatusCli, EveryUsageErrorExitsWithTwo) {
   const std::string sample = MARLIN_SAMPLE_RECORDING;
   const std::string out = dir.file("out.avi");
   const std::vector<std::vector<std::string>> wrongLines{
-      {"info"},                                                            // a required argument missing
-      {"info", sample, "extra"},                                           // one argument too many
-      {"info", sample, "--bogus"},                                         // an unknown option
-      {"--bogus", "info", sample},                                         // ... of the tool itself
-      {"export", sample, out, "--quality", "best"},                        // not a number
-      {"export", sample, out, "--codec", "vp9"},                           // not one of the values
-      {"frames", sample, "--from", "1", "--mark", "2"},                    // options that exclude each other
-      {"live", "--ddns", "127.0.0.1:1800"},                                // one that needs another
-      {"decode", sample, "--format", "bmp"},                               // a required option missing
-      {"export", sample, out, "--from", "yesterday"},                      // neither a position nor a time
-      {"export", sample, out, "--from", "2000", "--to", "1000"},           // an empty range
-      {"export", sample, dir.file("out.wav")},                             // an unknown container
-      {"play", sample, "--speed", "12"},                                   // the command's own checks
+      {"info"},                                                   // a required argument missing
+      {"info", sample, "extra"},                                  // one argument too many
+      {"info", sample, "--bogus"},                                // an unknown option
+      {"--bogus", "info", sample},                                // ... of the tool itself
+      {"export", sample, out, "--quality", "best"},               // not a number
+      {"export", sample, out, "--codec", "vp9"},                  // not one of the values
+      {"frames", sample, "--from", "1", "--mark", "2"},           // options that exclude each other
+      {"live", "--ddns", "127.0.0.1:1800"},                       // one that needs another
+      {"decode", sample, "--format", "bmp"},                      // a required option missing
+      {"export", sample, out, "--from", "yesterday"},             // neither a position nor a time
+      {"export", sample, out, "--from", "2000", "--to", "1000"},  // an empty range
+      {"export", sample, dir.file("out.wav")},                    // an unknown container
+      {"play", sample, "--speed", "12"},                          // the command's own checks
       {"play", sample, "--snapshot-every", "5"},
       {"play", sample, "--avi", out, "--reverse"},
       {"live", "--seconds", "5"},

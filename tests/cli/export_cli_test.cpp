@@ -61,8 +61,9 @@ TEST(ExportCli, EventsGiveOneJsonLinePerFileForAByteRange) {
                               "--no-audio", "--no-stamp", "--events"},
                              {kPatience, {}});
   ASSERT_TRUE(r.exited && r.status == 0) << r;
-  const std::regex file("\\{\"event\":\"file\",\"channel\":([0-9]+),\"path\":\"[^\"]+-CH\\1\\.avi\","
-                        "\"frames\":([0-9]+),\"seconds\":[0-9.]+,\"bytes\":[0-9]+,\"failure\":\"\"\\}\n");
+  const std::regex file(
+      "\\{\"event\":\"file\",\"channel\":([0-9]+),\"path\":\"[^\"]+-CH\\1\\.avi\","
+      "\"frames\":([0-9]+),\"seconds\":[0-9.]+,\"bytes\":[0-9]+,\"failure\":\"\"\\}\n");
   int files = 0;
   for (auto it = std::sregex_iterator(r.out.begin(), r.out.end(), file); it != std::sregex_iterator(); ++it) {
     ++files;
@@ -76,8 +77,8 @@ TEST(ExportCli, EventsGiveOneJsonLinePerFileForAByteRange) {
 
 TEST(ExportCli, TimeOutsideTheRecordingIsRefusedClearly) {
   TempDir dir;
-  const Result r = runMarlin(dir, {"export", MARLIN_SAMPLE_RECORDING, dir.file("clip.avi"), "--from",
-                                   "2009-12-31 23:00:00"});
+  const Result r =
+      runMarlin(dir, {"export", MARLIN_SAMPLE_RECORDING, dir.file("clip.avi"), "--from", "2009-12-31 23:00:00"});
   expectOneLineFailure(r, "is before the recording, which starts at 2010-01-01 12:00:00");
   EXPECT_FALSE(std::filesystem::exists(dir.file("clip-CH1.avi")));
 }
@@ -94,12 +95,15 @@ TEST(ExportCli, EmptyAndReversedRangesAreRefused) {
   };
   const std::uint64_t size = std::filesystem::file_size(MARLIN_SAMPLE_RECORDING);
   const Case cases[] = {
-      {{"--to", "2010-01-01 12:00:00"}, 2,
+      {{"--to", "2010-01-01 12:00:00"},
+       2,
        "the range is empty: --to 2010-01-01 12:00:00 does not come after the recording's start"},
-      {{"--from", "2010-01-01 12:00:05", "--to", "2010-01-01 12:00:02"}, 2,
+      {{"--from", "2010-01-01 12:00:05", "--to", "2010-01-01 12:00:02"},
+       2,
        "the range is empty: --to 2010-01-01 12:00:02 does not come after --from 2010-01-01 12:00:05"},
       {{"--from", "4096", "--to", "0"}, 2, "the range is empty: --to 0 does not come after --from 4096"},
-      {{"--from", std::to_string(size)}, 1,
+      {{"--from", std::to_string(size)},
+       1,
        "--from " + std::to_string(size) + " is at or past the end of the recording (" + std::to_string(size) +
            " bytes)"},
   };
@@ -129,8 +133,8 @@ TEST(ExportCli, UnknownExtensionsAreRefusedAndNoneMeansAvi) {
   }
   EXPECT_FALSE(std::filesystem::exists(dir.file("sound-CH1.wav")));
   EXPECT_FALSE(std::filesystem::exists(dir.file("sound.wav")));
-  const Result r = runMarlin(dir, {"export", MARLIN_SAMPLE_RECORDING, dir.file("clip"), "--channels", "1", "--to",
-                                   "20000", "--no-audio"});
+  const Result r = runMarlin(
+      dir, {"export", MARLIN_SAMPLE_RECORDING, dir.file("clip"), "--channels", "1", "--to", "20000", "--no-audio"});
   ASSERT_TRUE(r.exited && r.status == 0) << r;
   const std::vector<std::uint8_t> made = readFile(dir.file("clip-CH1.avi"));
   ASSERT_GE(made.size(), 12u);
@@ -149,8 +153,7 @@ TEST(ExportCli, InterruptFinishesTheFilesWrittenSoFar) {
   EXPECT_EQ(r.status, 130) << r;
   EXPECT_NE(r.err.find("interrupted"), std::string::npos) << r;
   std::smatch file;
-  ASSERT_TRUE(std::regex_search(r.out, file, std::regex("\"channel\":1,\"path\":\"[^\"]+\",\"frames\":([0-9]+)")))
-      << r;
+  ASSERT_TRUE(std::regex_search(r.out, file, std::regex("\"channel\":1,\"path\":\"[^\"]+\",\"frames\":([0-9]+)"))) << r;
   const int frames = std::stoi(file[1]);
   EXPECT_GT(frames, 0);
   // The whole sample would have been 75 pictures a channel.

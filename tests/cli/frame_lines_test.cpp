@@ -1,5 +1,7 @@
 // The frames listing is put together by hand for speed; it must read exactly
 // as the plain formatted print it replaced, across the writes of its buffer.
+#include "app/cli/frame_lines.h"
+
 #include <gtest/gtest.h>
 
 #include <cinttypes>
@@ -9,8 +11,6 @@
 #include <optional>
 #include <random>
 #include <string>
-
-#include "app/cli/frame_lines.h"
 
 namespace marlin::cli {
 namespace {
@@ -53,8 +53,8 @@ TEST(FrameLines, ReadLikeAFormattedPrintOverManyBufferWrites) {
       FrameHeader header;
       header.isAudio = random() % 3 == 0;
       header.channel = static_cast<std::uint32_t>(random() % 16);
-      header.length = index % 997 == 0 ? std::numeric_limits<std::uint32_t>::max()
-                                       : static_cast<std::uint32_t>(random() % 131073);
+      header.length =
+          index % 997 == 0 ? std::numeric_limits<std::uint32_t>::max() : static_cast<std::uint32_t>(random() % 131073);
       const std::uint64_t position = index % 1009 == 0 ? kLargest : random() >> (random() % 64);
       if (random() % 50 == 0) {
         time.second = static_cast<std::uint16_t>((time.second + 1) % 60);

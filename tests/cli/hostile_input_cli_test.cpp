@@ -3,6 +3,9 @@
 // Each must end in one line and an exit status, never in a hang, a signal or
 // a success that lost data.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <array>
 #include <cerrno>
@@ -10,9 +13,6 @@
 #include <cstring>
 #include <filesystem>
 #include <sstream>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
 
 #include "run_marlin.h"
 
@@ -267,8 +267,9 @@ TEST_F(HostileInput, DiagnosticsOnlyWhenAskedFor) {
   expectOneLineFailure(run({"info", missing}, withLog(nullptr)), missing);
   expectOneLineFailure(run({"info", missing}, withLog("warning")), missing);
 
-  for (const Result& r : {run({"info", missing}, withLog("info")), run({"--verbose", "info", missing}, withLog(nullptr)),
-                          run({"info", missing, "--verbose"}, withLog(nullptr))}) {
+  for (const Result& r :
+       {run({"info", missing}, withLog("info")), run({"--verbose", "info", missing}, withLog(nullptr)),
+        run({"info", missing, "--verbose"}, withLog(nullptr))}) {
     EXPECT_EQ(r.status, 1) << r;
     EXPECT_NE(r.err.find(diagnostic), std::string::npos) << r;
     EXPECT_NE(r.err.find("marlin: cannot open " + missing), std::string::npos) << r;

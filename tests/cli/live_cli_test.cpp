@@ -108,11 +108,14 @@ class LiveCli : public ::testing::Test {
 TEST_F(LiveCli, RecordsThePicturesTheDvrSentAndSendsKeysMouseAndOneLogout) {
   const std::string sent = dir.file("sent.bin");
   const std::string recording = dir.file("live.QKV");
-  auto dvr = serve({"--password", "pw", "--fps", "30", "--save-sent", sent, "--fault", "split", "--fault",
-                    "message-in-frame@0"});
-  const Result r = live({"--host", "127.0.0.1", "--port", std::to_string(port), "--password", "pw", "--seconds", "3",
-                         "--record", recording, "--no-audio", "--events", "--key", "132", "--key", "300", "--mouse",
-                         "1,10,20", "--mouse", "0,11,21", "--mouse-mode", "2"});
+  auto dvr = serve(
+      {"--password", "pw", "--fps", "30", "--save-sent", sent, "--fault", "split", "--fault", "message-in-frame@0"});
+  const Result r = live({"--host",       "127.0.0.1", "--port",     std::to_string(port),
+                         "--password",   "pw",        "--seconds",  "3",
+                         "--record",     recording,   "--no-audio", "--events",
+                         "--key",        "132",       "--key",      "300",
+                         "--mouse",      "1,10,20",   "--mouse",    "0,11,21",
+                         "--mouse-mode", "2"});
   ASSERT_TRUE(r.exited && r.status == 0) << r;
   const std::vector<std::string> events = linesOf(r.out);
   const std::vector<std::string> states = matching(events, R"("event":"connection")");
@@ -162,8 +165,8 @@ TEST_F(LiveCli, RecoversFromNetworkAndDvrFaultsWithoutSpinningOrANewLookup) {
   const std::optional<std::string> ddns = dvr->readLine();
   ASSERT_TRUE(ddns && ddns->rfind("DDNS ", 0) == 0) << ddns.value_or("no DDNS line");
   const double cpuBefore = childrenCpuSeconds();
-  const Result r = live({"--ddns", "127.0.0.1:" + ddns->substr(5), "--name", "DVR1", "--seconds", "9", "--timeout",
-                         "1", "--no-audio", "--events"});
+  const Result r = live({"--ddns", "127.0.0.1:" + ddns->substr(5), "--name", "DVR1", "--seconds", "9", "--timeout", "1",
+                         "--no-audio", "--events"});
   const double cpuSeconds = childrenCpuSeconds() - cpuBefore;
   ASSERT_TRUE(r.exited && r.status == 0) << r;
   const std::vector<std::string> events = linesOf(r.out);
@@ -214,9 +217,10 @@ TEST_F(LiveCli, SessionsThatCannotStartEndWithTheReason) {
       {{"--password", "right"}, {"--password", "wrong"}, 2, "Incorrect password."},
       {{"--refuse", "1", "--login-wait", "300"}, {}, 2, "Too many client."},
       {{"--fault", "close-after-login"}, {}, 2, "LOGIN ERROR"},
-      {{"--ddns-port", "0", "--name", "DVR1", "--fault", "ddns-bad-magic"}, {"--name", "DVR1"}, 2,
-       "DDNS LOGIN ERROR"},
-      {{"--ddns-port", "0", "--name", "DVR1", "--fault", "ddns-silent"}, {"--name", "DVR1"}, 2,
+      {{"--ddns-port", "0", "--name", "DVR1", "--fault", "ddns-bad-magic"}, {"--name", "DVR1"}, 2, "DDNS LOGIN ERROR"},
+      {{"--ddns-port", "0", "--name", "DVR1", "--fault", "ddns-silent"},
+       {"--name", "DVR1"},
+       2,
        "No response from server."},
   };
   for (const Case& c : cases) {

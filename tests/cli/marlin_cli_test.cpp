@@ -1,19 +1,19 @@
 // The marlin tool run as a separate process against small recordings built
 // here, with the frames each command must report worked out from the
 // recording's layout.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <map>
 #include <random>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 #include "run_marlin.h"
@@ -26,12 +26,12 @@ namespace {
 
 namespace fs = std::filesystem;
 using synth::Bytes;
+using testing::expectOneLineFailure;
 using testing::readFile;
-using testing::TempDir;
-using testing::writeFile;
 using testing::Result;
 using testing::runMarlin;
-using testing::expectOneLineFailure;
+using testing::TempDir;
+using testing::writeFile;
 
 constexpr std::uint64_t kBlock = container::kBlockSize;
 constexpr std::uint64_t kPayload = container::kPayloadSize;
@@ -68,7 +68,9 @@ struct Recording {
   }
 };
 
-std::uint64_t fileOffsetOfPayload(std::uint64_t p) { return p / kPayload * kBlock + container::kHeaderSize + p % kPayload; }
+std::uint64_t fileOffsetOfPayload(std::uint64_t p) {
+  return p / kPayload * kBlock + container::kHeaderSize + p % kPayload;
+}
 
 struct FramePlan {
   bool audio = false;
@@ -119,8 +121,8 @@ Recording buildRecording(int count, std::uint32_t seed) {
 }
 
 struct Expected {
-  std::size_t index;     // into Recording::frames
-  Bytes delivered;       // video: whole frame; audio: samples after the 6 head bytes
+  std::size_t index;       // into Recording::frames
+  Bytes delivered;         // video: whole frame; audio: samples after the 6 head bytes
   std::uint64_t position;  // after a forward read: the start of the next frame
 };
 
@@ -132,9 +134,8 @@ std::vector<Expected> expectedForward(const Recording& r, const std::vector<std:
   for (std::size_t i = first; i + 1 < r.frames.size(); ++i) {
     const std::uint64_t begin = r.frames[i].payloadStart;
     const std::uint64_t end = r.frames[i + 1].payloadStart + 4;
-    const bool damaged = std::any_of(badBlocks.begin(), badBlocks.end(), [&](std::uint64_t b) {
-      return begin < (b + 1) * kPayload && b * kPayload < end;
-    });
+    const bool damaged = std::any_of(badBlocks.begin(), badBlocks.end(),
+                                     [&](std::uint64_t b) { return begin < (b + 1) * kPayload && b * kPayload < end; });
     if (damaged) {
       continue;
     }
@@ -147,9 +148,8 @@ std::vector<Expected> expectedForward(const Recording& r, const std::vector<std:
 
 // A start code that a block boundary divides.
 bool startCodeDividedAt(const Recording& r, std::uint64_t boundary) {
-  return std::any_of(r.frames.begin(), r.frames.end(), [&](const Placed& f) {
-    return f.payloadStart < boundary && boundary < f.payloadStart + 4;
-  });
+  return std::any_of(r.frames.begin(), r.frames.end(),
+                     [&](const Placed& f) { return f.payloadStart < boundary && boundary < f.payloadStart + 4; });
 }
 
 struct Line {

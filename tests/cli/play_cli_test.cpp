@@ -5,8 +5,8 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <iterator>
 #include <filesystem>
+#include <iterator>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -147,8 +147,8 @@ TEST_F(PlayCli, ReversePlayGoesBackFromTheEnd) {
 }
 
 TEST_F(PlayCli, SnapshotsAreBitmapsOfTheDrawingArea) {
-  const Result r = runMarlin(dir, {"play", sample, "--no-audio", "--seconds", "1", "--snapshot-every", "5",
-                                   "--out", dir.file("shots"), "--size", "320x224"});
+  const Result r = runMarlin(dir, {"play", sample, "--no-audio", "--seconds", "1", "--snapshot-every", "5", "--out",
+                                   dir.file("shots"), "--size", "320x224"});
   ASSERT_TRUE(r.exited && r.status == 0) << r;
   std::vector<fs::path> shots;
   for (const auto& entry : fs::directory_iterator(dir.file("shots"))) {

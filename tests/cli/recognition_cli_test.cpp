@@ -51,8 +51,9 @@ TEST_F(RecognitionCli, BigEndianDiskImageReadsAsWithItsOptions) {
   ASSERT_EQ(recognised.status, 0) << recognised;
   ASSERT_EQ(forced.status, 0) << forced;
   EXPECT_EQ(readAsLine(recognised.out), "read as: disk byte order (16-bit words swapped), codec variant 6 QK_QKC");
-  EXPECT_EQ(readAsLine(forced.out), "read as: disk byte order (16-bit words swapped) (as asked), "
-                                    "codec variant 6 QK_QKC (as asked)");
+  EXPECT_EQ(readAsLine(forced.out),
+            "read as: disk byte order (16-bit words swapped) (as asked), "
+            "codec variant 6 QK_QKC (as asked)");
   EXPECT_EQ(withoutReadAs(recognised.out), withoutReadAs(forced.out));
   EXPECT_NE(recognised.out.find("first block time: 2010-01-01"), std::string::npos) << recognised.out;
 

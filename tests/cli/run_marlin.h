@@ -1,19 +1,19 @@
 #pragma once
 
 // Runs the marlin tool as a separate process and checks how it fails.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
-#include <fcntl.h>
 #include <functional>
 #include <ostream>
 #include <string>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 #include "support/temp_dir.h"
@@ -31,7 +31,9 @@ struct Result {
 
 inline std::ostream& operator<<(std::ostream& os, const Result& r) {
   return os << (r.timedOut ? "killed after the time allowed, " : "") << (r.exited ? "exit " : "signal ") << r.status
-            << "\nstdout:\n" << r.out << "stderr:\n" << r.err;
+            << "\nstdout:\n"
+            << r.out << "stderr:\n"
+            << r.err;
 }
 
 struct RunOptions {

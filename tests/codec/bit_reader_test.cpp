@@ -1,10 +1,10 @@
+#include "codec/bit_reader.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <random>
 #include <vector>
-
-#include "codec/bit_reader.h"
 
 namespace marlin::codec {
 namespace {

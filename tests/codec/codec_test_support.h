@@ -68,9 +68,7 @@ inline void appendFlatSlice(Bytes& payload, int row, const std::function<int(int
 }
 
 // Layout B (variant 4) header byte: quality in bits 7-4, channel in bits 3-0.
-inline std::uint8_t layoutBByte(int quality, int channel) {
-  return static_cast<std::uint8_t>(quality << 4 | channel);
-}
+inline std::uint8_t layoutBByte(int quality, int channel) { return static_cast<std::uint8_t>(quality << 4 | channel); }
 
 // A refresh picture of 640 x rows*16 in which every block is flat with value dc.
 inline Bytes flatPicture(int rows, int dc, int quality = 4) {

@@ -29,7 +29,9 @@ std::vector<NamedCode> allCodes() {
   return codes;
 }
 
-bool isPrefixOf(const std::string& a, const std::string& b) { return a.size() <= b.size() && b.compare(0, a.size(), a) == 0; }
+bool isPrefixOf(const std::string& a, const std::string& b) {
+  return a.size() <= b.size() && b.compare(0, a.size(), a) == 0;
+}
 
 TEST(CoefficientCodes, CoverExactlyTheRunLevelPairsOfTheMpegTable) {
   // Run 0 up to level 40, run 1 up to 18, run 2 up to 5, run 3 up to 4,
@@ -51,8 +53,8 @@ TEST(CoefficientCodes, CoverExactlyTheRunLevelPairsOfTheMpegTable) {
   }
   std::set<std::pair<int, int>> present;
   for (const CoefficientCode& code : coefficientCodes()) {
-    EXPECT_TRUE(present.insert({code.run, code.level}).second) << "duplicate run " << int(code.run) << " level "
-                                                               << int(code.level);
+    EXPECT_TRUE(present.insert({code.run, code.level}).second)
+        << "duplicate run " << int(code.run) << " level " << int(code.level);
     EXPECT_GE(code.bits.size(), 2u);
     EXPECT_LE(code.bits.size(), 16u);
     EXPECT_EQ(code.bits.find_first_not_of("01"), std::string_view::npos) << code.bits;

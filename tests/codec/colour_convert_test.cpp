@@ -1,3 +1,5 @@
+#include "codec/colour_convert.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,7 +11,6 @@
 #include <tuple>
 #include <vector>
 
-#include "codec/colour_convert.h"
 #include "codec/yuv_picture.h"
 #include "codec_test_support.h"
 
@@ -40,8 +41,12 @@ Rgb pixelOf(const YuvPicture& p, int x, int y) {
   return convertPixel(p.y()[y * p.width + x], p.cb()[chroma], p.cr()[chroma]);
 }
 
-std::uint16_t pack555(const Rgb& c) { return static_cast<std::uint16_t>((c.r >> 3) << 10 | (c.g >> 3) << 5 | c.b >> 3); }
-std::uint16_t pack565(const Rgb& c) { return static_cast<std::uint16_t>((c.r >> 3) << 11 | (c.g >> 2) << 5 | c.b >> 3); }
+std::uint16_t pack555(const Rgb& c) {
+  return static_cast<std::uint16_t>((c.r >> 3) << 10 | (c.g >> 3) << 5 | c.b >> 3);
+}
+std::uint16_t pack565(const Rgb& c) {
+  return static_cast<std::uint16_t>((c.r >> 3) << 11 | (c.g >> 2) << 5 | c.b >> 3);
+}
 std::uint16_t packBgr565(const Rgb& c) {
   return static_cast<std::uint16_t>((c.b >> 3) << 11 | (c.g >> 2) << 5 | c.r >> 3);
 }
@@ -171,11 +176,9 @@ TEST(ColourConversion, KnownColours) {
     Rgb rgb;
   };
   const Example examples[] = {
-      {0, 128, 128, {1, 1, 1}},        // black becomes 1, not 0
-      {255, 128, 128, {255, 255, 255}},
-      {128, 255, 128, {128, 84, 255}},
-      {128, 128, 0, {1, 219, 128}},
-      {77, 84, 255, {255, 1, 1}},  // a saturated red
+      {0, 128, 128, {1, 1, 1}},  // black becomes 1, not 0
+      {255, 128, 128, {255, 255, 255}}, {128, 255, 128, {128, 84, 255}},
+      {128, 128, 0, {1, 219, 128}},     {77, 84, 255, {255, 1, 1}},  // a saturated red
   };
   for (const Example& e : examples) {
     ASSERT_EQ(convertPixel(e.y, e.cb, e.cr), e.rgb) << e.y << "," << e.cb << "," << e.cr;
@@ -260,8 +263,8 @@ TEST(ColourConversion, EveryKernelMatchesTheDefinitionForEveryLumaAndCrAndSpread
           const int pixel = static_cast<int>(at / 4);
           FAIL() << kernel->name << ": row " << pixel / kWidth << " Y "
                  << int(pixel < kWidth ? y0[pixel] : y1[pixel - kWidth]) << " Cb " << cbValue << " Cr "
-                 << (pixel % kWidth) / 2 << " byte " << at % 4 << " (B, G, R, 0) is " << int(got[at])
-                 << " instead of " << int(want[at]);
+                 << (pixel % kWidth) / 2 << " byte " << at % 4 << " (B, G, R, 0) is " << int(got[at]) << " instead of "
+                 << int(want[at]);
         }
       }
     }
@@ -338,9 +341,8 @@ TEST(ColourConversion, EveryKernelAgreesWithThePortableOneAtAnyWidthAndAlignment
             << kernel->name << " B, G, R width " << width << " offset " << offset;
         // Halving into the same rows: pixel i is the full conversion's 2i,
         // and nothing past the half row is written.
-        for (const auto& [layout, halving, full] :
-             {std::tuple{&bgra, kernel->halvingRowPairToBgra, &wantBgra},
-              std::tuple{&bgr24, kernel->halvingRowPairToBgr24, &wantBgr24}}) {
+        for (const auto& [layout, halving, full] : {std::tuple{&bgra, kernel->halvingRowPairToBgra, &wantBgra},
+                                                    std::tuple{&bgr24, kernel->halvingRowPairToBgr24, &wantBgr24}}) {
           Bytes got(layout->size(), kGuardByte);
           halving(y.data() + offset, y.data() + offset + width, cb.data() + offset, cr.data() + offset, width / 2,
                   got.data() + layout->row0(), got.data() + layout->row1());
@@ -362,7 +364,8 @@ TEST(ColourConversion, EveryKernelAgreesWithThePortableOneAtAnyWidthAndAlignment
 TEST(ColourConversion, EveryConverterPacksEveryPixelAsDefined) {
   KernelGuard guard;
   std::mt19937 random(8);
-  const std::pair<int, int> sizes[] = {{640, 224}, {2, 2}, {16, 2}, {18, 4}, {32, 4}, {34, 6}, {48, 2}, {320, 272}, {50, 10}};
+  const std::pair<int, int> sizes[] = {{640, 224}, {2, 2},  {16, 2},    {18, 4}, {32, 4},
+                                       {34, 6},    {48, 2}, {320, 272}, {50, 10}};
   for (const auto& [width, height] : sizes) {
     const YuvPicture picture = randomPicture(width, height, random);
     for (const Converter c : {Converter::Rgb555, Converter::Rgb565, Converter::Bgr565, Converter::Rgb24Surface,
@@ -491,8 +494,10 @@ TEST(SurfaceReadback, RoundTripKeepsTheTopBitsOfEachComponent) {
       std::uint8_t masks[3];  // B, G, R
     };
     const Case cases[] = {
-        {SurfaceFormat::Rgb555, ToRgb555, {0xF8, 0xF8, 0xF8}},  {SurfaceFormat::Rgb565, ToRgb565, {0xF8, 0xFC, 0xF8}},
-        {SurfaceFormat::Bgr565, ToBgr565, {0xF8, 0xFC, 0xF8}},  {SurfaceFormat::Rgb24, ToRgb24Surface, {0xFF, 0xFF, 0xFF}},
+        {SurfaceFormat::Rgb555, ToRgb555, {0xF8, 0xF8, 0xF8}},
+        {SurfaceFormat::Rgb565, ToRgb565, {0xF8, 0xFC, 0xF8}},
+        {SurfaceFormat::Bgr565, ToBgr565, {0xF8, 0xFC, 0xF8}},
+        {SurfaceFormat::Rgb24, ToRgb24Surface, {0xFF, 0xFF, 0xFF}},
         {SurfaceFormat::Rgb32, ToRgb32, {0xFF, 0xFF, 0xFF}},
     };
     for (const Case& c : cases) {

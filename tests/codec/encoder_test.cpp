@@ -102,9 +102,11 @@ TEST(EncoderRoundTrip, EveryHeaderLayoutCarriesItsFields) {
       {{.variant = 2, .quality = 9, .sequence = 0xA55A}, {0xF9, 0x80 | 9 << 3, 0xA5, 0x5A}, {0xF8, 9 << 3, 0xA5, 0x5A}},
       // D: like B, then the dual flag, the second channel and the hidden bits.
       {{.variant = 5, .quality = 3, .channel = 6, .dual = true, .secondChannel = 11, .firstHidden = true},
-       {0xF9, 3 << 4 | 6, 0x80 | 11 << 3 | 0x04}, {0xF8, 3 << 4 | 6, 0x80 | 11 << 3 | 0x04}},
+       {0xF9, 3 << 4 | 6, 0x80 | 11 << 3 | 0x04},
+       {0xF8, 3 << 4 | 6, 0x80 | 11 << 3 | 0x04}},
       {{.variant = 5, .quality = 3, .channel = 6, .secondChannel = 1, .secondHidden = true},
-       {0xF9, 3 << 4 | 6, 1 << 3 | 0x02}, {0xF8, 3 << 4 | 6, 1 << 3 | 0x02}},
+       {0xF9, 3 << 4 | 6, 1 << 3 | 0x02},
+       {0xF8, 3 << 4 | 6, 1 << 3 | 0x02}},
   };
   for (const auto& k : cases) {
     SCOPED_TRACE(::testing::Message() << "variant " << k.params.variant);
@@ -139,7 +141,7 @@ TEST(ConditionalEncoding, CodesOnlyWhatChangedAndDecodesOverThePreviousPicture) 
   constexpr int kThreshold = 2;
   const YuvPicture first = naturalPicture(kWidth, kHeight, 2, 0.3, 0.45);
   YuvPicture second = naturalPicture(kWidth, kHeight, 2, 0.36, 0.45);  // the disc moved right by ~38 pixels
-  for (int y = 150; y < 190; ++y) {                                     // and a bright sign appeared
+  for (int y = 150; y < 190; ++y) {                                    // and a bright sign appeared
     std::fill_n(second.y() + y * kWidth + 480, 64, std::uint8_t{235});
   }
   for (int y = 0; y < 6; ++y) {  // and a patch of colour in the top row, where the luma is unchanged
@@ -274,8 +276,12 @@ TEST(PictureStoreTest, InterleavedChannelsDecodeAsIfEachWereAlone) {
   int naiveDiffers = 0;
   for (int t = 0; t < 5; ++t) {
     for (int stream = 0; stream < 3; ++stream) {
-      const EncodeParams params{.variant = kVariant, .quality = 4, .channel = stream == 1 ? 2 : 1, .refresh = t == 0,
-                                .dual = stream == 2, .secondChannel = 3};
+      const EncodeParams params{.variant = kVariant,
+                                .quality = 4,
+                                .channel = stream == 1 ? 2 : 1,
+                                .refresh = t == 0,
+                                .dual = stream == 2,
+                                .secondChannel = 3};
       const Bytes payload =
           encoder.encode(naturalPicture(640, 224, 10 + stream, 0.2 + 0.05 * t + 0.2 * stream, 0.5), params);
       const YuvPicture* got = shared.decode(sharedDecoder, payload.data(), payload.size());
@@ -327,8 +333,8 @@ TEST(DualPicture, TwoChannelsSideBySideSplitExactlyAndSurviveEncoding) {
       EXPECT_EQ(half->data, source->data) << height;
     }
 
-    const Bytes payload = VideoEncoder().encode(
-        both, {.variant = 5, .quality = 2, .channel = 4, .dual = true, .secondChannel = 9});
+    const Bytes payload =
+        VideoEncoder().encode(both, {.variant = 5, .quality = 2, .channel = 4, .dual = true, .secondChannel = 9});
     VideoDecoder decoder;
     decoder.Init(5);
     const std::vector<std::uint8_t> decoded = decodeWith(decoder, payload);
@@ -362,13 +368,14 @@ TEST(EncoderBitstream, NoSliceHoldsTwentyThreeZeroBitsInARow) {
   for (int quality = 1; quality <= 14; ++quality) {
     const int height = quality % 2 == 0 ? 224 : 272;
     const YuvPicture black = uniformPicture(640, height, 0, 128, 128);
-    std::vector<std::tuple<YuvPicture, int, bool>> pictures = {  // (picture, channel, refresh)
+    std::vector<std::tuple<YuvPicture, int, bool>> pictures = {
+        // (picture, channel, refresh)
         {naturalPicture(640, height, quality), 0, true},
         {naturalPicture(640, height, quality, 0.5, 0.5), 0, false},  // a few changes
         {harshPicture(640, height, quality), 1, true}};
     if (quality % 3 == 1) {  // flat pictures have no AC codes: a few qualities suffice
       pictures.emplace_back(black, 2, true);
-      pictures.emplace_back(black, 2, false);  // nothing changed: every slice is empty
+      pictures.emplace_back(black, 2, false);                                // nothing changed: every slice is empty
       pictures.emplace_back(uniformPicture(640, height, 0, 0, 0), 3, true);  // DCs of 0
     }
     VideoEncoder encoder;

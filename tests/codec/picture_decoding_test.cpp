@@ -124,8 +124,8 @@ TEST(PictureHeader, SliceScanFindsStartCodesAmongLookalikeBytes) {
 }
 
 codec::PictureHeader fields(int quality, int channel, bool allCoded, std::uint16_t extraValue = 0) {
-  return {.channel = channel, .quality = quality, .allCoded = allCoded, .extraValue = extraValue,
-          .firstChannel = channel};
+  return {
+      .channel = channel, .quality = quality, .allCoded = allCoded, .extraValue = extraValue, .firstChannel = channel};
 }
 
 TEST(PictureHeader, EachLayoutReadsItsOwnFields) {
@@ -147,10 +147,19 @@ TEST(PictureHeader, EachLayoutReadsItsOwnFields) {
       {2, {0xF8, 0x9A, 0xBE, 0xEF}, 14, fields(3, 0, true, 0xBEEF)},
       {2, {0xF9, 0x28, 0x00, 0x01}, 14, fields(5, 0, false, 0x0001)},
       // D (variant 5): like B, then H5 = dual, second channel (4 bits), first hidden, second hidden, 0.
-      {5, {0xF9, 0x3A, 0xAC}, 14,  // 1 0101 1 0 0
-       {.channel = 10, .quality = 3, .allCoded = true, .dual = true, .firstChannel = 10, .secondChannel = 5,
+      {5,
+       {0xF9, 0x3A, 0xAC},
+       14,  // 1 0101 1 0 0
+       {.channel = 10,
+        .quality = 3,
+        .allCoded = true,
+        .dual = true,
+        .firstChannel = 10,
+        .secondChannel = 5,
         .firstHidden = true}},
-      {5, {0xF8, 0x21, 0x7A}, 17,  // 0 1111 0 1 0
+      {5,
+       {0xF8, 0x21, 0x7A},
+       17,  // 0 1111 0 1 0
        {.channel = 1, .quality = 2, .firstChannel = 1, .secondChannel = 15, .secondHidden = true}},
   };
   // B (variants 1, 3, 4, 6): quality in bits 7-4, channel in bits 3-0, all-coded from the start code.
@@ -180,9 +189,9 @@ TEST(PictureHeader, EachLayoutReadsItsOwnFields) {
       EXPECT_EQ(h.extraValue, c.want.extraValue);
     }
     if (c.variant == 5) {  // dual, first channel, second channel, first hidden, second hidden
-      EXPECT_EQ(std::tuple(h.dual, h.firstChannel, h.secondChannel, h.firstHidden, h.secondHidden),
-                std::tuple(c.want.dual, c.want.firstChannel, c.want.secondChannel, c.want.firstHidden,
-                           c.want.secondHidden));
+      EXPECT_EQ(
+          std::tuple(h.dual, h.firstChannel, h.secondChannel, h.firstHidden, h.secondHidden),
+          std::tuple(c.want.dual, c.want.firstChannel, c.want.secondChannel, c.want.firstHidden, c.want.secondHidden));
     }
   }
 }
@@ -194,8 +203,9 @@ TEST(PictureHeader, RefusesShortPayloadsForeignStartCodesAndQualityFifteen) {
   EXPECT_EQ(decoder.ParseHeader(valid.data(), 5), 0u);
   EXPECT_EQ(decoder.ParseHeader(valid.data(), 0), 0u);
   EXPECT_EQ(decoder.ParseHeader(nullptr, 0), 0u);
-  for (const Bytes& start : {Bytes{0x00, 0x00, 0x01, 0xF7}, Bytes{0x00, 0x00, 0x01, 0xFA}, Bytes{0x00, 0x00, 0x00, 0xF9},
-                            Bytes{0x01, 0x00, 0x01, 0xF9}, Bytes{0x00, 0x01, 0x01, 0xF8}}) {
+  for (const Bytes& start :
+       {Bytes{0x00, 0x00, 0x01, 0xF7}, Bytes{0x00, 0x00, 0x01, 0xFA}, Bytes{0x00, 0x00, 0x00, 0xF9},
+        Bytes{0x01, 0x00, 0x01, 0xF9}, Bytes{0x00, 0x01, 0x01, 0xF8}}) {
     Bytes p = start;
     p.push_back(0x40);
     EXPECT_EQ(parse(decoder, withSlices(p, 14)), 0u) << ::testing::PrintToString(start);
@@ -257,8 +267,8 @@ BlockRead readBlock(int quality, int dc, const std::string& bits) {
   codec::ScaledQuantiser quantiser;
   BlockRead result;
   result.coefficients.fill(0x7777);  // must be cleared by the reader
-  result.ok = codec::readBlockCoefficients(reader, quantiser.forQuality(quality), result.coefficients.data(),
-                                           result.onlyDc);
+  result.ok =
+      codec::readBlockCoefficients(reader, quantiser.forQuality(quality), result.coefficients.data(), result.onlyDc);
   if (result.ok) {
     result.marker = reader.read(8);
   }
@@ -290,7 +300,10 @@ TEST(BlockCoefficients, CodesEscapesScanAndSaturation) {
       {"11 is run 0 level 1, negative", 4, 100, "11 1 10", {{0, 800}, {1, -16}}},
       {"11 is run 0 level 1, positive", 4, 100, "11 0 10", {{0, 800}, {1, 16}}},
       // Run 2 level 1 (position 3), run 1 level 1 (5), run 0 level 2 (6), run 1 level 2 (8), run 0 level 1 (9).
-      {"runs advance along the zig-zag scan", 4, 10, "0101 0  011 1  0100 0  000110 1  11 0  10",
+      {"runs advance along the zig-zag scan",
+       4,
+       10,
+       "0101 0  011 1  0100 0  000110 1  11 0  10",
        {{0, 80}, {16, 19}, {2, -19}, {3, 44}, {17, -44}, {24, 22}}},
       // Escape 000001, 6-bit run, level byte(s); at quality 1, index 1 gives 4 x magnitude.
       {"escape 00 C8 is +200", 1, 16, "000001 000000 00000000 11001000 10", {{0, 128}, {1, 800}}},
@@ -301,18 +314,26 @@ TEST(BlockCoefficients, CodesEscapesScanAndSaturation) {
       {"escape 01 is +1", 1, 16, "000001 000000 00000001 10", {{0, 128}, {1, 4}}},
       {"escape 00 01 is +1", 1, 16, "000001 000000 00000000 00000001 10", {{0, 128}, {1, 4}}},
       {"escape 80 00 is magnitude (256 - 0) mod 256", 1, 16, "000001 000000 10000000 00000000 10", {{0, 128}, {1, 0}}},
-      {"an escape's run counts like a table run", 1, 16,
-       "000001 000101 00000000 11001000"   // run 5: position 6, index 3
-       "000001 000000 10000000 00111000"   // position 7, index 10
+      {"an escape's run counts like a table run",
+       1,
+       16,
+       "000001 000101 00000000 11001000"  // run 5: position 6, index 3
+       "000001 000000 10000000 00111000"  // position 7, index 10
        "10",
        {{0, 128}, {3, 1100}, {10, -1100}}},
       {"255 x 83 x 14 >> 2 caps at +2047", 14, 1, "000001 111110 00000000 11111111 10", {{0, 8}, {63, 2047}}},
       {"and at -2048", 14, 1, "000001 111110 10000000 00000001 10", {{0, 8}, {63, -2048}}},
-      {"exactly 2048: positive caps, negative stays", 8, 1,
-       "000001 000000 01000000  000001 000000 11000000  10", {{0, 8}, {1, 2047}, {8, -2048}}},
+      {"exactly 2048: positive caps, negative stays",
+       8,
+       1,
+       "000001 000000 01000000  000001 000000 11000000  10",
+       {{0, 8}, {1, 2047}, {8, -2048}}},
       // Escape run 61 (position 62, index 62), then "0000001010" run 0 level 7
       // negative: -7 x 83 x 14 / 4 = -2033.5, rounded toward zero.
-      {"a short code at the highest quality and the last index", 14, 1, "000001 111101 00000001  0000001010 1  10",
+      {"a short code at the highest quality and the last index",
+       14,
+       1,
+       "000001 111101 00000001  0000001010 1  10",
        {{0, 8}, {62, 1 * 69 * 14 / 4}, {63, -2033}}},
       {"run 62 ends on position 63", 2, 50, "000001 111110 00000001 10", {{0, 400}, {63, 41}}},
       {"run 63 reaches position 64", 2, 50, "000001 111111 00000001 10", {}},

@@ -13,7 +13,6 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
-
 #include <algorithm>
 #include <ctime>
 #include <filesystem>
@@ -29,7 +28,7 @@ using namespace marlin::desktop;
 
 namespace {
 
-const QStringList kFormats = {"%Y/%m/%d %H:%M:%S",    "%y/%m/%d %H:%M:%S",  "%Y/%m/%d %p %I:%M:%S",
+const QStringList kFormats = {"%Y/%m/%d %H:%M:%S",    "%y/%m/%d %H:%M:%S", "%Y/%m/%d %p %I:%M:%S",
                               "%y/%m/%d %p %I:%M:%S", "%b %d %H:%M:%S %Y", "%b %d %p %I:%M:%S %Y"};
 
 template <typename T>
@@ -75,8 +74,8 @@ class DialogsTest : public QObject {
 
  private slots:
   void optionsOfferTheSixFormatsByExampleAndSelectTheValuesOwn() {
-    const QStringList examples = {"2010/01/31 14:05:09",    "10/01/31 14:05:09",    "2010/01/31 PM 02:05:09",
-                                  "10/01/31 PM 02:05:09",   "Jan 31 14:05:09 2010", "Jan 31 PM 02:05:09 2010"};
+    const QStringList examples = {"2010/01/31 14:05:09",  "10/01/31 14:05:09",    "2010/01/31 PM 02:05:09",
+                                  "10/01/31 PM 02:05:09", "Jan 31 14:05:09 2010", "Jan 31 PM 02:05:09 2010"};
     for (qsizetype index = 0; index < kFormats.size(); ++index) {
       PlayerOptionsValues values;
       values.timeFormat = kFormats[index].toStdString();
@@ -263,8 +262,8 @@ class DialogsTest : public QObject {
     browser.accept();
     QCOMPARE(seen.icon, QMessageBox::NoIcon);
     QVERIFY(!seen.buttonHasIcon);
-    QCOMPARE(seen.text, QString::fromStdString("The folder:\n\n" + invalid.toStdString() +
-                                               "\n\nis invalid. Please reenter."));
+    QCOMPARE(seen.text,
+             QString::fromStdString("The folder:\n\n" + invalid.toStdString() + "\n\nis invalid. Please reenter."));
     QVERIFY(browser.isVisible());
     QCOMPARE(browser.focusWidget(), field);
 

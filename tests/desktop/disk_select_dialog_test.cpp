@@ -1,3 +1,7 @@
+#include "app/desktop/dialogs/disk_select_dialog.h"
+
+#include <unistd.h>
+
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
@@ -8,9 +12,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <cerrno>
-#include <unistd.h>
-
-#include "app/desktop/dialogs/disk_select_dialog.h"
 
 using namespace marlin::desktop;
 

@@ -1,7 +1,8 @@
+#include "app/desktop/dialogs/export_dialog.h"
+
 #include <QCheckBox>
-#include <QDir>
-#include <QRadioButton>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -10,6 +11,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QSpinBox>
@@ -19,7 +21,6 @@
 #include <limits>
 
 #include "app/desktop/dialogs/compression_dialog.h"
-#include "app/desktop/dialogs/export_dialog.h"
 #include "app/desktop/dialogs/export_preview_view.h"
 #include "export/compression_choice.h"
 #include "platform/block_file.h"
@@ -39,9 +40,7 @@ W* child(QObject* parent, const char* name) {
   return found;
 }
 
-QPushButton* okButton(QDialog* dialog) {
-  return dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
-}
+QPushButton* okButton(QDialog* dialog) { return dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok); }
 
 bool selectCodec(CompressionDialog* chooser, VideoCodec codec) {
   auto* codecs = child<QTreeWidget>(chooser, "codecs");

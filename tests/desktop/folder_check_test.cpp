@@ -1,11 +1,11 @@
-#include <QTemporaryDir>
-#include <QTest>
+#include "app/desktop/dialogs/folder_check.h"
 
-#include <filesystem>
-#include <fstream>
 #include <unistd.h>
 
-#include "app/desktop/dialogs/folder_check.h"
+#include <QTemporaryDir>
+#include <QTest>
+#include <filesystem>
+#include <fstream>
 
 using namespace marlin::desktop;
 namespace fs = std::filesystem;
@@ -29,11 +29,27 @@ class FolderCheckTest : public QObject {
  private slots:
   void namesThatWouldNotTravelAreInvalidAndNothingIsAsked() {
     const std::string base = path("");
-    for (const std::string& bad :
-         {std::string("relative/path"), std::string(""), std::string("/srv/a./b"), base + " lead", base + "trail ",
-          base + "\ttab", base + ".hidden", base + "a//b", base + "a/./b", base + "a/../b", base + "a?b",
-          base + "a*b", base + "a:b", base + "a<b", base + "a>b", base + "a|b", base + "a\\b", base + "a\"b",
-          base + "a\x01" "b", base + "x//"}) {
+    for (const std::string& bad : {std::string("relative/path"),
+                                   std::string(""),
+                                   std::string("/srv/a./b"),
+                                   base + " lead",
+                                   base + "trail ",
+                                   base + "\ttab",
+                                   base + ".hidden",
+                                   base + "a//b",
+                                   base + "a/./b",
+                                   base + "a/../b",
+                                   base + "a?b",
+                                   base + "a*b",
+                                   base + "a:b",
+                                   base + "a<b",
+                                   base + "a>b",
+                                   base + "a|b",
+                                   base + "a\\b",
+                                   base + "a\"b",
+                                   base + "a\x01"
+                                          "b",
+                                   base + "x//"}) {
       int asked = 0;
       QVERIFY2(check(bad, true, &asked) == FolderCheckResult::Invalid, bad.c_str());
       QCOMPARE(asked, 0);

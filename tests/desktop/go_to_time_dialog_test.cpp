@@ -1,3 +1,5 @@
+#include "app/desktop/dialogs/go_to_time_dialog.h"
+
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -5,7 +7,6 @@
 #include <QTest>
 #include <limits>
 
-#include "app/desktop/dialogs/go_to_time_dialog.h"
 #include "platform/block_file.h"
 #include "platform/time_zone.h"
 #include "source/container.h"
@@ -51,8 +52,8 @@ class GoToTimeDialogTest : public QObject {
     GoToTimeDialog dialog(MARLIN_SAMPLE_RECORDING, false, kSampleVariant, local(sampleStart()));
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Go to time"));
     QCOMPARE(timeField(dialog)->text(), QString::fromStdString(localTimeText(sampleStart())));
-    const QString expected = QString::fromStdString("Recording: " + localTimeText(sampleStart()) + " \u2013 " +
-                                                    localTimeText(sampleEnd()));
+    const QString expected =
+        QString::fromStdString("Recording: " + localTimeText(sampleStart()) + " \u2013 " + localTimeText(sampleEnd()));
     QTRY_COMPARE_WITH_TIMEOUT(dialog.findChild<QLabel*>(QStringLiteral("span"))->text(), expected, 10000);
   }
 
@@ -100,17 +101,17 @@ class GoToTimeDialogTest : public QObject {
     QTest::keyClick(timeField(dialog), Qt::Key_Return);
     QVERIFY(refused.wait(10000));
     QVERIFY(dialog.isVisible());
-    QCOMPARE(messageOf(dialog), QString::fromStdString(localTimeText(start - 86400 * 365) +
-                                                       " is before the recording, which starts at " +
-                                                       localTimeText(start)));
+    QCOMPARE(messageOf(dialog),
+             QString::fromStdString(localTimeText(start - 86400 * 365) + " is before the recording, which starts at " +
+                                    localTimeText(start)));
 
     typeTime(dialog, sampleEnd() + 3600);
     QTest::keyClick(timeField(dialog), Qt::Key_Return);
     QVERIFY(refused.wait(10000));
     QVERIFY(dialog.isVisible());
-    QCOMPARE(messageOf(dialog), QString::fromStdString(localTimeText(sampleEnd() + 3600) +
-                                                       " is after the recording, which ends at " +
-                                                       localTimeText(sampleEnd())));
+    QCOMPARE(messageOf(dialog),
+             QString::fromStdString(localTimeText(sampleEnd() + 3600) + " is after the recording, which ends at " +
+                                    localTimeText(sampleEnd())));
 
     // A time cut short is not taken for another one.
     QTest::keyClick(timeField(dialog), Qt::Key_Backspace);

@@ -3,7 +3,6 @@
 #include <QPainter>
 #include <QSvgRenderer>
 #include <QTest>
-
 #include <cstdlib>
 #include <string>
 
@@ -33,8 +32,7 @@ bool isOffColour(QRgb pixel) {
   constexpr int kRounding = 3;
   const QColor& icon = skin::kIcon;
   return qAlpha(pixel) >= kSolid &&
-         (std::abs(qRed(pixel) - icon.red()) > kRounding ||
-          std::abs(qGreen(pixel) - icon.green()) > kRounding ||
+         (std::abs(qRed(pixel) - icon.red()) > kRounding || std::abs(qGreen(pixel) - icon.green()) > kRounding ||
           std::abs(qBlue(pixel) - icon.blue()) > kRounding);
 }
 
@@ -48,8 +46,7 @@ class IconsTest : public QObject {
     QTest::addColumn<QString>("path");
     QTest::addColumn<bool>("lineIcon");
     for (const std::string_view name : kIconNames)
-      QTest::newRow(std::string(name).c_str())
-          << ":/icons/" + fileName(name) << (name != kAppIconName);
+      QTest::newRow(std::string(name).c_str()) << ":/icons/" + fileName(name) << (name != kAppIconName);
   }
 
   void everyIconDrawsInItsBox() {

@@ -1,5 +1,7 @@
 // The window driven as a user drives it, through its buttons, keys and menu
 // items, on the sample recording and against the DVR simulator on 127.0.0.1.
+#include "app/desktop/main_window.h"
+
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
@@ -8,7 +10,6 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -17,7 +18,6 @@
 
 #include "app/desktop/command_ids.h"
 #include "app/desktop/dvr_keys.h"
-#include "app/desktop/main_window.h"
 #include "app/desktop/skin/picture_button.h"
 #include "app/desktop/skin/skin_slider.h"
 #include "app/desktop/skin/status_strip.h"

@@ -1,12 +1,12 @@
+#include "app/desktop/settings.h"
+
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <algorithm>
 #include <fstream>
 #include <sstream>
 
 #include "app/desktop/ini_file.h"
-#include "app/desktop/settings.h"
 
 using namespace marlin::desktop;
 
@@ -101,8 +101,8 @@ class SettingsTest : public QObject {
     QVERIFY(saveSettings(file, s));
     const std::string text = contents(file);
     for (const char* line :
-         {"[Marlin Viewer]\n", "Capture Path=/srv/stills\n", "Enable && Hidden cusor on DVR side=2\n",
-          "Timeout=12\n", "Use DDraw=0\n", "Auto Reconnection=0\n", "DvrName=GATE\n", "Ddns Ip=10.0.0.9\n"}) {
+         {"[Marlin Viewer]\n", "Capture Path=/srv/stills\n", "Enable && Hidden cusor on DVR side=2\n", "Timeout=12\n",
+          "Use DDraw=0\n", "Auto Reconnection=0\n", "DvrName=GATE\n", "Ddns Ip=10.0.0.9\n"}) {
       QVERIFY2(text.find(line) != std::string::npos, line);
     }
     QVERIFY(text.find("assword") == std::string::npos);

@@ -1,9 +1,9 @@
-#include <QTest>
+#include "app/desktop/window_layout.h"
 
+#include <QTest>
 #include <algorithm>
 
 #include "app/desktop/command_ids.h"
-#include "app/desktop/window_layout.h"
 
 using marlin::EngineMode;
 using namespace marlin::desktop;
@@ -88,7 +88,8 @@ class WindowLayoutTest : public QObject {
           }
           const bool apart = a.rect.x + a.rect.width <= b.rect.x || b.rect.x + b.rect.width <= a.rect.x ||
                              a.rect.y + a.rect.height <= b.rect.y || b.rect.y + b.rect.height <= a.rect.y;
-          QVERIFY2(apart, qPrintable(QStringLiteral("%1 and %2 in mode %3").arg(a.id).arg(b.id).arg(static_cast<int>(mode))));
+          QVERIFY2(apart,
+                   qPrintable(QStringLiteral("%1 and %2 in mode %3").arg(a.id).arg(b.id).arg(static_cast<int>(mode))));
         }
       }
     }

@@ -1,5 +1,4 @@
 #include <QTest>
-
 #include <set>
 
 #include "app/desktop/capture_names.h"

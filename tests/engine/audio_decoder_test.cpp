@@ -1,11 +1,12 @@
 // G.711 expansion and AudioDecoder: the wave format of each codec and the PCM
 // each codec's frames turn into.
+#include "engine/audio/audio_decoder.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <vector>
 
-#include "engine/audio/audio_decoder.h"
 #include "codec/g711.h"
 
 namespace marlin {

@@ -1,5 +1,7 @@
 // AudioOutput on a scripted device: the 1024-byte margin, where bytes land in
 // the ring, the underrun pause and restart, volume and mute, the messages.
+#include "engine/audio/audio_output.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -7,7 +9,6 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/audio/audio_output.h"
 #include "codec/g711.h"
 #include "support/fake_audio_device.h"
 

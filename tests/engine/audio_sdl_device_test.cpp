@@ -1,9 +1,8 @@
 // The sound path on real SDL devices: the dummy driver (plays nothing, takes
 // samples at about the real rate) and the disk driver (writes what it is
 // given to a file), and the fallback to the dummy driver.
-#include <gtest/gtest.h>
-
 #include <SDL.h>
+#include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -52,7 +51,6 @@ WaveFormat formatOf(int codec, int rate) {
   AudioDecoder().setFormat(codec, rate, &format);
   return format;
 }
-
 
 TEST(SdlAudioDevice, ScalesSamplesToTheVolume) {
   Bytes u8 = {0x00, 0x80, 0xFF};

@@ -178,8 +178,8 @@ TEST(CleanPictures, EveryPictureAfterJumpsStepsReverseAndFastPlayIsDecodedFromIt
   // Previous Frame, then on forward again.
   for (int step = 0; step < 6; ++step) {
     before = rig.log.pictureCount();
-    ASSERT_TRUE(rig.commandAndWait([&] { rig.engine.stepBackward(); }, PlaybackState::StepBackward,
-                                   PlaybackState::Paused));
+    ASSERT_TRUE(
+        rig.commandAndWait([&] { rig.engine.stepBackward(); }, PlaybackState::StepBackward, PlaybackState::Paused));
   }
   for (int step = 0; step < 3; ++step) {
     ASSERT_TRUE(

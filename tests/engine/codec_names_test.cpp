@@ -1,11 +1,11 @@
 // The build's codec names to numbers, with the user told of a name in
 // neither table.
+#include "engine/codec_names.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-#include "engine/codec_names.h"
 
 namespace marlin {
 namespace {

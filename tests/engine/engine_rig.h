@@ -79,14 +79,14 @@ class EventLog final : public PlaybackObserver {
 enum class PictureDamage { None, Header, Body };
 
 struct RecordingPlan {
-  int rounds = 40;                 // each round: one picture of every channel
+  int rounds = 40;  // each round: one picture of every channel
   int channels = 4;
   CodecVariant variant = 4;
   std::uint8_t frameInterval = 1;
-  int audioSamplesPerRound = 0;    // 0: no audio frames
+  int audioSamplesPerRound = 0;  // 0: no audio frames
   std::function<int(int round)> audioChannelOf = [](int) { return 0; };
   std::function<int(int round)> audioSamplesOf;  // overrides audioSamplesPerRound
-  bool dual = false;               // variant 5: dual pictures of channels 0 and 1
+  bool dual = false;                             // variant 5: dual pictures of channels 0 and 1
   bool firstHidden = false;
   bool secondHidden = false;
   std::uint32_t startTime = 1262347200;  // a whole minute: second n is round n

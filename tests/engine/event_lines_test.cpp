@@ -26,7 +26,8 @@ TEST(EventLines, EachEventHasItsExactLine) {
             "{\"event\":\"picture\",\"channel\":0,\"time\":\"2010-01-01 12:00:07\",\"width\":704,\"height\":240}\n");
   EXPECT_EQ(stateEventLine(PlaybackState::StepBackward, 0.5),
             "{\"event\":\"state\",\"state\":\"step-backward\",\"speed\":0.5}\n");
-  EXPECT_EQ(stateEventLine(PlaybackState::Forward, 65536), "{\"event\":\"state\",\"state\":\"forward\",\"speed\":65536}\n");
+  EXPECT_EQ(stateEventLine(PlaybackState::Forward, 65536),
+            "{\"event\":\"state\",\"state\":\"forward\",\"speed\":65536}\n");
   EXPECT_EQ(connectionEventLine(net::ConnectionState::DdnsResolved),
             "{\"event\":\"connection\",\"state\":\"DdnsResolved\"}\n");
   EXPECT_EQ(audioEventLine(4000000000U), "{\"event\":\"audio\",\"bytes\":4000000000}\n");
@@ -36,19 +37,20 @@ TEST(EventLines, ANoticeCarriesItsErrorAsAJsonString) {
   EXPECT_EQ(noticeEventLine(net::ClientNotice::NoResponse, "No response from server."),
             "{\"event\":\"notice\",\"notice\":\"no-response\",\"error\":\"No response from server.\"}\n");
   const std::string long_(400, 'x');
-  EXPECT_EQ(noticeEventLine(net::ClientNotice::LoginFailed, "say \"no\"\\\n" + long_),
-            "{\"event\":\"notice\",\"notice\":\"login-failed\",\"error\":\"say \\\"no\\\"\\\\\\u000a" + long_ + "\"}\n");
+  EXPECT_EQ(
+      noticeEventLine(net::ClientNotice::LoginFailed, "say \"no\"\\\n" + long_),
+      "{\"event\":\"notice\",\"notice\":\"login-failed\",\"error\":\"say \\\"no\\\"\\\\\\u000a" + long_ + "\"}\n");
 }
 
 TEST(EventLines, EveryStateHasItsOwnWord) {
   std::set<std::string> words;
-  for (const PlaybackState state : {PlaybackState::Idle, PlaybackState::Forward, PlaybackState::Reverse,
-                                    PlaybackState::StepForward, PlaybackState::StepBackward, PlaybackState::Paused,
-                                    PlaybackState::Jump}) {
+  for (const PlaybackState state :
+       {PlaybackState::Idle, PlaybackState::Forward, PlaybackState::Reverse, PlaybackState::StepForward,
+        PlaybackState::StepBackward, PlaybackState::Paused, PlaybackState::Jump}) {
     words.insert(playbackStateWord(state));
   }
-  EXPECT_EQ(words, (std::set<std::string>{"idle", "forward", "reverse", "step-forward", "step-backward", "paused",
-                                          "jump"}));
+  EXPECT_EQ(words,
+            (std::set<std::string>{"idle", "forward", "reverse", "step-forward", "step-backward", "paused", "jump"}));
 }
 
 TEST(EventLinePrinter, WritesWholeLinesFromManyThreadsAndTellsLivePicturesApart) {
@@ -81,10 +83,12 @@ TEST(EventLinePrinter, WritesWholeLinesFromManyThreadsAndTellsLivePicturesApart)
   }
   std::fclose(out);
 
-  const std::vector<std::string> expected = {
-      pictureEventLine(1, kNoon, 640, 224, 4096), livePictureEventLine(2, kNoon, 640, 224),
-      noticeEventLine(net::ClientNotice::Closed, ""), stateEventLine(PlaybackState::Paused, 1),
-      audioEventLine(960), connectionEventLine(net::ConnectionState::LoggedIn)};
+  const std::vector<std::string> expected = {pictureEventLine(1, kNoon, 640, 224, 4096),
+                                             livePictureEventLine(2, kNoon, 640, 224),
+                                             noticeEventLine(net::ClientNotice::Closed, ""),
+                                             stateEventLine(PlaybackState::Paused, 1),
+                                             audioEventLine(960),
+                                             connectionEventLine(net::ConnectionState::LoggedIn)};
   std::map<std::string, int> seen;
   const std::vector<std::uint8_t> bytes = readFile(path);
   std::istringstream lines(std::string(bytes.begin(), bytes.end()));

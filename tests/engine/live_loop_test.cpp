@@ -191,8 +191,7 @@ TEST(LiveLoop, CaptureWritesAFramePerPictureAndPerSoundPacket) {
   ASSERT_EQ(engine.connect("127.0.0.1", dvr.port(), "secret"), 1);
   ASSERT_TRUE(waitUntil([&] { return log.pictures() == 1; }));
   const std::string path = rig.dir.file("live.avi");
-  ASSERT_EQ(engine.startAviCapture(path, Compression::uncompressedDefault(), kCaptureEveryPicture),
-            avi_result::kDone);
+  ASSERT_EQ(engine.startAviCapture(path, Compression::uncompressedDefault(), kCaptureEveryPicture), avi_result::kDone);
   EXPECT_TRUE(engine.isAviCapturing());
   EXPECT_EQ(engine.aviRecorder().frameWidth(), 640);
   EXPECT_EQ(engine.aviRecorder().frameHeight(), 448);
@@ -205,7 +204,8 @@ TEST(LiveLoop, CaptureWritesAFramePerPictureAndPerSoundPacket) {
   // The last sound packet comes last, and its frame goes in with it.
   EXPECT_TRUE(waitUntil([&] {
     return recorder.audioSamplesWritten() == 1000u * packets && recorder.framesWritten() >= later + packets;
-  })) << recorder.framesWritten() << " frames, " << recorder.audioSamplesWritten() << " samples";
+  })) << recorder.framesWritten()
+      << " frames, " << recorder.audioSamplesWritten() << " samples";
   EXPECT_EQ(engine.disconnect(), 1);
   EXPECT_EQ(recorder.audioSamplesWritten(), 1000u * packets);
   EXPECT_GE(recorder.framesWritten(), later + packets);

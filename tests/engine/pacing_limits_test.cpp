@@ -15,9 +15,8 @@ TEST(PacingLimits, ANearZeroSpeedWaitsAsLongAsItCanInsteadOfPlayingFlatOut) {
   RecordingPlan plan;
   plan.rounds = 3;
   rig.open(makePlaybackRecording(plan));
-  ASSERT_TRUE(rig.log.waitFor([&](const EventLog& l) {
-    return l.pictureCount() >= 12 && rig.engine.getState() == PlaybackState::Paused;
-  }));
+  ASSERT_TRUE(rig.log.waitFor(
+      [&](const EventLog& l) { return l.pictureCount() >= 12 && rig.engine.getState() == PlaybackState::Paused; }));
   const std::vector<std::uint32_t> waits = rig.clock.waits();
   constexpr std::uint32_t kDayMs = 86400000;
   EXPECT_GE(std::count_if(waits.begin(), waits.end(), [](std::uint32_t ms) { return ms > kDayMs; }), 12);

@@ -1,3 +1,5 @@
+#include "engine/playback_loop.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -6,7 +8,6 @@
 
 #include "codec/encoder/video_encoder.h"
 #include "engine/engine_rig.h"
-#include "engine/playback_loop.h"
 #include "support/synthetic_recording.h"
 
 namespace marlin::testing {
@@ -57,8 +58,8 @@ TEST(PlaybackLoop, PacesEachPictureByItsFramePeriodAndTheSpeed) {
     std::uint32_t expectedMs;
   };
   // 224-line pictures: 16666 us per period for format 4, 33333 for format 2.
-  for (const Case& c : {Case{4, 1, 1.0, 33}, Case{4, 0, 1.0, 16}, Case{4, 1, 0.5, 66}, Case{4, 1, 3.0, 11},
-                        Case{2, 1, 1.0, 66}}) {
+  for (const Case& c :
+       {Case{4, 1, 1.0, 33}, Case{4, 0, 1.0, 16}, Case{4, 1, 0.5, 66}, Case{4, 1, 3.0, 11}, Case{2, 1, 1.0, 66}}) {
     EngineRig rig(c.format);
     rig.engine.adjustSpeed(c.speed);
     RecordingPlan plan;
@@ -72,9 +73,9 @@ TEST(PlaybackLoop, PacesEachPictureByItsFramePeriodAndTheSpeed) {
     // One wait per picture and per failed read at the end; the rest are the
     // waits of a paused loop.
     EXPECT_GE(paced, 12) << "format " << c.format << " speed " << c.speed;
-    EXPECT_TRUE(std::all_of(waits.begin(), waits.end(), [&](std::uint32_t ms) {
-      return ms == c.expectedMs || ms == PlaybackLoop::kIdleWaitMs;
-    })) << "format " << c.format << " speed " << c.speed;
+    EXPECT_TRUE(std::all_of(waits.begin(), waits.end(),
+                            [&](std::uint32_t ms) { return ms == c.expectedMs || ms == PlaybackLoop::kIdleWaitMs; }))
+        << "format " << c.format << " speed " << c.speed;
   }
 }
 

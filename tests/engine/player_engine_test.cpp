@@ -291,9 +291,8 @@ TEST(PlayerEngine, ASoundDeviceThatFailsDoesNotStopThePictures) {
   plan.rounds = 20;
   plan.audioSamplesPerRound = 4000;
   rig.open(makePlaybackRecording(plan));
-  EXPECT_TRUE(rig.log.waitFor([&](const EventLog& l) {
-    return l.pictureCount() == 80 && rig.engine.getState() == PlaybackState::Paused;
-  }));
+  EXPECT_TRUE(rig.log.waitFor(
+      [&](const EventLog& l) { return l.pictureCount() == 80 && rig.engine.getState() == PlaybackState::Paused; }));
 }
 
 }  // namespace

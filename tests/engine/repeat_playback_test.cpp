@@ -15,8 +15,8 @@ namespace {
 std::size_t startsOver(const std::vector<ShownPicture>& pictures, bool backward) {
   std::size_t count = 0;
   for (std::size_t i = 1; i < pictures.size(); ++i) {
-    count += backward ? pictures[i].position > pictures[i - 1].position
-                      : pictures[i].position < pictures[i - 1].position;
+    count +=
+        backward ? pictures[i].position > pictures[i - 1].position : pictures[i].position < pictures[i - 1].position;
   }
   return count;
 }
@@ -63,9 +63,8 @@ TEST(RepeatPlayback, ReversePlayGoesRoundFromTheEnd) {
   RecordingPlan plan;
   plan.rounds = 3;
   rig.open(makePlaybackRecording(plan));
-  ASSERT_TRUE(rig.log.waitFor([&](const EventLog& l) {
-    return l.pictureCount() >= 12 && rig.engine.getState() == PlaybackState::Paused;
-  }));
+  ASSERT_TRUE(rig.log.waitFor(
+      [&](const EventLog& l) { return l.pictureCount() >= 12 && rig.engine.getState() == PlaybackState::Paused; }));
   rig.engine.setRepeat(true);
   const std::size_t before = rig.log.pictureCount();
   rig.engine.playReverse(2);
@@ -94,7 +93,8 @@ TEST(RepeatPlayback, SkippingFastPlayGoesRoundInBothDirections) {
     const auto press = [&] { backward ? rig.engine.fastReverse() : rig.engine.fastForward(); };
     // 8x, then 16x, which skips.
     press();
-    ASSERT_TRUE(rig.log.waitFor([&](const EventLog& l) { return !l.states().empty() && l.states().back() == direction; }));
+    ASSERT_TRUE(
+        rig.log.waitFor([&](const EventLog& l) { return !l.states().empty() && l.states().back() == direction; }));
     press();
     ASSERT_EQ(rig.engine.getSpeed(), 16.0);
     const std::size_t before = rig.log.pictureCount();

@@ -55,9 +55,18 @@ FileSeen readBack(const std::string& path) {
   for (unsigned i = 0; i < raw->nb_streams; ++i) {
     const AVStream* stream = raw->streams[i];
     const AVCodecParameters* parameters = stream->codecpar;
-    file.streams.push_back({parameters->codec_type, parameters->codec_id, stream->time_base, stream->r_frame_rate,
-                            parameters->width, parameters->height, parameters->ch_layout.nb_channels,
-                            parameters->sample_rate, parameters->block_align, 0, 0, {}});
+    file.streams.push_back({parameters->codec_type,
+                            parameters->codec_id,
+                            stream->time_base,
+                            stream->r_frame_rate,
+                            parameters->width,
+                            parameters->height,
+                            parameters->ch_layout.nb_channels,
+                            parameters->sample_rate,
+                            parameters->block_align,
+                            0,
+                            0,
+                            {}});
     if (parameters->codec_type == AVMEDIA_TYPE_VIDEO && videoIndex < 0) {
       videoIndex = static_cast<int>(i);
       decoder.reset(avcodec_alloc_context3(avcodec_find_decoder(parameters->codec_id)));

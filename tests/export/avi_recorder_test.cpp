@@ -1,3 +1,5 @@
+#include "export/avi_recorder.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -7,7 +9,6 @@
 #include <vector>
 
 #include "avi_read_back.h"
-#include "export/avi_recorder.h"
 #include "support/temp_dir.h"
 
 namespace marlin {

@@ -1,3 +1,5 @@
+#include "export/avi_writer.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -7,7 +9,6 @@
 #include <vector>
 
 #include "avi_read_back.h"
-#include "export/avi_writer.h"
 #include "support/temp_dir.h"
 
 namespace marlin {
@@ -165,8 +166,10 @@ TEST(AviWriter, FfprobeCountsTheFrames) {
     ASSERT_EQ(writer.writeAudio(sound.data(), 1280), 1);
   }
   writer.close();
-  const std::string command = "/usr/bin/ffprobe -v error -count_frames -select_streams v:0 -show_entries "
-                              "stream=nb_read_frames,r_frame_rate -of csv=p=0 '" + path + "'";
+  const std::string command =
+      "/usr/bin/ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+      "stream=nb_read_frames,r_frame_rate -of csv=p=0 '" +
+      path + "'";
   FILE* probe = popen(command.c_str(), "r");
   ASSERT_NE(probe, nullptr);
   char line[128] = {};

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -76,7 +76,9 @@ TEST(CompressedAvi, EveryOfferedCodecStoresThePicturesUpright) {
     EXPECT_EQ(seen.streams[0].codec, expected.id);
     EXPECT_EQ(seen.streams[0].packets, frames);
     EXPECT_EQ(av_cmp_q(seen.streams[0].frameRate, AVRational{25, 1}), 0);
-    EXPECT_LE(exporttest::meanDifference(seen.firstPicture, exporttest::bottomUpGradient(width, height, 0), width, height), expected.tolerance);
+    EXPECT_LE(
+        exporttest::meanDifference(seen.firstPicture, exporttest::bottomUpGradient(width, height, 0), width, height),
+        expected.tolerance);
     EXPECT_LE(exporttest::meanDifference(seen.lastPicture, last, width, height), expected.tolerance);
   }
   compression_choice::reset();

@@ -1,16 +1,17 @@
+#include "export/export_job.h"
+
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <chrono>
 #include <csignal>
 #include <cstring>
-#include <sys/resource.h>
 #include <filesystem>
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "avi_read_back.h"
-#include "export/export_job.h"
 #include "picture_recording.h"
 #include "support/synthetic_recording.h"
 #include "support/temp_dir.h"

@@ -1,3 +1,5 @@
+#include "export/full_range_yuv.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,7 +9,6 @@
 #include <vector>
 
 #include "export/avi_formats.h"
-#include "export/full_range_yuv.h"
 
 namespace marlin {
 namespace {

@@ -11,7 +11,8 @@ namespace {
 void drawPattern(YuvPicture& picture, unsigned channel, unsigned index) {
   for (int y = 0; y < picture.height; ++y) {
     for (int x = 0; x < picture.width; ++x) {
-      picture.y()[y * picture.width + x] = static_cast<std::uint8_t>(40 + (x / 4 + y + 13 * index + 50 * channel) % 150);
+      picture.y()[y * picture.width + x] =
+          static_cast<std::uint8_t>(40 + (x / 4 + y + 13 * index + 50 * channel) % 150);
     }
   }
   const int chroma = picture.width * picture.height / 4;
@@ -72,7 +73,8 @@ std::vector<std::uint8_t> expectedFullPicture(const std::vector<std::uint8_t>& c
   VideoDecoder decoder;
   decoder.Init(4);
   std::vector<std::uint8_t> yuv(VideoDecoder::kMaxPictureBytes);
-  if (decoder.ParseHeader(coded.data(), coded.size()) == 0 || decoder.Decode(coded.data(), coded.size(), yuv.data()) != 1) {
+  if (decoder.ParseHeader(coded.data(), coded.size()) == 0 ||
+      decoder.Decode(coded.data(), coded.size(), yuv.data()) != 1) {
     return {};
   }
   width = decoder.GetWidth();
@@ -88,8 +90,8 @@ std::vector<std::uint8_t> expectedFullPicture(const std::vector<std::uint8_t>& c
     const bool copied = i % 2 == 0 || i == height - 1;
     std::uint8_t* line = full.data() + (height - 1 - i) * row;
     for (std::size_t b = 0; b < row; ++b) {
-      line[b] = copied ? fieldRow(i / 2)[b]
-                       : static_cast<std::uint8_t>((fieldRow(i / 2)[b] + fieldRow(i / 2 + 1)[b]) / 2);
+      line[b] =
+          copied ? fieldRow(i / 2)[b] : static_cast<std::uint8_t>((fieldRow(i / 2)[b] + fieldRow(i / 2 + 1)[b]) / 2);
     }
   }
   return full;

@@ -1,3 +1,5 @@
+#include "net/control_message.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -5,7 +7,6 @@
 #include <vector>
 
 #include "net/ansi_text.h"
-#include "net/control_message.h"
 #include "net/ddns_messages.h"
 #include "net/login_reply.h"
 #include "net/md5.h"
@@ -72,9 +73,9 @@ TEST(ControlMessages, ReadOnlyTheBytesThatArrived) {
 
 TEST(AnsiText, MapsToWindows1252AndRefusesWhatItCannotHold) {
   EXPECT_EQ(toWindows1252("plain 123"), "plain 123");
-  EXPECT_EQ(toWindows1252("\xC3\xA9\xC3\xBF\xC2\xA0"), "\xE9\xFF\xA0");  // é ÿ no-break space
+  EXPECT_EQ(toWindows1252("\xC3\xA9\xC3\xBF\xC2\xA0"), "\xE9\xFF\xA0");          // é ÿ no-break space
   EXPECT_EQ(toWindows1252("\xE2\x82\xAC\xE2\x80\x9A\xC5\xB8"), "\x80\x82\x9F");  // € ‚ Ÿ
-  EXPECT_EQ(toWindows1252("\xE2\x84\xA2"), "\x99");  // ™
+  EXPECT_EQ(toWindows1252("\xE2\x84\xA2"), "\x99");                              // ™
   for (const char* refused : {
            "\xC2\x81",          // U+0081: one of the code page's five holes
            "\xC2\x9D",          // U+009D, likewise

@@ -1,5 +1,6 @@
-#include <gtest/gtest.h>
+#include "net/dvr_client.h"
 
+#include <gtest/gtest.h>
 #include <pthread.h>
 #include <time.h>
 
@@ -11,9 +12,8 @@
 #include <optional>
 #include <thread>
 
-#include "net/dvr_client.h"
-#include "net/remote_keys.h"
 #include "net/net_test_support.h"
+#include "net/remote_keys.h"
 #include "support/fake_server.h"
 #include "support/wait_until.h"
 
@@ -21,9 +21,9 @@ namespace marlin::net {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::controlBytes;
 using marlin::testing::FakePeer;
 using marlin::testing::FakeServer;
+using testing::controlBytes;
 using testing::joined;
 using testing::startCoded;
 using Bytes = std::vector<std::uint8_t>;
@@ -114,8 +114,8 @@ TEST_F(DvrClientTest, LogsInWithTheDigestOfTheWindows1252PasswordAfterAWait) {
       [&] { return RecordingObserver::count(observer.states(), ConnectionState::LoggedIn) == 1; }));
   EXPECT_TRUE(client.isLoggedIn());
   EXPECT_EQ(dvr.received(0), controlBytes("002C0081F0E671A4452C41ACF0024D363DD8D629"));
-  EXPECT_EQ(observer.states(), (std::vector{ConnectionState::ConnectingDvr, ConnectionState::LoggingIn,
-                                            ConnectionState::LoggedIn}));
+  EXPECT_EQ(observer.states(),
+            (std::vector{ConnectionState::ConnectingDvr, ConnectionState::LoggingIn, ConnectionState::LoggedIn}));
   EXPECT_EQ(client.reconnects(), 0u);
 }
 
@@ -169,9 +169,14 @@ class LiveStream : public DvrClientTest, public ::testing::WithParamInterface<bo
 
 TEST_P(LiveStream, FramesReachTheQueuesStampedWithTheLiveTimeAndReportsReachTheObserver) {
   const bool sameSegmentAsTheAccept = GetParam();
-  Bytes stream = joined({startCoded(0xF9, {1, 2, 3, 4, 5}), startCoded(0xF8, {6, 7}),
-                         startCoded(0xFA, {0xEE, 0xEE, 9, 8, 7}), controlBytes("002000080001000200030004" "0005"),
-                         controlBytes("00100007000F"), controlBytes("001400080009" "0009"), controlBytes("000C000B")});
+  Bytes stream =
+      joined({startCoded(0xF9, {1, 2, 3, 4, 5}), startCoded(0xF8, {6, 7}), startCoded(0xFA, {0xEE, 0xEE, 9, 8, 7}),
+              controlBytes("002000080001000200030004"
+                           "0005"),
+              controlBytes("00100007000F"),
+              controlBytes("001400080009"
+                           "0009"),
+              controlBytes("000C000B")});
   // Eighteen more frames end while the queue is not emptied: the last two do not fit.
   for (std::uint8_t i = 0; i < 17; ++i) {
     stream = joined({stream, startCoded(0xF8, {i})});
@@ -226,21 +231,27 @@ TEST_F(DvrClientTest, KeysAndMergedMouseEventsGoOutWhileLoggedInAndStoppingSends
   start(dvr, 60000);
   ASSERT_TRUE(marlin::testing::waitUntil([&] { return client.isLoggedIn(); }));
   mouse.record({1, 10, 20, 640, 448});
-  const Bytes pressed = controlBytes("0020008901010280" "01C0000A0014");
+  const Bytes pressed = controlBytes(
+      "0020008901010280"
+      "01C0000A0014");
   const Bytes channel6 = controlBytes("001000850016");
-  const Bytes released = controlBytes("0020008901000280" "01C0000A0014");
+  const Bytes released = controlBytes(
+      "0020008901000280"
+      "01C0000A0014");
   ASSERT_TRUE(marlin::testing::waitUntil([&] { return dvr.received(0).size() == 44 + pressed.size(); }));
   EXPECT_TRUE(client.sendRemoteKey(22));
   // Within the 250 ms after the first message: sent when that pause ends.
   mouse.record({0, 10, 20, 640, 448});
-  ASSERT_TRUE(marlin::testing::waitUntil([&] { return dvr.received(0).size() >= 44 + pressed.size() * 2 + channel6.size(); }));
+  ASSERT_TRUE(
+      marlin::testing::waitUntil([&] { return dvr.received(0).size() >= 44 + pressed.size() * 2 + channel6.size(); }));
   EXPECT_TRUE(client.sendRemoteKey(300));
   client.stopConnection();
   EXPECT_FALSE(client.sendRemoteKey(1));
   EXPECT_FALSE(client.isLoggedIn());
   EXPECT_EQ(client.connectionState(), ConnectionState::Idle);
 
-  const Bytes afterLogin = joined({pressed, channel6, released, controlBytes("00100085002C"), controlBytes("000C0086")});
+  const Bytes afterLogin =
+      joined({pressed, channel6, released, controlBytes("00100085002C"), controlBytes("000C0086")});
   ASSERT_TRUE(marlin::testing::waitUntil([&] { return dvr.received(0).size() >= 44 + afterLogin.size(); }));
   const Bytes received = dvr.received(0);
   EXPECT_EQ(Bytes(received.begin() + 44, received.end()), afterLogin);
@@ -254,11 +265,15 @@ TEST_F(DvrClientTest, AButtonTheDvrHeldDownIsReleasedBeforeTheLogout) {
   ASSERT_TRUE(marlin::testing::waitUntil([&] { return client.isLoggedIn(); }));
   // A right-click that opened a menu: the view never sees the release.
   mouse.record({2, 7, 8, 640, 448});
-  const Bytes rightDown = controlBytes("0020008900020280" "01C000070008");
+  const Bytes rightDown = controlBytes(
+      "0020008900020280"
+      "01C000070008");
   ASSERT_TRUE(marlin::testing::waitUntil([&] { return dvr.received(0).size() == 44 + rightDown.size(); }));
   client.stopConnection();
 
-  const Bytes released = controlBytes("0020008900000280" "01C000070008");
+  const Bytes released = controlBytes(
+      "0020008900000280"
+      "01C000070008");
   const Bytes afterLogin = joined({rightDown, released, controlBytes("000C0086")});
   ASSERT_TRUE(marlin::testing::waitUntil([&] { return dvr.received(0).size() >= 44 + afterLogin.size(); }));
   const Bytes received = dvr.received(0);
@@ -328,16 +343,15 @@ TEST_F(DvrClientTest, TheAddressServiceIsAskedOnceAndASilentDvrIsReconnected) {
   EXPECT_EQ(ddns.received(0), (Bytes{0x55, 0xAA, 0x55, 0xAA, 'D', 'V', 'R', '1', 0, 0, 0, 0}));
   const std::vector<ConnectionState> states = observer.states();
   const std::vector<ConnectionState> firstStates(states.begin(), states.begin() + 6);
-  EXPECT_EQ(firstStates, (std::vector{ConnectionState::ConnectingDdns, ConnectionState::QueryingDdns,
-                                      ConnectionState::DdnsResolved, ConnectionState::ConnectingDvr,
-                                      ConnectionState::LoggingIn, ConnectionState::LoggedIn}));
+  EXPECT_EQ(firstStates,
+            (std::vector{ConnectionState::ConnectingDdns, ConnectionState::QueryingDdns, ConnectionState::DdnsResolved,
+                         ConnectionState::ConnectingDvr, ConnectionState::LoggingIn, ConnectionState::LoggedIn}));
   EXPECT_TRUE(observer.notices().empty());
 }
 
 // Without reconnecting, a lost connection ends as if the DVR had closed it:
 // one Closed notice, idle, and no second connection.
-void expectEndedWithoutReconnecting(const DvrClient& client, const RecordingObserver& observer,
-                                    const FakeServer& dvr) {
+void expectEndedWithoutReconnecting(const DvrClient& client, const RecordingObserver& observer, const FakeServer& dvr) {
   ASSERT_TRUE(marlin::testing::waitUntil([&] { return !observer.notices().empty(); }));
   EXPECT_EQ(observer.notices(), std::vector{ClientNotice::Closed});
   EXPECT_FALSE(client.isLoggedIn());

@@ -1,8 +1,8 @@
+#include "net/md5.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "net/md5.h"
 
 namespace marlin::net {
 namespace {

@@ -1,8 +1,8 @@
 #pragma once
 
 #include <algorithm>
-#include <initializer_list>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 

@@ -19,10 +19,10 @@ using namespace std::chrono_literals;
 const auto message = testing::controlBytes;
 
 TEST(RemoteKeys, MapCommandsKeysAndCharactersToDvrValues) {
-  EXPECT_EQ(remoteValueForCommand(32877), 22);  // Channel 6
+  EXPECT_EQ(remoteValueForCommand(32877), 22);   // Channel 6
   EXPECT_EQ(remoteValueForCommand(32854), 132);  // Split
-  EXPECT_EQ(remoteValueForCommand(32848), 9);  // Pause
-  EXPECT_EQ(remoteValueForCommand(32881), 15);  // Se&q shares Select's value
+  EXPECT_EQ(remoteValueForCommand(32848), 9);    // Pause
+  EXPECT_EQ(remoteValueForCommand(32881), 15);   // Se&q shares Select's value
   EXPECT_EQ(remoteValueForCommand(32882), 15);
   EXPECT_EQ(remoteValueForCommand(32863), std::nullopt);
   EXPECT_EQ(remoteValueForCommand(32847), std::nullopt);
@@ -57,7 +57,8 @@ TEST_F(Mouse, MergesEventsIntoOneMessageEvery250Milliseconds) {
   }
   ASSERT_TRUE(sender.nextDeadline());
   EXPECT_LE(*sender.nextDeadline(), t0);
-  EXPECT_EQ(sender.due(t0), message("0020008900000280" "01C0006D003B"));
+  EXPECT_EQ(sender.due(t0), message("0020008900000280"
+                                    "01C0006D003B"));
   EXPECT_EQ(sender.due(t0 + 1ms), std::nullopt);
 
   shared.record({2, 1, 2, 640, 448});
@@ -74,7 +75,8 @@ TEST_F(Mouse, OnlyAPressTheDvrHeardWithoutItsReleaseIsReleasedAtTheEnd) {
   // Later moves with the button still down are the drag's; the release names where the button went down last.
   shared.record({2, 31, 41, 640, 448});
   ASSERT_TRUE(sender.due(t0 + 250ms));
-  EXPECT_EQ(sender.releaseHeld(), message("0020008900000280" "01C0001F0029"));
+  EXPECT_EQ(sender.releaseHeld(), message("0020008900000280"
+                                          "01C0001F0029"));
   EXPECT_EQ(sender.releaseHeld(), std::nullopt);
 
   for (const int ended : {MouseFields::kReleased, MouseFields::kLeftDoubleClick, MouseFields::kRightDoubleClick}) {
@@ -108,13 +110,27 @@ TEST(RemoteKeyQueueBound, HoldsSixtyFourKeysInTheirOrderOnlyWhileOpen) {
 TEST_F(Mouse, DisplayCursorModeAddsHex100AndALateReleaseWins) {
   sender.setMode(MouseRemoteMode::DisplayCursor);
   shared.record({1, 10, 20, 640, 448});
-  EXPECT_EQ(sender.due(t0), message("00200089" "0101" "0280" "01C0" "000A" "0014"));
+  EXPECT_EQ(sender.due(t0), message("00200089"
+                                    "0101"
+                                    "0280"
+                                    "01C0"
+                                    "000A"
+                                    "0014"));
   shared.record({1, 10, 20, 640, 448});
   shared.record({0, 10, 20, 640, 448});
-  EXPECT_EQ(sender.due(t0 + 300ms), message("00200089" "0100" "0280" "01C0" "000A" "0014"));
+  EXPECT_EQ(sender.due(t0 + 300ms), message("00200089"
+                                            "0100"
+                                            "0280"
+                                            "01C0"
+                                            "000A"
+                                            "0014"));
   // Low 16 bits of each value.
-  EXPECT_EQ(buildMouseMessage({0, -1, 0x12345, 640, 448}, MouseRemoteMode::HiddenCursor),
-            message("00200089" "0000" "0280" "01C0" "FFFF" "2345"));
+  EXPECT_EQ(buildMouseMessage({0, -1, 0x12345, 640, 448}, MouseRemoteMode::HiddenCursor), message("00200089"
+                                                                                                  "0000"
+                                                                                                  "0280"
+                                                                                                  "01C0"
+                                                                                                  "FFFF"
+                                                                                                  "2345"));
 }
 
 TEST_F(Mouse, DisabledModeSendsNothingButTakesTheEventAndPausesAllTheSame) {

@@ -58,9 +58,8 @@ TEST(LoginReply, WaitAloneNeedsMoreAndAnEndedStreamIsMalformed) {
 
 TEST(LoginReply, RefusalReasonIsTheFieldAtByte12EvenWhenTheLengthSays12) {
   const std::pair<const char*, const char*> cases[] = {
-      {"000C00020001", "Too many client."}, {"000C00020002", "Incorrect password."},
-      {"001000040003", "Bad network"},      {"000C00020009", "Unkown error."},
-      {"000C0002zzzz", "Unkown error."},
+      {"000C00020001", "Too many client."}, {"000C00020002", "Incorrect password."}, {"001000040003", "Bad network"},
+      {"000C00020009", "Unkown error."},    {"000C0002zzzz", "Unkown error."},
   };
   for (const auto& [text, reason] : cases) {
     for (std::size_t piece : {1, 16}) {
@@ -79,13 +78,13 @@ TEST(LoginReply, RefusalReasonIsTheFieldAtByte12EvenWhenTheLengthSays12) {
 
 TEST(LoginReply, AnythingElseIsLoginErrorAndGarbageIsNotBuffered) {
   const std::vector<std::uint8_t> malformed[] = {
-      {0x00, 0x00, 0x01, 0xFD},   // not the control start code
-      {0x55},                     // decided from the first byte
-      message("00080001"),        // length below 12
-      message("0g0C0001"),        // length not hex
-      message("04010001"),        // longer than the message buffer
-      message("000C0007"),        // a code that is no login reply
-      message("000C000x"),        // code not hex
+      {0x00, 0x00, 0x01, 0xFD},  // not the control start code
+      {0x55},                    // decided from the first byte
+      message("00080001"),       // length below 12
+      message("0g0C0001"),       // length not hex
+      message("04010001"),       // longer than the message buffer
+      message("000C0007"),       // a code that is no login reply
+      message("000C000x"),       // code not hex
   };
   for (const auto& bytes : malformed) {
     LoginReplyReader reader;
@@ -94,7 +93,9 @@ TEST(LoginReply, AnythingElseIsLoginErrorAndGarbageIsNotBuffered) {
   }
   // A long message of acceptable length waits whole; nothing past it is held.
   LoginReplyReader reader;
-  const auto longWait = joined({message("0400" "0001"), std::vector<std::uint8_t>(1024 - 12, '0')});
+  const auto longWait = joined({message("0400"
+                                        "0001"),
+                                std::vector<std::uint8_t>(1024 - 12, '0')});
   EXPECT_EQ(feedInPieces(reader, joined({longWait, longWait, kAccept}), 100), Login::Accepted);
   EXPECT_TRUE(reader.streamBytes().empty());
 }

@@ -1,3 +1,5 @@
+#include "net/stream_parser.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -6,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "net/stream_parser.h"
 #include "net_test_support.h"
 
 // Counts allocations on the thread that asks, to show the parser makes none
@@ -114,8 +115,7 @@ TEST_F(Parser, TakesAMessageOutOfAVideoFrameAndDeliversItAtItsSixteenthByte) {
 TEST_F(Parser, ReturnsToSkipAfterAMessageThatEndedAnAudioPacket) {
   const Bytes closing = message("000C000B");
   feed(cat({startCode(0xFA), {0xEE, 0xEF, 0xA1}, closing, startCode(0xF8), kPayload, startCode(0xF8)}));
-  EXPECT_EQ(sink.pieces, (std::vector<Piece>{
-                             {'a', {0xA1}}, {'m', closing}, {'v', cat({startCode(0xF8), kPayload})}}));
+  EXPECT_EQ(sink.pieces, (std::vector<Piece>{{'a', {0xA1}}, {'m', closing}, {'v', cat({startCode(0xF8), kPayload})}}));
 }
 
 TEST_F(Parser, RecognisesAStartCodeSplitAcrossFeeds) {
@@ -131,8 +131,8 @@ TEST_F(Parser, SkipsMessagesWithAnInvalidOrShortLengthUpToTheNextStartCode) {
     sink.pieces.clear();
     feed(cat({startCode(0xF8), kPayload, message(fields), kPayload, startCode(0xF8), kPayload, startCode(0xF8)}));
     // The frame ends where the bad message began; the next one arrives whole.
-    EXPECT_EQ(sink.pieces, (std::vector<Piece>{{'v', cat({startCode(0xF8), kPayload})},
-                                               {'v', cat({startCode(0xF8), kPayload})}}))
+    EXPECT_EQ(sink.pieces,
+              (std::vector<Piece>{{'v', cat({startCode(0xF8), kPayload})}, {'v', cat({startCode(0xF8), kPayload})}}))
         << fields;
   }
 }

@@ -1,11 +1,11 @@
+#include "platform/frame_queue.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <numeric>
 #include <thread>
 #include <vector>
-
-#include "platform/frame_queue.h"
 
 namespace marlin {
 namespace {

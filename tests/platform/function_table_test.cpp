@@ -1,8 +1,8 @@
+#include "platform/function_table.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
-
-#include "platform/function_table.h"
 
 namespace marlin {
 namespace {

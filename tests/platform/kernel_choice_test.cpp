@@ -1,9 +1,9 @@
+#include "platform/kernel_choice.h"
+
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 #include <vector>
-
-#include "platform/kernel_choice.h"
 
 namespace marlin {
 namespace {
@@ -30,9 +30,8 @@ TEST(VersionLadder, TakesEachVersionOnlyOnTopOfTheOnesBelowIt) {
 }
 
 TEST(KernelChoice, UsesTheFastestVersionAndSelectsOnlySupportedOnes) {
-  KernelChoice<Version> choice(kPortable, [](std::vector<const Version*>& versions, CpuFlags) {
-    versions.push_back(&kSse2);
-  });
+  KernelChoice<Version> choice(kPortable,
+                               [](std::vector<const Version*>& versions, CpuFlags) { versions.push_back(&kSse2); });
   ASSERT_EQ(choice.supported().size(), 2u);
   EXPECT_EQ(choice.supported()[0], &kPortable);
   EXPECT_EQ(&choice.active(), &kSse2);

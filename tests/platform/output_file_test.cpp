@@ -1,17 +1,18 @@
 // Opening outputs: never over a file being read, never into anything but a
 // regular file, never waiting.
+#include "platform/output_file.h"
+
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 #include "platform/block_file.h"
-#include "platform/output_file.h"
 #include "support/temp_dir.h"
 
 namespace marlin {

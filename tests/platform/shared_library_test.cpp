@@ -1,9 +1,9 @@
+#include "platform/shared_library.h"
+
 #include <gtest/gtest.h>
 
 #include <cstddef>
 #include <string>
-
-#include "platform/shared_library.h"
 
 namespace marlin {
 namespace {

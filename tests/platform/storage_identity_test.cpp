@@ -1,16 +1,17 @@
 // Telling whether two paths lead to the same bytes, with device nodes made by
 // mknod (root only) and a stand-in for /sys/dev/block.
+#include "platform/storage_identity.h"
+
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
-#include <unistd.h>
 
-#include "platform/storage_identity.h"
 #include "support/temp_dir.h"
 
 namespace marlin {

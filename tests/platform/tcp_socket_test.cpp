@@ -1,5 +1,6 @@
-#include <gtest/gtest.h>
+#include "platform/tcp_socket.h"
 
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -8,8 +9,6 @@
 #include <cstring>
 #include <thread>
 #include <vector>
-
-#include "platform/tcp_socket.h"
 
 namespace marlin {
 namespace {

@@ -1,12 +1,11 @@
-#include <gtest/gtest.h>
+#include "platform/thread_priority.h"
 
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <thread>
-
-#include "platform/thread_priority.h"
 
 namespace marlin {
 namespace {

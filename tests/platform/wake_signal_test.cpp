@@ -1,8 +1,9 @@
+#include "platform/wake_signal.h"
+
 #include <gtest/gtest.h>
 #include <poll.h>
 
 #include "platform/shared_mouse.h"
-#include "platform/wake_signal.h"
 
 namespace marlin {
 namespace {

@@ -1,9 +1,10 @@
+#include "platform/worker_thread.h"
+
 #include <gtest/gtest.h>
 
 #include <thread>
 
 #include "platform/manual_reset_event.h"
-#include "platform/worker_thread.h"
 
 namespace marlin {
 namespace {

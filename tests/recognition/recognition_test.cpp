@@ -41,8 +41,8 @@ ReadThrough readThrough(const std::string& path, const RecordingReading& reading
       continue;
     }
     result.framesInTime.emplace_back(source.header().blockTime, source.header().channel);
-    result.decoded += decoder.ParseHeader(frame->data(), length) != 0 &&
-                      decoder.Decode(frame->data(), length, picture.data()) == 1;
+    result.decoded +=
+        decoder.ParseHeader(frame->data(), length) != 0 && decoder.Decode(frame->data(), length, picture.data()) == 1;
   }
   return result;
 }

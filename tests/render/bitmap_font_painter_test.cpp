@@ -1,6 +1,7 @@
+#include "render/bitmap_font_painter.h"
+
 #include <gtest/gtest.h>
 
-#include "render/bitmap_font_painter.h"
 #include "render_test_support.h"
 
 namespace marlin {

@@ -9,8 +9,8 @@
 namespace marlin {
 namespace {
 
-constexpr std::array kFormats{SurfaceFormat::Rgb555, SurfaceFormat::Rgb565, SurfaceFormat::Bgr565,
-                              SurfaceFormat::Rgb24, SurfaceFormat::Rgb32};
+constexpr std::array kFormats{SurfaceFormat::Rgb555, SurfaceFormat::Rgb565, SurfaceFormat::Bgr565, SurfaceFormat::Rgb24,
+                              SurfaceFormat::Rgb32};
 
 // The bytes a canvas of format holds for colour, as a fill writes them.
 std::array<std::uint8_t, 4> packed(SurfaceFormat format, std::uint32_t colour) {

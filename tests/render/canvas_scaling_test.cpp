@@ -16,8 +16,8 @@ constexpr int kPictureHeight = 20;
 
 // Same size, twice the height, half and twice the width, another ratio,
 // and each partly off the canvas.
-const Rect kDests[] = {{5, 7, 45, 27},    {5, 7, 45, 47},   {-3, 2, 17, 22}, {70, 50, 150, 90},
-                       {1, 1, 34, 59},    {10, -5, 50, 15}, {60, 0, 80, 40}, {-20, 30, 60, 50}};
+const Rect kDests[] = {{5, 7, 45, 27}, {5, 7, 45, 47},   {-3, 2, 17, 22}, {70, 50, 150, 90},
+                       {1, 1, 34, 59}, {10, -5, 50, 15}, {60, 0, 80, 40}, {-20, 30, 60, 50}};
 
 // Nearest-neighbour scaling pixel by pixel, the way the canvas documents it.
 Canvas scaledByHand(const Canvas& source, const Rect& dest) {
@@ -42,7 +42,7 @@ Canvas converted(const std::vector<std::uint8_t>& yuv, SurfaceFormat format) {
   Canvas picture;
   picture.reset(kPictureWidth, kPictureHeight, format);
   (format == SurfaceFormat::Rgb32 ? ToRgb32 : ToRgb24Surface)(picture.data(), yuv.data(), kPictureWidth,
-                                                               kPictureHeight);
+                                                              kPictureHeight);
   return picture;
 }
 
@@ -54,8 +54,8 @@ TEST(CanvasScaling, StretchPicksTheNearestSourcePixelAtEveryRatio) {
       Canvas canvas;
       canvas.reset(100, 80, format);
       canvas.stretch(dest, source);
-      EXPECT_TRUE(sameBytes(canvas, scaledByHand(source, dest))) << dest.left << "," << dest.top << " " << dest.right
-                                                                 << "," << dest.bottom;
+      EXPECT_TRUE(sameBytes(canvas, scaledByHand(source, dest)))
+          << dest.left << "," << dest.top << " " << dest.right << "," << dest.bottom;
     }
   }
 }

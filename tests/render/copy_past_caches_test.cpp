@@ -1,10 +1,10 @@
+#include "render/copy_past_caches.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <vector>
-
-#include "render/copy_past_caches.h"
 
 namespace marlin {
 namespace {

@@ -1,3 +1,5 @@
+#include "render/freetype_painter.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -7,7 +9,6 @@
 #include "base/log.h"
 #include "platform/message_sink.h"
 #include "render/bitmap_font_painter.h"
-#include "render/freetype_painter.h"
 #include "render/offscreen_presenter.h"
 #include "render/text_painter_choice.h"
 #include "render/video_renderer.h"

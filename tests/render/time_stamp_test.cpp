@@ -1,3 +1,5 @@
+#include "render/time_stamp.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -5,7 +7,6 @@
 #include <vector>
 
 #include "render/bitmap_font_painter.h"
-#include "render/time_stamp.h"
 
 namespace marlin {
 namespace {

@@ -1,3 +1,5 @@
+#include "render/video_renderer.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -6,7 +8,6 @@
 
 #include "render/bitmap_font_painter.h"
 #include "render/offscreen_presenter.h"
-#include "render/video_renderer.h"
 #include "render_test_support.h"
 
 namespace marlin {
@@ -254,8 +255,7 @@ TEST(VideoRendererAvi, AFrameGoesOutWhenAChannelComesRound) {
   f.renderer.SetAviCapture(true);
   f.renderer.SetAviComposesView(true);
   const std::vector<std::uint8_t> pictures[] = {flatPicture(320, 224, 128, 255, 128),
-                                                flatPicture(320, 224, 128, 128, 0),
-                                                flatPicture(320, 224, 64, 128, 128),
+                                                flatPicture(320, 224, 128, 128, 0), flatPicture(320, 224, 64, 128, 128),
                                                 flatPicture(320, 224, 200, 128, 128)};
   const std::uint32_t colours[] = {kViolet, rgbColour(1, 219, 128), rgbColour(64, 64, 64), rgbColour(200, 200, 200)};
   for (int channel = 0; channel < 4; ++channel) {

@@ -1,10 +1,11 @@
+#include "source/block_span.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <fstream>
 #include <limits>
 
-#include "source/block_span.h"
 #include "source/container.h"
 #include "support/temp_dir.h"
 

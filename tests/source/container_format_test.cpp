@@ -90,10 +90,10 @@ TEST(Checksum8, EveryValueOfTheLastByteGivesADifferentCheck) {
 // Time stamps as calendar time
 
 CalendarTime calendar(int year, int month, int day, int hour, int minute, int second, int dayOfWeek) {
-  return CalendarTime{static_cast<std::uint16_t>(year),   static_cast<std::uint16_t>(month),
+  return CalendarTime{static_cast<std::uint16_t>(year),      static_cast<std::uint16_t>(month),
                       static_cast<std::uint16_t>(dayOfWeek), static_cast<std::uint16_t>(day),
-                      static_cast<std::uint16_t>(hour),   static_cast<std::uint16_t>(minute),
-                      static_cast<std::uint16_t>(second), 0};
+                      static_cast<std::uint16_t>(hour),      static_cast<std::uint16_t>(minute),
+                      static_cast<std::uint16_t>(second),    0};
 }
 
 struct CalendarCase {
@@ -111,27 +111,27 @@ class CalendarExamples : public ::testing::TestWithParam<CalendarCase> {};
 
 TEST_P(CalendarExamples, Converts) {
   const CalendarCase& c = GetParam();
-  EXPECT_EQ(calendarFromTimestamp(c.time, c.bias), c.expected) << c.what << ": got "
-                                                               << formatCalendarTime(calendarFromTimestamp(c.time, c.bias));
+  EXPECT_EQ(calendarFromTimestamp(c.time, c.bias), c.expected)
+      << c.what << ": got " << formatCalendarTime(calendarFromTimestamp(c.time, c.bias));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Documented, CalendarExamples,
-    ::testing::Values(
-        CalendarCase{"one billion seconds", 1000000000, 0, calendar(2001, 9, 9, 1, 46, 40, 0)},
-        CalendarCase{"the epoch, a Thursday", 0, 0, calendar(1970, 1, 1, 0, 0, 0, 4)},
-        CalendarCase{"leap day of 2000", 951782400, 0, calendar(2000, 2, 29, 0, 0, 0, 2)},
-        // A bias is seconds west of UTC: it is subtracted.
-        CalendarCase{"one hour west", 1000000000, 3600, calendar(2001, 9, 9, 0, 46, 40, 0)},
-        CalendarCase{"two hours east", 1000000000, -7200, calendar(2001, 9, 9, 3, 46, 40, 0)},
-        CalendarCase{"east of UTC at the epoch", 0, -3600, calendar(1970, 1, 1, 1, 0, 0, 4)},
-        CalendarCase{"bias crossing midnight into the previous year", 1262304000, 1, calendar(2009, 12, 31, 23, 59, 59, 4)},
-        // (0 - 1) mod 2^32 = 4294967295 s = 49710 days + 6:28:15; day 49710 is
-        // a Sunday ((49710 + 4) mod 7 = 0) and is 2106-02-07 in the Gregorian
-        // calendar, but the 4-year rule counts 2100 as a leap year, one day
-        // more, so it names the day before.
-        CalendarCase{"wrap-around below zero", 0, 1, calendar(2106, 2, 6, 6, 28, 15, 0)},
-        CalendarCase{"largest time stamp", 0xFFFFFFFFu, 0, calendar(2106, 2, 6, 6, 28, 15, 0)}));
+    ::testing::Values(CalendarCase{"one billion seconds", 1000000000, 0, calendar(2001, 9, 9, 1, 46, 40, 0)},
+                      CalendarCase{"the epoch, a Thursday", 0, 0, calendar(1970, 1, 1, 0, 0, 0, 4)},
+                      CalendarCase{"leap day of 2000", 951782400, 0, calendar(2000, 2, 29, 0, 0, 0, 2)},
+                      // A bias is seconds west of UTC: it is subtracted.
+                      CalendarCase{"one hour west", 1000000000, 3600, calendar(2001, 9, 9, 0, 46, 40, 0)},
+                      CalendarCase{"two hours east", 1000000000, -7200, calendar(2001, 9, 9, 3, 46, 40, 0)},
+                      CalendarCase{"east of UTC at the epoch", 0, -3600, calendar(1970, 1, 1, 1, 0, 0, 4)},
+                      CalendarCase{"bias crossing midnight into the previous year", 1262304000, 1,
+                                   calendar(2009, 12, 31, 23, 59, 59, 4)},
+                      // (0 - 1) mod 2^32 = 4294967295 s = 49710 days + 6:28:15; day 49710 is
+                      // a Sunday ((49710 + 4) mod 7 = 0) and is 2106-02-07 in the Gregorian
+                      // calendar, but the 4-year rule counts 2100 as a leap year, one day
+                      // more, so it names the day before.
+                      CalendarCase{"wrap-around below zero", 0, 1, calendar(2106, 2, 6, 6, 28, 15, 0)},
+                      CalendarCase{"largest time stamp", 0xFFFFFFFFu, 0, calendar(2106, 2, 6, 6, 28, 15, 0)}));
 
 TEST(Calendar, BiasIsAppliedModulo2To32) {
   std::mt19937 random(7);
@@ -159,8 +159,8 @@ TEST(Calendar, AgreesWithTheCLibraryFrom1970Through2099) {
     const std::time_t value = t;
     std::tm utc{};
     ASSERT_NE(::gmtime_r(&value, &utc), nullptr);
-    const CalendarTime expected = calendar(utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min,
-                                           utc.tm_sec, utc.tm_wday);
+    const CalendarTime expected =
+        calendar(utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, utc.tm_wday);
     ASSERT_EQ(calendarFromTimestamp(t, 0), expected) << "t = " << t;
   }
 }
@@ -180,14 +180,10 @@ TEST(Calendar, PlausibilityLimits) {
     void (*spoil)(CalendarTime&);
   };
   const Spoiled spoiled[] = {
-      {"year 1899", [](CalendarTime& t) { t.year = 1899; }},
-      {"month 0", [](CalendarTime& t) { t.month = 0; }},
-      {"month 13", [](CalendarTime& t) { t.month = 13; }},
-      {"day 0", [](CalendarTime& t) { t.day = 0; }},
-      {"day 32", [](CalendarTime& t) { t.day = 32; }},
-      {"hour 24", [](CalendarTime& t) { t.hour = 24; }},
-      {"minute 60", [](CalendarTime& t) { t.minute = 60; }},
-      {"second 60", [](CalendarTime& t) { t.second = 60; }},
+      {"year 1899", [](CalendarTime& t) { t.year = 1899; }}, {"month 0", [](CalendarTime& t) { t.month = 0; }},
+      {"month 13", [](CalendarTime& t) { t.month = 13; }},   {"day 0", [](CalendarTime& t) { t.day = 0; }},
+      {"day 32", [](CalendarTime& t) { t.day = 32; }},       {"hour 24", [](CalendarTime& t) { t.hour = 24; }},
+      {"minute 60", [](CalendarTime& t) { t.minute = 60; }}, {"second 60", [](CalendarTime& t) { t.second = 60; }},
   };
   for (const Spoiled& s : spoiled) {
     CalendarTime t = good;

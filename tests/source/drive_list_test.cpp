@@ -1,15 +1,16 @@
 // Listing the disks a DVR disk can be read from, against a fake /sys/block
 // and /dev built in a temporary directory.
+#include "source/drive_list.h"
+
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <unistd.h>
 
-#include "source/drive_list.h"
 #include "source/stream_source.h"
 #include "support/temp_dir.h"
 
@@ -65,7 +66,7 @@ TEST(DriveList, NumbersDisksByNamePositionAndNamesTheirMedia) {
   machine.addDisk("sdb", 1, FakeMachine::Link::Symlink);
   machine.addDisk("nvme0n1", std::nullopt);
   machine.addDisk("sda", 0, FakeMachine::Link::Symlink);
-  machine.addDisk("sdc", 1);                                 // no node under /dev
+  machine.addDisk("sdc", 1);                             // no node under /dev
   machine.addDisk("loop0", 0, FakeMachine::Link::None);  // not a hardware disk
   machine.addNode("nvme0n1", 80026361856);
   machine.addNode("sda", kGiB);
@@ -79,18 +80,30 @@ TEST(DriveList, NumbersDisksByNamePositionAndNamesTheirMedia) {
   EXPECT_EQ(list.entries[0].devicePath, machine.dev() + "/nvme0n1");
   EXPECT_EQ(list.entries[0].mediaName, "Unknown");
   EXPECT_EQ(list.entries[0].capacity, 80026361856u);
-  EXPECT_EQ(list.entries[0].listText, "DISK0  Unknown   " " " "     76319" " MB");
+  EXPECT_EQ(list.entries[0].listText,
+            "DISK0  Unknown   "
+            " "
+            "     76319"
+            " MB");
 
   EXPECT_EQ(list.entries[1].number, 1);
   EXPECT_EQ(list.entries[1].devicePath, machine.dev() + "/sda");
   EXPECT_EQ(list.entries[1].mediaName, "Fixed");
-  EXPECT_EQ(list.entries[1].listText, "DISK1  Fixed     " " " "      1024" " MB");
+  EXPECT_EQ(list.entries[1].listText,
+            "DISK1  Fixed     "
+            " "
+            "      1024"
+            " MB");
 
   EXPECT_EQ(list.entries[2].number, 2);
   EXPECT_EQ(list.entries[2].devicePath, machine.dev() + "/sdb");
   EXPECT_EQ(list.entries[2].mediaName, "Removable");
   // 8000000000 / 2^20 = 7629.39
-  EXPECT_EQ(list.entries[2].listText, "DISK2  Removable " " " "      7629" " MB");
+  EXPECT_EQ(list.entries[2].listText,
+            "DISK2  Removable "
+            " "
+            "      7629"
+            " MB");
 
   ASSERT_EQ(list.skipped.size(), 1u);
   EXPECT_EQ(list.skipped[0].devicePath, machine.dev() + "/sdc");
@@ -148,8 +161,16 @@ TEST(DriveList, NothingToList) {
 
 TEST(DriveListText, Layout) {
   // 80026361856 bytes >> 20 = 76319 MB.
-  EXPECT_EQ(formatDriveListText(0, "Fixed", 80026361856), "DISK0  Fixed     " " " "     76319" " MB");
-  EXPECT_EQ(formatDriveListText(9, "Removable", (std::uint64_t{1} << 20) - 1), "DISK9  Removable " " " "         0" " MB");
+  EXPECT_EQ(formatDriveListText(0, "Fixed", 80026361856),
+            "DISK0  Fixed     "
+            " "
+            "     76319"
+            " MB");
+  EXPECT_EQ(formatDriveListText(9, "Removable", (std::uint64_t{1} << 20) - 1),
+            "DISK9  Removable "
+            " "
+            "         0"
+            " MB");
   // A capacity too wide for the column widens it.
   EXPECT_EQ(formatDriveListText(3, "Unknown", std::uint64_t{1} << 60), "DISK3  Unknown    1099511627776 MB");
 }

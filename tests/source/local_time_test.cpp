@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "source/local_time.h"
+
+#include <gtest/gtest.h>
 
 namespace marlin {
 namespace {

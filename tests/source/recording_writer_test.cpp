@@ -1,6 +1,12 @@
 // RecordingWriter: live frames laid into container blocks, checked byte by
 // byte against the layout rules and read back with the stream source.
+#include "source/recording_writer.h"
+
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
 #include <atomic>
@@ -10,16 +16,11 @@
 #include <filesystem>
 #include <random>
 #include <set>
-#include <sys/mount.h>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
-#include <sched.h>
 #include <vector>
 
 #include "source/checksum8.h"
 #include "source/container.h"
-#include "source/recording_writer.h"
 #include "source/stream_source.h"
 #include "support/synthetic_recording.h"
 #include "support/temp_dir.h"
@@ -45,9 +46,13 @@ std::uint32_t testClock() { return clockTicks ? clockNow.fetch_add(1) : clockNow
 // has been shifted for the file layout).
 Bytes liveFrame(std::size_t length, bool refresh, std::uint16_t sequence, std::mt19937& random,
                 std::uint8_t fields = 0x15) {
-  Bytes frame = {0x00, 0x00, 0x01, container::kVideoId,
+  Bytes frame = {0x00,
+                 0x00,
+                 0x01,
+                 container::kVideoId,
                  static_cast<std::uint8_t>((refresh ? 0x80 : 0x00) | (fields & 0x7F)),
-                 static_cast<std::uint8_t>(sequence >> 8), static_cast<std::uint8_t>(sequence),
+                 static_cast<std::uint8_t>(sequence >> 8),
+                 static_cast<std::uint8_t>(sequence),
                  0x11};  // no start code can span bytes 4-10 with this byte
   while (frame.size() < length) {
     frame.push_back(static_cast<std::uint8_t>(random()));
@@ -69,12 +74,20 @@ Bytes samples(std::size_t n, std::uint8_t first = 0x40) {
 // The header this writer puts before a block: the time, channel mask 1, the
 // frame interval and the check byte.
 Bytes expectedHeader(std::uint32_t time, std::uint8_t interval, bool bigEndian = false) {
-  Bytes h = bigEndian ? Bytes{static_cast<std::uint8_t>(time >> 24), static_cast<std::uint8_t>(time >> 16),
-                              static_cast<std::uint8_t>(time >> 8), static_cast<std::uint8_t>(time), 0x00, 0x01,
+  Bytes h = bigEndian ? Bytes{static_cast<std::uint8_t>(time >> 24),
+                              static_cast<std::uint8_t>(time >> 16),
+                              static_cast<std::uint8_t>(time >> 8),
+                              static_cast<std::uint8_t>(time),
+                              0x00,
+                              0x01,
                               interval}
-                      : Bytes{static_cast<std::uint8_t>(time), static_cast<std::uint8_t>(time >> 8),
-                              static_cast<std::uint8_t>(time >> 16), static_cast<std::uint8_t>(time >> 24), 0x01,
-                              0x00, interval};
+                      : Bytes{static_cast<std::uint8_t>(time),
+                              static_cast<std::uint8_t>(time >> 8),
+                              static_cast<std::uint8_t>(time >> 16),
+                              static_cast<std::uint8_t>(time >> 24),
+                              0x01,
+                              0x00,
+                              interval};
   h.push_back(checksum8(h.data(), 7));
   return h;
 }
@@ -256,7 +269,7 @@ INSTANTIATE_TEST_SUITE_P(Documented, FrameIntervalFromSequence,
                                            IntervalCase{10, 10, 1},    // no step counts as 1
                                            IntervalCase{10, 11, 1}, IntervalCase{10, 14, 4},
                                            IntervalCase{10, 300, 290 & 0x7F},
-                                           IntervalCase{10, 138, 128 & 0x7F},  // 128 keeps no low bits
+                                           IntervalCase{10, 138, 128 & 0x7F},    // 128 keeps no low bits
                                            IntervalCase{10, 9, 65535 & 0x7F}));  // backwards: 65535 steps
 
 TEST_F(RecordingWriterTest, BigEndianHeadersForVariantSix) {
@@ -369,8 +382,8 @@ TEST_F(RecordingWriterTest, StreamSourceReadsBackEveryFrameButTheLast) {
   for (int i = 0; i < 60; ++i) {
     clockNow = kTime + static_cast<std::uint32_t>(i / 8);
     sequence = static_cast<std::uint16_t>(sequence + 1 + i % 3);
-    Bytes frame = liveFrame(videoLength(random), i % 5 == 0, sequence, random,
-                            static_cast<std::uint8_t>(i % 4 | (i % 7) << 2));
+    Bytes frame =
+        liveFrame(videoLength(random), i % 5 == 0, sequence, random, static_cast<std::uint8_t>(i % 4 | (i % 7) << 2));
     ASSERT_TRUE(writer.writeVideo(frame.data(), frame.size()));
     written.push_back(readAsVideo(frame));
     if (i % 3 == 1) {

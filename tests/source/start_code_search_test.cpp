@@ -1,10 +1,10 @@
+#include "source/start_code_search.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <random>
 #include <vector>
-
-#include "source/start_code_search.h"
 
 namespace marlin::startcode {
 namespace {

@@ -40,7 +40,9 @@ class StreamSourceMatchesReference : public RecordingFixture {
       audio.resize(std::max<std::size_t>(4, audio.size() - random_() % 4));
       return audio;
     }
-    const std::size_t length = k == 6 && random_() % 2 == 0 ? huge(random_) : k < 9 ? small(random_) + 1 : medium(random_);
+    const std::size_t length = k == 6 && random_() % 2 == 0 ? huge(random_)
+                               : k < 9                      ? small(random_) + 1
+                                                            : medium(random_);
     return synth::makeVideoFrame(random_() % 16, length, random_, k % 2 == 0);
   }
 
@@ -264,7 +266,8 @@ TEST_F(StreamSourceMatchesReference, WhileTheRecordingGrows) {
                               scenario.isDisk, false);
     for (int op = 0; op < 300; ++op) {
       if (written < bytes.size() && random_() % 5 == 0) {
-        const std::size_t n = std::min<std::size_t>(bytes.size() - written, 1 + random_() % (3 * container::kBlockSize));
+        const std::size_t n =
+            std::min<std::size_t>(bytes.size() - written, 1 + random_() % (3 * container::kBlockSize));
         const Bytes more(bytes.begin() + static_cast<std::ptrdiff_t>(written),
                          bytes.begin() + static_cast<std::ptrdiff_t>(written + n));
         appendToFile(path, more);
@@ -294,7 +297,6 @@ TEST_F(StreamSourceMatchesReference, WhileTheRecordingGrows) {
     }
   }
 }
-
 
 // A writer appends to the recording on a thread of its own while reading
 // carries on span after span, so that spans read ahead meet the end of the
@@ -328,8 +330,8 @@ TEST_F(StreamSourceMatchesReference, ReadingOnWhileAWriterAppends) {
       // may hold the rest of the code.
       const std::uint64_t needed =
           stuck ? bytes.size()
-                : std::min<std::uint64_t>(bytes.size(), container::blockStartOf(reference.state().position) +
-                                                             2 * container::kBlockSize);
+                : std::min<std::uint64_t>(
+                      bytes.size(), container::blockStartOf(reference.state().position) + 2 * container::kBlockSize);
       while (written < needed) {
         std::this_thread::yield();
       }

@@ -1,3 +1,5 @@
+#include "source/time_search.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,10 +10,9 @@
 #include <vector>
 
 #include "source/block_header.h"
-#include "source/time_search.h"
 #include "support/synthetic_recording.h"
-#include "support/time_order_model.h"
 #include "support/temp_dir.h"
+#include "support/time_order_model.h"
 
 namespace marlin::testing {
 namespace {
@@ -68,8 +69,8 @@ class TimeSearch : public ::testing::Test {
 };
 
 TEST_F(TimeSearch, FindsTheFirstBlockAtOrAfterATimeInEveryByteOrder) {
-  const std::vector<std::uint32_t> times = {kStart, kStart, kStart + 5, kStart + 10, kStart + 10, kStart + 10,
-                                            kStart + 20};
+  const std::vector<std::uint32_t> times = {kStart,      kStart,      kStart + 5, kStart + 10,
+                                            kStart + 10, kStart + 10, kStart + 20};
   const TimeOrderModel expected = expectationOf(times);
   expectEveryTimeFound(blocksStamped(times), {}, expected, kStart, kStart + 20);
   expectEveryTimeFound(blocksStamped(times, true), {false, true}, expected, kStart, kStart + 20);
@@ -184,8 +185,8 @@ TEST_F(TimeSearch, LooksUpATimeInAGibibyteWithFewerThanFortyBlockReads) {
   // one after it.
   for (const std::uint64_t drop : {std::uint64_t{0}, std::uint64_t{100003}, kBlocks - 100003}) {
     // The ends of the recording, of its seconds and of the wrap's runs, and every 997th block.
-    std::vector<std::uint64_t> inTimeOrder = {0, 1, 24, 25, (kBlocks - drop) % kBlocks,
-                                              (kBlocks - drop + 25) % kBlocks, kBlocks - 25, kBlocks - 1};
+    std::vector<std::uint64_t> inTimeOrder = {
+        0, 1, 24, 25, (kBlocks - drop) % kBlocks, (kBlocks - drop + 25) % kBlocks, kBlocks - 25, kBlocks - 1};
     for (std::uint64_t n = 500; n < kBlocks; n += 997) {
       inTimeOrder.push_back(n);
     }

@@ -31,7 +31,9 @@ class ReferenceReader {
   ReferenceReader(std::vector<std::uint8_t> recording, bool isDisk, bool bigEndian);
 
   // More of a recording that is still being written.
-  void append(const std::vector<std::uint8_t>& bytes) { recording_.insert(recording_.end(), bytes.begin(), bytes.end()); }
+  void append(const std::vector<std::uint8_t>& bytes) {
+    recording_.insert(recording_.end(), bytes.begin(), bytes.end());
+  }
 
   void setPosition(std::uint64_t pos);
   void setPositionToEnd() { state_.position = recording_.size(); }

@@ -26,8 +26,7 @@ struct TimeOrderModel {
       }
       if (*times[index] >= time) {
         const TimeMatch match = newest ? TimeMatch::AtOrAfter : TimeMatch::BeforeOldest;
-        return {*times[index] == time ? TimeMatch::AtOrAfter : match, index * container::kBlockSize,
-                *times[index], 0};
+        return {*times[index] == time ? TimeMatch::AtOrAfter : match, index * container::kBlockSize, *times[index], 0};
       }
       newest = index;
     }

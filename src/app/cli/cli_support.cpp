@@ -11,10 +11,12 @@ void CapturedMessages::showMessage(std::string_view text, std::string_view capti
 std::string CapturedMessages::prefix() const { return last_.empty() ? std::string() : last_ + ": "; }
 
 CLI::Validator notNegative() {
-  return CLI::Validator([](const std::string& text) {
-    const std::size_t first = text.find_first_not_of(" \t");
-    return first != std::string::npos && text[first] == '-' ? "must not be negative: " + text : std::string();
-  }, "");
+  return CLI::Validator(
+      [](const std::string& text) {
+        const std::size_t first = text.find_first_not_of(" \t");
+        return first != std::string::npos && text[first] == '-' ? "must not be negative: " + text : std::string();
+      },
+      "");
 }
 
 }  // namespace marlin::cli

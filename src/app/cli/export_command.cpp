@@ -67,8 +67,8 @@ void printResult(const ChannelExportResult& result, bool events) {
                 result.fileBytes, jsonString(result.failure.message()).c_str());
     return;
   }
-  std::printf("CH%-2d %s  %" PRIu64 " frames  %.1f s  %" PRIu64 " bytes%s\n", result.channel + 1,
-              result.path.c_str(), result.framesWritten, result.seconds(), result.fileBytes,
+  std::printf("CH%-2d %s  %" PRIu64 " frames  %.1f s  %" PRIu64 " bytes%s\n", result.channel + 1, result.path.c_str(),
+              result.framesWritten, result.seconds(), result.fileBytes,
               result.failure ? "" : ("  FAILED: " + result.failure.message()).c_str());
 }
 
@@ -141,9 +141,10 @@ void addExportCommand(CLI::App& app) {
   CLI::App* command = app.add_subcommand(
       "export", "Export each channel's pictures and the sound into its own file: OUT-CH1.avi, OUT-CH2.avi, ...");
   addRecordingArgs(*command, options->recording);
-  command->add_option("output", options->output,
-                      "output name; the container follows its extension: .avi, .mkv or .mp4 (.avi added to a name "
-                      "without one)")
+  command
+      ->add_option("output", options->output,
+                   "output name; the container follows its extension: .avi, .mkv or .mp4 (.avi added to a name "
+                   "without one)")
       ->required();
   command->add_option("--channels", options->channels, "channels to export, 1-16 (default: every one with pictures)")
       ->delimiter(',')
@@ -156,7 +157,8 @@ void addExportCommand(CLI::App& app) {
   command->add_option("--from", options->from, "start: a byte position or a local time \"2010-01-01 12:00:05\"");
   command->add_option("--to", options->to, "end (exclusive, after the start): a byte position or a local time");
   command->add_flag("--no-stamp", options->noStamp, "leave the time stamp off the pictures");
-  command->add_flag("--events", options->events, "print JSON lines (progress, one per file, done) instead of the summary");
+  command->add_flag("--events", options->events,
+                    "print JSON lines (progress, one per file, done) instead of the summary");
   command->callback([options] { runExport(*options); });
 }
 

@@ -65,8 +65,8 @@ void printText(const RecordingArgs& recording, const RecordingSurvey& survey) {
             << " short\n"
             << "first block time: " << (survey.firstBlockTime ? blockTimeText(survey.firstBlockTime) : "none") << "\n"
             << "last block time: " << (survey.lastBlockTime ? blockTimeText(survey.lastBlockTime) : "none") << "\n"
-            << "channel masks: " << (survey.channelMasks.empty() ? "none" : joined(survey.channelMasks, quotedHex, ", "))
-            << "\n"
+            << "channel masks: "
+            << (survey.channelMasks.empty() ? "none" : joined(survey.channelMasks, quotedHex, ", ")) << "\n"
             << "frame intervals: "
             << (survey.frameIntervals.empty() ? "none" : joined(survey.frameIntervals, decimal, ", ")) << "\n"
             << "video frames: " << perChannelText(survey.videoFrames) << "\n"
@@ -81,15 +81,16 @@ void printJson(const RecordingArgs& recording, const RecordingSurvey& survey) {
   };
   std::cout << "{\"file\": " << jsonString(recording.path) << ", \"disk\": " << (recording.isDisk ? "true" : "false")
             << ", \"variant\": " << recording.variant
-            << ", \"readAs\": " << jsonString(describeRecognition(recording.recognition)) << ", \"size\": " << survey.size
-            << ", \"blocks\": {\"valid\": " << survey.validBlocks << ", \"bad\": " << survey.badBlocks
-            << ", \"short\": " << survey.shortBlocks << "}"
+            << ", \"readAs\": " << jsonString(describeRecognition(recording.recognition))
+            << ", \"size\": " << survey.size << ", \"blocks\": {\"valid\": " << survey.validBlocks
+            << ", \"bad\": " << survey.badBlocks << ", \"short\": " << survey.shortBlocks << "}"
             << ", \"firstBlockTime\": " << optionalTime(survey.firstBlockTime)
             << ", \"lastBlockTime\": " << optionalTime(survey.lastBlockTime) << ", \"channelMasks\": ["
             << joined(survey.channelMasks, decimal, ", ") << "], \"frameIntervals\": ["
-            << joined(survey.frameIntervals, decimal, ", ") << "], \"videoFrames\": " << perChannelJson(survey.videoFrames)
-            << ", \"audioFrames\": " << perChannelJson(survey.audioFrames) << ", \"largestFrame\": " << survey.largestFrame
-            << "}\n";
+            << joined(survey.frameIntervals, decimal, ", ")
+            << "], \"videoFrames\": " << perChannelJson(survey.videoFrames)
+            << ", \"audioFrames\": " << perChannelJson(survey.audioFrames)
+            << ", \"largestFrame\": " << survey.largestFrame << "}\n";
 }
 
 }  // namespace

@@ -60,25 +60,28 @@ void addLiveCommand(CLI::App& app) {
   command->add_flag("--no-reconnect", options->noReconnect,
                     "end the session when the connection is lost instead of logging in again");
   command->add_option("--record", options->recordPath, "record the live stream into this .QKV file");
-  command->add_option("--key", options->keys,
-                      "a remote key value to send, one per second after the login (its low 8 bits go out)")
+  command
+      ->add_option("--key", options->keys,
+                   "a remote key value to send, one per second after the login (its low 8 bits go out)")
       ->check(CLI::Range(0, 65535));
   command->add_option("--mouse", *mouseTexts, "a mouse event STATE,X,Y recorded after the login (repeatable)");
   command->add_option("--mouse-mode", options->mouseMode, "0 off, 1 DVR cursor hidden, 2 DVR cursor shown")
       ->check(CLI::Range(0, 2));
   command->add_option("--split", options->split, "cells on screen (the live picture is one)")
       ->check(CLI::IsMember({1, 4, 9, 16}));
-  command->add_option("--size", options->size, "view WIDTHxHEIGHT (default 640x448)")->check([](const std::string& text) {
-    return parseSize(text) ? std::string() : std::string("expected WIDTHxHEIGHT, e.g. 640x448");
-  });
+  command->add_option("--size", options->size, "view WIDTHxHEIGHT (default 640x448)")
+      ->check([](const std::string& text) {
+        return parseSize(text) ? std::string() : std::string("expected WIDTHxHEIGHT, e.g. 640x448");
+      });
   command->add_option("--snapshot-every", options->snapshotEvery, "save what is shown after every N pictures")
       ->check(CLI::Range(1, std::numeric_limits<int>::max()));
   command->add_option("--out", options->outDir, "folder for the snapshots");
   command->add_flag("--no-audio", options->noAudio, "play no sound");
   command->add_flag("--events", options->events, "print JSON lines: connection, notice, picture, audio, summary");
   CLI::Option* avi = addAviCaptureArgs(*command, options->avi);
-  command->add_flag("--low-speed", options->lowSpeed,
-                    "for a slow link: the capture takes the last picture every 40 ms and writes it with the sound")
+  command
+      ->add_flag("--low-speed", options->lowSpeed,
+                 "for a slow link: the capture takes the last picture every 40 ms and writes it with the sound")
       ->needs(avi);
   command->callback([options, password, passwordFile, mouseTexts, passwordOption] {
     if (options->host.empty() && options->ddns.empty()) {

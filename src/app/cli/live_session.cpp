@@ -225,13 +225,12 @@ void driveSession(PlayerEngine& engine, LiveSessionObserver& observer, const Liv
 void printSummary(const LiveSessionObserver& observer, const PlayerEngine& engine, bool asJson) {
   const net::DvrClient& client = engine.client();
   if (asJson) {
-    std::printf("{\"event\":\"summary\",\"pictures\":%llu,\"audio_packets\":%llu,\"video_dropped\":%llu,"
-                "\"audio_dropped\":%llu,\"reconnects\":%llu}\n",
-                static_cast<unsigned long long>(observer.pictures()),
-                static_cast<unsigned long long>(observer.audioPackets()),
-                static_cast<unsigned long long>(client.videoDropped()),
-                static_cast<unsigned long long>(client.audioDropped()),
-                static_cast<unsigned long long>(client.reconnects()));
+    std::printf(
+        "{\"event\":\"summary\",\"pictures\":%llu,\"audio_packets\":%llu,\"video_dropped\":%llu,"
+        "\"audio_dropped\":%llu,\"reconnects\":%llu}\n",
+        static_cast<unsigned long long>(observer.pictures()), static_cast<unsigned long long>(observer.audioPackets()),
+        static_cast<unsigned long long>(client.videoDropped()), static_cast<unsigned long long>(client.audioDropped()),
+        static_cast<unsigned long long>(client.reconnects()));
     std::fflush(stdout);
   }
   std::cerr << "showed " << observer.pictures() << " pictures, played " << observer.audioPackets()
@@ -261,8 +260,8 @@ void reportEnding(net::ClientNotice ending, const std::string& lastError) {
 std::optional<MouseFields> parseMouseEvent(const std::string& text) {
   MouseFields fields;
   char tail = 0;
-  if (std::sscanf(text.c_str(), "%d,%d,%d%c", &fields.state, &fields.x, &fields.y, &tail) != 3 ||
-      fields.state < 0 || fields.state > 4) {
+  if (std::sscanf(text.c_str(), "%d,%d,%d%c", &fields.state, &fields.x, &fields.y, &tail) != 3 || fields.state < 0 ||
+      fields.state > 4) {
     return std::nullopt;
   }
   return fields;
@@ -285,8 +284,8 @@ void runLiveSession(const LiveOptions& options) {
   SilentAudioDevice silentDevice;
   AudioDevice& audioDevice = options.noAudio ? static_cast<AudioDevice&>(silentDevice) : sdlDevice;
   PlayerEngine engine({processPlaybackClock(), audioDevice, presenter, *painter, consoleMessageSink()});
-  engine.configure(kVariantQkt2, resolveAudioCodecId(kBuildAudioCodecName, consoleMessageSink()),
-                   kBuildChannelCount, kBuildSampleRate);
+  engine.configure(kVariantQkt2, resolveAudioCodecId(kBuildAudioCodecName, consoleMessageSink()), kBuildChannelCount,
+                   kBuildSampleRate);
   engine.setMode(EngineMode::Client, -1);
   if (options.split && engine.selectView(*options.split, 0) != 1) {
     throw CommandError("the live view shows the DVR's one picture: --split must be 1", kUsageExit);
@@ -309,8 +308,9 @@ void runLiveSession(const LiveOptions& options) {
   }
 
   connectEngine(engine, options);
-  driveSession(engine, observer, options,
-               Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(options.seconds)));
+  driveSession(
+      engine, observer, options,
+      Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(options.seconds)));
   engine.disconnect();
   printSummary(observer, engine, options.events);
   if (engine.isAviCapturing()) {

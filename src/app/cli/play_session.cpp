@@ -166,8 +166,8 @@ std::optional<Size> parseSize(const std::string& text) {
   int width = 0;
   int height = 0;
   char tail = 0;
-  if (std::sscanf(text.c_str(), "%dx%d%c", &width, &height, &tail) != 2 || width < 2 || height < 2 ||
-      width > 8192 || height > 8192) {
+  if (std::sscanf(text.c_str(), "%dx%d%c", &width, &height, &tail) != 2 || width < 2 || height < 2 || width > 8192 ||
+      height > 8192) {
     return std::nullopt;
   }
   return Size{width, height};

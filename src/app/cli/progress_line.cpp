@@ -1,8 +1,9 @@
 #include "app/cli/progress_line.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
-#include <unistd.h>
 
 namespace marlin::cli {
 

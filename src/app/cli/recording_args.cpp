@@ -6,8 +6,8 @@ namespace marlin::cli {
 
 void addRecordingArgs(CLI::App& command, RecordingArgs& args, bool withVariant) {
   command.add_option("file", args.path, "recording: a .QKV file, a disk image or a disk device")->required();
-  CLI::Option* disk = command.add_flag(
-      "--disk", args.isDisk, "read in DVR disk byte order (16-bit words swapped) instead of recognising it");
+  CLI::Option* disk = command.add_flag("--disk", args.isDisk,
+                                       "read in DVR disk byte order (16-bit words swapped) instead of recognising it");
   CLI::Option* variant = nullptr;
   if (withVariant) {
     variant = command

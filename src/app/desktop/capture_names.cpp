@@ -11,8 +11,8 @@ namespace {
 
 std::string timeStem(const std::tm& local) {
   char stem[32];
-  std::snprintf(stem, sizeof stem, "%04d%02d%02d-%02d%02d%02d", local.tm_year + 1900, local.tm_mon + 1,
-                local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+  std::snprintf(stem, sizeof stem, "%04d%02d%02d-%02d%02d%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                local.tm_hour, local.tm_min, local.tm_sec);
   return stem;
 }
 

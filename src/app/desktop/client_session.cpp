@@ -79,8 +79,7 @@ void ClientSession::logIn(const LoginValues& login) {
                 messages_.showMessage("Cannot find the DVR \"" + login.address + "\".", "");
                 return;
               }
-              if (engine_.connect(dottedIpv4(*address), static_cast<std::uint16_t>(login.port), login.password) !=
-                  1) {
+              if (engine_.connect(dottedIpv4(*address), static_cast<std::uint16_t>(login.port), login.password) != 1) {
                 endSession();
                 messages_.showMessage(engine_.lastConnectFailure().message(), "");
               }

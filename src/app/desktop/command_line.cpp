@@ -137,7 +137,8 @@ std::string viewerUsage() {
          "  --screenshot OUT.png save a picture of the whole window and quit\n"
          "  --after S            ... S seconds after start (default 0)\n"
          "  --size WxH           the window's size, such as 1280x896 (each side 1 to " +
-         std::to_string(kLargestWindowSide) + ")\n"
+         std::to_string(kLargestWindowSide) +
+         ")\n"
          "  --help               show this help and quit\n"
          "  --version            show the version and quit\n";
 }

@@ -1,3 +1,6 @@
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -9,8 +12,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 #include <string>
 #include <vector>
 

@@ -97,8 +97,8 @@ MainWindow::MainWindow(Setup setup, QWidget* parent)
   } else {
     audio_ = std::make_unique<SdlAudioDevice>(true);
   }
-  engine_ = std::make_unique<PlayerEngine>(
-      EngineServices{processPlaybackClock(), *audio_, *video_, *painter_, messages_});
+  engine_ =
+      std::make_unique<PlayerEngine>(EngineServices{processPlaybackClock(), *audio_, *video_, *painter_, messages_});
   video_->setRenderer(&engine_->renderer());
   if (setup_.events != nullptr) {
     printer_ = std::make_unique<EventLinePrinter>(engine_->client(), setup_.events);
@@ -193,7 +193,8 @@ void MainWindow::createParts() {
 
 void MainWindow::createControls() {
   for (const ButtonRow& entry : kButtons) {
-    auto* button = new PictureButton(entry.id, QString::fromLatin1(entry.icon), QString::fromLatin1(entry.toolTip), this);
+    auto* button =
+        new PictureButton(entry.id, QString::fromLatin1(entry.icon), QString::fromLatin1(entry.toolTip), this);
     buttons_[entry.id] = button;
     controls_[entry.id] = button;
   }
@@ -212,7 +213,8 @@ void MainWindow::createControls() {
   };
   segment(kPlayerMode, "player-mode", "Player", "Player mode: play recordings");
   segment(kClientMode, "client-mode", "Client", "Client mode: watch a DVR live");
-  auto* saveAvi = new PictureButton(kSaveAvi, QStringLiteral("save-avi"), QStringLiteral("Save what is shown as AVI"), this);
+  auto* saveAvi =
+      new PictureButton(kSaveAvi, QStringLiteral("save-avi"), QStringLiteral("Save what is shown as AVI"), this);
   saveAvi->setText(QStringLiteral("Save AVI"));
   saveAvi->setStyle(PictureButton::Style::Text);
   buttons_[kSaveAvi] = saveAvi;
@@ -300,9 +302,7 @@ QAction* MainWindow::action(CommandId id) const {
   return found == actions_.end() ? nullptr : found->second;
 }
 
-QMenu* MainWindow::contextMenu(EngineMode mode) const {
-  return mode == EngineMode::Client ? clientMenu_ : playerMenu_;
-}
+QMenu* MainWindow::contextMenu(EngineMode mode) const { return mode == EngineMode::Client ? clientMenu_ : playerMenu_; }
 
 WindowFacts MainWindow::facts() const {
   WindowFacts f;

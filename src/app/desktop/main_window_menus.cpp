@@ -139,53 +139,94 @@ void MainWindow::connectAction(CommandId id, QAction* action) {
     return;
   }
   switch (id) {
-    case kAbout: return on(options_, &OptionsEditor::showAbout);
-    case kOptions: return on(options_, &OptionsEditor::showPlayerOptions);
-    case kNetworkOptions: return on(options_, &OptionsEditor::showNetworkOptions);
-    case kPlayerMode: return run([this] { switchMode(EngineMode::Player); });
-    case kClientMode: return run([this] { switchMode(EngineMode::Client); });
-    case kOpenFile: return on(player_, &PlayerSession::openFile);
-    case kOpenDisk: return on(player_, &PlayerSession::openDisk);
-    case kCloseFile: return on(player_, &PlayerSession::closeFile);
-    case kMarkIn: return on(player_, &PlayerSession::markInHere);
-    case kMarkOut: return on(player_, &PlayerSession::markOutHere);
-    case kExportCapture: return on(player_, &PlayerSession::copyMarkedRange);
-    case kExportAvi: return on(player_, &PlayerSession::showExport);
-    case kGoToTime: return on(player_, &PlayerSession::goToTime);
-    case kPlay: return run([e] { e->play(1.0); });
-    case kPlayReverse: return run([e] { e->playReverse(1.0); });
-    case kPause: return run([e] { e->pause(); });
-    case kFastForward: return run([e] { e->fastForward(); });
-    case kFastRewind: return run([e] { e->fastReverse(); });
-    case kNextFrame: return run([e] { e->stepForward(); });
-    case kPreviousFrame: return run([e] { e->stepBackward(); });
-    case kSpeedNormal: return run([e] { e->adjustSpeed(1.0); });
-    case kSpeedDown: return run([this] { adjustSpeed(-0.1); });
-    case kSpeedUp: return run([this] { adjustSpeed(0.1); });
+    case kAbout:
+      return on(options_, &OptionsEditor::showAbout);
+    case kOptions:
+      return on(options_, &OptionsEditor::showPlayerOptions);
+    case kNetworkOptions:
+      return on(options_, &OptionsEditor::showNetworkOptions);
+    case kPlayerMode:
+      return run([this] { switchMode(EngineMode::Player); });
+    case kClientMode:
+      return run([this] { switchMode(EngineMode::Client); });
+    case kOpenFile:
+      return on(player_, &PlayerSession::openFile);
+    case kOpenDisk:
+      return on(player_, &PlayerSession::openDisk);
+    case kCloseFile:
+      return on(player_, &PlayerSession::closeFile);
+    case kMarkIn:
+      return on(player_, &PlayerSession::markInHere);
+    case kMarkOut:
+      return on(player_, &PlayerSession::markOutHere);
+    case kExportCapture:
+      return on(player_, &PlayerSession::copyMarkedRange);
+    case kExportAvi:
+      return on(player_, &PlayerSession::showExport);
+    case kGoToTime:
+      return on(player_, &PlayerSession::goToTime);
+    case kPlay:
+      return run([e] { e->play(1.0); });
+    case kPlayReverse:
+      return run([e] { e->playReverse(1.0); });
+    case kPause:
+      return run([e] { e->pause(); });
+    case kFastForward:
+      return run([e] { e->fastForward(); });
+    case kFastRewind:
+      return run([e] { e->fastReverse(); });
+    case kNextFrame:
+      return run([e] { e->stepForward(); });
+    case kPreviousFrame:
+      return run([e] { e->stepBackward(); });
+    case kSpeedNormal:
+      return run([e] { e->adjustSpeed(1.0); });
+    case kSpeedDown:
+      return run([this] { adjustSpeed(-0.1); });
+    case kSpeedUp:
+      return run([this] { adjustSpeed(0.1); });
     case kShowTime:
       return run([e] {
         e->setShowTime(!e->getShowTime());
         e->renderer().Repaint();
       });
-    case kMute: return run([e] { e->setMute(!e->getMute()); });
-    case kSplit1: return run([this] { selectSplit(1); });
-    case kSplit4: return run([this] { selectSplit(4); });
-    case kSplit9: return run([this] { selectSplit(9); });
-    case kSplit16: return run([this] { selectSplit(16); });
-    case kStillCapture: return on(captures_, &Captures::stillCapture);
-    case kSaveAvi: return on(captures_, &Captures::toggleAviCapture);
-    case kStartLocalRecording: return on(client_, &ClientSession::startLocalRecording);
-    case kStopLocalRecording: return on(client_, &ClientSession::stopLocalRecording);
-    case kConnect: return on(client_, &ClientSession::connectOrDisconnect);
-    case kAlwaysOnTop: return on(chrome_, &WindowChrome::toggleAlwaysOnTop);
-    case kNormal: return on(chrome_, &WindowChrome::showNormalSize);
-    case kMaximize: return on(chrome_, &WindowChrome::showMaximizedSize);
-    case kMinimise: return on(chrome_, &WindowChrome::minimise);
-    case kSize640x448: return run([this] { showVideoSize(640, 448); });
-    case kSize640x544: return run([this] { showVideoSize(640, 544); });
+    case kMute:
+      return run([e] { e->setMute(!e->getMute()); });
+    case kSplit1:
+      return run([this] { selectSplit(1); });
+    case kSplit4:
+      return run([this] { selectSplit(4); });
+    case kSplit9:
+      return run([this] { selectSplit(9); });
+    case kSplit16:
+      return run([this] { selectSplit(16); });
+    case kStillCapture:
+      return on(captures_, &Captures::stillCapture);
+    case kSaveAvi:
+      return on(captures_, &Captures::toggleAviCapture);
+    case kStartLocalRecording:
+      return on(client_, &ClientSession::startLocalRecording);
+    case kStopLocalRecording:
+      return on(client_, &ClientSession::stopLocalRecording);
+    case kConnect:
+      return on(client_, &ClientSession::connectOrDisconnect);
+    case kAlwaysOnTop:
+      return on(chrome_, &WindowChrome::toggleAlwaysOnTop);
+    case kNormal:
+      return on(chrome_, &WindowChrome::showNormalSize);
+    case kMaximize:
+      return on(chrome_, &WindowChrome::showMaximizedSize);
+    case kMinimise:
+      return on(chrome_, &WindowChrome::minimise);
+    case kSize640x448:
+      return run([this] { showVideoSize(640, 448); });
+    case kSize640x544:
+      return run([this] { showVideoSize(640, 544); });
     case kExit:
-    case kCloseButton: return run([this] { close(); });
-    default: return;
+    case kCloseButton:
+      return run([this] { close(); });
+    default:
+      return;
   }
 }
 
@@ -205,11 +246,11 @@ void MainWindow::createMenus() {
   recentMenu_ = playerMenu_->addMenu(QStringLiteral("Open &Recent"));
   add(playerMenu_, {kCloseFile, kSeparator});
   QMenu* play = playerMenu_->addMenu(QStringLiteral("P&layback"));
-  add(play, {kPlay, kPlayReverse, kPause, kFastForward, kFastRewind, kNextFrame, kPreviousFrame, kSeparator, kSpeedNormal,
-             kSpeedDown, kSpeedUp, kSeparator, kGoToTime});
+  add(play, {kPlay, kPlayReverse, kPause, kFastForward, kFastRewind, kNextFrame, kPreviousFrame, kSeparator,
+             kSpeedNormal, kSpeedDown, kSpeedUp, kSeparator, kGoToTime});
   QMenu* view = playerMenu_->addMenu(QStringLiteral("&View"));
-  add(view, {kSplit1, kSplit4, kSplit9, kSplit16, kSeparator, kShowTime, kMute, kSeparator, kAlwaysOnTop, kNormal, kMaximize,
-             kSize640x448, kSize640x544});
+  add(view, {kSplit1, kSplit4, kSplit9, kSplit16, kSeparator, kShowTime, kMute, kSeparator, kAlwaysOnTop, kNormal,
+             kMaximize, kSize640x448, kSize640x544});
   QMenu* capture = playerMenu_->addMenu(QStringLiteral("&Capture"));
   add(capture, {kStillCapture, kSaveAvi, kSeparator, kMarkIn, kMarkOut, kExportCapture});
   QMenu* exportMenu = capture->addMenu(QStringLiteral("Export &To"));
@@ -220,8 +261,8 @@ void MainWindow::createMenus() {
   clientMenu_->setObjectName(QStringLiteral("clientMenu"));
   add(clientMenu_, {kPlayerMode, kClientMode, kSeparator, kConnect});
   QMenu* dvr = clientMenu_->addMenu(QStringLiteral("&DVR Control"));
-  add(dvr, {kDvrPause, kDvrRewind, kDvrPlay, kDvrFastForward, kDvrStop, kDvrRecord, kSeparator, kDvrChannel1, kDvrChannel2,
-            kDvrChannel3, kDvrChannel4, kDvrSplit, kSeparator, kDvrMenu, kDvrUp, kDvrDown, kDvrSelect});
+  add(dvr, {kDvrPause, kDvrRewind, kDvrPlay, kDvrFastForward, kDvrStop, kDvrRecord, kSeparator, kDvrChannel1,
+            kDvrChannel2, kDvrChannel3, kDvrChannel4, kDvrSplit, kSeparator, kDvrMenu, kDvrUp, kDvrDown, kDvrSelect});
   QMenu* local = clientMenu_->addMenu(QStringLiteral("&Local Recording"));
   add(local, {kStartLocalRecording, kStopLocalRecording});
   QMenu* netView = clientMenu_->addMenu(QStringLiteral("&View"));

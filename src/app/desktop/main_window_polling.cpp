@@ -2,8 +2,8 @@
 
 #include "app/desktop/background_task.h"
 #include "app/desktop/client_session.h"
-#include "app/desktop/player_session.h"
 #include "app/desktop/main_window.h"
+#include "app/desktop/player_session.h"
 #include "app/desktop/skin/picture_button.h"
 #include "app/desktop/skin/skin_slider.h"
 #include "app/desktop/skin/status_strip.h"
@@ -113,7 +113,8 @@ void MainWindow::refreshControls() {
       button->setChecked(l.checked);
     }
   }
-  buttons_[kMute]->setIconName(f.muted || engine_->getVolume() == 0 ? QStringLiteral("mute") : QStringLiteral("volume"));
+  buttons_[kMute]->setIconName(f.muted || engine_->getVolume() == 0 ? QStringLiteral("mute")
+                                                                    : QStringLiteral("volume"));
   int split = 1;
   int page = 0;
   engine_->getView(split, page);

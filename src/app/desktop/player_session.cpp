@@ -1,8 +1,9 @@
 #include "app/desktop/player_session.h"
 
-#include <QFileInfo>
 #include <fcntl.h>
 #include <unistd.h>
+
+#include <QFileInfo>
 
 #include "app/desktop/background_task.h"
 #include "app/desktop/dialogs/export_dialog.h"
@@ -129,17 +130,15 @@ void PlayerSession::copyMarkedRange() {
   }
   // Up to 650 MiB: copied on a thread of its own while the window goes on.
   emit working(QStringLiteral("SAVING RANGE"), QFileInfo(path).fileName());
-  task_.run(
-      [engine = &engine_, in = markIn_, out = markOut_, target = path.toStdString()] {
-        return engine->saveRange(in, out, target);
-      },
-      [this, name = QFileInfo(path).fileName()](int result) {
-        if (result != 1) {
-          messages_.showMessage(engine_.lastSaveRangeFailure().message(), "");
-          return;
-        }
-        emit confirmed(QStringLiteral("Range saved: ") + name);
-      });
+  task_.run([engine = &engine_, in = markIn_, out = markOut_,
+             target = path.toStdString()] { return engine->saveRange(in, out, target); },
+            [this, name = QFileInfo(path).fileName()](int result) {
+              if (result != 1) {
+                messages_.showMessage(engine_.lastSaveRangeFailure().message(), "");
+                return;
+              }
+              emit confirmed(QStringLiteral("Range saved: ") + name);
+            });
 }
 
 void PlayerSession::goToTime() {

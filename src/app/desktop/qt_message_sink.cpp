@@ -12,13 +12,14 @@ QString productTitle() { return QStringLiteral("Marlin Viewer 2.74"); }
 
 void QtMessageSink::showMessage(std::string_view text, std::string_view caption) {
   const QString message = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-  const QString title = caption.empty() ? productTitle()
-                                        : QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size()));
+  const QString title =
+      caption.empty() ? productTitle() : QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size()));
   if (QThread::currentThread() == qApp->thread()) {
     show(message, title);
     return;
   }
-  QMetaObject::invokeMethod(qApp, [this, message, title] { show(message, title); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      qApp, [this, message, title] { show(message, title); }, Qt::QueuedConnection);
 }
 
 void QtMessageSink::show(const QString& text, const QString& caption) {

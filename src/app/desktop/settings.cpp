@@ -1,7 +1,6 @@
 #include "app/desktop/settings.h"
 
 #include <QStandardPaths>
-
 #include <cstdlib>
 #include <filesystem>
 #include <string>

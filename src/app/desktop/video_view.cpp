@@ -1,7 +1,5 @@
 #include "app/desktop/video_view.h"
 
-#include "app/desktop/skin/palette.h"
-
 #include <QApplication>
 #include <QClipboard>
 #include <QImage>
@@ -14,6 +12,7 @@
 #include <cstring>
 #include <utility>
 
+#include "app/desktop/skin/palette.h"
 #include "render/video_renderer.h"
 
 namespace marlin::desktop {
@@ -140,7 +139,8 @@ void VideoView::copyToClipboard(std::span<const std::uint8_t> dib) {
     QApplication::clipboard()->setImage(image);
     return;
   }
-  QMetaObject::invokeMethod(qApp, [image] { QApplication::clipboard()->setImage(image); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      qApp, [image] { QApplication::clipboard()->setImage(image); }, Qt::QueuedConnection);
 }
 
 void VideoView::setHint(const QString& hint) {
@@ -210,8 +210,7 @@ void VideoView::mouseMoveEvent(QMouseEvent* event) {
 
 void VideoView::mousePressEvent(QMouseEvent* event) {
   if (renderer_ != nullptr && (event->button() == Qt::LeftButton || event->button() == Qt::RightButton)) {
-    renderer_->buttonDown(event->button() == Qt::LeftButton ? MouseButton::Left : MouseButton::Right,
-                          pointOf(event));
+    renderer_->buttonDown(event->button() == Qt::LeftButton ? MouseButton::Left : MouseButton::Right, pointOf(event));
   }
   pressed_ = event->button() == Qt::LeftButton;
   pressedAt_ = event->position().toPoint();
@@ -230,8 +229,7 @@ void VideoView::mouseReleaseEvent(QMouseEvent* event) {
 
 void VideoView::mouseDoubleClickEvent(QMouseEvent* event) {
   if (renderer_ != nullptr) {
-    renderer_->doubleClick(event->button() == Qt::LeftButton ? MouseButton::Left : MouseButton::Right,
-                           pointOf(event));
+    renderer_->doubleClick(event->button() == Qt::LeftButton ? MouseButton::Left : MouseButton::Right, pointOf(event));
   }
   // A double-click on the picture changes its split, not the window's size.
   event->accept();

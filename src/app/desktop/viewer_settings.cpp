@@ -48,8 +48,8 @@ int numberOr(const IniFile& file, const char* key, int fallback, NumberRange ran
   if (number && *number >= range.lowest && *number <= range.highest) {
     return *number;
   }
-  logWarning("settings: " + std::string(key) + "=" + *text + " is not from " + std::to_string(range.lowest) +
-             " to " + std::to_string(range.highest) + "; the default " + std::to_string(fallback) + " is used");
+  logWarning("settings: " + std::string(key) + "=" + *text + " is not from " + std::to_string(range.lowest) + " to " +
+             std::to_string(range.highest) + "; the default " + std::to_string(fallback) + " is used");
   return fallback;
 }
 
@@ -78,8 +78,8 @@ ViewerSettings readSettings(const IniFile& file, const ViewerSettings& defaults)
   s.dynamicIp = switchOr(file, "DynamicIp", defaults.dynamicIp);
   s.useDDraw = switchOr(file, "Use DDraw", defaults.useDDraw);
   s.autoReconnection = switchOr(file, "Auto Reconnection", defaults.autoReconnection);
-  s.timeoutMs = numberOr(file, "Timeout", defaults.timeoutMs / kMillisecondsPerSecond, kTimeoutSeconds) *
-                kMillisecondsPerSecond;
+  s.timeoutMs =
+      numberOr(file, "Timeout", defaults.timeoutMs / kMillisecondsPerSecond, kTimeoutSeconds) * kMillisecondsPerSecond;
   s.ddnsIp = textOr(file, "Ddns Ip", defaults.ddnsIp);
   s.ddnsPort = numberOr(file, "Ddns Port", defaults.ddnsPort, kPort);
   s.localRecordingPath = textOr(file, "Local Recording Path", defaults.localRecordingPath);

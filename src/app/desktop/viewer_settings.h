@@ -9,24 +9,24 @@ namespace marlin::desktop {
 // The settings kept between runs, under the key names of the settings file's
 // "Marlin Viewer" section. The password is never among them.
 struct ViewerSettings {
-  std::string capturePath;          // "Capture Path": still captures
-  bool alwaysOnTop = false;         // "AlwaysOnTop"
-  bool showTime = true;             // "Show Time"
-  bool repeat = false;              // "Repeat"
-  std::string timeFormat = "%Y/%m/%d %H:%M:%S"; // "Time Format"
-  int volume = 0;                   // "Volume", 0..65535
-  bool mute = false;                // "Mute"
-  std::string ipAddress = "192.168.11.138"; // "IP Address"
-  int port = 8841;                  // "Port"
-  bool dynamicIp = false;           // "DynamicIp"
-  bool useDDraw = true;             // "Use DDraw": the fast display path
-  bool autoReconnection = true;     // "Auto Reconnection"
-  int timeoutMs = 7000;             // "Timeout", stored in seconds, 1..3600
-  std::string ddnsIp = "192.168.11.138"; // "Ddns Ip"
-  int ddnsPort = 1800;              // "Ddns Port"
-  std::string localRecordingPath;   // "Local Recording Path"
-  std::string dvrName = "DVR000";   // "DvrName"
-  int mouseMode = 1;                // "Enable && Hidden cusor on DVR side": 0, 1 or 2
+  std::string capturePath;                       // "Capture Path": still captures
+  bool alwaysOnTop = false;                      // "AlwaysOnTop"
+  bool showTime = true;                          // "Show Time"
+  bool repeat = false;                           // "Repeat"
+  std::string timeFormat = "%Y/%m/%d %H:%M:%S";  // "Time Format"
+  int volume = 0;                                // "Volume", 0..65535
+  bool mute = false;                             // "Mute"
+  std::string ipAddress = "192.168.11.138";      // "IP Address"
+  int port = 8841;                               // "Port"
+  bool dynamicIp = false;                        // "DynamicIp"
+  bool useDDraw = true;                          // "Use DDraw": the fast display path
+  bool autoReconnection = true;                  // "Auto Reconnection"
+  int timeoutMs = 7000;                          // "Timeout", stored in seconds, 1..3600
+  std::string ddnsIp = "192.168.11.138";         // "Ddns Ip"
+  int ddnsPort = 1800;                           // "Ddns Port"
+  std::string localRecordingPath;                // "Local Recording Path"
+  std::string dvrName = "DVR000";                // "DvrName"
+  int mouseMode = 1;                             // "Enable && Hidden cusor on DVR side": 0, 1 or 2
 };
 
 inline constexpr const char* kSettingsSection = "Marlin Viewer";

@@ -96,8 +96,7 @@ bool WindowChrome::mousePress(QMouseEvent* event) {
 }
 
 void WindowChrome::mouseMove(QMouseEvent* event) {
-  window_->setCursor(inResizeGrip(event->position().toPoint()) || resizing_ ? Qt::SizeFDiagCursor
-                                                                           : Qt::ArrowCursor);
+  window_->setCursor(inResizeGrip(event->position().toPoint()) || resizing_ ? Qt::SizeFDiagCursor : Qt::ArrowCursor);
   if (resizing_) {
     const QPoint corner = event->position().toPoint() + dragOffset_;
     window_->resize(qMax(kMinimumWidth, corner.x()), qMax(kMinimumHeight, corner.y()));

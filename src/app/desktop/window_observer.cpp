@@ -2,8 +2,7 @@
 
 namespace marlin::desktop {
 
-WindowObserver::WindowObserver(QObject* window, LiveObserver* forward,
-                               std::function<void(net::ClientNotice)> onNotice)
+WindowObserver::WindowObserver(QObject* window, LiveObserver* forward, std::function<void(net::ClientNotice)> onNotice)
     : window_(window), forward_(forward), onNotice_(std::move(onNotice)) {}
 
 void WindowObserver::pictureShown(int channel, const CalendarTime& blockTime, int width, int height,
@@ -37,7 +36,8 @@ void WindowObserver::notice(net::ClientNotice notice) {
     forward_->notice(notice);
   }
   if (window_ != nullptr) {
-    QMetaObject::invokeMethod(window_, [handler = onNotice_, notice] { handler(notice); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        window_, [handler = onNotice_, notice] { handler(notice); }, Qt::QueuedConnection);
   }
 }
 

@@ -16,8 +16,7 @@ class WindowObserver final : public LiveObserver {
  public:
   WindowObserver(QObject* window, LiveObserver* forward, std::function<void(net::ClientNotice)> onNotice);
 
-  void pictureShown(int channel, const CalendarTime& blockTime, int width, int height,
-                    std::uint64_t position) override;
+  void pictureShown(int channel, const CalendarTime& blockTime, int width, int height, std::uint64_t position) override;
   void stateChanged(PlaybackState state, double speed) override;
   void audioPlayed(std::uint32_t bytes) override;
   void connectionStateChanged(net::ConnectionState state) override;

@@ -10,11 +10,11 @@
 namespace marlin::encoder {
 
 struct EncodeParams {
-  CodecVariant variant = 4;  // picks the header layout; 2 is the live stream's
-  int quality = 2;           // 1..14, lower is finer
+  CodecVariant variant = 4;    // picks the header layout; 2 is the live stream's
+  int quality = 2;             // 1..14, lower is finer
   int channel = 0;             // layout A carries channels 0-3 only
-  bool refresh = true;        // code every macroblock; otherwise only what changed
-  std::uint16_t sequence = 0; // live layout: the picture sequence number
+  bool refresh = true;         // code every macroblock; otherwise only what changed
+  std::uint16_t sequence = 0;  // live layout: the picture sequence number
   // Two channels side by side (variant 5 only).
   bool dual = false;
   int secondChannel = 0;

@@ -13,7 +13,9 @@ namespace {
 // 8 pixels per vector in picture order.
 // (A function, not a constant: a static initialiser would run AVX2 code on
 // processors without it.)
-[[gnu::always_inline]] inline __m256i inGroupOrder(__m256i v) { return _mm256_permutevar8x32_epi32(v, _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7)); }
+[[gnu::always_inline]] inline __m256i inGroupOrder(__m256i v) {
+  return _mm256_permutevar8x32_epi32(v, _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7));
+}
 
 // The R, G, B offsets of 16 chroma samples in 16 bits, in group order.
 // (c x k) >> 10 is the high half of (c x 64) x k, exactly; green sums two
@@ -39,7 +41,8 @@ struct Offsets {
   const __m256i greenFactors = _mm256_set1_epi32(static_cast<int>(0xFD25FEA0u));  // -731 << 16 | -352
   const __m256i greenLow = _mm256_srai_epi32(_mm256_madd_epi16(_mm256_unpacklo_epi16(cb16, cr16), greenFactors), 10);
   const __m256i greenHigh = _mm256_srai_epi32(_mm256_madd_epi16(_mm256_unpackhi_epi16(cb16, cr16), greenFactors), 10);
-  return {_mm256_mulhi_epi16(_mm256_slli_epi16(cr16, 6), _mm256_set1_epi16(1436)), _mm256_packs_epi32(greenLow, greenHigh),
+  return {_mm256_mulhi_epi16(_mm256_slli_epi16(cr16, 6), _mm256_set1_epi16(1436)),
+          _mm256_packs_epi32(greenLow, greenHigh),
           _mm256_mulhi_epi16(_mm256_slli_epi16(cb16, 6), _mm256_set1_epi16(1815))};
 }
 
@@ -74,7 +77,8 @@ struct Offsets {
 
 // 16 pixels as two vectors of B, G, R, 0: B | G << 8 beside R, whose high
 // byte is already 0.
-[[gnu::always_inline]] inline void quads(__m256i luma, __m256i red, __m256i green, __m256i blue, __m256i& low, __m256i& high) {
+[[gnu::always_inline]] inline void quads(__m256i luma, __m256i red, __m256i green, __m256i blue, __m256i& low,
+                                         __m256i& high) {
   const __m256i blueGreen = _mm256_or_si256(component(luma, blue), _mm256_slli_epi16(component(luma, green), 8));
   const __m256i redZero = component(luma, red);
   low = _mm256_unpacklo_epi16(blueGreen, redZero);

@@ -32,8 +32,10 @@ struct Offsets {
 [[gnu::always_inline]] inline Offsets offsetsOf(const std::uint8_t* cb, const std::uint8_t* cr) {
   const __m128i zero = _mm_setzero_si128();
   const __m128i bias = _mm_set1_epi16(128);
-  const __m128i cb16 = _mm_sub_epi16(_mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(cb)), zero), bias);
-  const __m128i cr16 = _mm_sub_epi16(_mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(cr)), zero), bias);
+  const __m128i cb16 =
+      _mm_sub_epi16(_mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(cb)), zero), bias);
+  const __m128i cr16 =
+      _mm_sub_epi16(_mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(cr)), zero), bias);
   const __m128i greenFactors = _mm_set_epi16(-731, -352, -731, -352, -731, -352, -731, -352);
   const __m128i greenLow = _mm_srai_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(cb16, cr16), greenFactors), 10);
   const __m128i greenHigh = _mm_srai_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(cb16, cr16), greenFactors), 10);
@@ -60,7 +62,8 @@ struct Offsets {
 
 // 8 pixels of one row as two vectors of B, G, R, 0: B | G << 8 beside R,
 // whose high byte is already 0.
-[[gnu::always_inline]] inline void quads(__m128i luma, __m128i red, __m128i green, __m128i blue, __m128i& low, __m128i& high) {
+[[gnu::always_inline]] inline void quads(__m128i luma, __m128i red, __m128i green, __m128i blue, __m128i& low,
+                                         __m128i& high) {
   const __m128i blueGreen = _mm_or_si128(component(luma, blue), _mm_slli_epi16(component(luma, green), 8));
   const __m128i redZero = component(luma, red);
   low = _mm_unpacklo_epi16(blueGreen, redZero);
@@ -115,7 +118,8 @@ struct Offsets {
     storeHigh(out + 12 * i + 6, pairs[i]);
   }
   const __m128i lowSixBytes = _mm_set_epi64x(0, 0x0000FFFFFFFFFFFF);
-  const __m128i last = _mm_or_si128(_mm_and_si128(pairs[3], lowSixBytes), _mm_slli_si128(_mm_srli_si128(pairs[3], 8), 6));
+  const __m128i last =
+      _mm_or_si128(_mm_and_si128(pairs[3], lowSixBytes), _mm_slli_si128(_mm_srli_si128(pairs[3], 8), 6));
   _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 36), last);
   const int lastFour = _mm_cvtsi128_si32(_mm_srli_si128(last, 8));
   std::memcpy(out + 44, &lastFour, 4);

@@ -1,5 +1,6 @@
-#include <cstdint>
 #include <immintrin.h>
+
+#include <cstdint>
 
 #include "codec/idct.h"
 #include "codec/x86/idct_vector_support.inl"

@@ -68,9 +68,8 @@ void transformSse2(std::int16_t* block, Store store) {
 }
 
 void idctSse2(std::int16_t* block, std::uint8_t* dest, std::ptrdiff_t stride) {
-  transformSse2(block, [dest, stride](int row, __m128i low, __m128i high) {
-    storeClampedRow(low, high, dest + row * stride);
-  });
+  transformSse2(
+      block, [dest, stride](int row, __m128i low, __m128i high) { storeClampedRow(low, high, dest + row * stride); });
 }
 
 void idctSse2Residual(std::int16_t* block, std::int16_t* out) {

@@ -11,7 +11,7 @@
 namespace marlin::sample {
 
 struct SampleOptions {
-  unsigned channels = 4;     // 1..16
+  unsigned channels = 4;  // 1..16
   unsigned seconds = 10;
   int height = 224;          // 224 or 272
   bool audio = false;        // an 8000 Hz tone as audio frames, coded as the variant's recorder codes sound

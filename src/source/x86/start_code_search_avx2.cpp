@@ -35,13 +35,10 @@ struct Avx2Ops {
     }
     const __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
     const __m256i id = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 3));
-    const __m256i idAtLeastF8 =
-        _mm256_cmpeq_epi8(_mm256_max_epu8(id, _mm256_set1_epi8(static_cast<char>(0xF8))), id);
-    const __m256i idAtMostFD =
-        _mm256_cmpeq_epi8(_mm256_min_epu8(id, _mm256_set1_epi8(static_cast<char>(0xFD))), id);
+    const __m256i idAtLeastF8 = _mm256_cmpeq_epi8(_mm256_max_epu8(id, _mm256_set1_epi8(static_cast<char>(0xF8))), id);
+    const __m256i idAtMostFD = _mm256_cmpeq_epi8(_mm256_min_epu8(id, _mm256_set1_epi8(static_cast<char>(0xFD))), id);
     const __m256i zeros = _mm256_and_si256(_mm256_cmpeq_epi8(first, zero), _mm256_cmpeq_epi8(second, zero));
-    const __m256i match =
-        _mm256_and_si256(_mm256_and_si256(zeros, isOne), _mm256_and_si256(idAtLeastF8, idAtMostFD));
+    const __m256i match = _mm256_and_si256(_mm256_and_si256(zeros, isOne), _mm256_and_si256(idAtLeastF8, idAtMostFD));
     return static_cast<unsigned>(_mm256_movemask_epi8(match));
   }
 };

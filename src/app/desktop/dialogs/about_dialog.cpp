@@ -53,9 +53,9 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
   text->addWidget(product);
   text->addSpacing(4);
   const QString muted = QStringLiteral("color: %1;").arg(skin::kMutedText.name());
-  for (auto* line : {makeLine(QStringLiteral("Version %1").arg(QString::fromLatin1(kVersion)), "aboutVersion", this),
-                     makeLine(QStringLiteral("Lib: %1").arg(QString::fromLatin1(kLibraryVersion)), "aboutLibrary",
-                              this)}) {
+  for (auto* line :
+       {makeLine(QStringLiteral("Version %1").arg(QString::fromLatin1(kVersion)), "aboutVersion", this),
+        makeLine(QStringLiteral("Lib: %1").arg(QString::fromLatin1(kLibraryVersion)), "aboutLibrary", this)}) {
     line->setStyleSheet(muted);
     text->addWidget(line);
   }

@@ -59,8 +59,8 @@ CompressionDialog::CompressionDialog(const Compression& current, QWidget* parent
   codecs_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
   codecs_->header()->setStretchLastSection(true);
   for (const VideoCodec codec : offeredVideoCodecs()) {
-    auto* item = new QTreeWidgetItem(
-        codecs_, {codecDisplayName(codec), QString::fromStdString(compressorDescription(codec))});
+    auto* item =
+        new QTreeWidgetItem(codecs_, {codecDisplayName(codec), QString::fromStdString(compressorDescription(codec))});
     item->setData(0, kCodecRole, static_cast<int>(codec));
     if (codec == current.codec) codecs_->setCurrentItem(item);
   }

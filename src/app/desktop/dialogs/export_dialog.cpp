@@ -1,8 +1,8 @@
 #include "app/desktop/dialogs/export_dialog.h"
 
 #include <QCheckBox>
-#include <QDir>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFutureWatcher>
@@ -60,7 +60,8 @@ QString timeLeftText(qint64 elapsedMs, std::uint64_t done, std::uint64_t total) 
 QString resultsText(const std::vector<ChannelExportResult>& results) {
   if (results.empty()) return QStringLiteral("No channel had pictures to export.");
   // Every file lies beside the output name, so the folder is named once.
-  QStringList lines{QStringLiteral("In %1:").arg(QFileInfo(QString::fromStdString(results.front().path)).absolutePath())};
+  QStringList lines{
+      QStringLiteral("In %1:").arg(QFileInfo(QString::fromStdString(results.front().path)).absolutePath())};
   for (const ChannelExportResult& result : results) {
     QString line = QStringLiteral("%1   %2 frames")
                        .arg(QFileInfo(QString::fromStdString(result.path)).fileName())
@@ -204,9 +205,8 @@ void ExportDialog::showRecording(const std::string& path) {
     range_->showSpan(watcher->result());
     emit recordingShown();
   });
-  watcher->setFuture(QtConcurrent::run([path, layout = BlockLayout{isDisk_, isBigEndianVariant(variant_)}] {
-    return lookUpSpan(path, layout);
-  }));
+  watcher->setFuture(QtConcurrent::run(
+      [path, layout = BlockLayout{isDisk_, isBigEndianVariant(variant_)}] { return lookUpSpan(path, layout); }));
 }
 
 std::uint16_t ExportDialog::tickedChannels() const {
@@ -238,8 +238,9 @@ void ExportDialog::browseOutput() {
     start = QFileInfo(inputPath_->text()).absoluteDir().filePath(QStringLiteral("CAPTURE.AVI"));
   }
   if (start.isEmpty()) start = QDir::current().filePath(QStringLiteral("CAPTURE.AVI"));
-  const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save As"), QFileInfo(start).absoluteFilePath(),
-                                                    QStringLiteral("AVI File Format (*.AVI *.avi)"));
+  const QString path =
+      QFileDialog::getSaveFileName(this, QStringLiteral("Save As"), QFileInfo(start).absoluteFilePath(),
+                                   QStringLiteral("AVI File Format (*.AVI *.avi)"));
   if (!path.isEmpty()) outputPath_->setText(path);
 }
 
@@ -256,8 +257,8 @@ void ExportDialog::selectCompression() {
 
 void ExportDialog::setSettingsEnabled(bool enabled) {
   for (QCheckBox* channel : channels_) channel->setEnabled(enabled);
-  for (QWidget* widget : std::initializer_list<QWidget*>{audio_, range_, inputPath_, browseInput_, outputPath_, browseOutput_,
-                                                          selectCompression_, ok_}) {
+  for (QWidget* widget : std::initializer_list<QWidget*>{audio_, range_, inputPath_, browseInput_, outputPath_,
+                                                         browseOutput_, selectCompression_, ok_}) {
     widget->setEnabled(enabled);
   }
 }

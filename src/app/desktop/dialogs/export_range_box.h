@@ -16,7 +16,7 @@ namespace marlin::desktop {
 struct ExportRangeChoice {
   enum class Kind { Whole, Bytes, Times };
   Kind kind = Kind::Whole;
-  ByteRange bytes;        // Bytes: the marked range
+  ByteRange bytes;         // Bytes: the marked range
   std::uint32_t from = 0;  // Times: block time stamps, both included
   std::uint32_t to = 0;
 };

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QFileDialog>
-
 #include <optional>
 #include <string>
 

@@ -76,9 +76,7 @@ FolderCheckResult checkFolder(const std::string& path, const std::function<bool(
   return createLevels(*levels) ? FolderCheckResult::Accepted : FolderCheckResult::CannotCreate;
 }
 
-std::string folderInvalidMessage(const std::string& path) {
-  return folderMessage(path, "is invalid. Please reenter.");
-}
+std::string folderInvalidMessage(const std::string& path) { return folderMessage(path, "is invalid. Please reenter."); }
 
 std::string folderCannotCreateMessage(const std::string& path) {
   return folderMessage(path, "can not be created. Please double check.");

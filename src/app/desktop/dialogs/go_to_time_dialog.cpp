@@ -28,11 +28,9 @@ QString startingText(const CalendarTime& shown) {
 
 }  // namespace
 
-GoToTimeDialog::GoToTimeDialog(std::string recordingPath, bool isDisk, int codecVariant,
-                               const CalendarTime& shownTime, QWidget* parent)
-    : QDialog(parent),
-      recordingPath_(std::move(recordingPath)),
-      layout_{isDisk, isBigEndianVariant(codecVariant)} {
+GoToTimeDialog::GoToTimeDialog(std::string recordingPath, bool isDisk, int codecVariant, const CalendarTime& shownTime,
+                               QWidget* parent)
+    : QDialog(parent), recordingPath_(std::move(recordingPath)), layout_{isDisk, isBigEndianVariant(codecVariant)} {
   setWindowTitle(QStringLiteral("Go to time"));
 
   time_ = makeTimeField("time", this);
@@ -73,8 +71,7 @@ void GoToTimeDialog::showSpan() {
     span_->setText(QString::fromStdString(spanText(watcher->result())));
     emit spanShown();
   });
-  watcher->setFuture(
-      QtConcurrent::run([path = recordingPath_, layout = layout_] { return lookUpSpan(path, layout); }));
+  watcher->setFuture(QtConcurrent::run([path = recordingPath_, layout = layout_] { return lookUpSpan(path, layout); }));
 }
 
 void GoToTimeDialog::refuse(const QString& message) {

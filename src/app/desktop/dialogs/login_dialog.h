@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDialog>
-
 #include <string>
 
 class QCheckBox;
@@ -15,7 +14,7 @@ namespace marlin::desktop {
 struct LoginValues {
   std::string address = "192.168.10.100";
   int port = 8841;
-  bool ddns = false;     // reach the DVR by its name through the dynamic ip service
+  bool ddns = false;  // reach the DVR by its name through the dynamic ip service
   std::string dvrName;
   std::string password;  // kept for this login only
 };

@@ -4,7 +4,6 @@
 #include <QComboBox>
 #include <QFormLayout>
 #include <QVBoxLayout>
-
 #include <algorithm>
 #include <array>
 #include <ctime>
@@ -19,7 +18,7 @@ namespace {
 
 // The on-screen date and time formats offered, in the order shown.
 constexpr std::array<const char*, 6> kTimeFormats = {
-    "%Y/%m/%d %H:%M:%S", "%y/%m/%d %H:%M:%S",   "%Y/%m/%d %p %I:%M:%S",
+    "%Y/%m/%d %H:%M:%S",    "%y/%m/%d %H:%M:%S", "%Y/%m/%d %p %I:%M:%S",
     "%y/%m/%d %p %I:%M:%S", "%b %d %H:%M:%S %Y", "%b %d %p %I:%M:%S %Y",
 };
 

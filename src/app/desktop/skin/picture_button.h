@@ -19,7 +19,10 @@ class PictureButton : public QAbstractButton {
   int commandId() const { return commandId_; }
   void setIconName(const QString& name);
   QString iconName() const { return iconName_; }
-  void setStyle(Style style) { style_ = style; update(); }
+  void setStyle(Style style) {
+    style_ = style;
+    update();
+  }
   // Close buttons turn red under the pointer, as people expect of them.
   void setDanger(bool danger) { danger_ = danger; }
   QSize sizeHint() const override;
