@@ -4,6 +4,7 @@
 #include <cmath>
 #include <csignal>
 
+#include "codec/audio_convert.h"
 #include "engine/avi_capture_rate.h"
 #include "engine/live_loop.h"
 #include "engine/open_failure_box.h"
@@ -88,7 +89,7 @@ int PlayerEngine::configure(int videoFormat, int audioCodec, int channelCount, i
   maxSplit_ = splitLimitFor(channelCount);
   config_ = DvrConfig{videoFormat, audioCodec, channelCount, sampleRate};
   configuredVariant_ = videoFormat;
-  avi_.recorder.setAudioFormat(audioCodec, sampleRate);
+  configuredAudioCodec_ = audioCodec;
   renderer_.SetChannelCount(maxSplit_);
   renderer_.SetUseDirectDraw(false);
   return attach();
@@ -97,9 +98,7 @@ int PlayerEngine::configure(int videoFormat, int audioCodec, int channelCount, i
 int PlayerEngine::attach() {
   source_.setCodecVariant(config_.videoFormat);
   decoder_.Init(config_.videoFormat);
-  WaveFormat format{};
-  audioDecoder_.setFormat(config_.audioCodec, config_.sampleRate, &format);
-  audioOut_.open(format);
+  openSoundFor(mode_);
   recorder_.setFormat(kLiveStreamVariant, config_.videoFormat, maxSplit_);
   renderer_.SetChannelCount(1);
   renderer_.SetLabelsOn(false);
@@ -122,9 +121,7 @@ int PlayerEngine::setMode(EngineMode mode, int splitLimit) {
     stopWorker();
     status_.setState(PlaybackState::Idle);
   }
-  WaveFormat format{};
-  audioDecoder_.setFormat(config_.audioCodec, config_.sampleRate, &format);
-  audioOut_.open(format);
+  openSoundFor(mode);
   if (player) {
     if (static_cast<unsigned>(splitLimit) <= 16) {
       maxSplit_ = splitLimit;
@@ -173,7 +170,21 @@ int PlayerEngine::openRecognised(const std::string& path, const ForcedReading& f
   config_.videoFormat = lastRecognition_.reading.variant;
   source_.setCodecVariant(config_.videoFormat);
   decoder_.Init(config_.videoFormat);
+  openSoundFor(mode_);
   return openSource(path, lastRecognition_.reading.isDisk(), opened);
+}
+
+// Recorders that compand store A-law bytes whatever audio codec the build
+// names: the sound path passes them on as they are, the output expands them
+// to 16-bit samples, and an AVI capture declares them A-law. The live stream
+// carries the configured codec.
+void PlayerEngine::openSoundFor(EngineMode mode) {
+  const bool aLaw = mode == EngineMode::Player && recordsALawAudio(config_.videoFormat);
+  config_.audioCodec = aLaw ? kAudioSigned16 : configuredAudioCodec_;
+  avi_.recorder.setAudioFormat(aLaw ? kAudioALaw : configuredAudioCodec_, config_.sampleRate);
+  WaveFormat format{};
+  audioDecoder_.setFormat(config_.audioCodec, config_.sampleRate, &format);
+  audioOut_.open(format);
 }
 
 // A recording from a recorder with more cameras than the build's shows all

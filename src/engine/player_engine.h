@@ -191,6 +191,8 @@ class PlayerEngine : public WorkerThread {
  private:
   int post(EngineCommand command);
   void stopWorker();
+  // Opens the sound output in the format the sound of mode's source needs.
+  void openSoundFor(EngineMode mode);
   int startLive();
   void followRecordedChannels();
   int captureFrameRate(int fieldHeight, int captureMode) const;
@@ -214,10 +216,10 @@ class PlayerEngine : public WorkerThread {
 
   std::atomic<EngineMode> mode_{EngineMode::Client};
   int maxSplit_ = 4;
-  // Nothing switches a channel off yet.
   DvrConfig config_;
-  // The variant configure was given; config_ holds the one of the open recording.
+  // What configure was given; config_ holds what the open recording needs.
   CodecVariant configuredVariant_ = kVariantQkt2;
+  AudioCodecId configuredAudioCodec_ = 0;
   Recognition lastRecognition_;
   Status lastOpenFailure_;
   Status lastSaveRangeFailure_;

@@ -223,10 +223,29 @@ TEST(PlayerEngine, FormatsWithSoundPerCameraPlayTheChannelShownAlone) {
       EXPECT_EQ(soundBytesPlayed(rig, plan, 1.0), 3u * 120) << "format " << format << ", channel 2 alone";
     }
   }
-  // Other formats play every audio frame, through the A-law expansion.
+  // Other formats play every audio frame, through the A-law expansion into
+  // a 16-bit output, whatever audio codec the build names.
   plan.variant = 3;
   EngineRig rig(3);
   EXPECT_EQ(soundBytesPlayed(rig, plan, 1.0), 2u * (3 * (100 + 110 + 120 + 130)));
+  EXPECT_EQ(rig.audio.lastFormat.bitsPerSample, 16);
+}
+
+TEST(PlayerEngine, ARecognisedRecordingOpensTheSoundOutputItsRecorderNeeds) {
+  // A build for an 8-bit PCM recorder opening an A-law recorder's recording
+  // and then one of its own.
+  EngineRig rig(4);
+  const std::string path = rig.dir.file("a-law.QKV");
+  RecordingPlan plan;
+  plan.rounds = 4;
+  plan.audioSamplesPerRound = 100;
+  for (const auto& [variant, bits] : {std::pair{2, 16}, std::pair{4, 8}}) {
+    plan.variant = variant;
+    writeFile(path, makePlaybackRecording(plan));
+    ASSERT_EQ(rig.engine.openRecognised(path, ForcedReading{}, OpenedPlay::Paused), 1);
+    EXPECT_EQ(rig.engine.config().videoFormat, variant);
+    EXPECT_EQ(rig.audio.lastFormat.bitsPerSample, bits) << "variant " << variant;
+  }
 }
 
 TEST(PlayerEngine, AFullSoundRingHoldsPlayBackButNotCommandsOrStop) {

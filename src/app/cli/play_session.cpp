@@ -27,16 +27,6 @@ namespace marlin::cli {
 
 namespace {
 
-// The sound device format a build for this variant's recorder would open:
-// recorders that compand write A-law bytes, which the engine expands to
-// 16-bit samples itself, so their device takes 16-bit samples passed through.
-AudioCodecId audioCodecFor(CodecVariant variant) {
-  if (recordsALawAudio(variant)) {
-    return *findAudioCodecId("QK_SPCM16");
-  }
-  return resolveAudioCodecId(kBuildAudioCodecName, consoleMessageSink());
-}
-
 // Prints events and takes the snapshots; runs on the engine's worker thread.
 class SessionObserver final : public PlaybackObserver {
  public:
@@ -147,14 +137,14 @@ void reachSpeed(PlayerEngine& engine, const SessionObserver& observer, const Pla
   const int presses = 1 + static_cast<int>(std::lround(std::log2(options.speed / 8.0)));
   for (int press = 0; press < 2 * presses && (engine.getSpeed() < options.speed || engine.getState() != direction);
        ++press) {
-    const std::uint64_t reports = observer.stateReports();
+    const std::uint64_t reportsBefore = observer.stateReports();
     if (options.reverse) {
       engine.fastReverse();
     } else {
       engine.fastForward();
     }
     // Each press waits for the worker, as a user waits to see the speed.
-    if (!waitUntil([&] { return observer.stateReports() > reports; })) {
+    if (!waitUntil([&] { return observer.stateReports() > reportsBefore; })) {
       throw CommandError("the engine did not take the fast play command");
     }
   }
@@ -192,8 +182,8 @@ void runPlaySession(const PlayOptions& options) {
   AudioDevice& audioDevice = options.noAudio ? static_cast<AudioDevice&>(silentDevice) : sdlDevice;
   PlayerEngine engine({processPlaybackClock(), audioDevice, presenter, *painter, consoleMessageSink()});
 
-  engine.configure(options.recording.variant, audioCodecFor(options.recording.variant), kBuildChannelCount,
-                   kBuildSampleRate);
+  engine.configure(options.recording.variant, resolveAudioCodecId(kBuildAudioCodecName, consoleMessageSink()),
+                   kBuildChannelCount, kBuildSampleRate);
   engine.setMode(EngineMode::Player, -1);
   SessionObserver observer(options, engine);
   engine.setObserver(&observer);
