@@ -123,7 +123,11 @@ bool FramePipeline::takeSound(const std::uint8_t* frame, std::uint32_t length, S
 bool FramePipeline::writeSoundOnce() {
   const int written = pcmEncoding_ == SoundEncoding::ALaw ? audioOut_.writeALaw(pcm_.data(), pcmLength_)
                                                           : audioOut_.writePcm(pcm_.data(), pcmLength_);
-  return written == 1;
+  if (written != 1) {
+    return false;
+  }
+  status_.noteSoundPlayed();
+  return true;
 }
 
 SoundWrite FramePipeline::writePendingSound(const RoomWait& wait) {

@@ -36,6 +36,9 @@ class PlaybackStatus {
   std::uint16_t channelMask() const { return channelMask_.load(); }
   int frameInterval() const { return frameInterval_.load(); }
   void setBlockLayout(std::uint16_t channelMask, int frameInterval);
+  // Some sound reached the output since the engine started.
+  bool soundPlayed() const { return soundPlayed_.load(std::memory_order_relaxed); }
+  void noteSoundPlayed() { soundPlayed_.store(true, std::memory_order_relaxed); }
 
  private:
   std::atomic<int> state_{static_cast<int>(PlaybackState::Idle)};
@@ -46,6 +49,7 @@ class PlaybackStatus {
   std::atomic<int> pictureHeight_{0};
   std::atomic<std::uint16_t> channelMask_{0};
   std::atomic<int> frameInterval_{0};
+  std::atomic<bool> soundPlayed_{false};
   // A calendar time is too large to be written atomically.
   mutable std::mutex frameTimeLock_;
   CalendarTime frameTime_;

@@ -178,6 +178,8 @@ class PlayerEngine : public WorkerThread {
   Status saveSnapshot(const std::string& path) { return renderer_.SaveSnapshot(path); }
   VideoRenderer& renderer() { return renderer_; }
   const AudioOutput& audioOutput() const { return audioOut_; }
+  // Some sound was played, in either mode, since the engine started.
+  bool hasPlayedSound() const { return status_.soundPlayed(); }
 
   // Only while no worker runs. A live observer also hears the connection.
   void setObserver(PlaybackObserver* observer) { observer_ = observer; }

@@ -174,6 +174,34 @@ class MainWindowTest : public QObject {
             std::string::npos);
   }
 
+  // Volume 0 is the first run's setting: the speaker shows it, and the first
+  // sound played says so once, not at every recording.
+  void theFirstSoundAtVolumeZeroSaysSoundIsOffOnce() {
+    const std::string eventsPath = path("sound-events.jsonl");
+    std::FILE* events = std::fopen(eventsPath.c_str(), "w");
+    QVERIFY(events != nullptr);
+    {
+      auto window = makeWindow("", events);
+      QCOMPARE(window->engine().getVolume(), 0u);
+      QVERIFY(window->openRecording(QStringLiteral(MARLIN_SAMPLE_RECORDING)));
+      QTRY_COMPARE_WITH_TIMEOUT(window->statusStrip()->noticeText(), QStringLiteral("Sound is off: raise the volume"),
+                                kPatience);
+      QCOMPARE(window->button(kMute)->iconName(), QStringLiteral("mute"));
+      // The second recording plays its sound for many polls without a word.
+      QVERIFY(window->openRecording(QStringLiteral(MARLIN_SAMPLE_RECORDING)));
+      QTRY_VERIFY_WITH_TIMEOUT(window->statusStrip()->noticeText().startsWith("Read as "), kPatience);
+      const auto presented = window->videoView()->presentedCount();
+      QTRY_VERIFY_WITH_TIMEOUT(window->videoView()->presentedCount() > presented + 20, kPatience);
+      QVERIFY(window->statusStrip()->noticeText().startsWith("Read as "));
+      window->close();
+    }
+    std::fclose(events);
+    const std::string lines = fileText(eventsPath);
+    const std::string told = "{\"event\":\"status\",\"text\":\"Sound is off: raise the volume\"}";
+    QVERIFY(lines.find(told) != std::string::npos);
+    QCOMPARE(lines.find(told), lines.rfind(told));
+  }
+
   // Nothing stale stays on screen: Close and a switch of mode leave a dark
   // view with what to do next, no time and the slider at its start.
   void closeAndModeSwitchLeaveNoStalePicture() {
@@ -466,8 +494,15 @@ class MainWindowTest : public QObject {
       QTest::keyClick(window.get(), key, Qt::NoModifier);
       QTRY_COMPARE_WITH_TIMEOUT(keysSent(), sent, kPatience);
     }
+    // An arrow typed with the volume slider focused is the DVR's alone.
+    auto* volume = window->findChild<SkinSlider*>("volumeSlider");
+    volume->setFocus();
+    const int loudness = volume->value();
+    QTest::keyClick(volume, Qt::Key_Right, Qt::NoModifier);
+    QTRY_COMPARE_WITH_TIMEOUT(keysSent(), 3, kPatience);
+    QCOMPARE(volume->value(), loudness);
     click(*window, kDvrMenu);
-    QTRY_VERIFY_WITH_TIMEOUT(dvr.log().count("\"event\":\"key\"") == 3, kPatience);
+    QTRY_VERIFY_WITH_TIMEOUT(dvr.log().count("\"event\":\"key\"") == 4, kPatience);
     const QString log = dvr.log();
     const auto at = [&log](int value) { return log.indexOf(QStringLiteral("\"value\":%1}").arg(value)); };
     QVERIFY(at(14) >= 0 && at(14) < at(65) && at(65) < at(12));

@@ -155,13 +155,17 @@ void ClientSession::pressRemote(int commandId) {
   }
 }
 
-void ClientSession::keyTyped(int qtKey, const QString& text) {
+bool ClientSession::keyTyped(int qtKey, const QString& text) {
   if (!engine_.isConnected()) {
-    return;
+    return false;
   }
-  if (const auto value = dvrKeyFor(qtKey, text)) {
-    engine_.sendRemote(*value);
+  const auto value = dvrKeyFor(qtKey, text);
+  if (!value) {
+    return false;
   }
+  // A key past the full queue is dropped by the client, which counts it.
+  engine_.sendRemote(*value);
+  return true;
 }
 
 }  // namespace marlin::desktop

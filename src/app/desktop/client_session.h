@@ -46,8 +46,8 @@ class ClientSession : public QObject {
   void stopLocalRecording();
   // A remote key from a button or a menu item.
   void pressRemote(int commandId);
-  // A key typed while the window has the focus.
-  void keyTyped(int qtKey, const QString& text);
+  // A key typed while the window has the focus; true when it was one for the DVR.
+  bool keyTyped(int qtKey, const QString& text);
 
  signals:
   // The session needs Client mode.

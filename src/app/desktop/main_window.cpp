@@ -249,6 +249,7 @@ void MainWindow::createControls() {
   });
   controls_[kPositionSlider] = position_;
   volume_ = new SkinSlider(kVolumeSlider, this);
+  volume_->setObjectName(QStringLiteral("volumeSlider"));
   volume_->setToolTip(QStringLiteral("Volume"));
   controls_[kVolumeSlider] = volume_;
   connect(position_, &SkinSlider::moved, this, [this](int, int value) {
@@ -367,6 +368,8 @@ void MainWindow::showTitle() {
 void MainWindow::showSource(const QString& title, const QString& path, bool opened) {
   titleText_ = title;
   showTitle();
+  // The task bar and the window switcher name the recording too.
+  setWindowTitle(title);
   title_->setToolTip(path);
   const std::uint64_t size = opened ? engine_->getSourceSize() : 0;
   position_->setRange(0, size <= 1 ? 0 : static_cast<int>(qMin<std::uint64_t>(size / 4096, INT32_MAX)));

@@ -307,9 +307,12 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (widget == nullptr || widget->window() != this) {
     return false;
   }
-  // Ctrl and Alt keys are the window's shortcuts, never the DVR's.
-  if ((key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) == 0) {
-    client_->keyTyped(key->key(), key->text());
+  // Ctrl and Alt keys are the window's shortcuts, never the DVR's. A key
+  // the DVR took moves nothing in the window (an arrow would move the focused
+  // slider too), except Tab, which still moves the focus.
+  if ((key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) == 0 &&
+      client_->keyTyped(key->key(), key->text()) && key->key() != Qt::Key_Tab && key->key() != Qt::Key_Backtab) {
+    return true;
   }
   if (mode_ == EngineMode::Player && key->modifiers() == Qt::NoModifier) {
     if (const auto command = playerKeyCommand(key->key(), engine_->getState())) {

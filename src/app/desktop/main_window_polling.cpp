@@ -44,7 +44,7 @@ void MainWindow::tick() {
   refreshControls();
   video_->setHint(viewHint());
   // Volume 0 is the setting's default: the first sound played says so once.
-  if (!soundOffTold_ && observer_->soundPlayed() && engine_->getVolume() == 0 && !engine_->getMute()) {
+  if (!soundOffTold_ && engine_->hasPlayedSound() && engine_->getVolume() == 0 && !engine_->getMute()) {
     soundOffTold_ = true;
     confirm(QStringLiteral("Sound is off: raise the volume"));
   }

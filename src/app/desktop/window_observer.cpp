@@ -19,7 +19,6 @@ void WindowObserver::stateChanged(PlaybackState state, double speed) {
 }
 
 void WindowObserver::audioPlayed(std::uint32_t bytes) {
-  soundPlayed_.store(true, std::memory_order_relaxed);
   if (forward_ != nullptr) {
     forward_->audioPlayed(bytes);
   }

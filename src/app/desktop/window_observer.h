@@ -2,7 +2,6 @@
 
 #include <QObject>
 #include <QPointer>
-#include <atomic>
 #include <functional>
 
 #include "engine/live_observer.h"
@@ -22,14 +21,10 @@ class WindowObserver final : public LiveObserver {
   void connectionStateChanged(net::ConnectionState state) override;
   void notice(net::ClientNotice notice) override;
 
-  // Whether any sound has been played since the start.
-  bool soundPlayed() const { return soundPlayed_.load(std::memory_order_relaxed); }
-
  private:
   QPointer<QObject> window_;
   LiveObserver* forward_;
   std::function<void(net::ClientNotice)> onNotice_;
-  std::atomic<bool> soundPlayed_{false};
 };
 
 }  // namespace marlin::desktop
