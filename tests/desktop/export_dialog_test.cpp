@@ -130,6 +130,10 @@ class ExportDialogTest : public QObject {
     auto* to = child<QLineEdit>(&dialog, "rangeTo");
     QCOMPARE(from->text(), QString::fromStdString(start));
     QCOMPARE(to->text(), QString::fromStdString(localTimeText(sampleTime(std::numeric_limits<std::uint32_t>::max()))));
+    // Both times are seen whole.
+    for (const QLineEdit* field : {from, to}) {
+      QVERIFY(field->contentsRect().width() > field->fontMetrics().horizontalAdvance(field->text()));
+    }
 
     // Typing a time chooses the time range; one cut short is refused in the box.
     QTest::keyClick(from, Qt::Key_End);

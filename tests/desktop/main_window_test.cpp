@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMenu>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -129,7 +130,33 @@ class MainWindowTest : public QObject {
     action->trigger();
   }
 
+  // Each menu's underlined letters, to find two items sharing one.
+  static void checkMnemonicsAreUnique(const QMenu& menu) {
+    QSet<QChar> letters;
+    for (const QAction* action : menu.actions()) {
+      const QString text = action->text();
+      const qsizetype at = text.indexOf(QLatin1Char('&'));
+      if (at >= 0 && at + 1 < text.size()) {
+        const QChar letter = text.at(at + 1).toLower();
+        QVERIFY2(!letters.contains(letter), qPrintable(menu.title() + ": '" + letter + "' twice, at " + text));
+        letters.insert(letter);
+      }
+      if (action->menu() != nullptr) {
+        checkMnemonicsAreUnique(*action->menu());
+      }
+    }
+  }
+
  private slots:
+  void everyMenuLetterLeadsToOneItem() {
+    auto window = makeWindow();
+    for (const char* name : {"playerMenu", "clientMenu"}) {
+      const auto* menu = window->findChild<QMenu*>(name);
+      QVERIFY(menu != nullptr);
+      checkMnemonicsAreUnique(*menu);
+    }
+  }
+
   // A fresh account has no ~/Pictures: the still's folder is made with every
   // level, the still is confirmed; where no folder can be made, the user is
   // told why. Scripts see both as event lines.

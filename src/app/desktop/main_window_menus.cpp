@@ -32,7 +32,7 @@ struct ActionRow {
 constexpr ActionRow kActions[] = {
     {kAbout, "&About Viewer...", "F10", false},
     {kPlayerMode, "&Player", "", true},
-    {kClientMode, "&Client", "", true},
+    {kClientMode, "Cli&ent", "", true},
     {kOpenFile, "&Open File...", "Ctrl+O", false},
     {kOpenDisk, "Open &Disk...", "", false},
     {kCloseFile, "&Close", "Ctrl+C", false},
@@ -43,7 +43,7 @@ constexpr ActionRow kActions[] = {
     {kFastRewind, "Fast Re&wind", "", false},
     {kNextFrame, "&Next Frame", "Ctrl+N", false},
     {kPreviousFrame, "Pre&vious Frame", "Ctrl+V", false},
-    {kSpeedNormal, "Speed &Normal", "Shift+Z", false},
+    {kSpeedNormal, "Speed N&ormal", "Shift+Z", false},
     {kSpeedDown, "Speed &Down", "Shift+X", false},
     {kSpeedUp, "Speed &Up", "Shift+C", false},
     {kGoToTime, "&Go to Time...", "Ctrl+G", false},
@@ -54,20 +54,20 @@ constexpr ActionRow kActions[] = {
     {kSplit9, "Split &9", "", false},
     {kSplit16, "Split 1&6", "", false},
     {kMarkIn, "Mark &In", "", false},
-    {kMarkOut, "Mark &Out", "", false},
+    {kMarkOut, "Mark O&ut", "", false},
     {kExportCapture, "&Export (Capture)...", "", false},
     {kExportAvi, "&AVI (Audio-Video Interleaved Files)...", "", false},
     {kStillCapture, "&Still Capture", "Ctrl+S", false},
-    {kSaveAvi, "Save AV&I / Stop AVI", "", false},
+    {kSaveAvi, "Save AVI / St&op AVI", "", false},
     {kStartLocalRecording, "&Start Local Recording", "", false},
     {kStopLocalRecording, "S&top Local Recording", "", false},
     {kConnect, "&Connect...", "", false},
-    {kAlwaysOnTop, "Always on &top", "", true},
+    {kAlwaysOnTop, "&Always on top", "", true},
     {kNormal, "&Normal", "Ctrl+F", true},
     {kMaximize, "Ma&ximize", "", true},
     {kSize640x448, "640 x 448", "", true},
     {kSize640x544, "640 x 544", "", true},
-    {kOptions, "&Options...", "", false},
+    {kOptions, "Op&tions...", "", false},
     {kNetworkOptions, "&Network Options...", "", false},
     {kExit, "E&xit", "", false},
     {kDvrPause, "Pause", "", false},
@@ -251,7 +251,7 @@ void MainWindow::createMenus() {
   QMenu* view = playerMenu_->addMenu(QStringLiteral("&View"));
   add(view, {kSplit1, kSplit4, kSplit9, kSplit16, kSeparator, kShowTime, kMute, kSeparator, kAlwaysOnTop, kNormal,
              kMaximize, kSize640x448, kSize640x544});
-  QMenu* capture = playerMenu_->addMenu(QStringLiteral("&Capture"));
+  QMenu* capture = playerMenu_->addMenu(QStringLiteral("Capt&ure"));
   add(capture, {kStillCapture, kSaveAvi, kSeparator, kMarkIn, kMarkOut, kExportCapture});
   QMenu* exportMenu = capture->addMenu(QStringLiteral("Export &To"));
   add(exportMenu, {kExportAvi});
@@ -278,7 +278,8 @@ void MainWindow::rebuildRecentMenu() {
   recentMenu_->clear();
   for (const std::string& file : player_->recentFiles()) {
     const QString path = QString::fromStdString(file);
-    QAction* item = recentMenu_->addAction(QFileInfo(path).fileName());
+    // A '&' in a file name is a letter, not a mnemonic.
+    QAction* item = recentMenu_->addAction(QFileInfo(path).fileName().replace(QLatin1Char('&'), QStringLiteral("&&")));
     item->setToolTip(path);
     connect(item, &QAction::triggered, player_, [this, path] { player_->openRecording(path); });
   }

@@ -38,6 +38,9 @@ QLineEdit* makeTimeField(const char* name, QWidget* parent) {
   auto* field = new QLineEdit(parent);
   field->setObjectName(QString::fromLatin1(name));
   field->setInputMask(QStringLiteral("0000-00-00 00:00:00;_"));
+  // The whole time stays in view: the skin's padding and frame, and room
+  // for the cursor.
+  field->setMinimumWidth(field->fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00 00:00:00")) + 24);
   return field;
 }
 

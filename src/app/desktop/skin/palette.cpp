@@ -11,7 +11,8 @@ namespace marlin::desktop {
 namespace {
 
 // Fusion with the primary button of every dialog and message box on the
-// right, where the skin's own dialogs put it.
+// right, where the skin's own dialogs put it, and without the fallback
+// pictures (a red cross on Cancel) that clash with the dark skin.
 class SkinStyle final : public QProxyStyle {
  public:
   SkinStyle() : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))) {}
@@ -20,6 +21,9 @@ class SkinStyle final : public QProxyStyle {
                 QStyleHintReturn* returned) const override {
     if (hint == SH_DialogButtonLayout) {
       return QDialogButtonBox::GnomeLayout;
+    }
+    if (hint == SH_DialogButtonBox_ButtonsHaveIcons) {
+      return 0;
     }
     return QProxyStyle::styleHint(hint, option, widget, returned);
   }
