@@ -47,6 +47,7 @@ extern "C" {
 #include "camera_scenes.h"
 #include "codec/encoder/video_encoder.h"
 #include "codec/idct.h"
+#include "codec/picture_scan.h"
 #include "codec/video_decoder.h"
 #include "codec/yuv_picture.h"
 #include "engine/sample/sample_recording.h"
@@ -504,6 +505,57 @@ void BM_Decode(benchmark::State& state, const Sequence* sequence, bool condition
   state.counters["bytes_per_picture"] = averageSize(payloads);
 }
 
+// The activity scanner against decoding the same pictures with the active
+// transform, one thread each: the scanner reads macroblock headers and DC
+// bytes and steps over the coefficients.
+void BM_Scan(benchmark::State& state, const Sequence* sequence, bool conditional) {
+  const std::vector<Bytes>& payloads = conditional ? sequence->conditional : sequence->refresh;
+  marlin::VideoDecoder decoder;
+  decoder.Init(kVariant);
+  std::array<Bytes, kChannels> channels;
+  for (Bytes& picture : channels) {
+    picture.resize(marlin::VideoDecoder::kMaxPictureBytes);
+  }
+  const auto decodePass = [&decoder, &channels, &payloads]() {
+    for (const Bytes& payload : payloads) {
+      if (decoder.ParseHeader(payload.data(), payload.size()) == 0 ||
+          decoder.Decode(payload.data(), payload.size(),
+                         channels[static_cast<std::size_t>(decoder.GetChannel()) % kChannels].data()) != 1) {
+        return false;
+      }
+    }
+    benchmark::DoNotOptimize(channels.data());
+    return true;
+  };
+  marlin::VideoDecoder parser;
+  parser.Init(kVariant);
+  const auto scan = std::make_unique<marlin::codec::PictureScan>();
+  PairedReference paired;
+  std::uint64_t coded = 0;
+  for (auto _ : state) {
+    paired.pass(state, decodePass);
+    const auto begin = Clock::now();
+    bool scanned = true;
+    coded = 0;
+    for (const Bytes& payload : payloads) {
+      scanned = parser.ParseHeader(payload.data(), payload.size()) != 0 &&
+                marlin::codec::scanPicture(payload.data(), payload.size(), parser.header(), *scan);
+      if (!scanned) {
+        break;
+      }
+      coded += static_cast<std::uint64_t>(scan->codedCount);
+    }
+    benchmark::DoNotOptimize(coded);
+    paired.own(secondsSince(begin));
+    if (!scanned || !paired.ok()) {
+      state.SkipWithError("a picture did not scan or decode");
+      return;
+    }
+  }
+  paired.report(state, "vs_decode", kPictures);
+  state.counters["coded_macroblocks_per_picture"] = static_cast<double>(coded) / kPictures;
+}
+
 std::string versionText(unsigned version) {
   return std::to_string(AV_VERSION_MAJOR(version)) + "." + std::to_string(AV_VERSION_MINOR(version)) + "." +
          std::to_string(AV_VERSION_MICRO(version));
@@ -515,6 +567,8 @@ void registerBenchmarks(const Sequence& sequence) {
   };
   const std::string& size = sequence.label;
   if (sequence.content != Content::Bars) {
+    add("scan/" + size + "/refresh", BM_Scan, &sequence, false);
+    add("scan/" + size + "/conditional", BM_Scan, &sequence, true);
     add("decode/" + size + "/ffmpeg_mpeg1", BM_DecodeFfmpeg, &sequence);
     for (const marlin::codec::IdctKernel* kernel : marlin::codec::supportedIdcts()) {
       add("decode/" + size + "/refresh/" + kernel->name, BM_Decode, &sequence, false, kernel);

@@ -1,13 +1,17 @@
 // Arbitrary payloads through the picture parser and decoder: no crash, no
-// read or write outside the buffers, no signed overflow in the transform, and
-// every transform version produces the same picture as the portable one.
+// read or write outside the buffers, no signed overflow in the transform,
+// every transform version produces the same picture as the portable one, and
+// the picture scanner succeeds where the decoder does and marks as coded
+// exactly the macroblocks the decoder writes.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
 #include "codec/idct.h"
+#include "codec/picture_scan.h"
 #include "codec/video_decoder.h"
+#include "support/decoded_writes.h"
 
 namespace {
 
@@ -30,6 +34,33 @@ std::vector<std::uint8_t> decodeWith(const codec::IdctKernel& kernel, int varian
     result = decoder.Decode(payload, length, picture.data());
   }
   return picture;
+}
+
+void checkScanAgainstDecoder(int variant, const std::vector<std::uint8_t>& payload, std::uint8_t fill,
+                             const std::vector<std::uint8_t>& overFill, int decoded) {
+  VideoDecoder decoder;
+  decoder.Init(variant);
+  if (decoder.ParseHeader(payload.data(), payload.size()) == 0) {
+    return;
+  }
+  codec::PictureScan scan;
+  const bool scanned = codec::scanPicture(payload.data(), payload.size(), decoder.header(), scan);
+  if (scanned != (decoded == 1)) {
+    std::abort();
+  }
+  int result = 0;
+  const std::vector<std::uint8_t> otherFill(VideoDecoder::kMaxPictureBytes, static_cast<std::uint8_t>(~fill));
+  const auto overOther = decodeWith(codec::portableIdct(), variant, payload.data(), payload.size(), otherFill, result);
+  for (int row = 0; row < scan.rows; ++row) {
+    for (int column = 0; column < scan.columns; ++column) {
+      const bool written =
+          marlin::testing::macroblockWritten(overFill, overOther, decoder.GetWidth(), decoder.GetHeight(), row, column);
+      // A failed picture may have written part of the macroblock it failed in.
+      if (scan.at(row, column).coded ? !written : (scanned && written)) {
+        std::abort();
+      }
+    }
+  }
 }
 
 }  // namespace
@@ -55,5 +86,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       std::abort();
     }
   }
+  checkScanAgainstDecoder(variant, payload, fill, expected, portableResult);
   return 0;
 }

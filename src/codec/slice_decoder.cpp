@@ -5,6 +5,7 @@
 #include "codec/bit_reader.h"
 #include "codec/coefficient_codes.h"
 #include "codec/quantiser.h"
+#include "codec/slice_walk.h"
 
 namespace marlin::codec {
 
@@ -157,37 +158,10 @@ bool decodeMacroblock(BitReader& bits, const Dequantiser& dequantiser, IdctFn id
 
 bool decodeSlice(const std::uint8_t* payload, std::size_t length, std::size_t offset, const PictureHeader& header,
                  const Dequantiser& dequantiser, IdctFn idct, const Planes& planes) {
-  BitReader bits(payload, length, offset);
-  if (bits.read(24) != 0x000001) {
-    return false;
-  }
-  const int row = static_cast<int>(bits.read(5));
-  const int rows = header.height / 16;
-  const int columns = header.width / 16;
-  if (row >= rows) {
-    return false;
-  }
-  int column = 0;
-  for (;;) {
-    unsigned pattern = 0x0F;
-    if (!header.allCoded) {
-      const int increment = static_cast<int>(bits.read(6));
-      if (increment == 0) {
-        return !bits.overran();
-      }
-      column += increment - 1;
-      pattern = bits.read(4);
-    }
-    if (column >= columns) {
-      return false;
-    }
-    if (!decodeMacroblock(bits, dequantiser, idct, planes, row, column, pattern)) {
-      return false;
-    }
-    if (++column >= columns) {
-      return true;
-    }
-  }
+  return walkSlice(payload, length, offset, header.allCoded, header.height / 16, header.width / 16,
+                   [&](BitReader& bits, int row, int column, unsigned pattern) {
+                     return decodeMacroblock(bits, dequantiser, idct, planes, row, column, pattern);
+                   });
 }
 
 }  // namespace
