@@ -4,7 +4,7 @@
 #   fuzz/run.sh BUILD_DIR SECONDS [TARGET]
 #
 # TARGET is stream_source (the default), decoder, playback, stream_parser,
-# control_message, login_reply, time_search, settings or recognition; its starting corpus is
+# control_message, login_reply, time_search, settings, recognition or index_file; its starting corpus is
 # fuzz/corpus/TARGET. BUILD_DIR is a build configured with
 # -DMARLIN_BUILD_FUZZ=ON. The corpus is copied to a temporary directory
 # first, so a run never rewrites fuzz/corpus; a crashing input is kept in that
@@ -13,7 +13,7 @@
 set -euo pipefail
 
 if [[ $# -lt 2 || $# -gt 3 ]]; then
-  echo "usage: $0 BUILD_DIR SECONDS [stream_source|decoder|playback|stream_parser|control_message|login_reply|time_search|settings|recognition]" >&2
+  echo "usage: $0 BUILD_DIR SECONDS [stream_source|decoder|playback|stream_parser|control_message|login_reply|time_search|settings|recognition|index_file]" >&2
   exit 2
 fi
 build_dir=$1

@@ -17,6 +17,7 @@ enum class StatusCode {
   Unsupported,
   OutOfMemory,
   Busy,
+  Cancelled,
 };
 
 // The outcome of an operation at a library boundary: ok, or a failure with a

@@ -7,10 +7,10 @@
 
 #include "codec/audio_convert.h"
 #include "export/export_job.h"
-#include "export/frame_range_reader.h"
 #include "export/full_height_picture.h"
 #include "platform/thread_priority.h"
 #include "render/time_stamp.h"
+#include "source/frame_range_reader.h"
 
 namespace marlin {
 

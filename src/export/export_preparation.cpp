@@ -6,7 +6,7 @@
 #include "export/container.h"
 #include "export/export_job.h"
 #include "export/export_sound_format.h"
-#include "export/frame_range_reader.h"
+#include "source/frame_range_reader.h"
 
 namespace marlin {
 

@@ -7,6 +7,7 @@ namespace marlin::cli {
 // Each adds one subcommand of the "marlin" tool; failures are thrown as
 // CommandError from the subcommand's callback.
 void addInfoCommand(CLI::App& app);
+void addActivityCommand(CLI::App& app);
 void addFramesCommand(CLI::App& app);
 void addCutCommand(CLI::App& app);
 void addExportCommand(CLI::App& app);

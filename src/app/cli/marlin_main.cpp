@@ -45,6 +45,7 @@ int main(int argc, char** argv) {
   marlin::cli::addFramesCommand(app);
   marlin::cli::addCutCommand(app);
   marlin::cli::addExportCommand(app);
+  marlin::cli::addActivityCommand(app);
   marlin::cli::addDisksCommand(app);
   marlin::cli::addDecodeCommand(app);
   marlin::cli::addMakeSampleCommand(app);

@@ -1,4 +1,4 @@
-#include "export/frame_range_reader.h"
+#include "source/frame_range_reader.h"
 
 #include <algorithm>
 

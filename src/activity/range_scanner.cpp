@@ -1,0 +1,162 @@
+#include "activity/range_scanner.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "codec/picture_scan.h"
+#include "codec/video_decoder.h"
+#include "source/frame_range_reader.h"
+#include "source/stream_source.h"
+
+namespace marlin::activity {
+
+namespace {
+
+// The part of a picture one camera owns: all of it, or one half of a dual
+// picture.
+struct CameraWindow {
+  int channel = 0;
+  int firstColumn = 0;
+  int columns = 0;
+};
+
+int cameraWindows(const codec::PictureHeader& header, std::array<CameraWindow, 2>& windows) {
+  const int columns = header.width / 16;
+  if (!header.dual) {
+    windows[0] = {header.channel, 0, columns};
+    return 1;
+  }
+  int count = 0;
+  if (!header.firstHidden) {
+    windows[count++] = {header.firstChannel, 0, columns / 2};
+  }
+  if (!header.secondHidden) {
+    windows[count++] = {header.secondChannel, columns / 2, columns / 2};
+  }
+  return count;
+}
+
+// The record of the second at `time` for a picture at position: the last
+// one when the picture belongs to it, else a new one.
+std::size_t secondFor(ChannelPart& part, std::uint32_t time, std::uint64_t position) {
+  if (part.seconds.empty() || part.seconds.back().time != time) {
+    SecondActivity second;
+    second.time = time;
+    second.firstPosition = position;
+    part.seconds.push_back(second);
+    part.fromMeans.emplace_back();
+  }
+  SecondActivity& second = part.seconds.back();
+  second.pictures = static_cast<std::uint16_t>(std::min<int>(second.pictures + 1, 0xFFFF));
+  return part.seconds.size() - 1;
+}
+
+void fold(SecondActivity& second, const PictureActivity& activity) {
+  second.level = std::max(second.level, activity.level);
+  second.cells |= activity.cells;
+}
+
+void fold(PictureActivity& into, const PictureActivity& activity) {
+  into.level = std::max(into.level, activity.level);
+  into.cells |= activity.cells;
+}
+
+class RangeReading {
+ public:
+  RangeReading(RangePart& part, CodecVariant variant) : part_(part) { parser_.Init(variant); }
+
+  void picture(const std::uint8_t* frame, std::uint32_t length, std::uint64_t position, std::uint32_t time) {
+    if (parser_.ParseHeader(frame, length) == 0) {
+      return;
+    }
+    const codec::PictureHeader& header = parser_.header();
+    ++part_.pictures;
+    part_.lastPictureStart = position;
+    std::array<CameraWindow, 2> windows;
+    const int count = cameraWindows(header, windows);
+    bool scanned = false;
+    const auto scanOnce = [&] {
+      if (!scanned) {
+        scanned = true;
+        scanOk_ = codec::scanPicture(frame, length, header, *scan_);
+      }
+      return scanOk_;
+    };
+    for (int w = 0; w < count; ++w) {
+      const CameraWindow& window = windows[w];
+      ChannelPart& camera = part_.channels[static_cast<std::size_t>(window.channel) % kChannels];
+      camera.columns = window.columns;
+      camera.rows = header.height / 16;
+      const std::size_t second = secondFor(camera, time, position);
+      if (!header.allCoded) {
+        camera.sawConditional = true;
+        if (scanOnce()) {
+          fold(camera.seconds[second], summarise(codedMacroblocks(*scan_, window.firstColumn, window.columns)));
+        }
+        continue;
+      }
+      camera.refreshPositions.push_back(position);
+      // A camera with conditional pictures has its changes from them; only
+      // one made of refresh pictures alone needs their means.
+      if (camera.sawConditional || !scanOnce()) {
+        continue;
+      }
+      LumaMeans means = lumaMeans(*scan_, window.firstColumn, window.columns);
+      if (camera.refreshPositions.size() == 1) {
+        camera.firstRefresh = PendingRefresh{second, means};
+      } else {
+        fold(camera.fromMeans[second],
+             summarise(movedMeans(means, camera.lastRefreshMeans, camera.columns, camera.rows)));
+      }
+      camera.lastRefreshMeans = std::move(means);
+    }
+  }
+
+ private:
+  RangePart& part_;
+  VideoDecoder parser_;
+  std::unique_ptr<codec::PictureScan> scan_ = std::make_unique<codec::PictureScan>();
+  bool scanOk_ = false;
+};
+
+}  // namespace
+
+RangePart scanRange(const std::string& path, const RecordingReading& reading, std::uint64_t start, std::uint64_t end,
+                    std::atomic<std::uint64_t>& bytesDone, const std::atomic<bool>& stop) {
+  RangePart part;
+  StreamSource source;
+  source.setCodecVariant(reading.variant);
+  if (Status opened = source.open(path, reading.isDisk()); !opened) {
+    part.failure = opened;
+    return part;
+  }
+  RangeReading pictures(part, reading.variant);
+  const auto frame = std::make_unique<std::array<std::uint8_t, container::kFrameBufferSize>>();
+  FrameRangeReader reader(source, start, 0);
+  std::uint64_t counted = start;
+  while (!stop.load(std::memory_order_relaxed)) {
+    const std::uint32_t length = reader.next(frame->data());
+    const FrameHeader& header = source.header();
+    // The frame that begins past the range is the next range's, however far
+    // it reaches into this one's reading.
+    if (length == 0 || header.start >= end) {
+      break;
+    }
+    const std::uint64_t reached = std::min(source.getPosition(), end);
+    if (reached > counted) {
+      bytesDone.fetch_add(reached - counted, std::memory_order_relaxed);
+      counted = reached;
+    }
+    if (header.isAudio || header.start < start) {
+      continue;
+    }
+    const std::optional<std::uint32_t> time = timestampFromCalendar(header.blockTime, 0);
+    pictures.picture(frame->data(), length, header.start, time.value_or(0));
+  }
+  if (end > counted && !stop.load(std::memory_order_relaxed)) {
+    bytesDone.fetch_add(end - counted, std::memory_order_relaxed);
+  }
+  return part;
+}
+
+}  // namespace marlin::activity
