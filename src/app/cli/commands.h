@@ -8,6 +8,7 @@ namespace marlin::cli {
 // CommandError from the subcommand's callback.
 void addInfoCommand(CLI::App& app);
 void addActivityCommand(CLI::App& app);
+void addStillCommand(CLI::App& app);
 void addFramesCommand(CLI::App& app);
 void addCutCommand(CLI::App& app);
 void addExportCommand(CLI::App& app);

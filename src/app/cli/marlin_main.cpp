@@ -46,6 +46,7 @@ int main(int argc, char** argv) {
   marlin::cli::addCutCommand(app);
   marlin::cli::addExportCommand(app);
   marlin::cli::addActivityCommand(app);
+  marlin::cli::addStillCommand(app);
   marlin::cli::addDisksCommand(app);
   marlin::cli::addDecodeCommand(app);
   marlin::cli::addMakeSampleCommand(app);
