@@ -11,7 +11,8 @@ namespace marlin::testing {
 namespace {
 
 constexpr int kUsage = 2;
-const std::string kCommands = "info, frames, cut, export, activity, still, disks, decode, make-sample, play, live, serve-dvr";
+const std::string kCommands =
+    "info, frames, cut, export, activity, still, disks, decode, make-sample, play, live, serve-dvr";
 
 TEST(ExitStatusCli, VersionAndHelpAnswerOnStandardOutput) {
   TempDir dir;
