@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "base/codec_ids.h"
-#include "codec/yuv_picture.h"
 #include "source/block_appender.h"
 
 namespace marlin::sample {
@@ -20,11 +19,6 @@ struct SampleOptions {
   int quality = 3;
   std::uint32_t startTime = 1262347200;  // 2010-01-01 12:00:00 UTC
 };
-
-// Draws the sample content of one channel at a moment: a background of
-// colour bars or a gradient that differs per channel, a ball moving across
-// it, and the channel number drawn large.
-void drawSamplePicture(YuvPicture& picture, unsigned channel, double seconds);
 
 using SampleProgress = std::function<void(std::uint64_t done, std::uint64_t total)>;
 
