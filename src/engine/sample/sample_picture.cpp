@@ -78,23 +78,26 @@ bool digitCovers(unsigned number, int x, int y, int left, int top, int scale) {
   return false;
 }
 
-}  // namespace
+// The ball drawn over the background, under the channel number.
+struct Ball {
+  double x;
+  double y;
+  Rgb colour;
+};
 
-void drawSamplePicture(YuvPicture& picture, unsigned channel, double seconds) {
+void drawScene(YuvPicture& picture, unsigned channel, const Ball* ball) {
   const int width = picture.width;
   const int height = picture.height;
-  const double speed = 90.0 + 15.0 * channel;  // pixels per second
-  const double travel = std::fmod(seconds * speed + 37.0 * channel, 2.0 * (width - 80));
-  const double ballX = 40 + (travel < width - 80 ? travel : 2.0 * (width - 80) - travel);
-  const double ballY = height / 2.0 + (height / 3.0) * std::sin(seconds * 1.3 + channel);
   const int scale = height / 14;
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
       Rgb colour = background(channel, x, y, width, height);
-      const double dx = x - ballX;
-      const double dy = y - ballY;
-      if (dx * dx + dy * dy < 28.0 * 28.0) {
-        colour = {250, 200 - 10.0 * channel, 40};
+      if (ball != nullptr) {
+        const double dx = x - ball->x;
+        const double dy = y - ball->y;
+        if (dx * dx + dy * dy < 28.0 * 28.0) {
+          colour = ball->colour;
+        }
       }
       if (digitCovers(channel, x, y, 24, 24, scale)) {
         colour = {255, 255, 255};
@@ -105,5 +108,20 @@ void drawSamplePicture(YuvPicture& picture, unsigned channel, double seconds) {
     }
   }
 }
+
+}  // namespace
+
+void drawSamplePicture(YuvPicture& picture, unsigned channel, double seconds) {
+  const int width = picture.width;
+  const int height = picture.height;
+  const double speed = 90.0 + 15.0 * channel;  // pixels per second
+  const double travel = std::fmod(seconds * speed + 37.0 * channel, 2.0 * (width - 80));
+  const Ball ball{40 + (travel < width - 80 ? travel : 2.0 * (width - 80) - travel),
+                  height / 2.0 + (height / 3.0) * std::sin(seconds * 1.3 + channel),
+                  {250, 200 - 10.0 * channel, 40}};
+  drawScene(picture, channel, &ball);
+}
+
+void drawStillPicture(YuvPicture& picture, unsigned channel) { drawScene(picture, channel, nullptr); }
 
 }  // namespace marlin::sample

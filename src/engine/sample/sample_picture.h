@@ -9,4 +9,7 @@ namespace marlin::sample {
 // it, and the channel number drawn large.
 void drawSamplePicture(YuvPicture& picture, unsigned channel, double seconds);
 
+// The same channel's scene without the ball: nothing in it ever moves.
+void drawStillPicture(YuvPicture& picture, unsigned channel);
+
 }  // namespace marlin::sample

@@ -6,7 +6,9 @@
 #include "base/frame_period.h"
 #include "codec/encoder/video_encoder.h"
 #include "codec/g711.h"
+#include "engine/sample/motion_scene.h"
 #include "engine/sample/sample_picture.h"
+#include "engine/sample/sensor_noise.h"
 #include "source/container.h"
 
 namespace marlin::sample {
@@ -33,22 +35,32 @@ std::vector<std::uint8_t> makeToneFrame(std::uint32_t firstSample, bool aLaw) {
   return frame;
 }
 
+// About 30 pictures a second in all, shared by the channels.
+int periodsPerPicture(const SampleOptions& options) {
+  return std::max(1, static_cast<int>(std::lround(33333.0 / framePeriodMicroseconds(options.height, options.variant))));
+}
+
 }  // namespace
+
+double samplePictureSeconds(const SampleOptions& options) {
+  return periodsPerPicture(options) * framePeriodMicroseconds(options.height, options.variant) / 1e6;
+}
 
 Status writeSampleRecording(const SampleOptions& options, ByteSink& sink, const SampleProgress& progress) {
   const unsigned channels = std::clamp(options.channels, 1u, 16u);
-  const int period = framePeriodMicroseconds(options.height, options.variant);
-  // About 30 pictures a second in all, shared by the channels.
-  const int periodsPerPicture = std::max(1, static_cast<int>(std::lround(33333.0 / period)));
+  const int periodsPerPicture = sample::periodsPerPicture(options);
   const auto frameInterval = static_cast<std::uint8_t>(periodsPerPicture - 1);
   const auto channelMask = static_cast<std::uint16_t>((1u << channels) - 1);
   const bool bigEndian = isBigEndianVariant(options.variant);
   BlockAppender appender(sink);
   encoder::VideoEncoder videoEncoder;
   YuvPicture picture;
-  picture.resize(640, options.height);
+  picture.resize(kSamplePictureWidth, options.height);
+  const bool knownMotion = !options.motion.empty() || options.noiseSigma > 0.0;
+  MotionScene motionScene(options.motion, kSamplePictureWidth, options.height);
+  SensorNoise noise(options.noiseSigma);
 
-  const double pictureSeconds = periodsPerPicture * period / 1e6;
+  const double pictureSeconds = samplePictureSeconds(options);
   const auto pictures = static_cast<std::uint64_t>(options.seconds / pictureSeconds);
   // Conditional recordings refresh each channel about every two seconds.
   const auto refreshEvery = static_cast<std::uint64_t>(std::max(1L, std::lround(2.0 / (pictureSeconds * channels))));
@@ -57,13 +69,19 @@ Status writeSampleRecording(const SampleOptions& options, ByteSink& sink, const 
     const double now = static_cast<double>(index) * pictureSeconds;
     appender.setHeader(options.startTime + static_cast<std::uint32_t>(now), channelMask, bigEndian);
     const auto channel = static_cast<unsigned>(index % channels);
-    drawSamplePicture(picture, channel, now);
+    if (knownMotion) {
+      motionScene.draw(picture, channel, now);
+      noise.addTo(picture);
+    } else {
+      drawSamplePicture(picture, channel, now);
+    }
     encoder::EncodeParams params;
     params.variant = options.variant;
     params.quality = options.quality;
     params.channel = static_cast<int>(channel);
     params.sequence = static_cast<std::uint16_t>(index * periodsPerPicture);
     params.refresh = !options.conditional || (index / channels) % refreshEvery == 0;
+    params.changeThreshold = noise.changeThreshold();
     const std::vector<std::uint8_t> coded = videoEncoder.encode(picture, params);
     if (Status appended = appender.append(coded.data(), coded.size(), frameInterval); !appended) {
       return appended;
