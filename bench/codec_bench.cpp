@@ -50,7 +50,7 @@ extern "C" {
 #include "codec/picture_scan.h"
 #include "codec/video_decoder.h"
 #include "codec/yuv_picture.h"
-#include "engine/sample/sample_recording.h"
+#include "engine/sample/sample_picture.h"
 #include "paired_reference.h"
 
 namespace {

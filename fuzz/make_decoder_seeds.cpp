@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "codec/encoder/video_encoder.h"
-#include "engine/sample/sample_recording.h"
+#include "engine/sample/sample_picture.h"
 #include "seed_file.h"
 
 int main(int argc, char** argv) {

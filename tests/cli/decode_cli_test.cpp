@@ -151,5 +151,37 @@ TEST_F(DecodeCli, BadArgumentsFailWithOneLine) {
                        "no-such-folder");
 }
 
+TEST_F(DecodeCli, MotionTheSampleCannotShowIsAUsageError) {
+  const std::string made = makeSample({"--channels", "2", "--motion", "2:0.2-0.6@320,64,240,128", "--motion", "2:0.6-1",
+                                       "--motion", "1:0-1", "--noise", "2.5"});
+  EXPECT_FALSE(videoFrames(made).empty());
+
+  const std::string out = dir.file("refused.QKV");
+  const struct {
+    std::vector<std::string> motion;
+    std::string mention;
+  } refused[] = {
+      {{"2-3"}, "expected CH:START-END"},
+      {{"1:2-3@0,0,100"}, "expected CH:START-END"},
+      {{"5:1-2"}, "the channel must be from 1 to 4"},
+      {{"1:3-3"}, "the end must come after the start"},
+      {{"1:2-10.5"}, "ends after the recording's 10 seconds"},
+      {{"1:1-2@600,0,100,100"}, "not inside the 640x224 picture"},
+      {{"1:1-2@0,0,48,48"}, "at least 48x48"},
+      {{"1:1-4", "2:1-4", "1:3-5"}, "--motion 1:3-5 overlaps --motion 1:1-4"},
+  };
+  for (const auto& k : refused) {
+    std::vector<std::string> args = {"make-sample", out};
+    for (const std::string& spec : k.motion) {
+      args.insert(args.end(), {"--motion", spec});
+    }
+    const Result r = runMarlin(dir, args);
+    expectOneLineFailure(r, k.mention);
+    EXPECT_EQ(r.status, 2) << r;
+  }
+  EXPECT_EQ(runMarlin(dir, {"make-sample", out, "--noise", "10.5"}).status, 2);
+  EXPECT_FALSE(fs::exists(out)) << "nothing is written before the command line is found right";
+}
+
 }  // namespace
 }  // namespace marlin::testing

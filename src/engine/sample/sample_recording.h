@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "base/codec_ids.h"
-#include "codec/yuv_picture.h"
+#include "engine/sample/motion_schedule.h"
 #include "source/block_appender.h"
 
 namespace marlin::sample {
@@ -19,12 +19,18 @@ struct SampleOptions {
   CodecVariant variant = 4;
   int quality = 3;
   std::uint32_t startTime = 1262347200;  // 2010-01-01 12:00:00 UTC
+  // With either of these, motion whose truth is known: every channel shows
+  // its still scene, a box moves in it during the spans of its channel
+  // (which must not overlap) and nothing moves otherwise.
+  std::vector<MotionSpan> motion;
+  double noiseSigma = 0.0;  // sensor noise on every luma sample, 0 to 10
 };
 
-// Draws the sample content of one channel at a moment: a background of
-// colour bars or a gradient that differs per channel, a ball moving across
-// it, and the channel number drawn large.
-void drawSamplePicture(YuvPicture& picture, unsigned channel, double seconds);
+inline constexpr int kSamplePictureWidth = 640;
+
+// The time from one picture of the recording to the next, whichever
+// channels they are of.
+double samplePictureSeconds(const SampleOptions& options);
 
 using SampleProgress = std::function<void(std::uint64_t done, std::uint64_t total)>;
 
