@@ -2,7 +2,8 @@
 # Installs what is needed, builds, and shows the built-in sample recording:
 # what it holds, its first frames and pictures, then plays it for a few
 # seconds through the player engine, saving what is shown now and then,
-# exports two channels of a few seconds of it to files of their own; then
+# exports two channels of a few seconds of it to files of their own, finds
+# the activity in a recording whose motion is known; then
 # serves it as a DVR would and shows it live through the client; last,
 # opens it in the desktop app when there is a display.
 set -euo pipefail
@@ -23,6 +24,15 @@ mkdir -p "$build/samples/export"
 TZ=UTC0 "$marlin" export "$sample" "$build/samples/export/sample.mkv" --channels 1,2 \
   --from "2010-01-01 12:00:02" --to "2010-01-01 12:00:06"
 echo "channels 1 and 2 of 12:00:02 to 12:00:06 exported to $build/samples/export"
+
+# Finding the moment: a recording whose motion is known (a box moving on
+# camera 2 from 4 to 9 s, on camera 4 from 12 to 16 s inside an area, over
+# noisy still scenes), the activity it finds, and a still of the first.
+motion="$build/samples/motion.QKV"
+"$marlin" make-sample "$motion" --channels 4 --seconds 20 --conditional --noise 3 \
+  --motion 2:4-9 --motion 4:12-16@320,64,192,128
+TZ=UTC0 "$marlin" activity "$motion" --no-cache
+TZ=UTC0 "$marlin" still "$motion" --at "2010-01-01 12:00:06" --channel 2 --stamp "$build/samples/motion-ch2.png"
 
 # Client mode without hardware: the simulator serves the sample as a DVR's
 # live stream on 127.0.0.1, and the headless client logs in, records it and
