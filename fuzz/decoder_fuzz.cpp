@@ -56,7 +56,7 @@ void checkScanAgainstDecoder(int variant, const std::vector<std::uint8_t>& paylo
       const bool written =
           marlin::testing::macroblockWritten(overFill, overOther, decoder.GetWidth(), decoder.GetHeight(), row, column);
       // A failed picture may have written part of the macroblock it failed in.
-      if (scan.at(row, column).coded ? !written : (scanned && written)) {
+      if (scan.coded(row, column) ? !written : (scanned && written)) {
         std::abort();
       }
     }

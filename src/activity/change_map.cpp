@@ -6,12 +6,9 @@ namespace marlin::activity {
 
 ChangeMap codedMacroblocks(const codec::PictureScan& scan, int firstColumn, int columns) {
   ChangeMap changes(columns, scan.rows);
+  const std::uint64_t window = columns >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << columns) - 1;
   for (int row = 0; row < scan.rows; ++row) {
-    for (int column = 0; column < columns; ++column) {
-      if (scan.at(row, firstColumn + column).coded) {
-        changes.mark(row, column);
-      }
-    }
+    changes.setRow(row, (scan.codedRows[static_cast<std::size_t>(row)] >> firstColumn) & window);
   }
   return changes;
 }
@@ -21,8 +18,14 @@ LumaMeans lumaMeans(const codec::PictureScan& scan, int firstColumn, int columns
   means.reserve(static_cast<std::size_t>(4 * columns * scan.rows));
   for (int row = 0; row < scan.rows; ++row) {
     for (int column = 0; column < columns; ++column) {
-      const codec::MacroblockScan& macroblock = scan.at(row, firstColumn + column);
-      means.insert(means.end(), macroblock.dc.begin(), macroblock.dc.begin() + 4);
+      // A refresh picture codes every macroblock; one that did not scan
+      // whole leaves zeros.
+      if (scan.coded(row, firstColumn + column)) {
+        const codec::MacroblockScan& macroblock = scan.at(row, firstColumn + column);
+        means.insert(means.end(), macroblock.dc.begin(), macroblock.dc.begin() + 4);
+      } else {
+        means.insert(means.end(), 4, 0);
+      }
     }
   }
   return means;
@@ -56,21 +59,21 @@ PictureActivity summarise(const ChangeMap& changes) {
   }
   int counted = 0;
   for (int row = 0; row < changes.rows(); ++row) {
-    for (int column = 0; column < changes.columns(); ++column) {
-      if (!changes.changed(row, column)) {
-        continue;
-      }
-      bool neighbour = false;
-      for (int r = row - 1; r <= row + 1 && !neighbour; ++r) {
-        for (int c = column - 1; c <= column + 1 && !neighbour; ++c) {
-          neighbour = (r != row || c != column) && r >= 0 && c >= 0 && r < changes.rows() && c < changes.columns() &&
-                      changes.changed(r, c);
-        }
-      }
-      if (neighbour) {
-        ++counted;
-        activity.cells.set((row / kCellMacroblocks) * kMaxCellColumns + column / kCellMacroblocks);
-      }
+    const std::uint64_t here = changes.row(row);
+    if (here == 0) {
+      continue;
+    }
+    const std::uint64_t above = row > 0 ? changes.row(row - 1) : 0;
+    const std::uint64_t below = row + 1 < changes.rows() ? changes.row(row + 1) : 0;
+    const std::uint64_t around = above | below | here;
+    // A changed macroblock counts when one of its eight neighbours changed.
+    std::uint64_t counting = here & (above | below | around << 1 | around >> 1);
+    counted += __builtin_popcountll(counting);
+    while (counting != 0) {
+      const int column = __builtin_ctzll(counting);
+      counting &= counting - 1;
+      activity.cells.set(
+          static_cast<std::size_t>((row / kCellMacroblocks) * kMaxCellColumns + column / kCellMacroblocks));
     }
   }
   activity.level = static_cast<std::uint16_t>((static_cast<std::uint64_t>(counted) * 65535 + total / 2) / total);

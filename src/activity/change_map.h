@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <bitset>
 #include <cstdint>
 #include <vector>
@@ -29,13 +30,16 @@ class ChangeMap {
 
   int columns() const { return columns_; }
   int rows() const { return rows_; }
-  bool changed(int row, int column) const { return changed_[row * codec::kMaxMacroblockColumns + column]; }
-  void mark(int row, int column) { changed_.set(row * codec::kMaxMacroblockColumns + column); }
+  // Bit c of a row: the macroblock in column c changed.
+  std::uint64_t row(int r) const { return changed_[static_cast<std::size_t>(r)]; }
+  void setRow(int r, std::uint64_t mask) { changed_[static_cast<std::size_t>(r)] = mask; }
+  bool changed(int r, int column) const { return ((row(r) >> column) & 1) != 0; }
+  void mark(int r, int column) { changed_[static_cast<std::size_t>(r)] |= std::uint64_t{1} << column; }
 
  private:
   int columns_;
   int rows_;
-  std::bitset<codec::kMaxMacroblockColumns * codec::kMaxMacroblockRows> changed_;
+  std::array<std::uint64_t, codec::kMaxMacroblockRows> changed_{};
 };
 
 // A conditional picture codes what changed: its coded macroblocks in the

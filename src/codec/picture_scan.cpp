@@ -115,10 +115,14 @@ const std::array<SkipStep, 1u << SkipStep::kBits>& skipSteps() {
 }
 
 // Reads one macroblock's blocks into out, over what an earlier slice of the
-// same row may have coded there, as the decoder writes over it.
-bool scanMacroblock(BitReader& bits, unsigned lumaPattern, const SkipStep* steps, MacroblockScan& out) {
+// same row may have coded there (codedBefore), as the decoder writes over it.
+bool scanMacroblock(BitReader& bits, unsigned lumaPattern, const SkipStep* steps, bool codedBefore,
+                    MacroblockScan& out) {
   const unsigned pattern = (lumaPattern & 0x0F) | 0x30;
-  std::array<std::uint8_t, 6> dc = out.dc;
+  std::array<std::uint8_t, 6> dc{};
+  if (codedBefore) {
+    dc = out.dc;
+  }
   BitReader reader = bits;
   for (unsigned j = 0; j < 6; ++j) {
     if (((pattern >> j) & 1u) == 0) {
@@ -133,24 +137,24 @@ bool scanMacroblock(BitReader& bits, unsigned lumaPattern, const SkipStep* steps
   if (bits.overran()) {
     return false;
   }
-  out.coded = true;
-  out.lumaPattern = static_cast<std::uint8_t>(out.lumaPattern | (lumaPattern & 0x0F));
+  out.lumaPattern = static_cast<std::uint8_t>((codedBefore ? out.lumaPattern : 0) | (lumaPattern & 0x0F));
   out.dc = dc;
   return true;
 }
 
 bool scanSlice(const std::uint8_t* payload, std::size_t length, std::size_t offset, const PictureHeader& header,
                const SkipStep* steps, PictureScan& out) {
-  return walkSlice(payload, length, offset, header.allCoded, out.rows, out.columns,
-                   [&](BitReader& bits, int row, int column, unsigned pattern) {
-                     MacroblockScan& slot = out.macroblocks[row * out.columns + column];
-                     const bool codedBefore = slot.coded;
-                     if (!scanMacroblock(bits, pattern, steps, slot)) {
-                       return false;
-                     }
-                     out.codedCount += codedBefore ? 0 : 1;
-                     return true;
-                   });
+  return walkSlice(
+      payload, length, offset, header.allCoded, out.rows, out.columns,
+      [&](BitReader& bits, int row, int column, unsigned pattern) {
+        const bool codedBefore = out.coded(row, column);
+        if (!scanMacroblock(bits, pattern, steps, codedBefore, out.macroblocks[row * out.columns + column])) {
+          return false;
+        }
+        out.codedRows[row] |= std::uint64_t{1} << column;
+        out.codedCount += codedBefore ? 0 : 1;
+        return true;
+      });
 }
 
 }  // namespace
@@ -159,12 +163,12 @@ bool scanPicture(const std::uint8_t* payload, std::size_t length, const PictureH
   out.codedCount = 0;
   out.columns = header.width / 16;
   out.rows = header.height / 16;
+  out.codedRows.fill(0);
   if (out.columns <= 0 || out.columns > kMaxMacroblockColumns || out.rows <= 0 || out.rows > kMaxMacroblockRows) {
     out.columns = 0;
     out.rows = 0;
     return false;
   }
-  std::fill_n(out.macroblocks.begin(), out.columns * out.rows, MacroblockScan{});
   if (payload == nullptr || length < 5 || header.quality == 0) {
     return false;
   }
