@@ -126,10 +126,13 @@ Status buildActivityIndex(const std::string& path, const RecordingReading& readi
   std::atomic<std::uint64_t> done{0};
   const std::atomic<bool> never{false};
   const std::atomic<bool>& stop = options.stop != nullptr ? *options.stop : never;
-  const auto report = [&] {
-    if (options.progress) {
-      options.progress(std::min(done.load(std::memory_order_relaxed), size - std::min(from, size)),
-                       size - std::min(from, size));
+  const std::uint64_t total = size - std::min(from, size);
+  // Nothing is said before the first bytes are read, so that a quick build
+  // says only that it ended.
+  const auto report = [&](bool last) {
+    const std::uint64_t read = std::min(done.load(std::memory_order_relaxed), total);
+    if (options.progress && (read != 0 || last)) {
+      options.progress(last ? total : read, total);
     }
   };
   {
@@ -138,13 +141,13 @@ Status buildActivityIndex(const std::string& path, const RecordingReading& readi
       const std::uint64_t start = from + i * rangeBytes;
       const std::uint64_t end = std::min(size, start + rangeBytes);
       pool.add([&, i, start, end] { parts[i] = scanRange(path, reading, start, end, done, stop); });
-      report();
+      report(false);
     }
     while (!pool.waitFor(std::chrono::milliseconds(200))) {
-      report();
+      report(false);
     }
   }
-  report();
+  report(!stop.load());
   if (stop.load()) {
     return Status::failure(StatusCode::Cancelled, "indexing stopped");
   }

@@ -11,6 +11,7 @@
 #include "activity/index_cache.h"
 #include "engine/sample/sample_recording.h"
 #include "source/container.h"
+#include "support/synthetic_recording.h"
 #include "support/temp_dir.h"
 
 namespace marlin::activity {
@@ -97,6 +98,21 @@ TEST(ActivityIndex, IsTheSameWhateverTheWorkersAndWhereTheRangesFall) {
       EXPECT_EQ(build(path, threads, range), whole) << threads << " workers, ranges of " << range;
     }
   }
+}
+
+TEST(ActivityIndex, ADiskImageIsIndexedAsTheRecordingItHolds) {
+  TempDir dir;
+  const std::string file = dir.file("recording.QKV");
+  const std::string image = dir.file("disk.img");
+  testing::writeFile(file, sample(true));
+  std::vector<std::uint8_t> swapped = sample(true);
+  synth::toDiskByteOrder(swapped);
+  testing::writeFile(image, swapped);
+  ActivityIndex fromImage;
+  ASSERT_TRUE(buildActivityIndex(image, {BlockByteOrder::Disk, kVariantQkt2}, {}, fromImage).isOk());
+  EXPECT_EQ(fromImage, build(file, 1, 1ull << 40));
+  // Read as a plain file, the image holds no valid block and no picture.
+  EXPECT_EQ(build(image, 1, 1ull << 40).pictures, 0u);
 }
 
 TEST(ActivityIndex, AGrownRecordingIsIndexedFromWhereItEndedAndTheKeptIndexIsNeverTrustedDamaged) {
