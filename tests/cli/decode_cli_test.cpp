@@ -172,8 +172,8 @@ TEST_F(DecodeCli, MotionTheSampleCannotShowIsAUsageError) {
   };
   for (const auto& k : refused) {
     std::vector<std::string> args = {"make-sample", out};
-    for (const std::string& spec : k.motion) {
-      args.insert(args.end(), {"--motion", spec});
+    for (const std::string& span : k.motion) {
+      args.insert(args.end(), {"--motion", span});
     }
     const Result r = runMarlin(dir, args);
     expectOneLineFailure(r, k.mention);

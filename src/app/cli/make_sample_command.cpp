@@ -4,7 +4,7 @@
 
 #include "app/cli/cli_support.h"
 #include "app/cli/commands.h"
-#include "app/cli/motion_spec.h"
+#include "app/cli/motion_argument.h"
 #include "app/cli/progress_line.h"
 #include "engine/sample/sample_recording.h"
 

@@ -1,4 +1,4 @@
-#include "app/cli/motion_spec.h"
+#include "app/cli/motion_argument.h"
 
 #include <algorithm>
 #include <charconv>
