@@ -206,10 +206,11 @@ bool readChannel(Reader& in, ChannelActivity& channel) {
         !in.number(refreshBack)) {
       return false;
     }
-    time += timeStep;
-    if (time < 0 || time > 0xFFFFFFFF) {
+    // A step no 32-bit time could take is refused before it is added.
+    if (timeStep < -time || timeStep > 0xFFFFFFFF - time) {
       return false;
     }
+    time += timeStep;
     second.time = static_cast<std::uint32_t>(time);
     position += static_cast<std::uint64_t>(positionStep);
     second.firstPosition = position;
