@@ -21,7 +21,7 @@ class WindowLayoutTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void theTableHasFortyRows() { QCOMPARE(layoutTable().size(), std::size_t{40}); }
+  void theTableHasFortyFourRows() { QCOMPARE(layoutTable().size(), std::size_t{44}); }
 
   void eachAnchorMovesWithItsEdge() {
     const auto placed = layoutControls(1000, 700, EngineMode::Player, 4);
@@ -38,7 +38,8 @@ class WindowLayoutTest : public QObject {
     QCOMPARE(find(placed, kMute).rect.y, 662);
     QCOMPARE(find(placed, kVolumeSlider).rect.y, 269 + 400);
     // The two stretched controls.
-    QCOMPARE(find(placed, kStatusStrip).rect, (ControlRect{13, 700 - 74, 1000 - 116, 17}));
+    QCOMPARE(find(placed, kStatusStrip).rect, (ControlRect{13, 700 - 92, 1000 - 116, 17}));
+    QCOMPARE(find(placed, kHeatStrip).rect, (ControlRect{13, 700 - 72, 1000 - 26, 18}));
     QCOMPARE(find(placed, kPositionSlider).rect.x, 13);
     QCOMPARE(find(placed, kPositionSlider).rect.y, 700 - 52);
     QCOMPARE(find(placed, kPositionSlider).rect.width, 1000 - 26);
@@ -96,9 +97,9 @@ class WindowLayoutTest : public QObject {
   }
 
   void videoAreaAndWindowSizesAreEachOthersInverse() {
-    QCOMPARE(windowForVideo(640, 448), (ControlRect{0, 0, 645, 548}));
-    QCOMPARE(videoArea(645, 548), (ControlRect{2, 25, 640, 448}));
-    QCOMPARE(windowForVideo(720, 480), (ControlRect{0, 0, 725, 580}));
+    QCOMPARE(windowForVideo(640, 448), (ControlRect{0, 0, 645, 568}));
+    QCOMPARE(videoArea(645, 568), (ControlRect{2, 25, 640, 448}));
+    QCOMPARE(windowForVideo(720, 480), (ControlRect{0, 0, 725, 600}));
   }
 };
 

@@ -9,9 +9,7 @@
 #include "app/cli/commands.h"
 #include "app/cli/range_bound.h"
 #include "app/cli/recording_args.h"
-#include "codec/video_decoder.h"
-#include "engine/picture_tag.h"
-#include "engine/refresh_window.h"
+#include "engine/still_picture.h"
 #include "export/avi_formats.h"
 #include "export/full_height_picture.h"
 #include "export/png_file.h"
@@ -22,8 +20,6 @@
 namespace marlin::cli {
 
 namespace {
-
-constexpr std::uint64_t kNoTarget = ~0ull;
 
 struct Options {
   RecordingArgs recording;
@@ -48,84 +44,15 @@ ImageKind imageKindOf(const std::string& path) {
   throw CommandError(path + ": name the picture .png or .bmp", kUsageExit);
 }
 
-// The camera's decoded field: the whole picture, or its half of a dual one.
-struct Field {
-  std::vector<std::uint8_t> yuv;
-  int width = 0;
-  int height = 0;
-  CalendarTime time;
-  std::uint64_t position = 0;
-};
-
-Field cameraHalf(const std::uint8_t* picture, const codec::PictureHeader& header, int camera) {
-  Field field;
-  const bool dual = header.dual;
-  field.width = dual ? header.width / 2 : header.width;
-  field.height = header.height;
-  const int offset = dual && camera == header.secondChannel ? field.width : 0;
-  field.yuv.resize(static_cast<std::size_t>(field.width) * field.height * 3 / 2);
-  const std::uint8_t* planes[3] = {picture, picture + header.width * header.height,
-                                   picture + header.width * header.height * 5 / 4};
-  std::uint8_t* out = field.yuv.data();
-  for (int plane = 0; plane < 3; ++plane) {
-    const int scale = plane == 0 ? 1 : 2;
-    for (int row = 0; row < field.height / scale; ++row) {
-      std::copy_n(planes[plane] + row * (header.width / scale) + offset / scale, field.width / scale, out);
-      out += field.width / scale;
-    }
-  }
-  return field;
-}
-
-// Decodes the camera's first picture beginning at or after position, from
-// its last refresh picture on, so that nothing of another moment shows.
-Field decodeClean(const Options& options, std::uint64_t position) {
+// The camera's first picture at or after position, decoded cleanly.
+StillField decodeClean(const Options& options, std::uint64_t position) {
   StreamSource source;
   openRecording(source, options.recording);
-  VideoDecoder decoder;
-  decoder.Init(options.recording.variant);
-  const auto frame = std::make_unique<std::array<std::uint8_t, container::kFrameBufferSize>>();
-  const int camera = options.channel - 1;
-  ChannelSet wanted;
-  wanted.set(static_cast<std::size_t>(camera));
-  std::uint64_t target = kNoTarget;
-  returnTo(source, nextFrameStart(source, position));
-  while (const std::uint32_t length = readOnward(source, frame->data(), false)) {
-    if (!source.header().isAudio && decoder.ParseHeader(frame->data(), length) != 0 &&
-        (PictureTag::of(decoder.header(), {}, 0).channels() & wanted).any()) {
-      target = source.header().start;
-      break;
-    }
-  }
-  if (target == kNoTarget) {
-    throw CommandError("camera " + std::to_string(options.channel) + " has no picture at or after --at " + options.at);
-  }
-  const RefreshStart start = findRefreshStart(source, decoder, frame->data(), wanted, target);
-  if (!start.found.test(static_cast<std::size_t>(camera))) {
-    throw CommandError("camera " + std::to_string(options.channel) +
-                       " has no refresh picture within 5 s or 4 MiB before that picture: it cannot be shown without "
-                       "parts of another moment");
-  }
-  std::vector<std::uint8_t> picture(VideoDecoder::kMaxPictureBytes);
-  bool started = false;
-  bool clean = true;
-  Field field;
-  visitPicturesForward(source, decoder, frame->data(), wanted, start.position, target + 1,
-                       [&](const std::uint8_t* bytes, std::uint32_t length) {
-                         started = started || decoder.header().allCoded;
-                         if (!started) {
-                           return;
-                         }
-                         clean = decoder.Decode(bytes, length, picture.data()) == 1 && clean;
-                         if (source.header().start == target) {
-                           field = cameraHalf(picture.data(), decoder.header(), camera);
-                           field.time = source.header().blockTime;
-                           field.position = target;
-                         }
-                       });
-  if (!clean || field.yuv.empty()) {
-    throw CommandError("camera " + std::to_string(options.channel) + "'s picture at " + std::to_string(target) +
-                       " or one it builds on is damaged");
+  StillField field;
+  if (const Status decoded =
+          decodeStill(source, options.recording.variant, position, options.channel - 1, StillDepth::Exact, field);
+      !decoded) {
+    throw CommandError(decoded.message() + " (--at " + options.at + ")");
   }
   return field;
 }
@@ -133,7 +60,7 @@ Field decodeClean(const Options& options, std::uint64_t position) {
 void runStill(const Options& options) {
   const ImageKind kind = imageKindOf(options.output);
   const std::uint64_t position = resolveRangeBound("--at", options.at, options.recording);
-  const Field field = decodeClean(options, position);
+  const StillField field = decodeClean(options, position);
   // Each field doubled to the full picture, as exports show it.
   const int height = 2 * field.height;
   const std::size_t rowBytes = dibRowBytes(field.width, 24);

@@ -1,7 +1,11 @@
 #include "app/desktop/captures.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QFileInfo>
+#include <cstring>
+#include <utility>
+#include <vector>
 
 #include "app/desktop/capture_names.h"
 #include "app/desktop/qt_message_sink.h"
@@ -9,6 +13,7 @@
 #include "app/desktop/window_prompts.h"
 #include "engine/avi_capture.h"
 #include "engine/player_engine.h"
+#include "render/bitmap_file.h"
 
 namespace marlin::desktop {
 
@@ -17,11 +22,32 @@ namespace {
 // How often a capture of refresh pictures asks the DVR for one.
 constexpr int kRefreshRequestMs = 40;
 
+// Writes shown as a 24-bit bitmap file and puts it on the clipboard, as the
+// renderer does with an unzoomed still.
+Status saveShownPicture(const std::string& path, const QImage& shown) {
+  const QImage bgr = shown.convertToFormat(QImage::Format_BGR888);
+  const int width = bgr.width();
+  const int height = bgr.height();
+  const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
+  std::vector<std::uint8_t> bottomUp(rowBytes * static_cast<std::size_t>(height));
+  for (int y = 0; y < height; ++y) {
+    std::memcpy(bottomUp.data() + rowBytes * static_cast<std::size_t>(height - 1 - y), bgr.constScanLine(y), rowBytes);
+  }
+  QApplication::clipboard()->setImage(shown);
+  return writeBitmap24(path, bottomUp.data(), width, height);
+}
+
 }  // namespace
 
 Captures::Captures(PlayerEngine& engine, const ViewerSettings& settings, const WindowPrompts& prompts,
-                   QtMessageSink& messages, QWidget* window)
-    : QObject(window), engine_(engine), settings_(settings), prompts_(prompts), messages_(messages), window_(window) {
+                   QtMessageSink& messages, std::function<QImage()> zoomedView, QWidget* window)
+    : QObject(window),
+      engine_(engine),
+      settings_(settings),
+      prompts_(prompts),
+      messages_(messages),
+      zoomedView_(std::move(zoomedView)),
+      window_(window) {
   connect(&refreshTimer_, &QTimer::timeout, this, [this] {
     if (engine_.isAviCapturing()) {
       engine_.requestCaptureRefresh();
@@ -34,7 +60,8 @@ void Captures::stillCapture() {
   Status saved = makeCaptureFolder(settings_.capturePath);
   const std::string path = stillCapturePath(settings_.capturePath, localTimeNow(), pathExists);
   if (saved) {
-    saved = engine_.saveSnapshot(path);
+    const QImage zoomed = zoomedView_ ? zoomedView_() : QImage();
+    saved = zoomed.isNull() ? engine_.saveSnapshot(path) : saveShownPicture(path, zoomed);
   }
   QApplication::restoreOverrideCursor();
   if (!saved) {

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QImage>
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <functional>
 
 class QWidget;
 
@@ -19,12 +21,14 @@ struct WindowPrompts;
 // What the user keeps of what is shown, in either mode: still captures and
 // the AVI capture ("Save AVI"). On a slow connection the capture takes only
 // refresh pictures, which it asks the DVR for on a timer of its own.
+// A still is what the user sees: while the view is zoomed, zoomedView gives
+// that picture and the still is taken from it instead of the renderer.
 class Captures : public QObject {
   Q_OBJECT
 
  public:
   Captures(PlayerEngine& engine, const ViewerSettings& settings, const WindowPrompts& prompts, QtMessageSink& messages,
-           QWidget* window);
+           std::function<QImage()> zoomedView, QWidget* window);
 
   QString lastStill() const { return lastStill_; }
 
@@ -46,6 +50,7 @@ class Captures : public QObject {
   const ViewerSettings& settings_;
   const WindowPrompts& prompts_;
   QtMessageSink& messages_;
+  std::function<QImage()> zoomedView_;
   QWidget* window_;
   QTimer refreshTimer_;
   QString lastAviName_ = QStringLiteral("DVR.avi");

@@ -68,6 +68,11 @@ enum CommandId : int {
   kStopLocalRecording = 32874,
   // Beyond the recorder's own menus.
   kGoToTime = 40001,
+  kPreviousEvent = 40002,
+  kNextEvent = 40003,
+  kEventList = 40004,
+  kClearRegion = 40005,
+  kHeatStrip = 40006,
 };
 
 }  // namespace marlin::desktop

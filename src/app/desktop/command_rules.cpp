@@ -62,6 +62,13 @@ CommandLook commandLook(CommandId id, const WindowFacts& f) {
       return {f.connected && !f.localRecording, false};
     case kStopLocalRecording:
       return {f.localRecording, false};
+    case kNextEvent:
+    case kPreviousEvent:
+      return {f.mode == EngineMode::Player && f.sourceOpen && f.activityReady, false};
+    case kEventList:
+      return {f.mode == EngineMode::Player && f.sourceOpen, f.eventListShown};
+    case kClearRegion:
+      return {f.mode == EngineMode::Player && f.regionDrawn, false};
     default:
       return {true, false};
   }

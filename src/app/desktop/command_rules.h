@@ -29,6 +29,11 @@ struct WindowFacts {
   int videoHeight = 0;
   bool connected = false;
   bool localRecording = false;
+  // The open recording's activity is known; its event list is shown; a
+  // search region is drawn.
+  bool activityReady = false;
+  bool eventListShown = false;
+  bool regionDrawn = false;
 };
 
 struct CommandLook {

@@ -9,11 +9,14 @@
 #include <QMimeData>
 #include <QScreen>
 
+#include "app/desktop/activity_browser.h"
 #include "app/desktop/background_task.h"
 #include "app/desktop/captures.h"
 #include "app/desktop/client_session.h"
+#include "app/desktop/event_list_panel.h"
 #include "app/desktop/options_editor.h"
 #include "app/desktop/player_session.h"
+#include "app/desktop/skin/heat_strip.h"
 #include "app/desktop/skin/picture_button.h"
 #include "app/desktop/skin/skin_slider.h"
 #include "app/desktop/skin/status_strip.h"
@@ -50,6 +53,9 @@ constexpr ButtonRow kButtons[] = {
     {kPlay, "play", "Play (Space)"},
     {kFastForward, "fast-forward", "Fast Forward"},
     {kStillCapture, "still-capture", "Still Capture (Ctrl+S)"},
+    {kPreviousEvent, "previous-event", "Previous Event (Page Up)"},
+    {kEventList, "event-list", "Event List (E)"},
+    {kNextEvent, "next-event", "Next Event (Page Down)"},
     {kSplit1, "split-1", "Split 1"},
     {kSplit4, "split-4", "Split 4"},
     {kSplit9, "split-9", "Split 9"},
@@ -112,11 +118,11 @@ MainWindow::MainWindow(Setup setup, QWidget* parent)
       this, printer_.get(), [client = client_](net::ClientNotice notice) { client->handleNotice(notice); });
   engine_->setObserver(observer_.get());
   engine_->setLiveObserver(observer_.get());
-  engine_->renderer().setSplitChangedNotifier([this] { refreshControls(); });
 
   createControls();
   createActions();
   createMenus();
+  engine_->renderer().setSplitChangedNotifier([this] { viewChanged(); });
 
   engine_->configure(resolveCodecVariant(kBuildVideoCodecName, messages_), buildAudioCodec(messages_),
                      kBuildChannelCount, kBuildSampleRate);
@@ -164,7 +170,8 @@ void MainWindow::createParts() {
   chrome_ = new WindowChrome(this);
   player_ = new PlayerSession(*engine_, setup_.prompts, messages_, *task_, this);
   client_ = new ClientSession(*engine_, settings_, setup_.prompts, messages_, *task_, this);
-  captures_ = new Captures(*engine_, settings_, setup_.prompts, messages_, this);
+  captures_ = new Captures(
+      *engine_, settings_, setup_.prompts, messages_, [this] { return video_->zoomedPicture(); }, this);
   options_ = new OptionsEditor(*engine_, settings_, *chrome_, this);
 
   connect(task_, &BackgroundTask::busyChanged, this, &MainWindow::showBusy);
@@ -240,14 +247,25 @@ void MainWindow::createControls() {
 
   position_ = new SkinSlider(kPositionSlider, this);
   position_->setToolTip(QString());
-  position_->setHoverText([this](int value) {
-    CalendarTime time{};
-    if (!engine_->isSourceOpen() || !engine_->blockTimeAt(static_cast<std::uint64_t>(value) * 4096, time)) {
-      return QString();
-    }
-    return QString::fromStdString(formatPictureTime(time, engine_->getTimeFormat()));
-  });
   controls_[kPositionSlider] = position_;
+  // The card above the slider shows the pictures and the time under the pointer.
+  activity_ = new ActivityBrowser(*engine_, *position_, this);
+  controls_[kHeatStrip] = activity_->strip();
+  connect(position_, &SkinSlider::hovered, activity_, &ActivityBrowser::hoverSlider);
+  connect(position_, &SkinSlider::hoverEnded, activity_, &ActivityBrowser::endHover);
+  connect(position_, &SkinSlider::moved, activity_, &ActivityBrowser::endHover);
+  connect(activity_, &ActivityBrowser::confirmed, this, &MainWindow::confirm);
+  connect(activity_, &ActivityBrowser::working, status_, &StatusStrip::setTask);
+  connect(activity_, &ActivityBrowser::changed, this, &MainWindow::refreshControls);
+  connect(activity_, &ActivityBrowser::listToggled, this, [this] { layOut(std::nullopt); });
+  connect(activity_, &ActivityBrowser::exportWanted, player_, &PlayerSession::showExportOf);
+  connect(player_, &PlayerSession::sourceChanged, activity_,
+          [this](const QString&, const QString& path, bool opened) { activity_->sourceChanged(path, opened); });
+  connect(video_, &VideoView::regionDrawn, activity_, &ActivityBrowser::drawRegion);
+  connect(activity_, &ActivityBrowser::regionCleared, video_, &VideoView::clearRegion);
+  connect(video_, &VideoView::zoomChanged, this, [this](double factor) {
+    confirm(factor > 1.0 ? QStringLiteral("Zoom × %1").arg(factor, 0, 'f', 1) : QStringLiteral("Zoom off"));
+  });
   volume_ = new SkinSlider(kVolumeSlider, this);
   volume_->setObjectName(QStringLiteral("volumeSlider"));
   volume_->setToolTip(QStringLiteral("Volume"));
@@ -324,6 +342,9 @@ WindowFacts MainWindow::facts() const {
   f.videoHeight = area.height;
   f.connected = engine_->isConnected();
   f.localRecording = engine_->isRecording();
+  f.activityReady = activity_->ready();
+  f.eventListShown = activity_->listShown();
+  f.regionDrawn = activity_->regionDrawn();
   return f;
 }
 
@@ -338,7 +359,14 @@ void MainWindow::layOut(std::optional<QSize> videoSize) {
     }
     setGeometry(frame);
   }
-  const ControlRect area = videoArea(width(), height());
+  ControlRect area = videoArea(width(), height());
+  // The event list takes the right of the video area.
+  const bool listShown = mode_ == EngineMode::Player && activity_->listShown();
+  if (listShown) {
+    area.width -= EventListPanel::kWidth;
+    activity_->panel()->setGeometry(area.x + area.width, area.y, EventListPanel::kWidth, area.height);
+  }
+  activity_->panel()->setVisible(listShown);
   video_->setGeometry(area.x, area.y, area.width, area.height);
   chrome_->applyTopmost();
   for (const PlacedControl& placed : layoutControls(width(), height(), mode_, engine_->maxSplit())) {
@@ -379,6 +407,7 @@ void MainWindow::showSource(const QString& title, const QString& path, bool open
     refreshControls();
   }
   video_->setHint(viewHint());
+  viewChanged();
   update();
 }
 
@@ -416,8 +445,22 @@ void MainWindow::switchMode(EngineMode mode) {
   video_->setDragMovesWindow(mode == EngineMode::Player);
   layOut(QSize(kStartVideoWidth, kStartVideoHeight));
   layOut(QSize(kStartVideoWidth, kStartVideoHeight));
-  refreshControls();
+  viewChanged();
   video_->setHint(viewHint());
+}
+
+// The split or its page changed (by a button, a key, a double-click or a
+// recording of more cameras opening).
+void MainWindow::viewChanged() {
+  int split = 1;
+  int page = 0;
+  engine_->getView(split, page);
+  // A closer look and a search region belong to one camera's picture.
+  const bool single = mode_ == EngineMode::Player && split == 1 && engine_->isSourceOpen();
+  video_->setZoomAllowed(single);
+  video_->setRegionDrawingAllowed(single);
+  activity_->viewChanged();
+  refreshControls();
 }
 
 void MainWindow::selectSplit(int cells) {
@@ -425,6 +468,7 @@ void MainWindow::selectSplit(int cells) {
   int page = 0;
   engine_->getView(split, page);
   engine_->selectView(cells, qMin(page, splitPages(cells, engine_->maxSplit()) - 1));
+  viewChanged();
 }
 
 void MainWindow::confirm(const QString& text) {

@@ -30,6 +30,7 @@ class TextPainter;
 
 namespace marlin::desktop {
 
+class ActivityBrowser;
 class BackgroundTask;
 class Captures;
 class ClientSession;
@@ -74,6 +75,8 @@ class MainWindow : public QWidget {
   std::uint64_t markIn() const;
   std::uint64_t markOut() const;
   VideoView* videoView() const { return video_; }
+  ActivityBrowser* activity() const { return activity_; }
+  SkinSlider* positionSlider() const { return position_; }
   StatusStrip* statusStrip() const { return status_; }
   PictureButton* button(CommandId id) const;
   // Every command is an action, however given: a button, a menu item, a
@@ -121,6 +124,7 @@ class MainWindow : public QWidget {
   // Commands the window itself owns.
   void switchMode(EngineMode mode);
   void selectSplit(int cells);
+  void viewChanged();
   void adjustSpeed(double delta);
   void showBusy(bool busy);
   // Tells what an action did in the status line (and the --events lines).
@@ -144,6 +148,7 @@ class MainWindow : public QWidget {
   ClientSession* client_ = nullptr;
   Captures* captures_ = nullptr;
   OptionsEditor* options_ = nullptr;
+  ActivityBrowser* activity_ = nullptr;
 
   std::map<CommandId, QWidget*> controls_;
   std::map<CommandId, PictureButton*> buttons_;

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QMenu>
 
+#include "app/desktop/activity_browser.h"
 #include "app/desktop/captures.h"
 #include "app/desktop/client_session.h"
 #include "app/desktop/main_window.h"
@@ -47,6 +48,10 @@ constexpr ActionRow kActions[] = {
     {kSpeedDown, "Speed &Down", "Shift+X", false},
     {kSpeedUp, "Speed &Up", "Shift+C", false},
     {kGoToTime, "&Go to Time...", "Ctrl+G", false},
+    {kNextEvent, "Ne&xt Event", "PgDown", false},
+    {kPreviousEvent, "Previous &Event", "PgUp", false},
+    {kEventList, "&Event List", "E", true},
+    {kClearRegion, "C&lear Search Region", "Esc", false},
     {kShowTime, "Show &Time", "", true},
     {kMute, "&Mute On/Off", "", true},
     {kSplit1, "Split &1", "", false},
@@ -165,6 +170,14 @@ void MainWindow::connectAction(CommandId id, QAction* action) {
       return on(player_, &PlayerSession::showExport);
     case kGoToTime:
       return on(player_, &PlayerSession::goToTime);
+    case kNextEvent:
+      return on(activity_, &ActivityBrowser::nextEvent);
+    case kPreviousEvent:
+      return on(activity_, &ActivityBrowser::previousEvent);
+    case kEventList:
+      return on(activity_, &ActivityBrowser::toggleEventList);
+    case kClearRegion:
+      return on(activity_, &ActivityBrowser::clearRegion);
     case kPlay:
       return run([e] { e->play(1.0); });
     case kPlayReverse:
@@ -247,10 +260,10 @@ void MainWindow::createMenus() {
   add(playerMenu_, {kCloseFile, kSeparator});
   QMenu* play = playerMenu_->addMenu(QStringLiteral("P&layback"));
   add(play, {kPlay, kPlayReverse, kPause, kFastForward, kFastRewind, kNextFrame, kPreviousFrame, kSeparator,
-             kSpeedNormal, kSpeedDown, kSpeedUp, kSeparator, kGoToTime});
+             kSpeedNormal, kSpeedDown, kSpeedUp, kSeparator, kGoToTime, kNextEvent, kPreviousEvent});
   QMenu* view = playerMenu_->addMenu(QStringLiteral("&View"));
-  add(view, {kSplit1, kSplit4, kSplit9, kSplit16, kSeparator, kShowTime, kMute, kSeparator, kAlwaysOnTop, kNormal,
-             kMaximize, kSize640x448, kSize640x544});
+  add(view, {kSplit1, kSplit4, kSplit9, kSplit16, kSeparator, kEventList, kClearRegion, kSeparator, kShowTime, kMute,
+             kSeparator, kAlwaysOnTop, kNormal, kMaximize, kSize640x448, kSize640x544});
   QMenu* capture = playerMenu_->addMenu(QStringLiteral("Capt&ure"));
   add(capture, {kStillCapture, kSaveAvi, kSeparator, kMarkIn, kMarkOut, kExportCapture});
   QMenu* exportMenu = capture->addMenu(QStringLiteral("Export &To"));

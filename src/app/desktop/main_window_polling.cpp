@@ -1,5 +1,6 @@
 #include <QAction>
 
+#include "app/desktop/activity_browser.h"
 #include "app/desktop/background_task.h"
 #include "app/desktop/client_session.h"
 #include "app/desktop/main_window.h"
@@ -42,6 +43,7 @@ void MainWindow::tick() {
   }
   refreshStatus();
   refreshControls();
+  activity_->follow();
   video_->setHint(viewHint());
   // Volume 0 is the setting's default: the first sound played says so once.
   if (!soundOffTold_ && engine_->hasPlayedSound() && engine_->getVolume() == 0 && !engine_->getMute()) {

@@ -149,10 +149,12 @@ void PlayerSession::goToTime() {
   }
 }
 
-void PlayerSession::showExport() {
+void PlayerSession::showExport() { showExportOf(markIn_, markOut_); }
+
+void PlayerSession::showExportOf(std::uint64_t from, std::uint64_t to) {
   ExportDialog dialog(sourceIsDisk_ ? std::string() : sourcePath_, window_);
   dialog.setRecordingFormat(engine_.config().videoFormat, false);
-  dialog.offerMarkedRange(markIn_, markOut_);
+  dialog.offerMarkedRange(from, to);
   dialog.exec();
 }
 

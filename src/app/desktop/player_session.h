@@ -45,6 +45,8 @@ class PlayerSession : public QObject {
   void copyMarkedRange();
   void goToTime();
   void showExport();
+  // The export dialog with a range of the recording chosen (an event's).
+  void showExportOf(std::uint64_t from, std::uint64_t to);
 
  signals:
   // A recording was opened (or an attempt made: opened false) or closed

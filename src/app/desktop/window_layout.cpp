@@ -27,6 +27,10 @@ ControlRect sizeOf(int id) {
       return {0, 0, 92, 21};
     case kVolumeSlider:
       return {0, 0, 66, 16};
+    case kPreviousEvent:
+    case kEventList:
+    case kNextEvent:
+      return {0, 0, 24, 21};
     default:
       return {0, 0, kPictureButtonSize, kPictureButtonSize};
   }
@@ -44,6 +48,10 @@ const std::vector<LayoutRow>& layoutTable() {
       {kClientMode, Anchor::Fixed, 240, 2, kBoth},
       {kStatusStrip, Anchor::Stretched, 10, 238, kBoth},
       {kPositionSlider, Anchor::Stretched, 10, 238, kPlayer},
+      {kHeatStrip, Anchor::Stretched, 10, 228, kPlayer},
+      {kPreviousEvent, Anchor::BottomRight, 511, 206, kPlayer},
+      {kEventList, Anchor::BottomRight, 537, 206, kPlayer},
+      {kNextEvent, Anchor::BottomRight, 563, 206, kPlayer},
       {kOpenFile, Anchor::Bottom, 10, 262, kPlayer},
       {kFastRewind, Anchor::Bottom, 49, 262, kPlayer},
       {kPlayReverse, Anchor::Bottom, 80, 262, kPlayer},
@@ -109,7 +117,9 @@ std::vector<PlacedControl> layoutControls(int width, int height, EngineMode mode
         break;
       case Anchor::Stretched:
         if (row.id == kStatusStrip) {
-          rect = {13, height - 74, width - 116, 17};
+          rect = {13, height - 92, width - 116, 17};
+        } else if (row.id == kHeatStrip) {
+          rect = {13, height - 72, width - 26, 18};
         } else {
           rect = {13, height - 52, width - 26, 14};
         }
@@ -125,8 +135,8 @@ std::vector<PlacedControl> layoutControls(int width, int height, EngineMode mode
   return placed;
 }
 
-ControlRect videoArea(int width, int height) { return {2, 25, width - 5, height - 100}; }
+ControlRect videoArea(int width, int height) { return {2, 25, width - 5, height - 120}; }
 
-ControlRect windowForVideo(int videoWidth, int videoHeight) { return {0, 0, videoWidth + 5, videoHeight + 100}; }
+ControlRect windowForVideo(int videoWidth, int videoHeight) { return {0, 0, videoWidth + 5, videoHeight + 120}; }
 
 }  // namespace marlin::desktop

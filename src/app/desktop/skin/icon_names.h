@@ -12,7 +12,7 @@ inline constexpr std::string_view kAppIconName = "marlin-viewer";
 // Every icon in the resources, loaded as ":/icons/<name>.svg". All but the
 // application's are drawn in the one icon colour so they can be tinted per
 // state when shown.
-inline constexpr std::array<std::string_view, 41> kIconNames{
+inline constexpr std::array<std::string_view, 44> kIconNames{
     // Opening recordings and moving through them.
     "open-file",
     "open-disk",
@@ -26,6 +26,10 @@ inline constexpr std::array<std::string_view, 41> kIconNames{
     "rewind",
     "still-capture",
     "save-avi",
+    // Finding the moment.
+    "previous-event",
+    "next-event",
+    "event-list",
     // Split views.
     "split-1",
     "split-4",

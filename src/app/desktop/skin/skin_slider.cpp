@@ -22,10 +22,10 @@ SkinSlider::SkinSlider(int id, QWidget* parent) : QAbstractSlider(parent), id_(i
   setObjectName(QStringLiteral("slider%1").arg(id));
 }
 
-double SkinSlider::xOf(int at) const {
+double SkinSlider::xOf(double at) const {
   const double span = width() - 2 * kHandleRadius;
   const double range = static_cast<double>(maximum()) - minimum();
-  const double share = range > 0 ? (static_cast<double>(at) - minimum()) / range : 0.0;
+  const double share = range > 0 ? (at - minimum()) / range : 0.0;
   return kHandleRadius + share * span;
 }
 
@@ -100,6 +100,9 @@ void SkinSlider::mouseMoveEvent(QMouseEvent* event) {
       emit moved(id_, value());
     }
   }
+  if (maximum() > minimum()) {
+    emit hovered(under, event->globalPosition().toPoint());
+  }
   if (hoverText_) {
     const QString text = hoverText_(under);
     if (text.isEmpty()) {
@@ -155,6 +158,7 @@ void SkinSlider::enterEvent(QEnterEvent* event) {
 void SkinSlider::leaveEvent(QEvent* event) {
   hovered_ = false;
   update();
+  emit hoverEnded();
   QAbstractSlider::leaveEvent(event);
 }
 

@@ -27,10 +27,17 @@ class SkinSlider : public QAbstractSlider {
   std::optional<int> markIn() const { return markIn_; }
   std::optional<int> markOut() const { return markOut_; }
   QSize sizeHint() const override { return {120, 14}; }
+  // Where a value lies on the track; what is drawn along the slider's axis
+  // (the activity strip) places itself by it.
+  double xOf(double value) const;
 
  signals:
   void moved(int id, int value);
   void released(int id, int value);
+  // The pointer rests over the track at value (at global, on the screen),
+  // and left it.
+  void hovered(int value, QPoint global);
+  void hoverEnded();
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -44,7 +51,6 @@ class SkinSlider : public QAbstractSlider {
  private:
   int valueAt(double x) const;
   double handleX() const;
-  double xOf(int value) const;
 
   int id_;
   bool hovered_ = false;

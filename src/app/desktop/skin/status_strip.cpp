@@ -39,6 +39,14 @@ void StatusStrip::setTexts(const QString& status, const QString& time) {
   update();
 }
 
+void StatusStrip::setTask(const QString& text) {
+  if (text == task_) {
+    return;
+  }
+  task_ = text;
+  update();
+}
+
 void StatusStrip::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.setRenderHint(QPainter::TextAntialiasing);
@@ -50,6 +58,11 @@ void StatusStrip::paintEvent(QPaintEvent*) {
   const bool playing = status_.startsWith(QStringLiteral("PLAY")) || status_.startsWith(QStringLiteral("REV"));
   painter.setPen(playing ? QColor(0x8A, 0xB8, 0xFA) : skin::kMutedText);
   painter.drawText(rect().adjusted(2, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, status_);
+
+  if (!task_.isEmpty()) {
+    painter.setPen(skin::kMutedText);
+    painter.drawText(rect(), Qt::AlignCenter, task_);
+  }
 
   QFont timeFont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
   timeFont.setPointSizeF(9.0);
