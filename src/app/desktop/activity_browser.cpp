@@ -24,6 +24,10 @@ constexpr std::uint64_t kSliderUnit = 4096;
 constexpr std::uint32_t kExportMarginSeconds = 3;
 constexpr int kCardCameras = 4;
 
+QString eventCount(std::size_t count) {
+  return count == 1 ? QStringLiteral("1 event") : QStringLiteral("%1 events").arg(count);
+}
+
 }  // namespace
 
 ActivityBrowser::ActivityBrowser(PlayerEngine& engine, SkinSlider& slider, QWidget* window)
@@ -131,8 +135,8 @@ void ActivityBrowser::showEvents() {
   panel_->setEvents(tracker_->events());
   QString note = indexNote_;
   if (tracker_->ready()) {
-    note = QStringLiteral("%1 events of the cameras shown%2. %3")
-               .arg(tracker_->events().size())
+    note = QStringLiteral("%1 of the cameras shown%2. %3")
+               .arg(eventCount(tracker_->events().size()))
                .arg(tracker_->region() ? QStringLiteral(" in the region") : QString())
                .arg(indexNote_);
   }
@@ -201,7 +205,7 @@ void ActivityBrowser::drawRegion(const QRectF& area) {
   region.width = std::max(1, static_cast<int>(area.width() * width));
   region.height = std::max(1, static_cast<int>(area.height() * height));
   tracker_->setRegion(region);
-  emit confirmed(QStringLiteral("Region: %1 events inside").arg(tracker_->events().size()));
+  emit confirmed(QStringLiteral("Region: %1 inside").arg(eventCount(tracker_->events().size())));
 }
 
 void ActivityBrowser::clearRegion() {
