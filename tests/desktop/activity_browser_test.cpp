@@ -3,6 +3,7 @@
 // on a recording whose motion is known.
 #include "app/desktop/activity_browser.h"
 
+#include <QListWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <fstream>
@@ -10,6 +11,7 @@
 #include "activity/activity_index.h"
 #include "app/desktop/activity_tracker.h"
 #include "app/desktop/command_ids.h"
+#include "app/desktop/event_list_panel.h"
 #include "app/desktop/main_window.h"
 #include "app/desktop/skin/heat_strip.h"
 #include "app/desktop/skin/picture_button.h"
@@ -116,6 +118,17 @@ class ActivityBrowserTest : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(w.statusStrip()->noticeText(), QStringLiteral("No later event"), kPatience);
     press(w, Qt::Key_PageUp);
     QTRY_VERIFY_WITH_TIMEOUT(shows(5), kPatience);
+
+    // The event list (E) has a row per event; a click on one jumps to it.
+    press(w, Qt::Key_E);
+    QTRY_VERIFY_WITH_TIMEOUT(w.activity()->panel()->isVisible(), kPatience);
+    QListWidget* list = w.activity()->panel()->list();
+    QCOMPARE(list->count(), 2);
+    QVERIFY(list->item(1)->text().contains(QStringLiteral("Camera 2")));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(1)).center());
+    QTRY_VERIFY_WITH_TIMEOUT(shows(12), kPatience);
+    press(w, Qt::Key_E);
+    QTRY_VERIFY_WITH_TIMEOUT(!w.activity()->panel()->isVisible(), kPatience);
 
     // Camera 1 alone: a region drawn where nothing moved finds nothing, one
     // around the motion finds it; Esc gives every event back.
