@@ -120,6 +120,24 @@ class ExportDialogTest : public QObject {
     QVERIFY(child<QRadioButton>(&marked, "markedRange")->isChecked());
   }
 
+  // An activity event's export: its camera alone and its span, which the
+  // recording's own times shown later do not replace.
+  void anEventsCameraAndSpanAreChosen() {
+    const std::uint32_t from = sampleTime(0) + 2;
+    ExportDialog dialog(MARLIN_SAMPLE_RECORDING);
+    QSignalSpy shown(&dialog, &ExportDialog::recordingShown);
+    dialog.offerCameraSpan(2, from, from + 5);
+    dialog.show();
+    QVERIFY(shown.wait(10000));
+    QVERIFY(child<QRadioButton>(&dialog, "timeRange")->isChecked());
+    QCOMPARE(child<QLineEdit>(&dialog, "rangeFrom")->text(), QString::fromStdString(localTimeText(from)));
+    QCOMPARE(child<QLineEdit>(&dialog, "rangeTo")->text(), QString::fromStdString(localTimeText(from + 5)));
+    for (int channel = 1; channel <= 4; ++channel) {
+      QCOMPARE(child<QCheckBox>(&dialog, QStringLiteral("channel%1").arg(channel).toLatin1().constData())->isChecked(),
+               channel == 3);
+    }
+  }
+
   void aTypedTimeRangeOutsideTheRecordingIsRefused() {
     const std::string start = localTimeText(sampleTime(0));
     ExportDialog dialog(MARLIN_SAMPLE_RECORDING);

@@ -66,8 +66,8 @@ ActivityBrowser::ActivityBrowser(PlayerEngine& engine, SkinSlider& slider, QWidg
   connect(panel_, &EventListPanel::chosen, this,
           [this](const activity::ActivityEvent& event) { jumpTo(event, QStringLiteral("Event")); });
   connect(panel_, &EventListPanel::exportWanted, this, [this](const activity::ActivityEvent& event) {
-    const auto [from, to] = tracker_->eventRange(event, kExportMarginSeconds);
-    emit exportWanted(from, to);
+    emit exportWanted(event.channel, event.start > kExportMarginSeconds ? event.start - kExportMarginSeconds : 0,
+                      event.end + kExportMarginSeconds);
   });
   connect(panel_, &EventListPanel::timeCopied, this,
           [this](const QString& time) { emit confirmed(QStringLiteral("Copied: ") + time); });

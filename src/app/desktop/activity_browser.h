@@ -72,7 +72,8 @@ class ActivityBrowser : public QObject {
   // What the commands offer changed.
   void changed();
   void regionCleared();
-  void exportWanted(std::uint64_t from, std::uint64_t to);
+  // A camera's span of block times [from, to] to export.
+  void exportWanted(int camera, std::uint32_t from, std::uint32_t to);
 
  private:
   void showEvents();

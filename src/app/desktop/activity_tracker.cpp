@@ -118,26 +118,4 @@ std::optional<activity::ActivityEvent> ActivityTracker::previousEvent(std::uint3
   return found == events_.rend() ? std::nullopt : std::optional(*found);
 }
 
-std::pair<std::uint64_t, std::uint64_t> ActivityTracker::eventRange(const activity::ActivityEvent& event,
-                                                                    std::uint32_t margin) const {
-  std::pair<std::uint64_t, std::uint64_t> range{event.position, index_ ? index_->indexedBytes : event.position};
-  if (!index_) {
-    return range;
-  }
-  const std::uint32_t from = event.start > margin ? event.start - margin : 0;
-  const std::uint32_t to = event.end + margin;
-  bool started = false;
-  for (const activity::SecondActivity& second : index_->channels[static_cast<std::size_t>(event.channel)].seconds) {
-    if (!started && second.time >= from) {
-      range.first = std::min(second.firstPosition, event.position);
-      started = true;
-    }
-    if (second.time >= to && second.firstPosition > event.position) {
-      range.second = second.firstPosition;
-      break;
-    }
-  }
-  return range;
-}
-
 }  // namespace marlin::desktop

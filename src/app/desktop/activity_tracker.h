@@ -51,9 +51,6 @@ class ActivityTracker : public QObject {
   // last to start before it.
   std::optional<activity::ActivityEvent> nextEvent(std::uint32_t now) const;
   std::optional<activity::ActivityEvent> previousEvent(std::uint32_t now) const;
-  // The bytes of an event's camera from margin seconds before it starts to
-  // margin seconds after it ends (the recording's end when nothing follows).
-  std::pair<std::uint64_t, std::uint64_t> eventRange(const activity::ActivityEvent& event, std::uint32_t margin) const;
 
  signals:
   // Building: the share of the recording read so far, 0..100.

@@ -85,10 +85,13 @@ void EventListPanel::setEvents(const std::vector<activity::ActivityEvent>& event
   QPixmap dark(list_->iconSize());
   dark.fill(skin::kVideoGap);
   for (const activity::ActivityEvent& event : events_) {
-    auto* item = new QListWidgetItem(QIcon(dark), QStringLiteral("Camera %1\n%2\n%3")
+    // The time first, then how long; the day below, as a long recording spans days.
+    const QString start = timeText(event.start);
+    auto* item = new QListWidgetItem(QIcon(dark), QStringLiteral("Camera %1\n%2  ·  %3\n%4")
                                                       .arg(event.channel + 1)
-                                                      .arg(timeText(event.start))
-                                                      .arg(lengthText(event.end - event.start)));
+                                                      .arg(start.mid(11))
+                                                      .arg(lengthText(event.end - event.start))
+                                                      .arg(start.left(10)));
     item->setToolTip(QStringLiteral("Peak %1% at %2").arg(qRound(event.peak * 100)).arg(timeText(event.peakTime)));
     list_->addItem(item);
   }

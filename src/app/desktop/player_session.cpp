@@ -149,12 +149,18 @@ void PlayerSession::goToTime() {
   }
 }
 
-void PlayerSession::showExport() { showExportOf(markIn_, markOut_); }
-
-void PlayerSession::showExportOf(std::uint64_t from, std::uint64_t to) {
+void PlayerSession::showExport() {
   ExportDialog dialog(sourceIsDisk_ ? std::string() : sourcePath_, window_);
   dialog.setRecordingFormat(engine_.config().videoFormat, false);
-  dialog.offerMarkedRange(from, to);
+  dialog.offerMarkedRange(markIn_, markOut_);
+  dialog.exec();
+}
+
+void PlayerSession::showExportOf(int camera, std::uint32_t from, std::uint32_t to) {
+  ExportDialog dialog(sourceIsDisk_ ? std::string() : sourcePath_, window_);
+  dialog.setRecordingFormat(engine_.config().videoFormat, false);
+  dialog.offerMarkedRange(markIn_, markOut_);
+  dialog.offerCameraSpan(camera, from, to);
   dialog.exec();
 }
 

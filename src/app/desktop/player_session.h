@@ -45,8 +45,9 @@ class PlayerSession : public QObject {
   void copyMarkedRange();
   void goToTime();
   void showExport();
-  // The export dialog with a range of the recording chosen (an event's).
-  void showExportOf(std::uint64_t from, std::uint64_t to);
+  // The export dialog for one camera's span of block times [from, to] (an
+  // activity event's).
+  void showExportOf(int camera, std::uint32_t from, std::uint32_t to);
 
  signals:
   // A recording was opened (or an attempt made: opened false) or closed

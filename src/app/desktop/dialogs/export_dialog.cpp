@@ -184,6 +184,13 @@ void ExportDialog::offerMarkedRange(std::uint64_t markIn, std::uint64_t markOut)
   range_->offerMarkedRange(markIn, markOut);
 }
 
+void ExportDialog::offerCameraSpan(int camera, std::uint32_t from, std::uint32_t to) {
+  range_->offerTimes(from, to);
+  for (int channel = 0; channel < ExportJob::kChannels; ++channel) {
+    channels_[channel]->setChecked(channel == camera);
+  }
+}
+
 void ExportDialog::reject() {
   progressTimer_->stop();
   // A preparation still running holds the job until it returns; the files keep what was written.

@@ -36,6 +36,9 @@ class ExportDialog : public QDialog {
   void setRecordingFormat(CodecVariant variant, bool isDisk);
   // The range marked in the player, offered and chosen when it holds anything.
   void offerMarkedRange(std::uint64_t markIn, std::uint64_t markOut);
+  // One camera's span of block times [from, to] (an activity event's),
+  // chosen with that camera alone ticked.
+  void offerCameraSpan(int camera, std::uint32_t from, std::uint32_t to);
 
   void reject() override;
 

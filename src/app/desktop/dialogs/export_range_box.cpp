@@ -58,8 +58,15 @@ void ExportRangeBox::offerMarkedRange(std::uint64_t markIn, std::uint64_t markOu
   marked_->setChecked(true);
 }
 
+void ExportRangeBox::offerTimes(std::uint32_t from, std::uint32_t to) {
+  timesOffered_ = true;
+  from_->setText(QString::fromStdString(localTimeText(from)));
+  to_->setText(QString::fromStdString(localTimeText(to)));
+  times_->setChecked(true);
+}
+
 void ExportRangeBox::showSpan(const RecordingSpan& span) {
-  if (!span.first || !span.last) return;
+  if (!span.first || !span.last || timesOffered_) return;
   from_->setText(QString::fromStdString(localTimeText(*span.first)));
   to_->setText(QString::fromStdString(localTimeText(*span.last)));
 }

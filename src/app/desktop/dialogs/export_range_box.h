@@ -32,7 +32,10 @@ class ExportRangeBox : public QGroupBox {
 
   // Offers [markIn, markOut) and chooses it; a range that is empty or reversed is not offered.
   void offerMarkedRange(std::uint64_t markIn, std::uint64_t markOut);
-  // Fills the time fields with the recording's first and last time.
+  // Chooses the span of block times [from, to] (an event's).
+  void offerTimes(std::uint32_t from, std::uint32_t to);
+  // Fills the time fields with the recording's first and last time, unless
+  // a span was offered.
   void showSpan(const RecordingSpan& span);
   // The range chosen; nothing, with the reason shown in the box, when the typed times are not times.
   std::optional<ExportRangeChoice> choice();
@@ -45,6 +48,7 @@ class ExportRangeBox : public QGroupBox {
   QLineEdit* to_;
   QLabel* error_;
   ByteRange marks_;
+  bool timesOffered_ = false;
 };
 
 }  // namespace marlin::desktop
