@@ -48,11 +48,23 @@ struct ActivityEvent {
 // which a second counts as active.
 double activeLevel(int sensitivity);
 
+// The cells of a camera's picture that a region overlaps; worked out once
+// for the camera, not per second.
+struct RegionCells {
+  CellMask cells;
+  std::size_t count = 0;
+};
+std::optional<RegionCells> regionCells(const std::optional<Region>& region, const ChannelActivity& channel);
+
 // A second's activity, 0..1: its level, or in a region the share of the
 // region's cells that changed.
-double secondLevel(const SecondActivity& second, const ChannelActivity& channel, const std::optional<Region>& region);
+double secondLevel(const SecondActivity& second, const std::optional<RegionCells>& region);
 
 // The events the query asks for, by start time, then camera.
 std::vector<ActivityEvent> findEvents(const ActivityIndex& index, const EventQuery& query);
+// The same into out, whose memory is used again: a viewer asks again at
+// every change of region or cameras, and a day of sixteen cameras can hold
+// tens of thousands of events.
+void findEvents(const ActivityIndex& index, const EventQuery& query, std::vector<ActivityEvent>& out);
 
 }  // namespace marlin::activity

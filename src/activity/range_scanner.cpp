@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "codec/picture_header.h"
 #include "codec/picture_scan.h"
 #include "codec/video_decoder.h"
 #include "source/frame_range_reader.h"
@@ -20,8 +21,9 @@ struct CameraWindow {
   int columns = 0;
 };
 
-int cameraWindows(const codec::PictureHeader& header, std::array<CameraWindow, 2>& windows) {
-  const int columns = header.width / 16;
+// The cameras a picture shows, with their part of its macroblock columns
+// (columns of the whole picture; 0 when its slices were not read).
+int cameraWindows(const codec::PictureHeader& header, int columns, std::array<CameraWindow, 2>& windows) {
   if (!header.dual) {
     windows[0] = {header.channel, 0, columns};
     return 1;
@@ -63,17 +65,40 @@ void fold(PictureActivity& into, const PictureActivity& activity) {
 
 class RangeReading {
  public:
-  RangeReading(RangePart& part, CodecVariant variant) : part_(part) { parser_.Init(variant); }
+  RangeReading(RangePart& part, CodecVariant variant) : part_(part), layout_(codec::headerLayoutOf(variant)) {
+    parser_.Init(variant);
+  }
 
+  // A picture counts when its header's fields read; its slices are looked
+  // for only when its macroblocks are to be scanned, which a refresh
+  // picture of cameras with conditional pictures never is: most of a
+  // recording's bytes are passed over once, by reading.
   void picture(const std::uint8_t* frame, std::uint32_t length, std::uint64_t position, std::uint32_t time) {
-    if (parser_.ParseHeader(frame, length) == 0) {
+    codec::PictureHeader fields;
+    if (!codec::parsePictureFields(frame, length, layout_, fields)) {
       return;
     }
-    const codec::PictureHeader& header = parser_.header();
     ++part_.pictures;
     part_.lastPictureStart = position;
     std::array<CameraWindow, 2> windows;
-    const int count = cameraWindows(header, windows);
+    int count = cameraWindows(fields, 0, windows);
+    bool noted = fields.allCoded;
+    for (int w = 0; w < count; ++w) {
+      noted = noted && cameraOf(windows[w]).sawConditional;
+    }
+    const bool parsed = !noted && parser_.ParseHeader(frame, length) != 0;
+    if (!parsed) {
+      for (int w = 0; w < count; ++w) {
+        ChannelPart& camera = cameraOf(windows[w]);
+        secondFor(camera, time, position);
+        if (fields.allCoded) {
+          camera.refreshPositions.push_back(position);
+        }
+      }
+      return;
+    }
+    const codec::PictureHeader& header = parser_.header();
+    count = cameraWindows(header, header.width / 16, windows);
     bool scanned = false;
     const auto scanOnce = [&] {
       if (!scanned) {
@@ -84,7 +109,7 @@ class RangeReading {
     };
     for (int w = 0; w < count; ++w) {
       const CameraWindow& window = windows[w];
-      ChannelPart& camera = part_.channels[static_cast<std::size_t>(window.channel) % kChannels];
+      ChannelPart& camera = cameraOf(window);
       camera.columns = window.columns;
       camera.rows = header.height / 16;
       const std::size_t second = secondFor(camera, time, position);
@@ -96,9 +121,8 @@ class RangeReading {
         continue;
       }
       camera.refreshPositions.push_back(position);
-      // A camera with conditional pictures has its changes from them; only
-      // one made of refresh pictures alone needs their means.
-      if (camera.sawConditional || !scanOnce()) {
+      // Only a camera made of refresh pictures alone needs their means.
+      if (!scanOnce()) {
         continue;
       }
       LumaMeans means = lumaMeans(*scan_, window.firstColumn, window.columns);
@@ -113,7 +137,12 @@ class RangeReading {
   }
 
  private:
+  ChannelPart& cameraOf(const CameraWindow& window) {
+    return part_.channels[static_cast<std::size_t>(window.channel) % kChannels];
+  }
+
   RangePart& part_;
+  codec::HeaderLayout layout_;
   VideoDecoder parser_;
   std::unique_ptr<codec::PictureScan> scan_ = std::make_unique<codec::PictureScan>();
   bool scanOk_ = false;

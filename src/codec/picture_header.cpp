@@ -74,16 +74,20 @@ void parseFields(const std::uint8_t* payload, std::size_t length, HeaderLayout l
 
 }  // namespace
 
-std::size_t parsePictureHeader(const std::uint8_t* payload, std::size_t length, HeaderLayout layout,
-                               PictureHeader& out) {
+bool parsePictureFields(const std::uint8_t* payload, std::size_t length, HeaderLayout layout, PictureHeader& out) {
   if (payload == nullptr || length <= 5) {
-    return 0;
+    return false;
   }
   if (payload[0] != 0 || payload[1] != 0 || payload[2] != 1 || (payload[3] != 0xF8 && payload[3] != 0xF9)) {
-    return 0;
+    return false;
   }
   parseFields(payload, length, layout, out);
-  if (out.quality > kHighestQuality) {
+  return out.quality <= kHighestQuality;
+}
+
+std::size_t parsePictureHeader(const std::uint8_t* payload, std::size_t length, HeaderLayout layout,
+                               PictureHeader& out) {
+  if (!parsePictureFields(payload, length, layout, out)) {
     return 0;
   }
   out.sliceCount = 0;

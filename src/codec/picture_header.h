@@ -44,6 +44,12 @@ struct PictureHeader {
 std::size_t parsePictureHeader(const std::uint8_t* payload, std::size_t length, HeaderLayout layout,
                                PictureHeader& out);
 
+// Parses the fields of the header alone (what the picture is, of which
+// channels) without locating the slices: false when the payload is too
+// short, has no picture start code or has quality 15. The size and the
+// slices of out are left as they were.
+bool parsePictureFields(const std::uint8_t* payload, std::size_t length, HeaderLayout layout, PictureHeader& out);
+
 // The quality field holds four bits, and 15 is not a quality.
 inline constexpr int kHighestQuality = 14;
 

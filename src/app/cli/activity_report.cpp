@@ -58,6 +58,7 @@ std::string activityBars(const activity::ActivityIndex& index, const activity::E
     if (((query.channels >> c) & 1) == 0 || channel.seconds.empty()) {
       continue;
     }
+    const std::optional<activity::RegionCells> region = activity::regionCells(query.region, channel);
     // Minute -> its 60 seconds' marks, and whether one of them is active.
     std::map<std::uint32_t, std::pair<std::string, bool>> minutes;
     for (const activity::SecondActivity& second : channel.seconds) {
@@ -65,7 +66,7 @@ std::string activityBars(const activity::ActivityIndex& index, const activity::E
         continue;
       }
       auto& [marks, active] = minutes.try_emplace(second.time / 60, std::string(60, ' '), false).first->second;
-      const double level = activity::secondLevel(second, channel, query.region);
+      const double level = activity::secondLevel(second, region);
       char& mark = marks[second.time % 60];
       const char now = secondMark(second.level == 0 ? 0.0 : level, threshold);
       mark = mark == ' ' ? now : std::max(mark, now, [](char a, char b) {

@@ -102,7 +102,11 @@ void ActivityTracker::setRegion(std::optional<activity::Region> region) {
 }
 
 void ActivityTracker::findEvents() {
-  events_ = index_ ? activity::findEvents(*index_, query_) : std::vector<activity::ActivityEvent>{};
+  if (index_) {
+    activity::findEvents(*index_, query_, events_);
+  } else {
+    events_.clear();
+  }
   emit eventsChanged();
 }
 

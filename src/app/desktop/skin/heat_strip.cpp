@@ -63,6 +63,7 @@ void HeatStrip::draw() {
     for (std::size_t i = 0; i < cameras_.size(); ++i) {
       const activity::ChannelActivity& channel = index.channels[static_cast<std::size_t>(cameras_[i])];
       std::vector<float>& row = levels_[merged_ ? 0 : i];
+      const std::optional<activity::RegionCells> region = activity::regionCells(tracker_.region(), channel);
       // A second covers the slider from its first picture to the next
       // second's, so that the strip has no holes between seconds.
       const auto xOf = [this](std::uint64_t position) {
@@ -73,7 +74,7 @@ void HeatStrip::draw() {
         if (second.level == 0 || second.firstPosition >= size_) {
           continue;
         }
-        const float level = static_cast<float>(activity::secondLevel(second, channel, tracker_.region()));
+        const float level = static_cast<float>(activity::secondLevel(second, region));
         const int from = std::max(0, xOf(second.firstPosition));
         const int to = at + 1 < channel.seconds.size() ? xOf(channel.seconds[at + 1].firstPosition) : from + 1;
         for (int x = from; x < std::min(std::max(to, from + 1), width()); ++x) {
