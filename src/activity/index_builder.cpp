@@ -91,9 +91,12 @@ ActivityIndex merge(std::vector<RangePart>& parts, const ActivityIndex* earlier)
   for (int channel = 0; channel < kChannels; ++channel) {
     ChannelActivity& out = index.channels[channel];
     bool conditional = out.conditional;
+    std::size_t seconds = out.seconds.size();
     for (const RangePart& part : parts) {
       conditional = conditional || part.channels[channel].sawConditional;
+      seconds += part.channels[channel].seconds.size();
     }
+    out.seconds.reserve(seconds);
     ChannelMerge merging(out, conditional);
     for (RangePart& part : parts) {
       merging.add(part.channels[channel]);

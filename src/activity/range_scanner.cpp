@@ -46,7 +46,11 @@ std::size_t secondFor(ChannelPart& part, std::uint32_t time, std::uint64_t posit
     second.time = time;
     second.firstPosition = position;
     part.seconds.push_back(second);
-    part.fromMeans.emplace_back();
+    // Changes from refresh means are kept only while the camera has shown
+    // no conditional picture; after one, its changes come from those.
+    if (!part.sawConditional) {
+      part.fromMeans.resize(part.seconds.size());
+    }
   }
   SecondActivity& second = part.seconds.back();
   second.pictures = static_cast<std::uint16_t>(std::min<int>(second.pictures + 1, 0xFFFF));
@@ -122,7 +126,7 @@ class RangeReading {
       }
       camera.refreshPositions.push_back(position);
       // Only a camera made of refresh pictures alone needs their means.
-      if (!scanOnce()) {
+      if (camera.sawConditional || !scanOnce()) {
         continue;
       }
       LumaMeans means = lumaMeans(*scan_, window.firstColumn, window.columns);

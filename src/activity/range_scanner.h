@@ -27,7 +27,8 @@ struct ChannelPart {
   bool sawConditional = false;
   std::vector<SecondActivity> seconds;
   // Activity measured from refresh pictures' means, by the same index as
-  // seconds; used only for cameras without conditional pictures.
+  // seconds until the camera shows a conditional picture; used only for
+  // cameras without any.
   std::vector<PictureActivity> fromMeans;
   std::vector<std::uint64_t> refreshPositions;
   std::optional<PendingRefresh> firstRefresh;
