@@ -23,6 +23,13 @@ constexpr std::uint64_t kSliderUnit = 4096;
 // An event exported from the list keeps a little of what led to it.
 constexpr std::uint32_t kExportMarginSeconds = 3;
 constexpr int kCardCameras = 4;
+// A jump settles (the engine reads back to the camera's refresh picture and
+// decodes on to the event) well within this time; until then the time shown
+// is not yet the event's.
+constexpr qint64 kSettlingMs = 1500;
+// How near an event the time shown still counts as at it: a picture of
+// another camera may be up to this much earlier, or a second later.
+constexpr std::uint32_t kNearSeconds = 2;
 
 QString eventCount(std::size_t count) {
   return count == 1 ? QStringLiteral("1 event") : QStringLiteral("%1 events").arg(count);
@@ -95,6 +102,8 @@ std::vector<int> ActivityBrowser::shownCameras() const {
 
 void ActivityBrowser::sourceChanged(const QString& path, bool opened) {
   endHover();
+  jumpedTo_.reset();
+  sinceJump_.invalidate();
   if (!opened || path.isEmpty() || !engine_.isSourceOpen()) {
     tracker_->forget();
     hoverPictures_->close();
@@ -152,7 +161,23 @@ std::optional<std::uint32_t> ActivityBrowser::shownTime() const {
   return timestampFromCalendar(time, 0);
 }
 
+// Right after a jump, and while what is shown is that event's moment, the
+// event's start is where the user is: pressing Page Down twice quickly goes
+// two events on, and the time of another camera's picture does not lead back
+// to the same event.
+std::optional<std::uint32_t> ActivityBrowser::referenceTime() const {
+  const std::optional<std::uint32_t> shown = shownTime();
+  if (!jumpedTo_) {
+    return shown;
+  }
+  const bool settling = sinceJump_.isValid() && sinceJump_.elapsed() < kSettlingMs;
+  const bool atEvent = shown && *shown + kNearSeconds >= *jumpedTo_ && *shown <= *jumpedTo_ + 1;
+  return settling || atEvent || !shown ? jumpedTo_ : shown;
+}
+
 void ActivityBrowser::jumpTo(const activity::ActivityEvent& event, const QString& how) {
+  jumpedTo_ = event.start;
+  sinceJump_.start();
   engine_.jumpTo(event.position);
   emit confirmed(QStringLiteral("%1: camera %2 at %3")
                      .arg(how)
@@ -164,7 +189,7 @@ void ActivityBrowser::nextEvent() {
   if (!tracker_->ready()) {
     return;
   }
-  const std::uint32_t now = shownTime().value_or(0);
+  const std::uint32_t now = referenceTime().value_or(0);
   if (const auto event = tracker_->nextEvent(now)) {
     jumpTo(*event, QStringLiteral("Next event"));
   } else {
@@ -176,7 +201,7 @@ void ActivityBrowser::previousEvent() {
   if (!tracker_->ready()) {
     return;
   }
-  const std::uint32_t now = shownTime().value_or(0xFFFFFFFF);
+  const std::uint32_t now = referenceTime().value_or(0xFFFFFFFF);
   if (const auto event = tracker_->previousEvent(now)) {
     jumpTo(*event, QStringLiteral("Previous event"));
   } else {

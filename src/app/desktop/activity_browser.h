@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPoint>
 #include <QRectF>
@@ -79,6 +80,8 @@ class ActivityBrowser : public QObject {
   void showEvents();
   void jumpTo(const activity::ActivityEvent& event, const QString& how);
   std::optional<std::uint32_t> shownTime() const;
+  // The second the next and previous events are counted from.
+  std::optional<std::uint32_t> referenceTime() const;
   std::vector<ThumbnailMaker::Shot> shotsAt(std::uint64_t position, const std::vector<int>& cameras) const;
 
   PlayerEngine& engine_;
@@ -92,6 +95,9 @@ class ActivityBrowser : public QObject {
   EventListPanel* panel_;
   bool listShown_ = false;
   quint64 hoverRequest_ = 0;
+  // The start of the event last jumped to, and since when.
+  std::optional<std::uint32_t> jumpedTo_;
+  QElapsedTimer sinceJump_;
   QString indexNote_;
 };
 
