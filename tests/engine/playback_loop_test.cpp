@@ -161,10 +161,11 @@ TEST(PlaybackLoop, FastReverseSkipsBackButNeverPastTheStart) {
   const std::vector<ShownPicture> pictures = rig.log.picturesFrom(before);
   const std::vector<std::uint64_t> gaps = steps(pictures, true);
   EXPECT_TRUE(std::any_of(gaps.begin(), gaps.end(), [](std::uint64_t gap) { return gap >= 327680; }));
-  // Reading went on to the first picture (reading backward leaves the
-  // position at its start) instead of skipping past the start.
-  EXPECT_LT(pictures.back().position, firstPictureEnd);
-  EXPECT_LT(pictures.back().position, 4096u);
+  // Reading went on to the first picture instead of skipping past the
+  // start: read backward, which leaves the position at its start, or, when a
+  // skip landed inside it (as the worker's pace may make it), read forward to
+  // its end. The picture after it is another camera's.
+  EXPECT_LE(pictures.back().position, firstPictureEnd);
   EXPECT_EQ(pictures.back().channel, 0);
 }
 
