@@ -46,18 +46,21 @@ Status decodeStill(StreamSource& source, int variant, std::uint64_t position, in
   ChannelSet wanted;
   wanted.set(static_cast<std::size_t>(camera));
   std::uint64_t target = kNoTarget;
+  std::uint64_t targetEnd = kNoTarget;
   returnTo(source, nextFrameStart(source, position));
   while (const std::uint32_t length = readOnward(source, frame->data(), false)) {
     if (!source.header().isAudio && decoder.ParseHeader(frame->data(), length) != 0 &&
         (PictureTag::of(decoder.header(), {}, 0).channels() & wanted).any()) {
       target = source.header().start;
+      targetEnd = source.getPosition();
       break;
     }
   }
   if (target == kNoTarget) {
     return Status::failure(StatusCode::NotFound, name + " has no picture at or after that point");
   }
-  const RefreshStart start = findRefreshStart(source, decoder, frame->data(), wanted, target);
+  // Searched back from the picture's end: a refresh picture is its own start.
+  const RefreshStart start = findRefreshStart(source, decoder, frame->data(), wanted, targetEnd);
   if (!start.found.test(static_cast<std::size_t>(camera))) {
     return Status::failure(StatusCode::NotFound, name +
                                                      " has no refresh picture within 5 s or 4 MiB before that "

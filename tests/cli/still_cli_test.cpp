@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <filesystem>
 #include <memory>
 
 #include "cli/run_marlin.h"
@@ -57,6 +58,10 @@ TEST(StillCli, APictureInTheMiddleIsTheOneReadingFromTheStartShowsAndBadRequests
   ASSERT_EQ(bitmap.size(), 54 + expected.size());
   EXPECT_TRUE(std::equal(expected.begin(), expected.end(), bitmap.begin() + 54));
 
+  // The recording's first picture is a refresh picture: it is its own start.
+  const Result first = runMarlin(dir, {"still", MARLIN_SAMPLE_RECORDING, "--at", "0", dir.file("first.bmp")});
+  EXPECT_EQ(first.status, 0) << first;
+
   const Result png = runMarlin(
       dir, {"still", MARLIN_SAMPLE_RECORDING, "--at", "2010-01-01 12:00:05", "--stamp", dir.file("still.png")});
   ASSERT_EQ(png.status, 0) << png;
@@ -70,6 +75,14 @@ TEST(StillCli, APictureInTheMiddleIsTheOneReadingFromTheStartShowsAndBadRequests
   const Result wrongKind = runMarlin(dir, {"still", MARLIN_SAMPLE_RECORDING, "--at", "0", dir.file("still.jpg")});
   expectOneLineFailure(wrongKind, "name the picture .png or .bmp");
   EXPECT_EQ(wrongKind.status, 2);
+
+  // A picture name that is another name of the recording leaves it whole.
+  const std::string recording = dir.file("recording.QKV");
+  writeFile(recording, readFile(MARLIN_SAMPLE_RECORDING));
+  std::filesystem::create_hard_link(recording, dir.file("recording.bmp"));
+  const Result overwriting = runMarlin(dir, {"still", recording, "--at", "0", dir.file("recording.bmp")});
+  EXPECT_EQ(overwriting.status, 1) << overwriting;
+  EXPECT_EQ(readFile(recording), readFile(MARLIN_SAMPLE_RECORDING));
 }
 
 }  // namespace

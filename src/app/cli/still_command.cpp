@@ -45,9 +45,7 @@ ImageKind imageKindOf(const std::string& path) {
 }
 
 // The camera's first picture at or after position, decoded cleanly.
-StillField decodeClean(const Options& options, std::uint64_t position) {
-  StreamSource source;
-  openRecording(source, options.recording);
+StillField decodeClean(StreamSource& source, const Options& options, std::uint64_t position) {
   StillField field;
   if (const Status decoded =
           decodeStill(source, options.recording.variant, position, options.channel - 1, StillDepth::Exact, field);
@@ -60,7 +58,11 @@ StillField decodeClean(const Options& options, std::uint64_t position) {
 void runStill(const Options& options) {
   const ImageKind kind = imageKindOf(options.output);
   const std::uint64_t position = resolveRangeBound("--at", options.at, options.recording);
-  const StillField field = decodeClean(options, position);
+  // Open until the picture is written: a name that leads to the recording
+  // itself is then refused instead of overwriting it.
+  StreamSource source;
+  openRecording(source, options.recording);
+  const StillField field = decodeClean(source, options, position);
   // Each field doubled to the full picture, as exports show it.
   const int height = 2 * field.height;
   const std::size_t rowBytes = dibRowBytes(field.width, 24);
