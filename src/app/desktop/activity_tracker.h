@@ -34,7 +34,6 @@ class ActivityTracker : public QObject {
   void forget();
 
   bool ready() const { return index_ != nullptr; }
-  bool building() const { return worker_.joinable() && !ready(); }
   // The index of the recording; only when ready().
   const activity::ActivityIndex& index() const { return *index_; }
 

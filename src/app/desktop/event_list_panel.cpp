@@ -101,8 +101,6 @@ void EventListPanel::setEvents(const std::vector<activity::ActivityEvent>& event
 
 void EventListPanel::setNote(const QString& note) { note_->setText(note); }
 
-int EventListPanel::rowCount() const { return list_->count(); }
-
 // The rows' pictures are made one after another, from the top.
 void EventListPanel::askNextThumbnail() {
   if (waiting_) {

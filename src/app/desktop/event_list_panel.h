@@ -31,7 +31,6 @@ class EventListPanel : public QWidget {
   void setNote(const QString& note);
   // Makes the event playing at now (block time) the current row.
   void follow(std::uint32_t now);
-  int rowCount() const;
   QListWidget* list() const { return list_; }
 
  signals:

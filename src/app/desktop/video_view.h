@@ -61,7 +61,6 @@ class VideoView : public QWidget, public VideoPresenter {
   // Zoom is offered only while one camera fills the view; taking it away
   // goes back to the whole picture.
   void setZoomAllowed(bool allowed);
-  bool zoomAllowed() const { return zoomAllowed_; }
   // 1 for the whole picture, up to kMaxZoom.
   double zoom() const { return zoom_; }
   void resetZoom();
@@ -70,7 +69,6 @@ class VideoView : public QWidget, public VideoPresenter {
   QImage zoomedPicture() const;
 
   void setRegionDrawingAllowed(bool allowed);
-  bool regionDrawingAllowed() const { return regionAllowed_; }
   // The marked region in the picture's coordinates, 0..1 across and down.
   std::optional<QRectF> region() const { return region_; }
   void clearRegion();

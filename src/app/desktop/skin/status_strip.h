@@ -23,7 +23,6 @@ class StatusStrip : public QWidget {
   QString noticeText() const { return notice_; }
   // Background work and how far it got, in the middle; empty for none.
   void setTask(const QString& text);
-  QString taskText() const { return task_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;

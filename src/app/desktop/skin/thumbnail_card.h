@@ -22,7 +22,6 @@ class ThumbnailCard : public QWidget {
   void showFor(QPoint anchor, const QString& time, QSize placeholder);
   void setPicture(const QImage& picture);
   const QImage& picture() const { return picture_; }
-  const QString& time() const { return time_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
