@@ -4,16 +4,16 @@
 #   fuzz/run.sh BUILD_DIR SECONDS [TARGET]
 #
 # TARGET is stream_source (the default), decoder, playback, stream_parser,
-# control_message, login_reply, time_search, settings, recognition or index_file; its starting corpus is
-# fuzz/corpus/TARGET. BUILD_DIR is a build configured with
-# -DMARLIN_BUILD_FUZZ=ON. The corpus is copied to a temporary directory
-# first, so a run never rewrites fuzz/corpus; a crashing input is kept in that
-# directory and its path is printed. Exits non-zero when the target crashed,
-# leaked or timed out.
+# control_message, login_reply, time_search, settings, recognition, index_file
+# or evidence_manifest; its starting corpus is fuzz/corpus/TARGET. BUILD_DIR is
+# a build configured with -DMARLIN_BUILD_FUZZ=ON. The corpus is copied to a
+# temporary directory first, so a run never rewrites fuzz/corpus; a crashing
+# input is kept in that directory and its path is printed. Exits non-zero when
+# the target crashed, leaked or timed out.
 set -euo pipefail
 
 if [[ $# -lt 2 || $# -gt 3 ]]; then
-  echo "usage: $0 BUILD_DIR SECONDS [stream_source|decoder|playback|stream_parser|control_message|login_reply|time_search|settings|recognition|index_file]" >&2
+  echo "usage: $0 BUILD_DIR SECONDS [stream_source|decoder|playback|stream_parser|control_message|login_reply|time_search|settings|recognition|index_file|evidence_manifest]" >&2
   exit 2
 fi
 build_dir=$1

@@ -62,6 +62,7 @@ GUARDED_LIBRARIES = {
     "Qt": ("Q", "qt"),
     "CLI11": ("CLI/",),
     "FreeType": ("ft2build.h", "freetype/"),
+    "OpenSSL": ("openssl/",),
 }
 
 

@@ -1,13 +1,12 @@
 #include "activity/index_file.h"
 
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <fstream>
 
+#include "platform/block_devices.h"
 #include "platform/block_file.h"
 #include "source/container.h"
 
@@ -18,20 +17,6 @@ namespace {
 constexpr std::array<std::uint8_t, 8> kMagic = {'M', 'V', 'A', 'C', 'T', 'I', 'D', 'X'};
 constexpr std::uint32_t kVersion = 1;
 constexpr std::size_t kCellBytes = (CellMask().size() + 7) / 8;
-
-// The serial number the kernel gives a whole disk, or a partition's disk.
-std::string diskSerial(const struct stat& info) {
-  const std::string device =
-      "/sys/dev/block/" + std::to_string(major(info.st_rdev)) + ":" + std::to_string(minor(info.st_rdev));
-  for (const char* file : {"/device/serial", "/../device/serial", "/device/wwid", "/../device/wwid"}) {
-    std::ifstream in(device + file);
-    std::string serial;
-    if (in && std::getline(in, serial) && !serial.empty()) {
-      return serial;
-    }
-  }
-  return {};
-}
 
 class Writer {
  public:
@@ -262,7 +247,7 @@ Status identifyRecording(const std::string& path, const RecordingReading& readin
   id.device = info.st_dev;
   id.inode = info.st_ino;
   if (S_ISBLK(info.st_mode)) {
-    id.serial = diskSerial(info);
+    id.serial = describeDisk(info).serial;
     id.device = info.st_rdev;
     id.inode = 0;
   }

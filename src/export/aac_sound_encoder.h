@@ -23,6 +23,8 @@ class AacSoundEncoder {
   Status describeStream(AVCodecParameters* parameters) const;
   // The time base of the packets' time stamps: one sample.
   AVRational timeBase() const { return encoder_->context()->time_base; }
+  // The encoder's lead-in, in samples: its first packet starts this far before 0.
+  std::int64_t leadIn() const { return encoder_->context()->initial_padding; }
 
   // bytes of samples in the format opened with (whole samples only).
   Status encode(const std::uint8_t* data, std::uint32_t bytes, const PacketSink& sink);

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 
@@ -14,6 +15,8 @@
 #include "export/ffmpeg_functions.h"
 #include "export/ffmpeg_log.h"
 #include "export/ffmpeg_status.h"
+#include "export/mp4_index_first.h"
+#include "export/timed_text.h"
 #include "export/video_encoder.h"
 #include "platform/output_file.h"
 
@@ -26,8 +29,13 @@ struct AviWriter::Muxer {
   AVPacket* packet = av().av_packet_alloc();
   AVStream* video = nullptr;
   AVStream* audio = nullptr;
+  AVStream* text = nullptr;
   AVRational frameTimeBase{1, 1};
   AVRational sampleTimeBase{1, 1};
+  // How far every track starts late, in seconds: an AAC track's lead-in
+  // starts before 0, and moving the pictures and texts with the sound keeps
+  // them together without a time below 0, which fragments cannot express.
+  AVRational leadIn{0, 1};
   // Null for uncompressed frames, which go to the file as they are.
   std::unique_ptr<CompressedVideoEncoder> encoder;
   // Set for MP4 files only, whose sound is AAC.
@@ -35,6 +43,10 @@ struct AviWriter::Muxer {
   bool headerWritten = false;
   // An AVI file holds frames in the order of their times; none can go back.
   std::int64_t nextFrameIndex = 0;
+  // The times and durations of the pictures sent to the encoder and not yet
+  // out of it, in frameTimeBase: a packet lasts until the next picture, the
+  // last one as long as it was given.
+  std::deque<std::pair<std::int64_t, std::int64_t>> pendingPictures;
   // Set once the first picture has reached the file itself, not only the buffers before it.
   bool pictureStored = false;
 
@@ -52,6 +64,11 @@ struct AviWriter::Muxer {
   // caller writes sound and pictures as they belong together in time.
   Status write(AVPacket* out, AVStream* stream, AVRational base) {
     out->stream_index = stream->index;
+    if (leadIn.num != 0) {
+      const std::int64_t late = av().av_rescale_q(leadIn.num, {1, leadIn.den}, base);
+      out->pts += late;
+      out->dts += late;
+    }
     av().av_packet_rescale_ts(out, base, stream->time_base);
     const int result = av().av_write_frame(format, out);
     av().av_packet_unref(out);
@@ -72,7 +89,18 @@ struct AviWriter::Muxer {
   }
 
   PacketSink encodedVideoSink() {
-    return [this](AVPacket* out) { return write(out, video, encoder->timeBase()); };
+    return [this](AVPacket* out) {
+      const AVRational base = encoder->timeBase();
+      const std::int64_t at = av().av_rescale_q(out->pts, base, frameTimeBase);
+      while (!pendingPictures.empty() && pendingPictures.front().first < at) pendingPictures.pop_front();
+      if (!pendingPictures.empty()) {
+        const std::int64_t duration =
+            pendingPictures.size() > 1 ? pendingPictures[1].first - at : pendingPictures.front().second;
+        out->duration = av().av_rescale_q(duration, frameTimeBase, base);
+        pendingPictures.pop_front();
+      }
+      return write(out, video, base);
+    };
   }
 
   PacketSink encodedSoundSink() {
@@ -154,6 +182,10 @@ int AviWriter::open(const std::string& path) {
   videoFormat_ = AviVideoFormat{};
   lastFailure_ = Status::ok();
   pictureStored_ = false;
+  timing_ = PictureTiming::ConstantRate;
+  creationTime_.clear();
+  timeTrack_ = false;
+  texts_.clear();
   if (Status loaded = Ffmpeg::load(); !loaded) return fail(std::move(loaded));
   routeFfmpegLogOnce();
   auto muxer = std::make_unique<Muxer>();
@@ -179,6 +211,17 @@ int AviWriter::open(const std::string& path) {
   muxer_ = std::move(muxer);
   return 1;
 }
+
+int AviWriter::setPictureTiming(PictureTiming timing) {
+  if (!isOpen()) return fail(Status::failure(StatusCode::InvalidArgument, "no file is open"));
+  if (timing == PictureTiming::Milliseconds && muxer_->container == Container::Avi) {
+    return fail(Status::failure(StatusCode::Unsupported, "AVI files play at a constant rate"));
+  }
+  timing_ = timing;
+  return 1;
+}
+
+void AviWriter::setCreationTime(const std::string& utc) { creationTime_ = utc; }
 
 int AviWriter::createStreams(std::uint32_t rate, std::uint32_t scale, const AviVideoFormat* video,
                              const AviAudioFormat* audio) {
@@ -207,6 +250,7 @@ int AviWriter::createStreams(std::uint32_t rate, std::uint32_t scale, const AviV
       if (aac) aac = muxer_->soundEncoder->describeStream(muxer_->audio->codecpar);
       if (aac) {
         muxer_->audio->time_base = muxer_->soundEncoder->timeBase();
+        muxer_->leadIn = {static_cast<int>(muxer_->soundEncoder->leadIn()), muxer_->soundEncoder->timeBase().den};
         audioEnabled_ = true;
       } else {
         audioFailure = std::move(aac);
@@ -227,7 +271,9 @@ int AviWriter::createStreams(std::uint32_t rate, std::uint32_t scale, const AviV
     }
   }
 
-  muxer_->frameTimeBase = {static_cast<int>(scale), static_cast<int>(rate)};
+  const AVRational frameRate{static_cast<int>(rate), static_cast<int>(scale)};
+  muxer_->frameTimeBase =
+      timing_ == PictureTiming::Milliseconds ? AVRational{1, 1000} : AVRational{frameRate.den, frameRate.num};
   muxer_->video = av().avformat_new_stream(format, nullptr);
   if (muxer_->video == nullptr) return fail(Status::failure(StatusCode::OutOfMemory, "no memory for the video stream"));
   muxer_->video->time_base = muxer_->frameTimeBase;
@@ -250,18 +296,36 @@ int AviWriter::createStreams(std::uint32_t rate, std::uint32_t scale, const AviV
     parameters->width = videoFormat_.width;
     parameters->height = videoFormat_.height;
   } else {
-    if (Status opened =
-            CompressedVideoEncoder::open(compression, videoFormat_, muxer_->frameTimeBase, !avi, muxer_->encoder);
+    if (Status opened = CompressedVideoEncoder::open(compression, videoFormat_, muxer_->frameTimeBase, frameRate, !avi,
+                                                     muxer_->encoder);
         !opened) {
       return fail(std::move(opened));
     }
     if (Status described = muxer_->encoder->describeStream(parameters); !described) return fail(std::move(described));
   }
 
+  // MP4's text track waits for the file in one piece (moveIndexFirst).
+  if (timeTrack_ && muxer_->container == Container::Matroska) {
+    muxer_->text = av().avformat_new_stream(format, nullptr);
+    if (muxer_->text == nullptr) return fail(Status::failure(StatusCode::OutOfMemory, "no memory for the text track"));
+    muxer_->text->time_base = {1, 1000};
+    if (Status described = describeTextStream(muxer_->container, muxer_->text->codecpar); !described) {
+      return fail(std::move(described));
+    }
+  }
+  if (!creationTime_.empty() && !avi) av().av_dict_set(&format->metadata, "creation_time", creationTime_.c_str(), 0);
+
+  AVDictionary* options = nullptr;
   // The frames are bitmaps whose bottom row comes first; the header must say
   // so (a positive height), or readers show them upside down.
-  AVDictionary* options = nullptr;
   if (avi) av().av_dict_set(&options, "flipped_raw_rgb", "1", 0);
+  // Each fragment (from one key frame to the next) plays once it is written.
+  if (muxer_->container == Container::Mp4) {
+    av().av_dict_set(&options, "movflags", "+frag_keyframe+empty_moov+default_base_moof+delay_moov", 0);
+  }
+  // What is written reaches the file at once rather than waiting in a buffer, so that an export cut short keeps
+  // every fragment (Matroska: every cluster) written.
+  if (!avi) format->flags |= AVFMT_FLAG_FLUSH_PACKETS;
   const int result = av().avformat_write_header(format, &options);
   av().av_dict_free(&options);
   if (result < 0) return fail(ffmpegFailure(result, "cannot write the file's header"));
@@ -270,26 +334,45 @@ int AviWriter::createStreams(std::uint32_t rate, std::uint32_t scale, const AviV
   return 1;
 }
 
-int AviWriter::writeVideo(std::int64_t frameIndex, const std::uint8_t* image) {
+int AviWriter::writeVideo(std::int64_t at, const std::uint8_t* image, std::int64_t duration) {
   if (failed_) return 0;
   if (!isOpen() || !muxer_->headerWritten) {
     return fail(Status::failure(StatusCode::InvalidArgument, "no video stream to write to"));
   }
   Muxer& muxer = *muxer_;
-  if (frameIndex < muxer.nextFrameIndex) {
+  if (at < muxer.nextFrameIndex) {
     return fail(Status::failure(
         StatusCode::InvalidArgument,
-        "frame " + std::to_string(frameIndex) + " comes after frame " + std::to_string(muxer.nextFrameIndex - 1)));
+        "a picture at " + std::to_string(at) + " comes after one at " + std::to_string(muxer.nextFrameIndex - 1)));
   }
   Status written;
   if (muxer.encoder == nullptr) {
-    written = muxer.writeBytes(muxer.video, muxer.frameTimeBase, frameIndex, 1, image, videoFormat_.imageSize, true);
+    written = muxer.writeBytes(muxer.video, muxer.frameTimeBase, at, duration, image, videoFormat_.imageSize, true);
   } else {
-    written = muxer.encoder->encode(image, frameIndex, muxer.encodedVideoSink());
+    muxer.pendingPictures.emplace_back(at, duration);
+    written = muxer.encoder->encode(image, at, muxer.encodedVideoSink());
   }
   if (!written) return fail(std::move(written));
-  muxer.nextFrameIndex = frameIndex + 1;
+  muxer.nextFrameIndex = at + 1;
   return 1;
+}
+
+int AviWriter::writeTimeText(std::int64_t at, std::int64_t duration, std::string_view text) {
+  if (failed_) return 0;
+  if (!isOpen() || !timeTrack_) return 1;
+  if (muxer_->container == Container::Mp4) {
+    // Each text shows until the next.
+    // With the pictures, after the sound's lead-in.
+    at += av().av_rescale_q(muxer_->leadIn.num, {1, muxer_->leadIn.den}, {1, 1000});
+    if (!texts_.empty()) texts_.back().duration = at - texts_.back().at;
+    texts_.push_back({at, duration, std::string(text)});
+    return 1;
+  }
+  if (muxer_->text == nullptr) return 1;
+  textSample(muxer_->container, text, textBytes_);
+  Status written = muxer_->writeBytes(muxer_->text, {1, 1000}, at, duration, textBytes_.data(),
+                                      static_cast<std::uint32_t>(textBytes_.size()), true);
+  return written ? 1 : fail(std::move(written));
 }
 
 int AviWriter::writeAudio(const std::uint8_t* data, std::uint32_t bytes) {
@@ -311,6 +394,7 @@ int AviWriter::writeAudio(const std::uint8_t* data, std::uint32_t bytes) {
 void AviWriter::close() {
   const bool finishing = muxer_ != nullptr && muxer_->headerWritten;
   const bool uncompressed = finishing && muxer_->encoder == nullptr;
+  const bool fragments = finishing && muxer_->container == Container::Mp4;
   const std::string path = muxer_ != nullptr ? muxer_->path : std::string();
   if (finishing) {
     Muxer& muxer = *muxer_;
@@ -333,6 +417,11 @@ void AviWriter::close() {
       lastFailure_ = logged(LogLevel::Warning, std::move(patched));
     }
   }
+  // The fragments play as they are: a failure here only costs playing while downloading.
+  if (fragments && pictureStored_) {
+    if (Status moved = moveIndexFirst(path, texts_); !moved) (void)logged(LogLevel::Warning, std::move(moved));
+  }
+  texts_.clear();
   audioEnabled_ = false;
   audioPosition_ = 0;
   failed_ = false;

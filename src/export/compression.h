@@ -13,7 +13,8 @@ enum class VideoCodec { Uncompressed, Mjpeg, Mpeg4, Ffv1, H264 };
 // honours (FFV1 is lossless, so it takes no quality or data rate).
 struct Compression {
   VideoCodec codec = VideoCodec::Uncompressed;
-  // Frames from one key frame to the next; 1 makes every frame a key frame.
+  // Frames from one key frame to the next; 1 makes every frame a key frame,
+  // 0 one a second.
   int keyFrameInterval = 1;
   // 0 (smallest) to 10000 (best); -1 leaves the encoder's default.
   int quality = -1;

@@ -3,11 +3,10 @@
 #include <filesystem>
 
 #include "codec/audio_convert.h"
-#include "render/text_painter_choice.h"
 
 namespace marlin {
 
-ExportJob::ExportJob() : painter_(makeTextPainter()) {}
+ExportJob::ExportJob() = default;
 
 ExportJob::~ExportJob() { stop(); }
 

@@ -2,8 +2,10 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,11 +14,12 @@
 #include "base/status.h"
 #include "codec/video_decoder.h"
 #include "export/avi_writer.h"
+#include "export/block_time_clock.h"
 #include "export/channel_export_result.h"
+#include "export/channel_output_path.h"
 #include "export/export_preview.h"
 #include "export/sound_routing.h"
 #include "platform/worker_thread.h"
-#include "render/text_painter.h"
 #include "source/stream_source.h"
 
 namespace marlin {
@@ -24,11 +27,16 @@ namespace marlin {
 // Exports a recording into one file per channel ("-CH1" .. "-CH16" beside
 // the output name), each with the sound of its camera's microphone
 // (soundChannelOfCamera). prepare() reads the whole range once to learn each
-// channel's pictures and the sound, and opens the files; start() then writes
-// them on a worker thread of low priority, decoding, doubling each field to
-// a full picture and stamping the block time on it. Configure and prepare
-// from one thread while no export runs; position, total, done and the
-// counters may be polled from any thread.
+// channel's pictures and the sound, and opens the files; start() then reads
+// the range on a worker thread of low priority and hands each file's
+// pictures and sound to one of its writing threads (threads of them), which
+// decodes, doubles each field to a full picture, stamps the block time on it
+// and encodes it. A file is made by one thread in the order read, so the
+// files are the same whatever the number of threads. MP4 and Matroska
+// files show each picture at its block's time (BlockTimeClock); AVI files
+// keep a constant rate. Configure and prepare from one thread while no
+// export runs; position, total, done and the counters may be polled from
+// any thread.
 class ExportJob final : public WorkerThread {
  public:
   static constexpr int kChannels = 16;
@@ -47,6 +55,15 @@ class ExportJob final : public WorkerThread {
   // Off: the pictures go out without the time stamp.
   void setStamping(bool stamping) { stamping_ = stamping; }
   void setPreview(ExportPreview* preview) { preview_ = preview; }
+  // Writing threads, at most one per file; 0: one per core.
+  void setThreads(unsigned threads) { threads_ = threads; }
+  void setChannelNaming(ChannelNaming naming) { naming_ = naming; }
+  // MP4 and Matroska files get a text track with the block time, once a
+  // second.
+  void setTimeTrack(bool timeTrack) { timeTrack_ = timeTrack; }
+  // The creation time of MP4 and Matroska files ("YYYY-MM-DDThh:mm:ss.000000Z");
+  // empty: none.
+  void setCreationTime(std::string utc) { creationTime_ = std::move(utc); }
   // Limits both passes to the recording's bytes [start, end); end 0: to its end.
   void setRange(std::uint64_t start, std::uint64_t end);
 
@@ -80,32 +97,43 @@ class ExportJob final : public WorkerThread {
 
  private:
   struct Survey;
-  struct Buffers;
+  struct Lane;
 
   Survey survey();
   Status openChannelFiles(const std::string& outputPath, const Survey& found);
-  void writeSound(std::uint32_t soundChannel, const std::uint8_t* data, std::uint32_t length, Buffers& buffers);
-  void writePicture(int channel, const std::uint8_t* frame, std::uint32_t length, const CalendarTime& time,
-                    Buffers& buffers);
+  std::vector<std::unique_ptr<Lane>> makeLanes();
+  void read(std::vector<std::unique_ptr<Lane>>& lanes);
+  void showInPreview(int channel, const std::uint8_t* picture, int width, int height);
   void stopChannel(int channel);
   void finishChannel(int channel);
   void closeFiles();
   bool stopRequested() const { return stopEvent_.isSet() || running_.load() == 0; }
 
+  // Each file's writer and result belong to its lane while the export runs.
   std::array<AviWriter, kChannels> writers_;
   std::array<ChannelExportResult, kChannels> channels_;
+  std::array<BlockTimeClock, kChannels> clocks_;
   // The audio channel each file takes its sound from, if any.
   std::array<std::optional<std::uint32_t>, kChannels> soundOf_{};
+  // The lane that writes each file while the export runs; -1: no file.
+  std::array<int, kChannels> laneOf_{};
+  // The second block-timed files count from: the range's first picture's.
+  std::uint32_t origin_ = 0;
   StreamSource source_;
   VideoDecoder decoder_;
-  std::unique_ptr<TextPainter> painter_;
   ExportPreview* preview_ = nullptr;
+  std::mutex previewLock_;
+  std::chrono::steady_clock::time_point lastPreview_{};
 
   std::uint16_t channelMask_ = 0xFFFF;
   bool audioSelected_ = true;
   bool hasAudio_ = false;
   bool stamping_ = true;
   bool convertAudio_ = false;
+  bool timeTrack_ = false;
+  unsigned threads_ = 0;
+  ChannelNaming naming_ = ChannelNaming::BesideName;
+  std::string creationTime_;
   CodecVariant videoCodecIndex_ = 4;
   int audioFormatIndex_ = 1;
   std::uint32_t sampleRate_ = 8000;

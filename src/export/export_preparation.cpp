@@ -2,6 +2,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "base/calendar.h"
 #include "export/channel_output_path.h"
 #include "export/container.h"
 #include "export/export_job.h"
@@ -12,6 +13,8 @@ namespace marlin {
 
 struct ExportJob::Survey {
   std::array<std::uint64_t, kChannels> pictures{};
+  // Seconds with at least one picture, per channel.
+  std::array<std::uint64_t, kChannels> seconds{};
   SoundBytesPerChannel soundBytes{};
   std::array<AviVideoFormat, kChannels> formats{};
   std::array<StreamRate, kChannels> rates{};
@@ -20,6 +23,8 @@ struct ExportJob::Survey {
 ExportJob::Survey ExportJob::survey() {
   Survey found;
   std::vector<std::uint8_t> frame(container::kFrameBufferSize);
+  std::array<std::optional<std::uint32_t>, kChannels> lastSecond{};
+  bool originSet = false;
   FrameRangeReader reader(source_, rangeStart_, rangeEnd_);
   while (const std::uint32_t length = reader.next(frame.data())) {
     const FrameHeader& header = source_.header();
@@ -32,6 +37,15 @@ ExportJob::Survey ExportJob::survey() {
     const int channel = decoder_.GetChannel();
     if (channel < 0 || channel >= kChannels) continue;
     const auto at = static_cast<std::size_t>(channel);
+    if ((channelMask_ >> channel & 1) != 0) {
+      // As the writing pass reads them: a block time that names no time keeps the second of the picture before.
+      const std::uint32_t second = timestampFromCalendar(header.blockTime, 0).value_or(lastSecond[at].value_or(0));
+      if (lastSecond[at] != second) ++found.seconds[at];
+      lastSecond[at] = second;
+      clocks_[at].count(second);
+      if (!originSet) origin_ = second;
+      originSet = true;
+    }
     // Each channel's file takes the size and rate of its first picture.
     if (found.pictures[at]++ == 0 && (channelMask_ >> channel & 1) != 0) {
       const int width = decoder_.GetWidth();
@@ -47,6 +61,8 @@ ExportJob::Survey ExportJob::survey() {
 Status ExportJob::openChannelFiles(const std::string& outputPath, const Survey& found) {
   const ExportSoundFormat sound = exportSoundFormat(audioFormatIndex_, sampleRate_);
   convertAudio_ = sound.convert;
+  // MP4 and Matroska show each picture at its block's time; AVI keeps a constant rate.
+  const bool blockTimed = containerOf(outputPath) != Container::Avi;
   std::vector<std::string> created;
   for (int channel = 0; channel < kChannels; ++channel) {
     const auto at = static_cast<std::size_t>(channel);
@@ -56,14 +72,32 @@ Status ExportJob::openChannelFiles(const std::string& outputPath, const Survey& 
     const bool withSound = soundOf_[at].has_value();
     ChannelExportResult& result = channels_[at];
     result.channel = channel;
-    result.path = channelOutputPath(outputPath, channel + 1);
+    result.path = channelOutputPath(outputPath, channel + 1, naming_);
     // Paced by the camera's own sound, written or not; one without any by the recording's first sound channel.
     const std::uint64_t pacingSound = found.soundBytes[ownSound.value_or(0)];
-    result.rate =
-        hasAudio_ ? soundPacedRate(found.pictures[at], pacingSound, sampleRate_, found.rates[at]) : found.rates[at];
+    if (blockTimed) {
+      result.timing = FileTiming::BlockTime;
+      result.rate = found.seconds[at] != 0 && found.pictures[at] <= UINT32_MAX && found.seconds[at] <= UINT32_MAX
+                        ? StreamRate{static_cast<std::uint32_t>(found.pictures[at]),
+                                     static_cast<std::uint32_t>(found.seconds[at])}
+                        : found.rates[at];
+    } else if (hasAudio_) {
+      result.timing = FileTiming::SoundPaced;
+      result.rate = soundPacedRate(found.pictures[at], pacingSound, sampleRate_, found.rates[at]);
+    } else {
+      result.timing = FileTiming::DeclaredRate;
+      result.rate = found.rates[at];
+    }
     AviWriter& writer = writers_[at];
     const bool opened = writer.open(result.path) == 1;
-    if (opened) created.push_back(result.path);
+    if (opened) {
+      created.push_back(result.path);
+      if (blockTimed) {
+        writer.setPictureTiming(PictureTiming::Milliseconds);
+        writer.setCreationTime(creationTime_);
+        if (timeTrack_) writer.addTimeTrack();
+      }
+    }
     if (!opened || writer.createStreams(result.rate.rate, result.rate.scale, &found.formats[at],
                                         withSound ? &sound.format : nullptr) == 0) {
       const Status why = writer.lastFailure();
@@ -96,6 +130,8 @@ Status ExportJob::prepare(const std::string& outputPath) {
   closeFiles();
   channels_ = {};
   soundOf_ = {};
+  clocks_ = {};
+  origin_ = 0;
   hasAudio_ = false;
   picturesWritten_ = 0;
   damagedStretches_ = 0;

@@ -2,6 +2,8 @@
 
 #include <bit>
 
+#include "export/channel_export_result.h"
+
 namespace marlin {
 
 StreamRate recordedVideoRate(int fieldHeight, CodecVariant codecIndex, std::uint8_t frameInterval,
@@ -22,6 +24,18 @@ StreamRate soundPacedRate(std::uint64_t videoFrames, std::uint64_t audioBytes, s
     return fallback;
   }
   return {static_cast<std::uint32_t>(rate), static_cast<std::uint32_t>(scale)};
+}
+
+const char* fileTimingName(FileTiming timing) {
+  switch (timing) {
+    case FileTiming::BlockTime:
+      return "block time";
+    case FileTiming::SoundPaced:
+      return "sound paced";
+    case FileTiming::DeclaredRate:
+      break;
+  }
+  return "declared rate";
 }
 
 }  // namespace marlin

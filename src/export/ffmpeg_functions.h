@@ -23,19 +23,24 @@ namespace marlin {
 #define MARLIN_FFMPEG_FUNCTIONS(X)              \
   X(avutil, av_channel_layout_copy)             \
   X(avutil, av_channel_layout_default)          \
+  X(avutil, av_dict_copy)                       \
   X(avutil, av_dict_free)                       \
   X(avutil, av_dict_set)                        \
   X(avutil, av_frame_alloc)                     \
   X(avutil, av_frame_free)                      \
   X(avutil, av_frame_get_buffer)                \
   X(avutil, av_frame_make_writable)             \
+  X(avutil, av_mallocz)                         \
   X(avutil, av_log_format_line2)                \
   X(avutil, av_log_set_callback)                \
+  X(avutil, av_opt_set)                         \
   X(avutil, av_opt_set_double)                  \
   X(avutil, av_reduce)                          \
   X(avutil, av_rescale_q)                       \
   X(avutil, av_strerror)                        \
+  X(avcodec, av_new_packet)                     \
   X(avcodec, av_packet_alloc)                   \
+  X(avcodec, av_packet_clone)                   \
   X(avcodec, av_packet_free)                    \
   X(avcodec, av_packet_rescale_ts)              \
   X(avcodec, av_packet_unref)                   \
@@ -44,14 +49,19 @@ namespace marlin {
   X(avcodec, avcodec_find_encoder)              \
   X(avcodec, avcodec_free_context)              \
   X(avcodec, avcodec_open2)                     \
+  X(avcodec, avcodec_parameters_copy)           \
   X(avcodec, avcodec_parameters_from_context)   \
   X(avcodec, avcodec_receive_packet)            \
   X(avcodec, avcodec_send_frame)                \
+  X(avformat, av_interleaved_write_frame)       \
+  X(avformat, av_read_frame)                    \
   X(avformat, av_write_frame)                   \
   X(avformat, av_write_trailer)                 \
   X(avformat, avformat_alloc_output_context2)   \
+  X(avformat, avformat_close_input)             \
   X(avformat, avformat_free_context)            \
   X(avformat, avformat_new_stream)              \
+  X(avformat, avformat_open_input)              \
   X(avformat, avformat_write_header)            \
   X(avformat, avio_closep)                      \
   X(avformat, avio_flush)                       \

@@ -20,10 +20,15 @@ namespace marlin {
 // image to the encoder's pixel format and hands on the packets that come out.
 class CompressedVideoEncoder {
  public:
-  // frameTimeBase is one frame's duration (scale / rate). globalHeader: the
-  // container keeps the codec's set-up out of the packets (MP4, Matroska).
+  // frameTimeBase: the unit of the frames' times (one frame's duration at
+  // a constant rate, a millisecond for pictures timed by their blocks);
+  // frameRate: the pictures a second, about, which sets the rate control's
+  // pace and the key frame distance. globalHeader: the container keeps the
+  // codec's set-up out of the packets (MP4, Matroska). Each encoder works on
+  // one thread: files are encoded side by side instead, and the same
+  // pictures make the same bytes however many files are made at once.
   static Status open(const Compression& compression, const AviVideoFormat& format, AVRational frameTimeBase,
-                     bool globalHeader, std::unique_ptr<CompressedVideoEncoder>& encoder);
+                     AVRational frameRate, bool globalHeader, std::unique_ptr<CompressedVideoEncoder>& encoder);
   ~CompressedVideoEncoder();
   CompressedVideoEncoder(const CompressedVideoEncoder&) = delete;
   CompressedVideoEncoder& operator=(const CompressedVideoEncoder&) = delete;
@@ -32,8 +37,9 @@ class CompressedVideoEncoder {
   // The time base of the packets' time stamps.
   AVRational timeBase() const;
 
-  // image: rows of dibRowBytes(width, 24) bytes, the bottom row first.
-  Status encode(const std::uint8_t* image, std::int64_t frameIndex, const PacketSink& sink);
+  // image: rows of dibRowBytes(width, 24) bytes, the bottom row first; at:
+  // its time in frameTimeBase units.
+  Status encode(const std::uint8_t* image, std::int64_t at, const PacketSink& sink);
   // Drains the frames the encoder still holds.
   Status finish(const PacketSink& sink);
 

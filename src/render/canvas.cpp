@@ -191,13 +191,16 @@ void announceWrites(std::uint8_t* begin, std::size_t bytes) {
 }  // namespace
 
 bool Canvas::reset(int width, int height, SurfaceFormat format) {
-  release();
   if (width <= 0 || height <= 0) {
+    release();
     return false;
   }
+  // assign keeps the buffer when it is large enough: a canvas reset to the
+  // same size for every picture allocates once.
   try {
     pixels_.assign(static_cast<std::size_t>(width) * height * bytesPerPixel(format), 0);
   } catch (const std::bad_alloc&) {
+    release();
     return false;
   }
   width_ = width;

@@ -1,6 +1,7 @@
 #include "render/time_stamp.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "render/canvas.h"
@@ -24,13 +25,18 @@ FontSpec timeStampFont() {
   return font;
 }
 
+std::string_view timeStampText(const CalendarTime& time, TimeStampText& text) {
+  const int length = std::snprintf(text.data(), text.size(), "%02d/%02d/%02d %02d:%02d:%02d", time.year, time.month,
+                                   time.day, time.hour, time.minute, time.second);
+  return {text.data(), static_cast<std::size_t>(length)};
+}
+
 void stampBottomUpBgr24(std::uint8_t* bottomUpBgr, int width, int height, std::size_t rowBytes, std::string_view text,
-                        TextPainter& painter, const FontSpec& font) {
+                        TextPainter& painter, Canvas& band, const FontSpec& font) {
   // Only the rows the text and its outline can reach go through a canvas;
   // the canvas's B, G, R pixels are the picture's bytes, top-down.
   const TextExtent extent = painter.measureText(text, font);
   const int bandHeight = std::min(height, kTextTop + extent.height + 1);
-  Canvas band;
   if (width <= 0 || bandHeight <= 0 || !band.reset(width, bandHeight, SurfaceFormat::Rgb24)) {
     return;
   }

@@ -12,7 +12,7 @@ namespace {
 
 constexpr int kUsage = 2;
 const std::string kCommands =
-    "info, frames, cut, export, activity, still, disks, decode, make-sample, play, live, serve-dvr";
+    "info, frames, cut, export, verify, activity, still, disks, decode, make-sample, play, live, serve-dvr";
 
 TEST(ExitStatusCli, VersionAndHelpAnswerOnStandardOutput) {
   TempDir dir;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <regex>
@@ -63,7 +64,7 @@ TEST(ExportCli, EventsGiveOneJsonLinePerFileForAByteRange) {
   ASSERT_TRUE(r.exited && r.status == 0) << r;
   const std::regex file(
       "\\{\"event\":\"file\",\"channel\":([0-9]+),\"path\":\"[^\"]+-CH\\1\\.avi\","
-      "\"frames\":([0-9]+),\"seconds\":[0-9.]+,\"bytes\":[0-9]+,\"failure\":\"\"\\}\n");
+      "\"frames\":([0-9]+),\"seconds\":[0-9.]+,\"timing\":\"sound paced\",\"bytes\":[0-9]+,\"failure\":\"\"\\}\n");
   int files = 0;
   for (auto it = std::sregex_iterator(r.out.begin(), r.out.end(), file); it != std::sregex_iterator(); ++it) {
     ++files;
@@ -73,6 +74,35 @@ TEST(ExportCli, EventsGiveOneJsonLinePerFileForAByteRange) {
   }
   EXPECT_EQ(files, 4) << r;
   EXPECT_TRUE(r.out.ends_with("{\"event\":\"done\",\"damagedStretches\":0}\n")) << r;
+}
+
+// An export killed outright (no chance to finish its files) leaves MP4 and Matroska files that play up to
+// their last whole fragment or cluster.
+TEST(ExportCli, AKilledExportLeavesPlayableFiles) {
+  if (!std::filesystem::exists("/usr/bin/ffprobe")) GTEST_SKIP() << "ffprobe is not installed";
+  TempDir dir;
+  const Result made =
+      runMarlin(dir, {"make-sample", dir.file("long.QKV"), "--channels", "1", "--seconds", "30"}, {kPatience, {}});
+  ASSERT_TRUE(made.exited && made.status == 0) << made;
+  for (const std::string extension : {".mp4", ".mkv"}) {
+    SCOPED_TRACE(extension);
+    MarlinProcess exporting(dir, {"export", dir.file("long.QKV"), dir.file("cut" + extension), "--events"});
+    // Three seconds of pictures: the first fragment (a key frame a second) is in the file.
+    bool underway = false;
+    while (std::optional<std::string> line = exporting.readLine()) {
+      std::smatch frames;
+      if (std::regex_search(*line, frames, std::regex("\"frames\":([0-9]+)")) && std::stoi(frames[1]) >= 90) {
+        underway = true;
+        break;
+      }
+    }
+    const Result killed = exporting.finish(SIGKILL);
+    ASSERT_TRUE(underway) << killed;
+    const std::string seen = probe(dir.file("cut-CH1" + extension), "v", "codec_name,nb_read_frames");
+    std::smatch frames;
+    ASSERT_TRUE(std::regex_match(seen, frames, std::regex("h264,([0-9]+)\n"))) << seen;
+    EXPECT_GE(std::stoi(frames[1]), 30);
+  }
 }
 
 TEST(ExportCli, TimeOutsideTheRecordingIsRefusedClearly) {

@@ -176,7 +176,7 @@ TEST_F(HostileInput, AnExportThatGetsNoWholePictureOutLeavesNoFiles) {
     EXPECT_EQ(r.status, 1) << r;
     for (const std::string channel : {"1", "2"}) {
       const std::string path = dir.file("full-CH" + channel + ".avi");
-      const std::string line = "CH" + channel + "  " + path + "  0 frames  0.0 s  0 bytes  FAILED: " +
+      const std::string line = "CH" + channel + "  " + path + "  0 frames  0.0 s (sound paced)  0 bytes  FAILED: " +
                                "cannot write to the file: " + std::strerror(EFBIG) + "; the file is removed";
       EXPECT_NE(r.out.find(line), std::string::npos) << r;
       EXPECT_FALSE(fs::exists(path));

@@ -88,6 +88,8 @@ FileSeen readBack(const std::string& path) {
     ++seen.packets;
     seen.bytes += packet->size;
     seen.packetSizes.push_back(packet->size);
+    seen.packetMilliseconds.push_back(
+        av_rescale_q(packet->pts, raw->streams[packet->stream_index]->time_base, {1, 1000}));
     if (packet->stream_index == videoIndex && avcodec_send_packet(decoder.get(), packet) == 0) receive();
     av_packet_unref(packet);
   }

@@ -24,6 +24,7 @@ struct StreamSeen {
   int packets = 0;
   std::int64_t bytes = 0;
   std::vector<int> packetSizes;
+  std::vector<std::int64_t> packetMilliseconds;  // each packet's time
 };
 
 // A file as libavformat reads it back: every stream with its packets

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "avi_read_back.h"
+#include "export/compression_choice.h"
 #include "picture_recording.h"
 #include "support/synthetic_recording.h"
 #include "support/temp_dir.h"
@@ -278,6 +279,64 @@ TEST(ExportJob, StopEndsTheWritingEarlyWithPlayableFiles) {
   ASSERT_TRUE(file.opened);
   EXPECT_LT(job.picturesWritten(), 200u);
   EXPECT_EQ(file.stream(AVMEDIA_TYPE_VIDEO)->packets, static_cast<int>(job.picturesWritten()));
+}
+
+// A recorder that stores a picture a second per camera, where its declared rate says fifteen: MP4 and Matroska
+// files show each picture at its block's second, however many threads write them, and AVI keeps the constant rate.
+TEST(ExportJob, BlockTimedFilesKeepTheRecordersClockWhateverTheThreads) {
+  testing::TempDir dir;
+  exporttest::PictureRecordingOptions options;
+  options.channels = 3;
+  options.picturesPerChannel = 5;
+  options.soundSamples = 800;
+  testing::writeFile(dir.file("rec.QKV"), makePictureRecording(options).bytes);
+  Compression h264;
+  h264.codec = VideoCodec::H264;
+  h264.keyFrameInterval = 0;
+  const auto exportWith = [&](unsigned threads, const std::string& output) {
+    ExportJob job;
+    compression_choice::set(h264);
+    job.setThreads(threads);
+    job.setTimeTrack(true);
+    EXPECT_TRUE(exportToEnd(job, dir.file("rec.QKV"), dir.file(output)));
+    return job.results();
+  };
+  const std::vector<ChannelExportResult> one = exportWith(1, "one.mp4");
+  const std::vector<ChannelExportResult> four = exportWith(4, "four.mp4");
+  ASSERT_EQ(one.size(), 3u);
+  ASSERT_EQ(four.size(), 3u);
+  for (int channel = 1; channel <= 3; ++channel) {
+    SCOPED_TRACE("channel " + std::to_string(channel));
+    const std::string suffix = "-CH" + std::to_string(channel) + ".mp4";
+    EXPECT_EQ(testing::readFile(dir.file("one" + suffix)), testing::readFile(dir.file("four" + suffix)));
+    EXPECT_EQ(one[static_cast<std::size_t>(channel - 1)].timing, FileTiming::BlockTime);
+  }
+  EXPECT_DOUBLE_EQ(one[0].seconds(), 5.0);
+
+  const exporttest::FileSeen file = readBack(dir.file("one-CH1.mp4"));
+  ASSERT_TRUE(file.opened);
+  const exporttest::StreamSeen* video = file.stream(AVMEDIA_TYPE_VIDEO);
+  const exporttest::StreamSeen* text = file.stream(AVMEDIA_TYPE_SUBTITLE);
+  ASSERT_NE(video, nullptr);
+  ASSERT_NE(text, nullptr);
+  ASSERT_EQ(video->packets, 5);
+  // A second apart, after the sound encoder's lead-in, which moves every track alike.
+  const std::int64_t leadIn = video->packetMilliseconds[0];
+  EXPECT_LT(leadIn, 200);
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(video->packetMilliseconds[static_cast<std::size_t>(i)], leadIn + 1000 * i);
+  EXPECT_EQ(text->codec, AV_CODEC_ID_MOV_TEXT);
+  // The block time once a second; the muxer's empty samples (a length of 0 alone) end each one.
+  std::vector<std::int64_t> texts;
+  for (std::size_t i = 0; i < text->packetSizes.size(); ++i) {
+    if (text->packetSizes[i] > 2) texts.push_back(text->packetMilliseconds[i]);
+  }
+  EXPECT_EQ(texts, (std::vector<std::int64_t>{leadIn, leadIn + 1000, leadIn + 2000, leadIn + 3000, leadIn + 4000}));
+
+  ExportJob avi;
+  compression_choice::set(h264);
+  ASSERT_TRUE(exportToEnd(avi, dir.file("rec.QKV"), dir.file("constant.avi")));
+  EXPECT_NE(avi.results()[0].timing, FileTiming::BlockTime);
+  EXPECT_LT(avi.results()[0].seconds(), 1.0);
 }
 
 }  // namespace

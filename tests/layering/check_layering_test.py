@@ -60,6 +60,8 @@ class LayeringCheck(unittest.TestCase):
         for header in ("ft2build.h", "freetype/freetype.h"):
             self.plant("src/codec/quantiser.cpp", f"#include <{header}>")
             self.assertIn(f"codec may not use FreeType (<{header}>)", self.run_check().stderr)
+        self.plant("src/engine/evidence_check.cpp", "#include <openssl/evp.h>")
+        self.assertIn("engine may not use OpenSSL (<openssl/evp.h>)", self.run_check().stderr)
 
     def test_a_folder_missing_from_the_table_is_reported(self):
         (self.tree / "src" / "gadgets").mkdir()

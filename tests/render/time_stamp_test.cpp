@@ -26,7 +26,8 @@ std::uint32_t pixelAt(const std::vector<std::uint8_t>& picture, int x, int y) {
 TEST(TimeStamp, WhiteTextAtEightEightOverDiagonalBlackCopiesCountedFromTheTop) {
   std::vector<std::uint8_t> picture(static_cast<std::size_t>(kWidth) * kHeight * 3, kGrey);
   BitmapFontPainter painter;
-  stampBottomUpBgr24(picture.data(), kWidth, kHeight, kWidth * 3, "2009/03/05 14:22:07", painter);
+  Canvas band;
+  stampBottomUpBgr24(picture.data(), kWidth, kHeight, kWidth * 3, "2009/03/05 14:22:07", painter, band);
   const TextExtent extent = painter.measureText("2009/03/05 14:22:07", timeStampFont());
 
   int whiteTop = kHeight;
@@ -72,7 +73,8 @@ TEST(TimeStamp, StaysInsideAPictureShorterThanTheText) {
   std::vector<std::uint8_t> guarded(pictureBytes + 64, 0x5A);
   std::fill_n(guarded.begin() + 32, pictureBytes, kGrey);
   BitmapFontPainter painter;
-  stampBottomUpBgr24(guarded.data() + 32, kWidth, 10, kWidth * 3, "12:00:00", painter);
+  Canvas band;
+  stampBottomUpBgr24(guarded.data() + 32, kWidth, 10, kWidth * 3, "12:00:00", painter, band);
   EXPECT_TRUE(std::all_of(guarded.begin(), guarded.begin() + 32, [](std::uint8_t b) { return b == 0x5A; }));
   EXPECT_TRUE(std::all_of(guarded.end() - 32, guarded.end(), [](std::uint8_t b) { return b == 0x5A; }));
   EXPECT_NE(std::count(guarded.begin(), guarded.end(), 0xFF), 0);

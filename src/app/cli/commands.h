@@ -12,6 +12,7 @@ void addStillCommand(CLI::App& app);
 void addFramesCommand(CLI::App& app);
 void addCutCommand(CLI::App& app);
 void addExportCommand(CLI::App& app);
+void addVerifyCommand(CLI::App& app);
 void addDisksCommand(CLI::App& app);
 void addDecodeCommand(CLI::App& app);
 void addMakeSampleCommand(CLI::App& app);

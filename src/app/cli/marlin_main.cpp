@@ -17,7 +17,8 @@ namespace {
 constexpr const char* kExitStatusHelp =
     "Exit status:\n"
     "  0    success\n"
-    "  1    failure: a recording, file, disk or DVR that cannot be read, written or reached\n"
+    "  1    failure: a recording, file, disk or DVR that cannot be read, written or reached;\n"
+    "       an evidence folder that is not intact\n"
     "  2    usage error: an unknown command or option, a bad value, options that do not go\n"
     "       together; also a login the DVR refused (live)\n"
     "  130  stopped by Ctrl-C or SIGTERM, with what was written finished\n";
@@ -45,6 +46,7 @@ int main(int argc, char** argv) {
   marlin::cli::addFramesCommand(app);
   marlin::cli::addCutCommand(app);
   marlin::cli::addExportCommand(app);
+  marlin::cli::addVerifyCommand(app);
   marlin::cli::addActivityCommand(app);
   marlin::cli::addStillCommand(app);
   marlin::cli::addDisksCommand(app);

@@ -70,12 +70,9 @@ void runStill(const Options& options) {
   fieldToFullHeight(field.yuv.data(), field.width, field.height, bottomUp.data());
   if (options.stamp) {
     const std::unique_ptr<TextPainter> painter = makeTextPainter();
-    std::array<char, 48> text{};
-    const CalendarTime& t = field.time;
-    const int length = std::snprintf(text.data(), text.size(), "%02d/%02d/%02d %02d:%02d:%02d", t.year, t.month, t.day,
-                                     t.hour, t.minute, t.second);
-    stampBottomUpBgr24(bottomUp.data(), field.width, height, rowBytes,
-                       std::string_view(text.data(), static_cast<std::size_t>(length)), *painter);
+    TimeStampText text{};
+    Canvas band;
+    stampBottomUpBgr24(bottomUp.data(), field.width, height, rowBytes, timeStampText(field.time, text), *painter, band);
   }
   Status written;
   if (kind == ImageKind::Bmp) {

@@ -72,9 +72,9 @@ ActivityBrowser::ActivityBrowser(PlayerEngine& engine, SkinSlider& slider, QWidg
   });
   connect(panel_, &EventListPanel::chosen, this,
           [this](const activity::ActivityEvent& event) { jumpTo(event, QStringLiteral("Event")); });
-  connect(panel_, &EventListPanel::exportWanted, this, [this](const activity::ActivityEvent& event) {
+  connect(panel_, &EventListPanel::exportWanted, this, [this](const activity::ActivityEvent& event, ExportKind kind) {
     emit exportWanted(event.channel, event.start > kExportMarginSeconds ? event.start - kExportMarginSeconds : 0,
-                      event.end + kExportMarginSeconds);
+                      event.end + kExportMarginSeconds, kind);
   });
   connect(panel_, &EventListPanel::timeCopied, this,
           [this](const QString& time) { emit confirmed(QStringLiteral("Copied: ") + time); });

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "activity/activity_events.h"
+#include "app/desktop/export_kind.h"
 #include "app/desktop/thumbnail_maker.h"
 
 class QWidget;
@@ -74,7 +75,7 @@ class ActivityBrowser : public QObject {
   void changed();
   void regionCleared();
   // A camera's span of block times [from, to] to export.
-  void exportWanted(int camera, std::uint32_t from, std::uint32_t to);
+  void exportWanted(int camera, std::uint32_t from, std::uint32_t to, ExportKind kind);
 
  private:
   void showEvents();

@@ -73,6 +73,7 @@ enum CommandId : int {
   kEventList = 40004,
   kClearRegion = 40005,
   kHeatStrip = 40006,
+  kExportEvidence = 40007,
 };
 
 }  // namespace marlin::desktop

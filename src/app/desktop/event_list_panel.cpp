@@ -150,10 +150,11 @@ void EventListPanel::showMenu(const QPoint& at) {
   const activity::ActivityEvent event = events_[static_cast<std::size_t>(row)];
   QMenu menu(this);
   QAction* exportEvent = menu.addAction(QStringLiteral("&Export this event…"));
+  QAction* evidence = menu.addAction(QStringLiteral("Export e&vidence of this event…"));
   QAction* copyTime = menu.addAction(QStringLiteral("&Copy time"));
   QAction* picked = menu.exec(list_->viewport()->mapToGlobal(at));
-  if (picked == exportEvent) {
-    emit exportWanted(event);
+  if (picked == exportEvent || picked == evidence) {
+    emit exportWanted(event, picked == evidence ? ExportKind::Evidence : ExportKind::Files);
   } else if (picked == copyTime) {
     const QString time = timeText(event.start);
     QApplication::clipboard()->setText(time);

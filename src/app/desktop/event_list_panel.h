@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "activity/activity_events.h"
+#include "app/desktop/export_kind.h"
 
 class QLabel;
 class QListWidget;
@@ -35,7 +36,7 @@ class EventListPanel : public QWidget {
 
  signals:
   void chosen(const activity::ActivityEvent& event);
-  void exportWanted(const activity::ActivityEvent& event);
+  void exportWanted(const activity::ActivityEvent& event, ExportKind kind);
   void timeCopied(const QString& time);
 
  private:

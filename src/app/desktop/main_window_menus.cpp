@@ -62,6 +62,7 @@ constexpr ActionRow kActions[] = {
     {kMarkOut, "Mark O&ut", "", false},
     {kExportCapture, "&Export (Capture)...", "", false},
     {kExportAvi, "&AVI (Audio-Video Interleaved Files)...", "", false},
+    {kExportEvidence, "&Evidence Folder (Original, Copies, Hashes)...", "", false},
     {kStillCapture, "&Still Capture", "Ctrl+S", false},
     {kSaveAvi, "Save AVI / St&op AVI", "", false},
     {kStartLocalRecording, "&Start Local Recording", "", false},
@@ -168,6 +169,8 @@ void MainWindow::connectAction(CommandId id, QAction* action) {
       return on(player_, &PlayerSession::copyMarkedRange);
     case kExportAvi:
       return on(player_, &PlayerSession::showExport);
+    case kExportEvidence:
+      return on(player_, &PlayerSession::showEvidenceExport);
     case kGoToTime:
       return on(player_, &PlayerSession::goToTime);
     case kNextEvent:
@@ -267,7 +270,7 @@ void MainWindow::createMenus() {
   QMenu* capture = playerMenu_->addMenu(QStringLiteral("Capt&ure"));
   add(capture, {kStillCapture, kSaveAvi, kSeparator, kMarkIn, kMarkOut, kExportCapture});
   QMenu* exportMenu = capture->addMenu(QStringLiteral("Export &To"));
-  add(exportMenu, {kExportAvi});
+  add(exportMenu, {kExportAvi, kExportEvidence});
   add(playerMenu_, {kSeparator, kOptions, kAbout, kSeparator, kExit});
 
   clientMenu_ = new QMenu(this);

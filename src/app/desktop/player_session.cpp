@@ -156,11 +156,20 @@ void PlayerSession::showExport() {
   dialog.exec();
 }
 
-void PlayerSession::showExportOf(int camera, std::uint32_t from, std::uint32_t to) {
+void PlayerSession::showEvidenceExport() {
+  ExportDialog dialog(sourceIsDisk_ ? std::string() : sourcePath_, window_);
+  dialog.setRecordingFormat(engine_.config().videoFormat, false);
+  dialog.offerMarkedRange(markIn_, markOut_);
+  dialog.chooseEvidence();
+  dialog.exec();
+}
+
+void PlayerSession::showExportOf(int camera, std::uint32_t from, std::uint32_t to, ExportKind kind) {
   ExportDialog dialog(sourceIsDisk_ ? std::string() : sourcePath_, window_);
   dialog.setRecordingFormat(engine_.config().videoFormat, false);
   dialog.offerMarkedRange(markIn_, markOut_);
   dialog.offerCameraSpan(camera, from, to);
+  if (kind == ExportKind::Evidence) dialog.chooseEvidence();
   dialog.exec();
 }
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "app/desktop/export_kind.h"
+
 class QWidget;
 
 namespace marlin {
@@ -45,9 +47,11 @@ class PlayerSession : public QObject {
   void copyMarkedRange();
   void goToTime();
   void showExport();
+  // The Export dialog with "Evidence folder" ticked, for the marked range.
+  void showEvidenceExport();
   // The export dialog for one camera's span of block times [from, to] (an
   // activity event's).
-  void showExportOf(int camera, std::uint32_t from, std::uint32_t to);
+  void showExportOf(int camera, std::uint32_t from, std::uint32_t to, ExportKind kind);
 
  signals:
   // A recording was opened (or an attempt made: opened false) or closed

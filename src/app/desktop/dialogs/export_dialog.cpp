@@ -17,14 +17,17 @@
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
+#include <atomic>
 
 #include "app/desktop/dialogs/compression_dialog.h"
 #include "app/desktop/dialogs/dialog_frame.h"
 #include "app/desktop/dialogs/export_preview_view.h"
 #include "app/desktop/dialogs/export_range_box.h"
 #include "app/desktop/dialogs/plain_message_box.h"
+#include "app/desktop/dialogs/recording_times.h"
 #include "app/desktop/skin/palette.h"
 #include "base/codec_ids.h"
+#include "engine/evidence_export.h"
 #include "export/compression_choice.h"
 #include "source/recorded_channels.h"
 #include "source/stream_source.h"
@@ -72,7 +75,48 @@ QString resultsText(const std::vector<ChannelExportResult>& results) {
   return lines.join(QLatin1Char('\n'));
 }
 
+QString evidenceText(const std::string& folder, const EvidenceFolder& made, bool signedIt) {
+  QStringList lines{QStringLiteral("In %1:").arg(QString::fromStdString(folder))};
+  for (const auto& [name, digest] : made.digests) lines << QString::fromStdString(name);
+  lines << QStringLiteral("SHA256SUMS") << QString();
+  lines << (signedIt ? QStringLiteral("The manifest is signed. Check the folder with: marlin verify FOLDER")
+                     : QStringLiteral("Check the folder with: marlin verify FOLDER"));
+  return lines.join(QLatin1Char('\n'));
+}
+
+QString stageText(EvidenceStage stage) {
+  switch (stage) {
+    case EvidenceStage::Copying:
+      return QStringLiteral("Copying the blocks…");
+    case EvidenceStage::Exporting:
+      return QStringLiteral("Working copies…");
+    case EvidenceStage::Hashing:
+      return QStringLiteral("Hashing…");
+    case EvidenceStage::Signing:
+      break;
+  }
+  return QStringLiteral("Signing…");
+}
+
 }  // namespace
+
+// An evidence folder being made on Qt's thread pool; the dialog polls it.
+struct ExportDialog::EvidenceRun {
+  std::atomic<EvidenceStage> stage{EvidenceStage::Copying};
+  std::atomic<std::uint64_t> done{0};
+  std::atomic<std::uint64_t> total{0};
+  std::atomic<bool> stop{false};
+  std::atomic<bool> finished{false};
+  // Read once finished is set.
+  Status result;
+  EvidenceFolder made;
+  QFuture<void> work;
+
+  ~EvidenceRun() {
+    stop = true;
+    work.waitForFinished();
+  }
+};
 
 ExportDialog::ExportDialog(const std::string& inputPath, QWidget* parent)
     // The job's writers reset the process-wide compression choice as they are made, so the job exists before
@@ -90,7 +134,12 @@ ExportDialog::ExportDialog(const std::string& inputPath, QWidget* parent)
   audio_ = new QCheckBox(QStringLiteral("Audio"), channelBox);
   audio_->setObjectName(QStringLiteral("audio"));
   audio_->setChecked(true);
-  channelGrid->addWidget(audio_, 0, 8, 2, 1);
+  channelGrid->addWidget(audio_, 0, 8);
+  evidenceKind_ = new QCheckBox(QStringLiteral("Evidence folder"), channelBox);
+  evidenceKind_->setObjectName(QStringLiteral("evidence"));
+  evidenceKind_->setToolTip(
+      QStringLiteral("The original blocks, an MP4 working copy per channel, a manifest and SHA-256 hashes"));
+  channelGrid->addWidget(evidenceKind_, 1, 8);
   channelGrid->setColumnStretch(8, 1);
 
   range_ = new ExportRangeBox(this);
@@ -110,6 +159,12 @@ ExportDialog::ExportDialog(const std::string& inputPath, QWidget* parent)
   compression_->setPlaceholderText(QStringLiteral("Choose with Select..."));
   selectCompression_ = new QPushButton(QStringLiteral("Select..."), this);
   selectCompression_->setObjectName(QStringLiteral("selectCompression"));
+  signingKey_ = new QLineEdit(this);
+  signingKey_->setObjectName(QStringLiteral("signingKey"));
+  signingKey_->setPlaceholderText(QStringLiteral("Optional: an Ed25519 private key (PEM)"));
+  browseKey_ = new QPushButton(QStringLiteral("Browse..."), this);
+  browseKey_->setObjectName(QStringLiteral("browseKey"));
+  auto* signLabel = new QLabel(QStringLiteral("Sign with:"), this);
   auto* files = new QGridLayout;
   files->addWidget(new QLabel(QStringLiteral("Input:"), this), 0, 0);
   files->addWidget(inputPath_, 0, 1);
@@ -120,7 +175,14 @@ ExportDialog::ExportDialog(const std::string& inputPath, QWidget* parent)
   files->addWidget(new QLabel(QStringLiteral("Compression:"), this), 2, 0);
   files->addWidget(compression_, 2, 1);
   files->addWidget(selectCompression_, 2, 2);
+  files->addWidget(signLabel, 3, 0);
+  files->addWidget(signingKey_, 3, 1);
+  files->addWidget(browseKey_, 3, 2);
   files->setColumnStretch(1, 1);
+  for (QWidget* signing : std::initializer_list<QWidget*>{signLabel, signingKey_, browseKey_}) {
+    connect(evidenceKind_, &QCheckBox::toggled, signing, &QWidget::setVisible);
+    signing->setVisible(false);
+  }
 
   preview_ = new ExportPreviewView(this);
   preview_->setObjectName(QStringLiteral("preview"));
@@ -163,6 +225,11 @@ ExportDialog::ExportDialog(const std::string& inputPath, QWidget* parent)
   connect(browseInput_, &QPushButton::clicked, this, &ExportDialog::browseInput);
   connect(browseOutput_, &QPushButton::clicked, this, &ExportDialog::browseOutput);
   connect(selectCompression_, &QPushButton::clicked, this, &ExportDialog::selectCompression);
+  connect(browseKey_, &QPushButton::clicked, this, &ExportDialog::browseKey);
+  connect(evidenceKind_, &QCheckBox::toggled, this, &ExportDialog::showEvidenceKind);
+  connect(outputPath_, &QLineEdit::textChanged, this, [this](const QString& text) {
+    if (evidenceKind_->isChecked()) ok_->setEnabled(!text.isEmpty());
+  });
   connect(buttons, &QDialogButtonBox::accepted, this, &ExportDialog::startExport);
   connect(buttons, &QDialogButtonBox::rejected, this, &ExportDialog::reject);
 
@@ -173,6 +240,27 @@ ExportDialog::ExportDialog(const std::string& inputPath, QWidget* parent)
 ExportDialog::~ExportDialog() {
   // Stops a running export before the preview it draws into goes away.
   job_.reset();
+  evidence_.reset();
+}
+
+void ExportDialog::chooseEvidence() { evidenceKind_->setChecked(true); }
+
+void ExportDialog::showEvidenceKind(bool evidence) {
+  setWindowTitle(evidence ? QStringLiteral("Export Evidence") : QStringLiteral("Export To AVI"));
+  outputPath_->setPlaceholderText(evidence ? QStringLiteral("A new or empty folder") : QString());
+  // The compression chosen stays for the next export; evidence has its own.
+  compression_->setEnabled(!evidence);
+  compression_->setPlaceholderText(evidence ? QStringLiteral("H.264 working copies (MP4)")
+                                            : QStringLiteral("Choose with Select..."));
+  if (evidence) compression_->clear();
+  selectCompression_->setEnabled(!evidence);
+  ok_->setEnabled(evidence && !outputPath_->text().isEmpty());
+}
+
+void ExportDialog::browseKey() {
+  const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Signing Key"), signingKey_->text(),
+                                                    QStringLiteral("PEM Keys (*.pem);;All Files (*)"));
+  if (!path.isEmpty()) signingKey_->setText(path);
 }
 
 void ExportDialog::setRecordingFormat(CodecVariant variant, bool isDisk) {
@@ -193,6 +281,8 @@ void ExportDialog::offerCameraSpan(int camera, std::uint32_t from, std::uint32_t
 
 void ExportDialog::reject() {
   progressTimer_->stop();
+  // A folder stopped half made is removed again.
+  evidence_.reset();
   // A preparation still running holds the job until it returns; the files keep what was written.
   job_.reset();
   QDialog::reject();
@@ -245,6 +335,12 @@ void ExportDialog::browseOutput() {
     start = QFileInfo(inputPath_->text()).absoluteDir().filePath(QStringLiteral("CAPTURE.AVI"));
   }
   if (start.isEmpty()) start = QDir::current().filePath(QStringLiteral("CAPTURE.AVI"));
+  if (evidenceKind_->isChecked()) {
+    const QString folder =
+        QFileDialog::getExistingDirectory(this, QStringLiteral("Evidence Folder"), QFileInfo(start).absolutePath());
+    if (!folder.isEmpty()) outputPath_->setText(folder);
+    return;
+  }
   const QString path =
       QFileDialog::getSaveFileName(this, QStringLiteral("Save As"), QFileInfo(start).absoluteFilePath(),
                                    QStringLiteral("AVI File Format (*.AVI *.avi)"));
@@ -264,10 +360,12 @@ void ExportDialog::selectCompression() {
 
 void ExportDialog::setSettingsEnabled(bool enabled) {
   for (QCheckBox* channel : channels_) channel->setEnabled(enabled);
-  for (QWidget* widget : std::initializer_list<QWidget*>{audio_, range_, inputPath_, browseInput_, outputPath_,
-                                                         browseOutput_, selectCompression_, ok_}) {
+  for (QWidget* widget :
+       std::initializer_list<QWidget*>{audio_, evidenceKind_, range_, inputPath_, browseInput_, outputPath_,
+                                       browseOutput_, selectCompression_, signingKey_, browseKey_, ok_}) {
     widget->setEnabled(enabled);
   }
+  if (enabled && evidenceKind_->isChecked()) selectCompression_->setEnabled(false);
 }
 
 void ExportDialog::startExport() {
@@ -278,6 +376,10 @@ void ExportDialog::startExport() {
   if (input.empty() || output.empty() || stage_ != Stage::Idle || !job_) return;
   const std::optional<ExportRangeChoice> range = range_->choice();
   if (!range) return;
+  if (evidenceKind_->isChecked()) {
+    startEvidence(mask, input, output, *range);
+    return;
+  }
 
   job_->configureForRecorder(variant_);
   job_->setChannelMask(mask);
@@ -304,6 +406,42 @@ void ExportDialog::startExport() {
   }));
 }
 
+void ExportDialog::startEvidence(std::uint16_t mask, const std::string& input, const std::string& folder,
+                                 const ExportRangeChoice& range) {
+  stage_ = Stage::Exporting;
+  setSettingsEnabled(false);
+  status_->setText(stageText(EvidenceStage::Copying));
+  evidence_ = std::make_shared<EvidenceRun>();
+  EvidenceRequest request;
+  request.recordingPath = input;
+  request.isDisk = isDisk_;
+  request.variant = variant_;
+  request.folder = folder;
+  request.channelMask = mask;
+  request.signingKey = signingKey_->text().toStdString();
+  evidence_->work = QtConcurrent::run([run = evidence_.get(), request, range]() mutable {
+    ByteRange bytes = range.bytes;
+    run->result = Status::ok();
+    if (range.kind == ExportRangeChoice::Kind::Times) {
+      run->result =
+          findTimeRange(request.recordingPath, BlockLayout{request.isDisk, isBigEndianVariant(request.variant)},
+                        range.from, range.to, bytes);
+    }
+    if (run->result) {
+      request.start = bytes.start;
+      request.end = bytes.end;
+      const auto progress = [run](const EvidenceProgress& step) {
+        run->stage = step.stage;
+        run->done = step.done;
+        run->total = step.total;
+      };
+      run->result = makeEvidenceFolder(request, progress, run->stop, run->made);
+    }
+    run->finished = true;
+  });
+  progressTimer_->start();
+}
+
 void ExportDialog::finishPreparation(const Status& prepared) {
   if (!job_) return;  // closed meanwhile
   if (!prepared) {
@@ -325,6 +463,27 @@ void ExportDialog::finishPreparation(const Status& prepared) {
 }
 
 void ExportDialog::showProgress() {
+  if (evidence_) {
+    const std::uint64_t total = evidence_->total;
+    const int percent = total == 0 ? 0 : static_cast<int>(std::min(evidence_->done.load(), total) * 100 / total);
+    progress_->setValue(percent);
+    percent_->setText(QString::asprintf("%3d%%", percent));
+    status_->setText(stageText(evidence_->stage));
+    if (!evidence_->finished) return;
+    progressTimer_->stop();
+    const std::shared_ptr<EvidenceRun> run = std::move(evidence_);
+    stage_ = Stage::Idle;
+    if (!run->result) {
+      status_->clear();
+      setSettingsEnabled(true);
+      showPlainMessage(this, windowTitle(), QString::fromStdString(run->result.message()));
+      return;
+    }
+    showPlainMessage(this, windowTitle(), QStringLiteral("Evidence Complete"),
+                     evidenceText(outputPath_->text().toStdString(), run->made, !signingKey_->text().isEmpty()));
+    accept();
+    return;
+  }
   if (!job_) return;
   const std::uint64_t total = job_->total();
   const std::uint64_t position = std::min(job_->position(), total);

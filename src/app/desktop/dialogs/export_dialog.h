@@ -21,9 +21,13 @@ namespace marlin::desktop {
 
 class ExportPreviewView;
 class ExportRangeBox;
+struct ExportRangeChoice;
 
 // "Export To AVI": one file per ticked channel, with or without the sound, in
-// the compression chosen through "Select...". The preparation pass and the
+// the compression chosen through "Select...". Or, with "Evidence folder"
+// ticked, an evidence folder of the ticked channels (makeEvidenceFolder):
+// the original blocks, MP4 working copies, the manifest and its hashes,
+// signed with a key when one is given. The preparation pass and the
 // writing run off the UI thread; closing the dialog stops the writing.
 class ExportDialog : public QDialog {
   Q_OBJECT
@@ -39,6 +43,8 @@ class ExportDialog : public QDialog {
   // One camera's span of block times [from, to] (an activity event's),
   // chosen with that camera alone ticked.
   void offerCameraSpan(int camera, std::uint32_t from, std::uint32_t to);
+  // Ticks "Evidence folder": the output becomes a new folder.
+  void chooseEvidence();
 
   void reject() override;
 
@@ -53,6 +59,10 @@ class ExportDialog : public QDialog {
   void browseOutput();
   void selectCompression();
   void startExport();
+  void startEvidence(std::uint16_t mask, const std::string& input, const std::string& folder,
+                     const ExportRangeChoice& range);
+  void showEvidenceKind(bool evidence);
+  void browseKey();
   void finishPreparation(const Status& prepared);
   void showProgress();
   void finishExport();
@@ -60,13 +70,19 @@ class ExportDialog : public QDialog {
   void showRecording(const std::string& path);
   std::uint16_t tickedChannels() const;
 
+  struct EvidenceRun;
+
   std::shared_ptr<ExportJob> job_;
+  std::shared_ptr<EvidenceRun> evidence_;
   Stage stage_ = Stage::Idle;
   CodecVariant variant_ = kVariantQkt2;
   bool isDisk_ = false;
 
   std::array<QCheckBox*, ExportJob::kChannels> channels_{};
   QCheckBox* audio_;
+  QCheckBox* evidenceKind_;
+  QLineEdit* signingKey_;
+  QPushButton* browseKey_;
   ExportRangeBox* range_;
   QLineEdit* inputPath_;
   QPushButton* browseInput_;
