@@ -4,6 +4,7 @@
 #include "app/desktop/activity_browser.h"
 
 #include <QListWidget>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include "activity/activity_index.h"
 #include "app/desktop/activity_tracker.h"
 #include "app/desktop/command_ids.h"
+#include "app/desktop/dialogs/export_dialog.h"
 #include "app/desktop/event_list_panel.h"
 #include "app/desktop/main_window.h"
 #include "app/desktop/skin/heat_strip.h"
@@ -21,6 +23,7 @@
 #include "base/calendar.h"
 #include "engine/player_engine.h"
 #include "engine/sample/sample_recording.h"
+#include "top_level_window.h"
 
 using namespace marlin;
 using namespace marlin::desktop;
@@ -153,6 +156,24 @@ class ActivityBrowserTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(shows(12), kPatience);
     press(w, Qt::Key_E);
     QTRY_VERIFY_WITH_TIMEOUT(!w.activity()->panel()->isVisible(), kPatience);
+
+    // Exporting an event keeps a few seconds either side, as far as the recording reaches (18 s).
+    // The window opens the Export dialog on it, with "Evidence folder" ticked.
+    QSignalSpy exports(w.activity(), &ActivityBrowser::exportWanted);
+    const activity::ActivityEvent second = w.activity()->tracker().events()[1];
+    QString dialogTitle;
+    whenShown<ExportDialog>([&dialogTitle](ExportDialog* dialog) {
+      dialogTitle = dialog->windowTitle();
+      dialog->reject();
+    });
+    emit w.activity()->panel()->exportWanted(second, ExportKind::Evidence);
+    QCOMPARE(dialogTitle, QStringLiteral("Export Evidence"));
+    QCOMPARE(exports.count(), 1);
+    QCOMPARE(exports[0][1].toUInt(), second.start - 3);
+    QCOMPARE(exports[0][2].toUInt(), std::min(second.end + 3, kStart + 17));
+    QCOMPARE(exports[0][3].value<ExportKind>(), ExportKind::Evidence);
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
 
     // Camera 1 alone: a region drawn where nothing moved finds nothing, one
     // around the motion finds it; Esc gives every event back.

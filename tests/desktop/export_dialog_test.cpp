@@ -22,6 +22,7 @@
 
 #include "app/desktop/dialogs/compression_dialog.h"
 #include "app/desktop/dialogs/export_preview_view.h"
+#include "engine/evidence_check.h"
 #include "export/compression_choice.h"
 #include "platform/block_file.h"
 #include "source/local_time.h"
@@ -328,6 +329,35 @@ class ExportDialogTest : public QObject {
     for (const char* other : {"OUT-CH2.AVI", "OUT-CH3.AVI", "OUT-CH4.AVI"}) {
       QVERIFY2(!QFile::exists(dir.filePath(QLatin1String(other))), other);
     }
+  }
+
+  // An event's camera and span, made into an evidence folder that the checker finds intact; the compression
+  // choice is left for the next export.
+  void anEventBecomesAnEvidenceFolder() {
+    QTemporaryDir dir;
+    ExportDialog dialog(MARLIN_SAMPLE_RECORDING);
+    dialog.offerCameraSpan(2, sampleTime(0) + 2, sampleTime(0) + 4);
+    dialog.chooseEvidence();
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Export Evidence"));
+    QPushButton* ok = okButton(&dialog);
+    QVERIFY(!ok->isEnabled());
+    QVERIFY(!child<QPushButton>(&dialog, "selectCompression")->isEnabled());
+    QVERIFY(child<QLineEdit>(&dialog, "signingKey")->isVisible());
+    const QString folder = dir.filePath(QStringLiteral("case"));
+    child<QLineEdit>(&dialog, "outputPath")->setText(folder);
+    QVERIFY(ok->isEnabled());
+    ShownMessage complete;
+    complete.expect();
+    ok->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!complete.text.isEmpty(), 120000);
+    QCOMPARE(complete.text, QStringLiteral("Evidence Complete"));
+    QVERIFY2(complete.details.contains(QStringLiteral("CH3.mp4")), qPrintable(complete.details));
+    QVERIFY(!QFile::exists(folder + QStringLiteral("/CH1.mp4")));
+    std::vector<EvidenceFinding> findings;
+    QVERIFY(checkEvidenceFolder(folder.toStdString(), {}, findings).isOk());
+    QCOMPARE(countProblems(findings), std::size_t{0});
   }
 };
 

@@ -73,8 +73,19 @@ ActivityBrowser::ActivityBrowser(PlayerEngine& engine, SkinSlider& slider, QWidg
   connect(panel_, &EventListPanel::chosen, this,
           [this](const activity::ActivityEvent& event) { jumpTo(event, QStringLiteral("Event")); });
   connect(panel_, &EventListPanel::exportWanted, this, [this](const activity::ActivityEvent& event, ExportKind kind) {
-    emit exportWanted(event.channel, event.start > kExportMarginSeconds ? event.start - kExportMarginSeconds : 0,
-                      event.end + kExportMarginSeconds, kind);
+    // The margins stay within what the camera recorded: a time outside the recording is refused.
+    std::uint32_t first = event.start;
+    std::uint32_t last = event.end;
+    if (tracker_->ready()) {
+      const auto& seconds = tracker_->index().channels[static_cast<std::size_t>(event.channel)].seconds;
+      if (!seconds.empty()) {
+        first = std::min(first, seconds.front().time);
+        last = std::max(last, seconds.back().time);
+      }
+    }
+    const std::uint32_t from = event.start - std::min(kExportMarginSeconds, event.start - first);
+    const std::uint32_t to = event.end + std::min(kExportMarginSeconds, last - event.end);
+    emit exportWanted(event.channel, from, to, kind);
   });
   connect(panel_, &EventListPanel::timeCopied, this,
           [this](const QString& time) { emit confirmed(QStringLiteral("Copied: ") + time); });

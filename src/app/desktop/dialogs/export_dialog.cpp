@@ -79,8 +79,8 @@ QString evidenceText(const std::string& folder, const EvidenceFolder& made, bool
   QStringList lines{QStringLiteral("In %1:").arg(QString::fromStdString(folder))};
   for (const auto& [name, digest] : made.digests) lines << QString::fromStdString(name);
   lines << QStringLiteral("SHA256SUMS") << QString();
-  lines << (signedIt ? QStringLiteral("The manifest is signed. Check the folder with: marlin verify FOLDER")
-                     : QStringLiteral("Check the folder with: marlin verify FOLDER"));
+  const QString check = QStringLiteral("Check it with: marlin verify '%1'").arg(QString::fromStdString(folder));
+  lines << (signedIt ? QStringLiteral("The manifest is signed. ") + check : check);
   return lines.join(QLatin1Char('\n'));
 }
 
