@@ -147,6 +147,14 @@ class EvidenceMaker {
   }
 
   Status writeWorkingCopies() {
+    // The working copies' settings are their own: the choice made for other exports is given back after.
+    const Compression chosen = compression_choice::current();
+    const Status written = writeWorkingCopiesWith();
+    compression_choice::set(chosen);
+    return written;
+  }
+
+  Status writeWorkingCopiesWith() {
     ExportJob job;
     Compression compression;
     compression.codec = VideoCodec::H264;

@@ -336,6 +336,9 @@ class ExportDialogTest : public QObject {
   void anEventBecomesAnEvidenceFolder() {
     QTemporaryDir dir;
     ExportDialog dialog(MARLIN_SAMPLE_RECORDING);
+    Compression chosen;
+    chosen.codec = VideoCodec::Mjpeg;
+    compression_choice::set(chosen);
     dialog.offerCameraSpan(2, sampleTime(0) + 2, sampleTime(0) + 4);
     dialog.chooseEvidence();
     dialog.show();
@@ -358,6 +361,7 @@ class ExportDialogTest : public QObject {
     std::vector<EvidenceFinding> findings;
     QVERIFY(checkEvidenceFolder(folder.toStdString(), {}, findings).isOk());
     QCOMPARE(countProblems(findings), std::size_t{0});
+    QCOMPARE(compression_choice::current(), chosen);
   }
 };
 
