@@ -1,5 +1,7 @@
 #include "export/mp4_index_first.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
@@ -7,6 +9,7 @@
 
 #include "export/ffmpeg_functions.h"
 #include "export/ffmpeg_status.h"
+#include "platform/output_file.h"
 
 namespace marlin {
 
@@ -24,6 +27,8 @@ struct Remux {
   AVStream* textStream_ = nullptr;
   const std::vector<TimedText>* texts_ = nullptr;
   std::size_t nextText_ = 0;
+  // Whether the new file was made, so that a failure removes it and nothing else.
+  bool created = false;
 
   ~Remux() {
     for (AVPacket*& waiting : held) av().av_packet_free(&waiting);
@@ -62,6 +67,14 @@ struct Remux {
       textStream->time_base = {1, 1000};
       if (Status described = describeTextStream(Container::Mp4, textStream->codecpar); !described) return described;
     }
+    // Opened by the rules every output follows first: a FIFO or a recording being read under that name is
+    // refused rather than waited on or overwritten.
+    int checked = -1;
+    if (Status opened = openOutputFile(to, OutputOpening::Replace, BlockDeviceOutput::Refused, checked); !opened) {
+      return opened;
+    }
+    ::close(checked);
+    created = true;
     if (const int result = av().avio_open(&output->pb, to.c_str(), AVIO_FLAG_WRITE); result < 0) {
       return ffmpegFailure(result, "cannot create " + to);
     }
@@ -151,15 +164,17 @@ struct Remux {
 Status moveIndexFirst(const std::string& path, const std::vector<TimedText>& texts) {
   const std::string rewritten = path + ".part";
   Status copied;
+  bool created = false;
   {
     Remux remux;
     copied = remux.copy(path, rewritten, texts);
+    created = remux.created;
   }
   std::error_code renamed;
   if (copied) std::filesystem::rename(rewritten, path, renamed);
   if (copied && !renamed) return Status::ok();
   std::error_code ignored;
-  std::filesystem::remove(rewritten, ignored);
+  if (created) std::filesystem::remove(rewritten, ignored);
   return copied ? Status::failure(StatusCode::IoError, "cannot replace " + path + ": " + renamed.message()) : copied;
 }
 

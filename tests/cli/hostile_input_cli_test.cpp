@@ -140,6 +140,17 @@ TEST_F(HostileInput, AnExportIntoAFifoIsRefusedAtOnce) {
                        "live-CH1.avi is a FIFO, not a regular file");
 }
 
+// The MP4 rewrite's file beside the output is a FIFO: the rewrite is refused at once, the file keeps its
+// fragments, and the FIFO stays.
+TEST_F(HostileInput, AFifoWhereAnMp4IsRewrittenLeavesTheFragments) {
+  const std::string rewrite = dir.file("clip-CH1.mp4.part");
+  ASSERT_EQ(::mkfifo(rewrite.c_str(), 0600), 0) << std::strerror(errno);
+  const Result r = run({"export", sample, dir.file("clip.mp4"), "--channels", "1"}, {60s, {}});
+  ASSERT_TRUE(r.exited && r.status == 0) << r;
+  EXPECT_TRUE(fs::is_fifo(rewrite));
+  EXPECT_GT(fs::file_size(dir.file("clip-CH1.mp4")), 0u);
+}
+
 TEST_F(HostileInput, CutWritesOntoABlockDeviceOnlyWhenAskedTo) {
   // A node of a device number no driver serves: nothing can be written to it.
   const std::string device = dir.file("disk");
