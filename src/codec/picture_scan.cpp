@@ -1,6 +1,7 @@
 #include "codec/picture_scan.h"
 
 #include <algorithm>
+#include <bit>
 
 #include "codec/bit_reader.h"
 #include "codec/coefficient_codes.h"
@@ -70,91 +71,181 @@ const std::array<SkipStep, 1u << SkipStep::kBits>& skipSteps() {
   return steps;
 }
 
-// Steps over one block's coefficient codes after its DC byte, with the
-// decoder's checks: false on a code with twelve leading zeros or a scan
-// position past 63 (positions only grow, so a group of codes passing 63 has
-// a code the decoder stops at). Inlined so that the reader stays in
-// registers.
-[[gnu::always_inline]] inline bool skipCoefficients(BitReader& bits, const SkipStep* steps) {
-  for (unsigned k = 0;;) {
-    // An escape takes 28 bits.
-    bits.ensure(28);
-    const SkipStep step = steps[bits.peek(SkipStep::kBits)];
-    if (step.length() != 0) [[likely]] {
-      bits.skip(step.length());
-      k += step.advance();
-      if (k >= 64) {
-        return false;
-      }
-      if (step.endsBlock()) {
-        return true;
-      }
-      continue;
-    }
-    const std::uint32_t peek = bits.peek(16);
-    if (peek < 16) {
-      return false;
-    }
-    const CodeEntry code = lookupCoefficientCode(peek);
-    bits.skip(code.length);
-    if (code.kind == CodeEntry::Escape) {
-      k += bits.take(6) + 1;
-      // Eight bits of level, sixteen when the first eight are 0x00 or 0x80.
-      const std::uint32_t level = bits.take(8);
-      if (level == 0x00 || level == 0x80) {
-        bits.skip(8);
-      }
-    } else {
-      k += code.run + 1u;
-      bits.skip(1);
-    }
-    if (k >= 64) {
-      return false;
-    }
-  }
-}
-
-// Reads one macroblock's blocks into out, over what an earlier slice of the
-// same row may have coded there (codedBefore), as the decoder writes over it.
-bool scanMacroblock(BitReader& bits, unsigned lumaPattern, const SkipStep* steps, bool codedBefore,
-                    MacroblockScan& out) {
-  const unsigned pattern = (lumaPattern & 0x0F) | 0x30;
-  std::array<std::uint8_t, 6> dc{};
-  if (codedBefore) {
-    dc = out.dc;
-  }
-  BitReader reader = bits;
-  for (unsigned j = 0; j < 6; ++j) {
-    if (((pattern >> j) & 1u) == 0) {
-      continue;
-    }
-    dc[j] = static_cast<std::uint8_t>(reader.read(8));
-    if (!skipCoefficients(reader, steps)) {
-      return false;
-    }
-  }
-  bits = reader;
-  if (bits.overran()) {
+// Steps over one code the skip table does not hold (an escape, a code of
+// over ten bits, or one running past the table's bits). False on a code
+// with twelve leading zeros, as the decoder. Never end of block, which
+// always fits. The bits must have been topped up.
+[[gnu::always_inline]] inline bool skipLongCode(BitReader& bits, unsigned& k) {
+  const std::uint32_t peek = bits.peek(16);
+  if (peek < 16) {
     return false;
   }
-  out.lumaPattern = static_cast<std::uint8_t>((codedBefore ? out.lumaPattern : 0) | (lumaPattern & 0x0F));
-  out.dc = dc;
+  const CodeEntry code = lookupCoefficientCode(peek);
+  bits.skip(code.length);
+  if (code.kind == CodeEntry::Escape) {
+    k += bits.take(6) + 1;
+    // Eight bits of level, sixteen when the first eight are 0x00 or 0x80.
+    const std::uint32_t level = bits.take(8);
+    if (level == 0x00 || level == 0x80) {
+      bits.skip(8);
+    }
+  } else {
+    k += code.run + 1u;
+    bits.skip(1);
+  }
   return true;
 }
 
-bool scanSlice(const std::uint8_t* payload, std::size_t length, std::size_t offset, const PictureHeader& header,
-               const SkipStep* steps, PictureScan& out) {
-  return walkSlice(
-      payload, length, offset, header.allCoded, out.rows, out.columns,
-      [&](BitReader& bits, int row, int column, unsigned pattern) {
-        const bool codedBefore = out.coded(row, column);
-        if (!scanMacroblock(bits, pattern, steps, codedBefore, out.macroblocks[row * out.columns + column])) {
-          return false;
-        }
-        out.codedRows[row] |= std::uint64_t{1} << column;
-        out.codedCount += codedBefore ? 0 : 1;
-        return true;
-      });
+// One slice being scanned, a step at a time, so that two slices can be
+// read in turn: stepping over codes is a chain of table loads, each
+// waiting for the last, and two chains keep the processor busy where one
+// leaves it waiting.
+class SliceScan {
+ public:
+  enum class State : std::uint8_t { Running, Ended, Failed };
+
+  SliceScan(const std::uint8_t* payload, std::size_t length, std::size_t offset, const PictureHeader& header,
+            PictureScan& out)
+      : walk_(payload, length, offset, header.allCoded, out.rows, out.columns), out_(out) {}
+
+  int row() const { return walk_.row(); }
+  bool failedAtStart() const { return walk_.failedAtStart(); }
+  State state() const { return state_; }
+  bool running() const { return state_ == State::Running; }
+
+  void begin() { nextMacroblock(); }
+
+  // Steps over some of the current block's codes, with the decoder's
+  // checks: a code with twelve leading zeros fails, and so does a scan
+  // position past 63 (positions only grow, so a group of codes passing 63
+  // holds a code the decoder stops at).
+  [[gnu::always_inline]] void step(const SkipStep* steps) {
+    BitReader& bits = walk_.bits;
+    bits.topUp();
+    const SkipStep skip = steps[bits.peek(SkipStep::kBits)];
+    if (skip.length() == 0) [[unlikely]] {
+      if (!skipLongCode(bits, k_) || k_ >= 64) {
+        state_ = State::Failed;
+      }
+      return;
+    }
+    k_ += skip.advance();
+    if (k_ >= 64) [[unlikely]] {
+      state_ = State::Failed;
+      return;
+    }
+    unsigned ends = skip.endsBlock() ? 1u : 0u;
+    // Kept opaque: the compiler would turn the selects below back into a
+    // branch on it, which goes one way or the other at random.
+    asm("" : "+r"(ends));
+    if ((ends & (blocksLeft_ == 0 ? 1u : 0u)) != 0) {
+      bits.skip(skip.length());
+      endMacroblock();
+      return;
+    }
+    // At an end of block, the next block's DC byte follows its codes.
+    const unsigned next = static_cast<unsigned>(std::countr_zero(blocksLeft_));
+    dc_[6 + ((next - 6) & (0u - ends))] = static_cast<std::uint8_t>(bits.peek(skip.length() + 8));
+    blocksLeft_ &= blocksLeft_ - ends;
+    bits.skip(skip.length() + 8 * ends);
+    k_ &= ends - 1u;
+  }
+
+ private:
+  [[gnu::always_inline]] void endMacroblock() {
+    if (walk_.bits.overran()) {
+      state_ = State::Failed;
+      return;
+    }
+    // Over what an earlier slice of the same row may have coded there, as
+    // the decoder writes over it.
+    const int row = walk_.row();
+    const int column = walk_.column();
+    MacroblockScan& macroblock = out_.macroblocks[row * out_.columns + column];
+    const bool codedBefore = out_.coded(row, column);
+    const unsigned luma = walk_.pattern() & 0x0F;
+    for (unsigned j = 0; j < 6; ++j) {
+      if (((luma | 0x30) >> j & 1u) != 0 || !codedBefore) {
+        macroblock.dc[j] = dc_[j];
+      }
+    }
+    macroblock.lumaPattern = static_cast<std::uint8_t>((codedBefore ? macroblock.lumaPattern : 0) | luma);
+    out_.codedRows[row] |= std::uint64_t{1} << column;
+    out_.codedCount += codedBefore ? 0 : 1;
+    nextMacroblock();
+  }
+
+  [[gnu::always_inline]] void nextMacroblock() {
+    switch (walk_.next()) {
+      case SliceWalk::Step::Ended:
+        state_ = State::Ended;
+        return;
+      case SliceWalk::Step::Failed:
+        state_ = State::Failed;
+        return;
+      case SliceWalk::Step::Macroblock:
+        break;
+    }
+    blocksLeft_ = (walk_.pattern() & 0x0F) | 0x30;
+    dc_ = {};
+    beginBlock();
+  }
+
+  // Takes the DC byte of the macroblock's next coded block.
+  [[gnu::always_inline]] void beginBlock() {
+    const unsigned block = static_cast<unsigned>(std::countr_zero(blocksLeft_));
+    blocksLeft_ &= blocksLeft_ - 1;
+    walk_.bits.topUp();
+    dc_[block] = static_cast<std::uint8_t>(walk_.bits.take(8));
+    k_ = 0;
+  }
+
+  SliceWalk walk_;
+  PictureScan& out_;
+  State state_ = State::Running;
+  unsigned blocksLeft_ = 0;  // bit j: block j is still to be read
+  unsigned k_ = 0;           // scan position in the current block
+  // Block j's DC byte; the last slot takes those of steps that end no block.
+  std::array<std::uint8_t, 7> dc_{};
+};
+
+void runAlone(SliceScan& slice, const SkipStep* steps) {
+  while (slice.running()) {
+    slice.step(steps);
+  }
+}
+
+// Scans two slices as the decoder reads them one after the other: in turn
+// when they code different rows and the second's row holds nothing yet, so
+// that neither writes over the other and a failure of the first can take
+// back what the second did; else one after the other.
+bool scanSlicePair(SliceScan& first, SliceScan& second, const SkipStep* steps, PictureScan& out) {
+  const bool inTurn = !first.failedAtStart() && !second.failedAtStart() && first.row() != second.row() &&
+                      out.codedRows[second.row()] == 0;
+  first.begin();
+  if (!inTurn) {
+    runAlone(first, steps);
+    if (first.state() == SliceScan::State::Failed) {
+      return false;
+    }
+    second.begin();
+    runAlone(second, steps);
+    return second.state() != SliceScan::State::Failed;
+  }
+  second.begin();
+  while (first.running() && second.running()) {
+    first.step(steps);
+    second.step(steps);
+  }
+  runAlone(first, steps);
+  if (first.state() == SliceScan::State::Failed) {
+    // The decoder never reached the second slice.
+    out.codedCount -= std::popcount(out.codedRows[second.row()]);
+    out.codedRows[second.row()] = 0;
+    return false;
+  }
+  runAlone(second, steps);
+  return second.state() != SliceScan::State::Failed;
 }
 
 }  // namespace
@@ -173,8 +264,15 @@ bool scanPicture(const std::uint8_t* payload, std::size_t length, const PictureH
     return false;
   }
   const SkipStep* steps = skipSteps().data();
-  for (std::size_t s = 0; s < header.sliceCount; ++s) {
-    if (!scanSlice(payload, length, header.slices[s], header, steps, out)) {
+  for (std::size_t s = 0; s < header.sliceCount; s += 2) {
+    SliceScan first(payload, length, header.slices[s], header, out);
+    if (s + 1 == header.sliceCount) {
+      first.begin();
+      runAlone(first, steps);
+      return first.state() != SliceScan::State::Failed;
+    }
+    SliceScan second(payload, length, header.slices[s + 1], header, out);
+    if (!scanSlicePair(first, second, steps, out)) {
       return false;
     }
   }
