@@ -11,13 +11,13 @@ namespace marlin::codec {
 
 namespace {
 
-// What the top fourteen bits of a block's codes hold: as many whole codes
+// What the top sixteen bits of a block's codes hold: as many whole codes
 // (each with its sign) as fit, possibly ending with end of block. The
 // decoder reads at most two codes a step; stepping over three or four at a
 // time is most of what makes the scan quicker than decoding.
 class SkipStep {
  public:
-  static constexpr unsigned kBits = 14;
+  static constexpr unsigned kBits = 16;
 
   constexpr SkipStep() = default;
   constexpr SkipStep(unsigned length, unsigned advance, bool endsBlock)
@@ -31,7 +31,8 @@ class SkipStep {
 
  private:
   static constexpr unsigned kEndsBlock = 32;
-  // Two bytes an entry: the table (32 KiB) stays near the first-level cache.
+  // Two bytes an entry (128 KiB): sixteen bits a step, and the table held in
+  // the second-level cache, beat fewer bits from a table in the first.
   std::uint16_t packed_ = 0;
 };
 
@@ -42,7 +43,7 @@ std::array<SkipStep, 1u << SkipStep::kBits> makeSkipSteps() {
     unsigned advance = 0;
     bool endsBlock = false;
     while (used < SkipStep::kBits) {
-      // Bits past the fourteen read as zeros: a code is only taken when it and
+      // Bits past the sixteen read as zeros: a code is only taken when it and
       // its sign lie wholly inside, and codes are prefix-free.
       const std::uint32_t peek = (bits << used << (16 - SkipStep::kBits)) & 0xFFFF;
       if (peek < 16) {
