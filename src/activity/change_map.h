@@ -64,6 +64,13 @@ struct PictureActivity {
   // side by side.
   std::uint16_t level = 0;
   CellMask cells;  // the cells holding such macroblocks
+
+  // Another picture's changes (or a second's) taken in: the busier level,
+  // every cell.
+  void include(const PictureActivity& other) {
+    level = level > other.level ? level : other.level;
+    cells |= other.cells;
+  }
 };
 
 PictureActivity summarise(const ChangeMap& changes);

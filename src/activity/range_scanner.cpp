@@ -4,10 +4,7 @@
 #include <memory>
 
 #include "codec/picture_header.h"
-#include "codec/picture_scan.h"
-#include "codec/video_decoder.h"
 #include "source/frame_range_reader.h"
-#include "source/stream_source.h"
 
 namespace marlin::activity {
 
@@ -62,16 +59,29 @@ void fold(SecondActivity& second, const PictureActivity& activity) {
   second.cells |= activity.cells;
 }
 
-void fold(PictureActivity& into, const PictureActivity& activity) {
-  into.level = std::max(into.level, activity.level);
-  into.cells |= activity.cells;
-}
+// The second of a block time, converted once per block time: a block's
+// frames share its time, and the conversion checks the calendar.
+class BlockSecond {
+ public:
+  std::uint32_t of(const CalendarTime& time) {
+    if (!known_ || time != time_) {
+      time_ = time;
+      second_ = timestampFromCalendar(time, 0).value_or(0);
+      known_ = true;
+    }
+    return second_;
+  }
+
+ private:
+  CalendarTime time_;
+  std::uint32_t second_ = 0;
+  bool known_ = false;
+};
 
 class RangeReading {
  public:
-  RangeReading(RangePart& part, CodecVariant variant) : part_(part), layout_(codec::headerLayoutOf(variant)) {
-    parser_.Init(variant);
-  }
+  RangeReading(RangePart& part, CodecVariant variant, VideoDecoder& parser, codec::PictureScan& scan)
+      : part_(part), layout_(codec::headerLayoutOf(variant)), parser_(parser), scan_(scan) {}
 
   // A picture counts when its header's fields read; its slices are looked
   // for only when its macroblocks are to be scanned, which a refresh
@@ -107,7 +117,7 @@ class RangeReading {
     const auto scanOnce = [&] {
       if (!scanned) {
         scanned = true;
-        scanOk_ = codec::scanPicture(frame, length, header, *scan_);
+        scanOk_ = codec::scanPicture(frame, length, header, scan_);
       }
       return scanOk_;
     };
@@ -120,7 +130,7 @@ class RangeReading {
       if (!header.allCoded) {
         camera.sawConditional = true;
         if (scanOnce()) {
-          fold(camera.seconds[second], summarise(codedMacroblocks(*scan_, window.firstColumn, window.columns)));
+          fold(camera.seconds[second], summarise(codedMacroblocks(scan_, window.firstColumn, window.columns)));
         }
         continue;
       }
@@ -129,12 +139,12 @@ class RangeReading {
       if (camera.sawConditional || !scanOnce()) {
         continue;
       }
-      LumaMeans means = lumaMeans(*scan_, window.firstColumn, window.columns);
+      LumaMeans means = lumaMeans(scan_, window.firstColumn, window.columns);
       if (camera.refreshPositions.size() == 1) {
         camera.firstRefresh = PendingRefresh{second, means};
       } else {
-        fold(camera.fromMeans[second],
-             summarise(movedMeans(means, camera.lastRefreshMeans, camera.columns, camera.rows)));
+        camera.fromMeans[second].include(
+            summarise(movedMeans(means, camera.lastRefreshMeans, camera.columns, camera.rows)));
       }
       camera.lastRefreshMeans = std::move(means);
     }
@@ -147,35 +157,44 @@ class RangeReading {
 
   RangePart& part_;
   codec::HeaderLayout layout_;
-  VideoDecoder parser_;
-  std::unique_ptr<codec::PictureScan> scan_ = std::make_unique<codec::PictureScan>();
+  VideoDecoder& parser_;
+  codec::PictureScan& scan_;
   bool scanOk_ = false;
 };
 
 }  // namespace
 
-RangePart scanRange(const std::string& path, const RecordingReading& reading, std::uint64_t start, std::uint64_t end,
-                    std::atomic<std::uint64_t>& bytesDone, const std::atomic<bool>& stop) {
+RangeScanner::RangeScanner(const std::string& path, const RecordingReading& reading)
+    : variant_(reading.variant),
+      frame_(std::make_unique_for_overwrite<std::uint8_t[]>(container::kFrameBufferSize)),
+      pictureScan_(std::make_unique<codec::PictureScan>()) {
+  source_.setCodecVariant(reading.variant);
+  opened_ = source_.open(path, reading.isDisk());
+  parser_.Init(reading.variant);
+}
+
+RangeScanner::~RangeScanner() = default;
+
+RangePart RangeScanner::scan(std::uint64_t start, std::uint64_t end, std::atomic<std::uint64_t>& bytesDone,
+                             const std::atomic<bool>& stop) {
   RangePart part;
-  StreamSource source;
-  source.setCodecVariant(reading.variant);
-  if (Status opened = source.open(path, reading.isDisk()); !opened) {
-    part.failure = opened;
+  if (!opened_) {
+    part.failure = opened_;
     return part;
   }
-  RangeReading pictures(part, reading.variant);
-  const auto frame = std::make_unique<std::array<std::uint8_t, container::kFrameBufferSize>>();
-  FrameRangeReader reader(source, start, 0);
+  RangeReading pictures(part, variant_, parser_, *pictureScan_);
+  FrameRangeReader reader(source_, start, 0);
   std::uint64_t counted = start;
+  BlockSecond seconds;
   while (!stop.load(std::memory_order_relaxed)) {
-    const std::uint32_t length = reader.next(frame->data());
-    const FrameHeader& header = source.header();
+    const std::uint32_t length = reader.next(frame_.get());
+    const FrameHeader& header = source_.header();
     // The frame that begins past the range is the next range's, however far
     // it reaches into this one's reading.
     if (length == 0 || header.start >= end) {
       break;
     }
-    const std::uint64_t reached = std::min(source.getPosition(), end);
+    const std::uint64_t reached = std::min(source_.getPosition(), end);
     if (reached > counted) {
       bytesDone.fetch_add(reached - counted, std::memory_order_relaxed);
       counted = reached;
@@ -183,8 +202,7 @@ RangePart scanRange(const std::string& path, const RecordingReading& reading, st
     if (header.isAudio || header.start < start) {
       continue;
     }
-    const std::optional<std::uint32_t> time = timestampFromCalendar(header.blockTime, 0);
-    pictures.picture(frame->data(), length, header.start, time.value_or(0));
+    pictures.picture(frame_.get(), length, header.start, seconds.of(header.blockTime));
   }
   if (end > counted && !stop.load(std::memory_order_relaxed)) {
     bytesDone.fetch_add(end - counted, std::memory_order_relaxed);

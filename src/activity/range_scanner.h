@@ -3,13 +3,17 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "activity/activity_index.h"
 #include "base/status.h"
+#include "codec/picture_scan.h"
+#include "codec/video_decoder.h"
 #include "recognition/recognition.h"
+#include "source/stream_source.h"
 
 namespace marlin::activity {
 
@@ -42,10 +46,31 @@ struct RangePart {
   Status failure;
 };
 
-// Reads the pictures whose start codes begin in [start, end) of the
-// recording and notes what changed in them. bytesDone grows as the range is
-// read; stop ends the reading early (the part is then incomplete).
-RangePart scanRange(const std::string& path, const RecordingReading& reading, std::uint64_t start, std::uint64_t end,
-                    std::atomic<std::uint64_t>& bytesDone, const std::atomic<bool>& stop);
+// Reads byte ranges of one recording and notes what changed in their
+// pictures. A worker keeps one and reads range after range with it: the
+// recording stays open and the buffers are made once, which matters where
+// fresh memory is dear.
+class RangeScanner {
+ public:
+  RangeScanner(const std::string& path, const RecordingReading& reading);
+  ~RangeScanner();
+  RangeScanner(const RangeScanner&) = delete;
+  RangeScanner& operator=(const RangeScanner&) = delete;
+
+  // Reads the pictures whose start codes begin in [start, end) of the
+  // recording. bytesDone grows as the range is read; stop ends the reading
+  // early (the part is then incomplete). What is read does not depend on
+  // the ranges read before.
+  RangePart scan(std::uint64_t start, std::uint64_t end, std::atomic<std::uint64_t>& bytesDone,
+                 const std::atomic<bool>& stop);
+
+ private:
+  StreamSource source_;
+  Status opened_;
+  CodecVariant variant_;
+  std::unique_ptr<std::uint8_t[]> frame_;
+  VideoDecoder parser_;
+  std::unique_ptr<codec::PictureScan> pictureScan_;
+};
 
 }  // namespace marlin::activity

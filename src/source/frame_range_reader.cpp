@@ -6,7 +6,7 @@ namespace marlin {
 
 FrameRangeReader::FrameRangeReader(StreamSource& source, std::uint64_t start, std::uint64_t end)
     : source_(source), end_(end) {
-  source_.setPosition(start);
+  source_.startReadingAt(start);
 }
 
 std::uint32_t FrameRangeReader::next(std::uint8_t* buffer) {

@@ -103,6 +103,13 @@ bool StreamSource::setPosition(std::uint64_t pos) {
   return true;
 }
 
+void StreamSource::startReadingAt(std::uint64_t pos) {
+  setPosition(pos);
+  clearScanner();
+  window_ = 0xFFFFFFFF;
+  backward_ = false;
+}
+
 void StreamSource::setPositionToEnd() { position_.store(getSize(), std::memory_order_relaxed); }
 
 bool StreamSource::setMark(std::uint64_t pos) {

@@ -53,6 +53,11 @@ class StreamSource {
 
   // Ignored (but still successful) unless pos < size.
   bool setPosition(std::uint64_t pos);
+  // Moves the read point as setPosition does and forgets what was read
+  // before, so that reading on delivers what a recording opened afresh
+  // delivers from pos: a reader that takes range after range of one
+  // recording gets the same frames whatever it read before.
+  void startReadingAt(std::uint64_t pos);
   // Puts the read point at the end, where forward reading stops and from
   // where reading backward delivers every frame but the last.
   void setPositionToEnd();

@@ -77,6 +77,13 @@ std::size_t activeSeconds(const ActivityIndex& index) {
   return active;
 }
 
+// Ranges that end inside frames, and inside block headers.
+void expectTheSameInRanges(const std::string& path, const ActivityIndex& whole) {
+  for (const auto& [threads, range] : {std::pair{2u, 65536u + 7u}, std::pair{8u, 12345u}, std::pair{3u, 4096u}}) {
+    EXPECT_EQ(build(path, threads, range), whole) << threads << " workers, ranges of " << range;
+  }
+}
+
 TEST(ActivityIndex, IsTheSameWhateverTheWorkersAndWhereTheRangesFall) {
   TempDir dir;
   for (const bool conditional : {true, false}) {
@@ -94,11 +101,18 @@ TEST(ActivityIndex, IsTheSameWhateverTheWorkersAndWhereTheRangesFall) {
       }
     }
     EXPECT_EQ(whole.channels[0].conditional, conditional);
-    // Ranges that end inside frames, and inside block headers.
-    for (const auto& [threads, range] : {std::pair{2u, 65536u + 7u}, std::pair{8u, 12345u}, std::pair{3u, 4096u}}) {
-      EXPECT_EQ(build(path, threads, range), whole) << threads << " workers, ranges of " << range;
-    }
+    expectTheSameInRanges(path, whole);
   }
+  // A recorder switched to conditional pictures part way: the seconds before
+  // the switch take their changes from conditional pictures too (there are
+  // none), however late a range meets the first one.
+  const std::string path = dir.file("switched.QKV");
+  std::vector<std::uint8_t> switched = sample(false);
+  switched.insert(switched.end(), sample(true).begin(), sample(true).end());
+  testing::writeFile(path, switched);
+  const ActivityIndex whole = build(path, 1, 1ull << 40);
+  EXPECT_TRUE(whole.channels[0].conditional);
+  expectTheSameInRanges(path, whole);
 }
 
 TEST(ActivityIndex, ADiskImageIsIndexedAsTheRecordingItHolds) {
