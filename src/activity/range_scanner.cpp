@@ -59,6 +59,8 @@ void fold(SecondActivity& second, const PictureActivity& activity) {
   second.cells |= activity.cells;
 }
 
+constexpr std::uint64_t kProgressStep = 1 << 20;
+
 // The second of a block time, converted once per block time: a block's
 // frames share its time, and the conversion checks the calendar.
 class BlockSecond {
@@ -195,7 +197,9 @@ RangePart RangeScanner::scan(std::uint64_t start, std::uint64_t end, std::atomic
       break;
     }
     const std::uint64_t reached = std::min(source_.getPosition(), end);
-    if (reached > counted) {
+    // Told a megabyte at a time: the count is shared by every worker, and
+    // a change per frame would pass its cache line from core to core.
+    if (reached >= counted + kProgressStep) {
       bytesDone.fetch_add(reached - counted, std::memory_order_relaxed);
       counted = reached;
     }
