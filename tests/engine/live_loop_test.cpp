@@ -130,6 +130,9 @@ TEST(LiveLoop, ShowsAndRecordsWhatTheDvrSentAndTheDeviceTook) {
   ASSERT_EQ(engine.startRecording(recording), 1);
   ASSERT_EQ(engine.connect("127.0.0.1", dvr.port(), "secret"), 1);
   ASSERT_TRUE(waitUntil([&] { return log.pictures() == pictures.size(); })) << log.pictures() << " pictures";
+  // Sound comes through a queue of its own, which the loop may reach after
+  // the last picture.
+  EXPECT_TRUE(waitUntil([&] { return log.audioPlayedCount > 0; }));
   EXPECT_TRUE(engine.isConnected());
   EXPECT_EQ(engine.client().statusWords(), (std::array<std::uint16_t, 5>{1, 2, 3, 4, 5}));
   EXPECT_EQ(engine.disconnect(), 1);
