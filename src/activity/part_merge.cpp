@@ -36,9 +36,12 @@ void ChannelMerge::add(ChannelPart& part, std::size_t partsLeft) {
   if (!conditional_ && !part.lastRefreshMeans.empty()) {
     out_.lastRefreshMeans = std::move(part.lastRefreshMeans);
   }
+  // Room for as many seconds again in each part to come; at least double,
+  // so that parts which keep outgrowing the guess still cost few copies.
   const std::size_t needed = out_.seconds.size() + part.seconds.size();
   if (needed > out_.seconds.capacity()) {
-    out_.seconds.reserve(needed + part.seconds.size() * partsLeft + part.seconds.size() / 8);
+    const std::size_t guess = needed + part.seconds.size() * partsLeft + part.seconds.size() / 8;
+    out_.seconds.reserve(std::max(guess, 2 * out_.seconds.capacity()));
   }
   for (std::size_t i = 0; i < part.seconds.size(); ++i) {
     SecondActivity second = part.seconds[i];
