@@ -64,14 +64,15 @@ struct PictureActivity {
   // side by side.
   std::uint16_t level = 0;
   CellMask cells;  // the cells holding such macroblocks
-
-  // Another picture's changes (or a second's) taken in: the busier level,
-  // every cell.
-  void include(const PictureActivity& other) {
-    level = level > other.level ? level : other.level;
-    cells |= other.cells;
-  }
 };
+
+// Another picture's changes (or a second's, which holds the same level and
+// cells) taken in: the busier level, every cell.
+template <typename Into, typename From>
+void include(Into& into, const From& other) {
+  into.level = into.level > other.level ? into.level : other.level;
+  into.cells |= other.cells;
+}
 
 PictureActivity summarise(const ChangeMap& changes);
 

@@ -30,8 +30,8 @@ void ChannelMerge::add(ChannelPart& part, std::size_t partsLeft) {
   }
   if (!conditional_ && part.firstRefresh && !out_.lastRefreshMeans.empty()) {
     const PendingRefresh& first = *part.firstRefresh;
-    part.fromMeans[first.second].include(
-        summarise(movedMeans(first.means, out_.lastRefreshMeans, out_.columns, out_.rows)));
+    include(part.fromMeans[first.second],
+            summarise(movedMeans(first.means, out_.lastRefreshMeans, out_.columns, out_.rows)));
   }
   if (!conditional_ && !part.lastRefreshMeans.empty()) {
     out_.lastRefreshMeans = std::move(part.lastRefreshMeans);
@@ -74,8 +74,7 @@ void ChannelMerge::append(const SecondActivity& second, const PictureActivity& c
   const bool goesOn = !out_.seconds.empty() && out_.seconds.back().time == second.time;
   if (goesOn) {
     SecondActivity& last = out_.seconds.back();
-    last.level = std::max(last.level, second.level);
-    last.cells |= second.cells;
+    include(last, second);
     last.pictures = static_cast<std::uint16_t>(std::min<int>(last.pictures + second.pictures, 0xFFFF));
     last.firstPosition = std::min(last.firstPosition, second.firstPosition);
   } else {
@@ -85,7 +84,7 @@ void ChannelMerge::append(const SecondActivity& second, const PictureActivity& c
     return;
   }
   if (goesOn) {
-    codedAside_.back().include(coded);
+    include(codedAside_.back(), coded);
   } else {
     codedAside_.push_back(coded);
   }

@@ -54,11 +54,6 @@ std::size_t secondFor(ChannelPart& part, std::uint32_t time, std::uint64_t posit
   return part.seconds.size() - 1;
 }
 
-void fold(SecondActivity& second, const PictureActivity& activity) {
-  second.level = std::max(second.level, activity.level);
-  second.cells |= activity.cells;
-}
-
 constexpr std::uint64_t kProgressStep = 1 << 20;
 
 // The second of a block time, converted once per block time: a block's
@@ -132,7 +127,7 @@ class RangeReading {
       if (!header.allCoded) {
         camera.sawConditional = true;
         if (scanOnce()) {
-          fold(camera.seconds[second], summarise(codedMacroblocks(scan_, window.firstColumn, window.columns)));
+          include(camera.seconds[second], summarise(codedMacroblocks(scan_, window.firstColumn, window.columns)));
         }
         continue;
       }
@@ -145,8 +140,8 @@ class RangeReading {
       if (camera.refreshPositions.size() == 1) {
         camera.firstRefresh = PendingRefresh{second, means};
       } else {
-        camera.fromMeans[second].include(
-            summarise(movedMeans(means, camera.lastRefreshMeans, camera.columns, camera.rows)));
+        include(camera.fromMeans[second],
+                summarise(movedMeans(means, camera.lastRefreshMeans, camera.columns, camera.rows)));
       }
       camera.lastRefreshMeans = std::move(means);
     }
