@@ -35,9 +35,9 @@
 
 #include "base/codec_ids.h"
 #include "source/container.h"
-#include "source/start_code_search.h"
 #include "source/stream_source.h"
 #include "source/time_search.h"
+#include "startcode/start_code_search.h"
 #include "support/synthetic_recording.h"
 
 namespace {

@@ -36,8 +36,8 @@
 #include "platform/time_zone.h"
 #include "source/checksum8.h"
 #include "source/container.h"
-#include "source/start_code_search.h"
 #include "source/stream_source.h"
+#include "startcode/start_code_search.h"
 #include "support/reference_reader.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "codec/picture_header.h"
 
-#include <cstring>
+#include "startcode/start_code_search.h"
 
 namespace marlin::codec {
 
@@ -92,25 +92,18 @@ std::size_t parsePictureHeader(const std::uint8_t* payload, std::size_t length, 
   }
   out.sliceCount = 0;
   // A start code is 00 00 01 and a code byte, the first 00 at 5 or later.
-  // Looking for the 01 passes over most of the slice data in long strides.
+  const startcode::SearchFn findStartCode = startcode::activeKernels().findFirstAny;
   std::size_t i = length;
-  for (std::size_t one = 7; one + 1 < length; ++one) {
-    const void* found = std::memchr(payload + one, 1, length - 1 - one);
-    if (found == nullptr) {
-      break;
-    }
-    one = static_cast<std::size_t>(static_cast<const std::uint8_t*>(found) - payload);
-    if (payload[one - 1] != 0 || payload[one - 2] != 0) {
-      continue;
-    }
-    if (payload[one + 1] >= 0xF8 && payload[one + 1] <= 0xFD) {
-      i = one + 1;  // the next frame's start code
+  for (std::size_t at = findStartCode(payload, 5, length); at != startcode::kNotFound;
+       at = findStartCode(payload, at + 3, length)) {
+    if (payload[at + 3] >= 0xF8 && payload[at + 3] <= 0xFD) {
+      i = at + 3;  // the next frame's start code
       break;
     }
     if (out.sliceCount == kMaxSlices) {
       return 0;
     }
-    out.slices[out.sliceCount++] = static_cast<std::uint32_t>(one - 2);
+    out.slices[out.sliceCount++] = static_cast<std::uint32_t>(at);
   }
   if (out.sliceCount == 14) {
     out.width = 640;

@@ -11,7 +11,7 @@
 #include "source/block_header.h"
 #include "source/block_reading.h"
 #include "source/recorded_channels.h"
-#include "source/start_code_search.h"
+#include "startcode/start_code_search.h"
 
 namespace marlin {
 

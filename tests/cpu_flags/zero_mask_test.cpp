@@ -6,11 +6,11 @@
 #include "codec/colour_convert.h"
 #include "codec/idct.h"
 #include "platform/cpu_features.h"
-#include "source/start_code_search.h"
+#include "startcode/start_code_search.h"
 #ifdef MARLIN_ARCH_X86_64
 #include "codec/x86/colour_convert_init.h"
 #include "codec/x86/idct_init.h"
-#include "source/x86/start_code_search_init.h"
+#include "startcode/x86/start_code_search_init.h"
 #endif
 
 namespace marlin {

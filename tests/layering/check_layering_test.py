@@ -48,7 +48,7 @@ class LayeringCheck(unittest.TestCase):
         self.assertIn("codec may not include source", self.run_check().stderr)
         architecture = self.tree / "ARCHITECTURE.md"
         architecture.write_text(architecture.read_text().replace(
-            "| `src/codec` | base, platform | - |", "| `src/codec` | base, platform, source | - |"))
+            "| `src/codec` | base, platform, startcode | - |", "| `src/codec` | base, platform, startcode, source | - |"))
         result = self.run_check()
         self.assertEqual(result.returncode, 0, result.stderr)
 

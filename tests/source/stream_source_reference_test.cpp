@@ -6,7 +6,7 @@
 #include <fstream>
 #include <thread>
 
-#include "source/start_code_search.h"
+#include "startcode/start_code_search.h"
 #include "stream_source_test_support.h"
 #include "support/reference_reader.h"
 

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "source/container.h"
-#include "source/start_code_search.h"
+#include "startcode/start_code_search.h"
 
 namespace marlin::synth {
 

@@ -1,17 +1,18 @@
-#include "source/start_code_search.h"
+#include "startcode/start_code_search.h"
 
 #include "platform/kernel_choice.h"
 #ifdef MARLIN_ARCH_X86_64
-#include "source/x86/start_code_search_init.h"
+#include "startcode/x86/start_code_search_init.h"
 #endif
 
 namespace marlin::startcode {
 
 namespace {
 
+template <Codes kCodes>
 std::size_t findFirstPortable(const std::uint8_t* data, std::size_t begin, std::size_t end) {
   for (std::size_t p = begin; p + 4 <= end; ++p) {
-    if (isStartCodeAt(data + p)) {
+    if (isStartCodeOf<kCodes>(data + p)) {
       return p;
     }
   }
@@ -30,7 +31,7 @@ std::size_t findLastPortable(const std::uint8_t* data, std::size_t begin, std::s
   return kNotFound;
 }
 
-const Kernels kPortable{"portable", findFirstPortable, findLastPortable};
+const Kernels kPortable{"portable", findFirstPortable<Codes::Frames>, findLastPortable, findFirstPortable<Codes::Any>};
 
 void addVectorVersions([[maybe_unused]] std::vector<const Kernels*>& versions, [[maybe_unused]] CpuFlags flags) {
 #ifdef MARLIN_ARCH_X86_64

@@ -1,7 +1,7 @@
 #include <immintrin.h>
 
-#include "source/start_code_search.h"
-#include "source/x86/start_code_search_vector.inl"
+#include "startcode/start_code_search.h"
+#include "startcode/x86/start_code_search_vector.inl"
 
 namespace marlin::startcode {
 
@@ -22,6 +22,7 @@ struct Avx2Ops {
     return _mm256_testz_si256(either, either) == 0;
   }
 
+  template <Codes kCodes>
   static unsigned matchMask(const std::uint8_t* p) {
     const __m256i one = _mm256_set1_epi8(1);
     const __m256i zero = _mm256_setzero_si256();
@@ -34,16 +35,20 @@ struct Avx2Ops {
       return 0;
     }
     const __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    const __m256i zeros = _mm256_and_si256(_mm256_cmpeq_epi8(first, zero), _mm256_cmpeq_epi8(second, zero));
+    if constexpr (kCodes == Codes::Any) {
+      return static_cast<unsigned>(_mm256_movemask_epi8(_mm256_and_si256(zeros, isOne)));
+    }
     const __m256i id = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 3));
     const __m256i idAtLeastF8 = _mm256_cmpeq_epi8(_mm256_max_epu8(id, _mm256_set1_epi8(static_cast<char>(0xF8))), id);
     const __m256i idAtMostFD = _mm256_cmpeq_epi8(_mm256_min_epu8(id, _mm256_set1_epi8(static_cast<char>(0xFD))), id);
-    const __m256i zeros = _mm256_and_si256(_mm256_cmpeq_epi8(first, zero), _mm256_cmpeq_epi8(second, zero));
     const __m256i match = _mm256_and_si256(_mm256_and_si256(zeros, isOne), _mm256_and_si256(idAtLeastF8, idAtMostFD));
     return static_cast<unsigned>(_mm256_movemask_epi8(match));
   }
 };
 
-const Kernels kAvx2{"avx2", findFirstVector<Avx2Ops>, findLastVector<Avx2Ops>};
+const Kernels kAvx2{"avx2", findFirstVector<Avx2Ops, Codes::Frames>, findLastVector<Avx2Ops>,
+                    findFirstVector<Avx2Ops, Codes::Any>};
 
 }  // namespace
 

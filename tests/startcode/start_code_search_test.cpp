@@ -1,4 +1,4 @@
-#include "source/start_code_search.h"
+#include "startcode/start_code_search.h"
 
 #include <gtest/gtest.h>
 
@@ -52,13 +52,15 @@ TEST(StartCodeSearch, EveryVersionAgreesWithThePortableOne) {
               << kernels->name << " first [" << begin << "," << end << ")";
           ASSERT_EQ(kernels->findLast(bytes.data(), begin, end), portable.findLast(bytes.data(), begin, end))
               << kernels->name << " last [" << begin << "," << end << ")";
+          ASSERT_EQ(kernels->findFirstAny(bytes.data(), begin, end), portable.findFirstAny(bytes.data(), begin, end))
+              << kernels->name << " first of any [" << begin << "," << end << ")";
         }
       }
     }
   }
 }
 
-TEST(StartCodeSearch, FindsOnlyFrameIdsWhollyInsideTheRange) {
+TEST(StartCodeSearch, FindsFrameIdsOrAnyWhollyInsideTheRange) {
   // 00 00 01 F7, 00 00 01 F8 at 4, 00 00 01 FE, 00 00 01 FD at 12
   const std::vector<std::uint8_t> bytes = {0, 0, 1, 0xF7, 0, 0, 1, 0xF8, 0, 0, 1, 0xFE, 0, 0, 1, 0xFD};
   for (const Kernels* kernels : supportedKernels()) {
@@ -67,6 +69,10 @@ TEST(StartCodeSearch, FindsOnlyFrameIdsWhollyInsideTheRange) {
     EXPECT_EQ(kernels->findFirst(bytes.data(), 5, 15), kNotFound) << kernels->name;
     EXPECT_EQ(kernels->findLast(bytes.data(), 0, 7), kNotFound) << kernels->name;
     EXPECT_EQ(kernels->findLast(bytes.data(), 0, 8), 4u) << kernels->name;
+    EXPECT_EQ(kernels->findFirstAny(bytes.data(), 0, bytes.size()), 0u) << kernels->name;
+    EXPECT_EQ(kernels->findFirstAny(bytes.data(), 1, bytes.size()), 4u) << kernels->name;
+    EXPECT_EQ(kernels->findFirstAny(bytes.data(), 5, 15), 8u) << kernels->name;
+    EXPECT_EQ(kernels->findFirstAny(bytes.data(), 9, 15), kNotFound) << kernels->name;
   }
 }
 

@@ -1,4 +1,4 @@
-#include "source/x86/start_code_search_init.h"
+#include "startcode/x86/start_code_search_init.h"
 
 #include "platform/kernel_choice.h"
 

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "platform/cpu_features.h"
-#include "source/start_code_search.h"
+#include "startcode/start_code_search.h"
 
 namespace marlin::startcode {
 
