@@ -15,7 +15,7 @@ MemoryFile::~MemoryFile() {
   }
 }
 
-Status MemoryFile::hold(const std::vector<std::uint8_t>& bytes) {
+Status MemoryFile::hold(std::span<const std::uint8_t> bytes) {
   if (fd_ < 0) {
     fd_ = ::memfd_create("marlin-memory-file", MFD_CLOEXEC);
     if (fd_ < 0) {

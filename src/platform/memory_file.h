@@ -1,8 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
-#include <vector>
 
 #include "base/status.h"
 
@@ -19,7 +19,7 @@ class MemoryFile {
   MemoryFile& operator=(const MemoryFile&) = delete;
 
   // Replaces what the file holds.
-  Status hold(const std::vector<std::uint8_t>& bytes);
+  Status hold(std::span<const std::uint8_t> bytes);
   // Valid while the object lives, after a successful hold.
   const std::string& path() const { return path_; }
 

@@ -27,7 +27,7 @@ BlockHeaderBytes headerBytesOf(const std::uint8_t* block, BlockByteOrder order) 
 
 // How many steps from one valid block's time to the next valid block's run
 // forward by at most kLongestForwardStep, with the fields read in order.
-std::size_t forwardSteps(const std::vector<std::uint8_t>& leading, BlockByteOrder byteOrder, HeaderByteOrder order) {
+std::size_t forwardSteps(std::span<const std::uint8_t> leading, BlockByteOrder byteOrder, HeaderByteOrder order) {
   std::size_t forward = 0;
   std::optional<std::uint32_t> previous;
   for (std::size_t at = 0; at + container::kBlockSize <= leading.size(); at += container::kBlockSize) {
@@ -47,7 +47,7 @@ std::size_t forwardSteps(const std::vector<std::uint8_t>& leading, BlockByteOrde
 
 }  // namespace
 
-BlockEvidence weighBlocks(const std::vector<std::uint8_t>& leading, std::optional<BlockByteOrder> forcedOrder) {
+BlockEvidence weighBlocks(std::span<const std::uint8_t> leading, std::optional<BlockByteOrder> forcedOrder) {
   BlockEvidence evidence;
   if (forcedOrder) {
     evidence.byteOrder = *forcedOrder;
@@ -64,7 +64,7 @@ BlockEvidence weighBlocks(const std::vector<std::uint8_t>& leading, std::optiona
   return evidence;
 }
 
-std::size_t validBlocks(const std::vector<std::uint8_t>& leading, BlockByteOrder order) {
+std::size_t validBlocks(std::span<const std::uint8_t> leading, BlockByteOrder order) {
   std::size_t valid = 0;
   for (std::size_t at = 0; at + container::kBlockSize <= leading.size(); at += container::kBlockSize) {
     valid += parseBlockHeader(headerBytesOf(leading.data() + at, order).data(), false).checkValid ? 1 : 0;

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <vector>
+#include <span>
 
 namespace marlin {
 
@@ -26,8 +26,8 @@ struct BlockEvidence {
 // the last whole block is ignored. forcedOrder, when given, is taken as the
 // byte order instead of being judged.
 // How many of the whole blocks in leading pass their check read in order.
-std::size_t validBlocks(const std::vector<std::uint8_t>& leading, BlockByteOrder order);
+std::size_t validBlocks(std::span<const std::uint8_t> leading, BlockByteOrder order);
 
-BlockEvidence weighBlocks(const std::vector<std::uint8_t>& leading, std::optional<BlockByteOrder> forcedOrder);
+BlockEvidence weighBlocks(std::span<const std::uint8_t> leading, std::optional<BlockByteOrder> forcedOrder);
 
 }  // namespace marlin

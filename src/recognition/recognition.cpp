@@ -4,6 +4,7 @@
 
 #include "base/log.h"
 #include "platform/block_file.h"
+#include "platform/large_buffer.h"
 #include "platform/memory_file.h"
 #include "recognition/picture_evidence.h"
 #include "source/container.h"
@@ -14,19 +15,19 @@ namespace {
 
 // The recording's first whole blocks, up to kRecognitionBytes, in one read;
 // empty when it cannot be read.
-std::vector<std::uint8_t> readLeadingBlocks(const std::string& path) {
+LargeBuffer readLeadingBlocks(const std::string& path) {
   BlockFile file;
   std::uint64_t size = 0;
   if (!file.open(path) || !file.querySize(size)) {
     return {};
   }
   const std::uint64_t wanted = container::blockStartOf(std::min(size, kRecognitionBytes));
-  std::vector<std::uint8_t> leading(wanted);
+  LargeBuffer leading(wanted);
   std::size_t got = 0;
-  if (!file.readAt(0, leading.data(), leading.size(), got)) {
+  if (leading.empty() || !file.readAt(0, leading.data(), leading.size(), got)) {
     return {};
   }
-  leading.resize(container::blockStartOf(got));
+  leading.shrink(container::blockStartOf(got));
   return leading;
 }
 
@@ -46,7 +47,7 @@ std::vector<CodecVariant> variantsReadingAs(codec::HeaderLayout layout, HeaderBy
   return variants;
 }
 
-void recogniseVariant(const std::vector<std::uint8_t>& leading, const BlockEvidence& blocks, Recognition& recognition) {
+void recogniseVariant(std::span<const std::uint8_t> leading, const BlockEvidence& blocks, Recognition& recognition) {
   // The pictures are read from the blocks already in memory: nothing past
   // them is read, and a disk is not read twice.
   MemoryFile copy;
@@ -103,14 +104,14 @@ Recognition recogniseRecording(const std::string& path, const ForcedReading& for
   if (forced.byteOrder && forced.variant) {
     return recognition;
   }
-  const std::vector<std::uint8_t> leading = readLeadingBlocks(path);
-  const BlockEvidence blocks = weighBlocks(leading, forced.byteOrder);
+  const LargeBuffer leading = readLeadingBlocks(path);
+  const BlockEvidence blocks = weighBlocks(leading.bytes(), forced.byteOrder);
   if (!forced.byteOrder && blocks.byteOrderShown) {
     recognition.reading.byteOrder = blocks.byteOrder;
     recognition.byteOrder = Finding::Recognised;
   }
   if (!forced.variant && !leading.empty()) {
-    recogniseVariant(leading, blocks, recognition);
+    recogniseVariant(leading.bytes(), blocks, recognition);
   }
   logInfo("recognised " + path + ": " + describeRecognition(recognition));
   return recognition;
@@ -121,8 +122,8 @@ Status checkPlayable(const std::string& path, BlockByteOrder order) {
   if (const Status opened = file.open(path); !opened) {
     return opened;
   }
-  const std::vector<std::uint8_t> leading = readLeadingBlocks(path);
-  if (validBlocks(leading, order) == 0) {
+  const LargeBuffer leading = readLeadingBlocks(path);
+  if (validBlocks(leading.bytes(), order) == 0) {
     return Status::failure(StatusCode::BadData, "not a recording: no valid block in the first " +
                                                     std::to_string(kRecognitionBytes >> 20) + " MB");
   }
