@@ -117,16 +117,27 @@ PartMerge::PartMerge(ActivityIndex& out, std::size_t parts) : out_(out), waiting
 }
 
 void PartMerge::add(std::size_t index, RangePart part) {
-  const std::lock_guard<std::mutex> hold(lock_);
+  std::unique_lock<std::mutex> hold(lock_);
   waiting_[index] = std::move(part);
+  // One worker merges at a time, in order, outside the lock: another that
+  // finishes a part meanwhile leaves it here and goes on reading.
+  if (merging_) {
+    return;
+  }
+  merging_ = true;
   while (next_ < waiting_.size() && waiting_[next_]) {
-    merge(*waiting_[next_]);
+    RangePart ready = std::move(*waiting_[next_]);
     waiting_[next_].reset();
     ++next_;
+    const std::size_t partsLeft = waiting_.size() - next_;
+    hold.unlock();
+    merge(ready, partsLeft);
+    hold.lock();
   }
+  merging_ = false;
 }
 
-void PartMerge::merge(RangePart& part) {
+void PartMerge::merge(RangePart& part, std::size_t partsLeft) {
   if (!failure_) {
     return;
   }
@@ -134,7 +145,6 @@ void PartMerge::merge(RangePart& part) {
     failure_ = part.failure;
     return;
   }
-  const std::size_t partsLeft = waiting_.size() - next_ - 1;
   for (int channel = 0; channel < kChannels; ++channel) {
     channels_[channel].add(part.channels[channel], partsLeft);
   }

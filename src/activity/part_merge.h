@@ -58,12 +58,14 @@ class PartMerge {
   Status finish();
 
  private:
-  void merge(RangePart& part);
+  void merge(RangePart& part, std::size_t partsLeft);
 
   ActivityIndex& out_;
   std::mutex lock_;
   std::vector<std::optional<RangePart>> waiting_;
   std::size_t next_ = 0;
+  bool merging_ = false;  // a worker is merging the parts from next_ on
+  // Only the merging worker touches these until finish.
   std::vector<ChannelMerge> channels_;
   Status failure_;
 };
