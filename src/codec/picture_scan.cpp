@@ -123,11 +123,12 @@ class SliceScan {
   [[gnu::always_inline]] void step(const SkipStep* steps) {
     BitReader& bits = walk_.bits;
     bits.topUp();
-    const SkipStep skip = steps[bits.peek(SkipStep::kBits)];
+    const SkipStep skip = steps[ahead_];
     if (skip.length() == 0) [[unlikely]] {
       if (!skipLongCode(bits, k_) || k_ >= 64) {
         state_ = State::Failed;
       }
+      lookAhead();
       return;
     }
     k_ += skip.advance();
@@ -150,6 +151,7 @@ class SliceScan {
     blocksLeft_ &= blocksLeft_ - ends;
     bits.skip(skip.length() + 8 * ends);
     k_ &= ends - 1u;
+    lookAhead();
   }
 
  private:
@@ -199,13 +201,21 @@ class SliceScan {
     walk_.bits.topUp();
     dc_[block] = static_cast<std::uint8_t>(walk_.bits.take(8));
     k_ = 0;
+    lookAhead();
   }
+
+  // The next step's table index, taken as soon as the bits before it are
+  // skipped: a step takes at most 24 of the 57 or more bits a top-up leaves,
+  // so the next top-up only adds bits below these sixteen, and the chain
+  // from one step's table load to the next leaves the refill out.
+  [[gnu::always_inline]] void lookAhead() { ahead_ = walk_.bits.peek(SkipStep::kBits); }
 
   SliceWalk walk_;
   PictureScan& out_;
   State state_ = State::Running;
   unsigned blocksLeft_ = 0;  // bit j: block j is still to be read
   unsigned k_ = 0;           // scan position in the current block
+  std::uint32_t ahead_ = 0;  // the next SkipStep::kBits bits
   // Block j's DC byte; the last slot takes those of steps that end no block.
   std::array<std::uint8_t, 7> dc_{};
 };
