@@ -259,6 +259,18 @@ bool scanSlicePair(SliceScan& first, SliceScan& second, const SkipStep* steps, P
   return second.state() != SliceScan::State::Failed;
 }
 
+// Whether the slice at offset codes no macroblock and is well formed: its
+// row is in the picture and its first address increment, right after the
+// row, is 0. A conditional picture of a still scene is mostly such slices,
+// which need none of a walk's set-up.
+bool isEmptySlice(const std::uint8_t* payload, std::size_t length, std::size_t offset, int rows) {
+  if (offset + 5 > length) {
+    return false;
+  }
+  const unsigned rowByte = payload[offset + 3];
+  return static_cast<int>(rowByte >> 3) < rows && (rowByte & 7u) == 0 && (payload[offset + 4] >> 5) == 0;
+}
+
 }  // namespace
 
 bool scanPicture(const std::uint8_t* payload, std::size_t length, const PictureHeader& header, PictureScan& out) {
@@ -274,15 +286,24 @@ bool scanPicture(const std::uint8_t* payload, std::size_t length, const PictureH
   if (payload == nullptr || length < 5 || header.quality == 0) {
     return false;
   }
+  // Slices that code nothing add nothing and cannot fail: the others are
+  // read in the same order without them.
+  std::array<std::uint32_t, kMaxSlices> coding;
+  std::size_t codingCount = 0;
+  for (std::size_t s = 0; s < header.sliceCount; ++s) {
+    if (header.allCoded || !isEmptySlice(payload, length, header.slices[s], out.rows)) {
+      coding[codingCount++] = header.slices[s];
+    }
+  }
   const SkipStep* steps = skipSteps().data();
-  for (std::size_t s = 0; s < header.sliceCount; s += 2) {
-    SliceScan first(payload, length, header.slices[s], header, out);
-    if (s + 1 == header.sliceCount) {
+  for (std::size_t s = 0; s < codingCount; s += 2) {
+    SliceScan first(payload, length, coding[s], header, out);
+    if (s + 1 == codingCount) {
       first.begin();
       runAlone(first, steps);
       return first.state() != SliceScan::State::Failed;
     }
-    SliceScan second(payload, length, header.slices[s + 1], header, out);
+    SliceScan second(payload, length, coding[s + 1], header, out);
     if (!scanSlicePair(first, second, steps, out)) {
       return false;
     }
