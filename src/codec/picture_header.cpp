@@ -92,10 +92,12 @@ std::size_t parsePictureHeader(const std::uint8_t* payload, std::size_t length, 
   }
   out.sliceCount = 0;
   // A start code is 00 00 01 and a code byte, the first 00 at 5 or later.
-  const startcode::SearchFn findStartCode = startcode::activeKernels().findFirstAny;
+  // One more than the slices a picture may have tells one too many.
+  std::array<std::uint32_t, kMaxSlices + 1> starts;
+  const std::size_t found = startcode::activeKernels().findAllAny(payload, 5, length, starts.data(), starts.size());
   std::size_t i = length;
-  for (std::size_t at = findStartCode(payload, 5, length); at != startcode::kNotFound;
-       at = findStartCode(payload, at + 3, length)) {
+  for (std::size_t k = 0; k < found; ++k) {
+    const std::uint32_t at = starts[k];
     if (payload[at + 3] >= 0xF8 && payload[at + 3] <= 0xFD) {
       i = at + 3;  // the next frame's start code
       break;
@@ -103,7 +105,7 @@ std::size_t parsePictureHeader(const std::uint8_t* payload, std::size_t length, 
     if (out.sliceCount == kMaxSlices) {
       return 0;
     }
-    out.slices[out.sliceCount++] = static_cast<std::uint32_t>(at);
+    out.slices[out.sliceCount++] = at;
   }
   if (out.sliceCount == 14) {
     out.width = 640;

@@ -9,10 +9,9 @@ namespace marlin::startcode {
 
 namespace {
 
-template <Codes kCodes>
 std::size_t findFirstPortable(const std::uint8_t* data, std::size_t begin, std::size_t end) {
   for (std::size_t p = begin; p + 4 <= end; ++p) {
-    if (isStartCodeOf<kCodes>(data + p)) {
+    if (isStartCodeAt(data + p)) {
       return p;
     }
   }
@@ -31,7 +30,18 @@ std::size_t findLastPortable(const std::uint8_t* data, std::size_t begin, std::s
   return kNotFound;
 }
 
-const Kernels kPortable{"portable", findFirstPortable<Codes::Frames>, findLastPortable, findFirstPortable<Codes::Any>};
+std::size_t findAllAnyPortable(const std::uint8_t* data, std::size_t begin, std::size_t end, std::uint32_t* starts,
+                               std::size_t capacity) {
+  std::size_t count = 0;
+  for (std::size_t p = begin; p + 4 <= end && count < capacity; ++p) {
+    if (isAnyStartCodeAt(data + p)) {
+      starts[count++] = static_cast<std::uint32_t>(p);
+    }
+  }
+  return count;
+}
+
+const Kernels kPortable{"portable", findFirstPortable, findLastPortable, findAllAnyPortable};
 
 void addVectorVersions([[maybe_unused]] std::vector<const Kernels*>& versions, [[maybe_unused]] CpuFlags flags) {
 #ifdef MARLIN_ARCH_X86_64

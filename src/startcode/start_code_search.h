@@ -13,15 +13,23 @@ namespace marlin::startcode {
 
 inline constexpr std::size_t kNotFound = static_cast<std::size_t>(-1);
 
-// Each returns the start index p of a start code lying wholly (with its code
-// byte) in [begin, end); kNotFound if none.
+// Both return the start index p of a frame start code lying wholly in
+// [begin, end): findFirst the smallest such p, findLast the largest;
+// kNotFound if none.
 using SearchFn = std::size_t (*)(const std::uint8_t* data, std::size_t begin, std::size_t end);
+
+// Writes the start indices of the start codes of any kind lying wholly
+// (with their code byte) in [begin, end) to starts, smallest first, up to
+// capacity of them; returns how many it wrote. One call for all of a
+// picture's slices.
+using CollectFn = std::size_t (*)(const std::uint8_t* data, std::size_t begin, std::size_t end, std::uint32_t* starts,
+                                  std::size_t capacity);
 
 struct Kernels {
   const char* name;
-  SearchFn findFirst;     // the smallest p of a frame start code
-  SearchFn findLast;      // the largest p of a frame start code
-  SearchFn findFirstAny;  // the smallest p of a start code of any kind
+  SearchFn findFirst;
+  SearchFn findLast;
+  CollectFn findAllAny;
 };
 
 const Kernels& portableKernels();
@@ -37,13 +45,5 @@ void selectKernels(const Kernels& kernels);
 inline bool isAnyStartCodeAt(const std::uint8_t* p) { return p[0] == 0 && p[1] == 0 && p[2] == 1; }
 
 inline bool isStartCodeAt(const std::uint8_t* p) { return isAnyStartCodeAt(p) && p[3] >= 0xF8 && p[3] <= 0xFD; }
-
-// The start code tests the searches take: frame start codes, or any.
-enum class Codes : std::uint8_t { Frames, Any };
-
-template <Codes kCodes>
-bool isStartCodeOf(const std::uint8_t* p) {
-  return kCodes == Codes::Frames ? isStartCodeAt(p) : isAnyStartCodeAt(p);
-}
 
 }  // namespace marlin::startcode

@@ -52,8 +52,12 @@ TEST(StartCodeSearch, EveryVersionAgreesWithThePortableOne) {
               << kernels->name << " first [" << begin << "," << end << ")";
           ASSERT_EQ(kernels->findLast(bytes.data(), begin, end), portable.findLast(bytes.data(), begin, end))
               << kernels->name << " last [" << begin << "," << end << ")";
-          ASSERT_EQ(kernels->findFirstAny(bytes.data(), begin, end), portable.findFirstAny(bytes.data(), begin, end))
-              << kernels->name << " first of any [" << begin << "," << end << ")";
+          const std::size_t capacity = random() % 4 == 0 ? 1 + random() % 3 : 64;
+          std::vector<std::uint32_t> all(capacity);
+          std::vector<std::uint32_t> expected(capacity);
+          all.resize(kernels->findAllAny(bytes.data(), begin, end, all.data(), capacity));
+          expected.resize(portable.findAllAny(bytes.data(), begin, end, expected.data(), capacity));
+          ASSERT_EQ(all, expected) << kernels->name << " all of any [" << begin << "," << end << ") up to " << capacity;
         }
       }
     }
@@ -69,10 +73,11 @@ TEST(StartCodeSearch, FindsFrameIdsOrAnyWhollyInsideTheRange) {
     EXPECT_EQ(kernels->findFirst(bytes.data(), 5, 15), kNotFound) << kernels->name;
     EXPECT_EQ(kernels->findLast(bytes.data(), 0, 7), kNotFound) << kernels->name;
     EXPECT_EQ(kernels->findLast(bytes.data(), 0, 8), 4u) << kernels->name;
-    EXPECT_EQ(kernels->findFirstAny(bytes.data(), 0, bytes.size()), 0u) << kernels->name;
-    EXPECT_EQ(kernels->findFirstAny(bytes.data(), 1, bytes.size()), 4u) << kernels->name;
-    EXPECT_EQ(kernels->findFirstAny(bytes.data(), 5, 15), 8u) << kernels->name;
-    EXPECT_EQ(kernels->findFirstAny(bytes.data(), 9, 15), kNotFound) << kernels->name;
+    std::vector<std::uint32_t> starts(8);
+    starts.resize(kernels->findAllAny(bytes.data(), 1, 15, starts.data(), starts.size()));
+    EXPECT_EQ(starts, (std::vector<std::uint32_t>{4, 8})) << kernels->name;
+    EXPECT_EQ(kernels->findAllAny(bytes.data(), 0, bytes.size(), starts.data(), 1), 1u) << kernels->name;
+    EXPECT_EQ(starts[0], 0u) << kernels->name;
   }
 }
 

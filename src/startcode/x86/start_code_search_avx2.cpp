@@ -47,8 +47,7 @@ struct Avx2Ops {
   }
 };
 
-const Kernels kAvx2{"avx2", findFirstVector<Avx2Ops, Codes::Frames>, findLastVector<Avx2Ops>,
-                    findFirstVector<Avx2Ops, Codes::Any>};
+const Kernels kAvx2{"avx2", findFirstVector<Avx2Ops>, findLastVector<Avx2Ops>, findAllAnyVector<Avx2Ops>};
 
 }  // namespace
 

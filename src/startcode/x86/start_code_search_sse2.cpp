@@ -44,8 +44,7 @@ struct Sse2Ops {
   }
 };
 
-const Kernels kSse2{"sse2", findFirstVector<Sse2Ops, Codes::Frames>, findLastVector<Sse2Ops>,
-                    findFirstVector<Sse2Ops, Codes::Any>};
+const Kernels kSse2{"sse2", findFirstVector<Sse2Ops>, findLastVector<Sse2Ops>, findAllAnyVector<Sse2Ops>};
 
 }  // namespace
 
