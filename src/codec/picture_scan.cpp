@@ -259,18 +259,6 @@ bool scanSlicePair(SliceScan& first, SliceScan& second, const SkipStep* steps, P
   return second.state() != SliceScan::State::Failed;
 }
 
-// Whether the slice at offset codes no macroblock and is well formed: its
-// row is in the picture and its first address increment, right after the
-// row, is 0. A conditional picture of a still scene is mostly such slices,
-// which need none of a walk's set-up.
-bool isEmptySlice(const std::uint8_t* payload, std::size_t length, std::size_t offset, int rows) {
-  if (offset + 5 > length) {
-    return false;
-  }
-  const unsigned rowByte = payload[offset + 3];
-  return static_cast<int>(rowByte >> 3) < rows && (rowByte & 7u) == 0 && (payload[offset + 4] >> 5) == 0;
-}
-
 }  // namespace
 
 bool scanPicture(const std::uint8_t* payload, std::size_t length, const PictureHeader& header, PictureScan& out) {
@@ -287,11 +275,12 @@ bool scanPicture(const std::uint8_t* payload, std::size_t length, const PictureH
     return false;
   }
   // Slices that code nothing add nothing and cannot fail: the others are
-  // read in the same order without them.
+  // read in the same order without them. A conditional picture of a still
+  // scene is mostly such slices, which then need none of a walk's set-up.
   std::array<std::uint32_t, kMaxSlices> coding;
   std::size_t codingCount = 0;
   for (std::size_t s = 0; s < header.sliceCount; ++s) {
-    if (header.allCoded || !isEmptySlice(payload, length, header.slices[s], out.rows)) {
+    if (header.allCoded || !SliceWalk::codesNothing(payload, length, header.slices[s], out.rows)) {
       coding[codingCount++] = header.slices[s];
     }
   }

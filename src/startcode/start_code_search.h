@@ -37,7 +37,7 @@ const Kernels& portableKernels();
 // Every version this processor may run under cpuFlags(), the portable one first.
 std::span<const Kernels* const> supportedKernels();
 
-// The version the stream source uses: the fastest supported one unless
+// The version the searches use: the fastest supported one unless
 // selectKernels chose another supported one (to compare versions).
 const Kernels& activeKernels();
 void selectKernels(const Kernels& kernels);
